@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace hb {
+
+// Every folder the program touches hangs off these roots, so tests can redirect all of them
+// (XDG variables, and the user-database home through setUserDatabaseHome).
+namespace Locations {
+QString userDatabaseHome();                     // getpwuid(getuid())->pw_dir unless redirected
+void setUserDatabaseHome(const QString& path);  // empty restores the real one
+QString configHome();                           // $XDG_CONFIG_HOME or ~/.config
+QString dataHome();                             // $XDG_DATA_HOME or ~/.local/share
+QString cacheHome();                            // $XDG_CACHE_HOME or ~/.cache
+QString runtimeDirectory();                     // $XDG_RUNTIME_DIR, else a private folder in /tmp
+QString applicationConfigDirectory();           // configHome()/harbrill
+QString containerDirectory();                   // dataHome()/harbrill/container
+QString applicationScriptsDirectory();          // dataHome()/harbrill/Application Scripts
+QString temporaryDirectory();                   // containerDirectory()/tmp
+}  // namespace Locations
+
+}  // namespace hb

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+namespace hb {
+
+// The shared defaults controller: observers of "values.<key>" are told when key <key> of the standard
+// defaults changes. Callbacks run on the GUI thread; a connection ends when the context object dies
+// or through removeObserver.
+class UserDefaultsController : public QObject {
+    Q_OBJECT
+public:
+    static UserDefaultsController& shared();
+
+    QVariant valueForKeyPath(const QString& keyPath) const;  // "values.X" -> standard()["X"]
+    void setValueForKeyPath(const QString& keyPath, const QVariant& value);
+
+    QMetaObject::Connection addObserver(const QString& keyPath, QObject* context,
+                                        std::function<void(const QVariant& newValue)> callback);
+    void removeObserver(const QMetaObject::Connection& connection);
+
+private:
+    UserDefaultsController();
+};
+
+}  // namespace hb

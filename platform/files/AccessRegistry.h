@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/base/URL.h"
+
+#include <QString>
+
+namespace hb {
+
+// The process-wide sandbox: the program's own file operations may touch a path only while it lies
+// inside a standing grant or an open security scope, by whole path components, after the existing
+// prefix of the path has been made canonical (so a symlink cannot lead out of a grant).
+namespace AccessRegistry {
+// Standing grants last until the process ends: the container, the bundle, the Application Scripts
+// folder (read only) and every item chosen in an open panel. Container and scripts folder are granted
+// on first use of the registry.
+void grantStanding(const QString& path);
+// Opens the URL's subtree when it came from resolving a security-scoped bookmark (reference counted);
+// false for a plain URL.
+bool startAccessing(const URL& url);
+void stopAccessing(const URL& url);  // without a matching start does nothing
+bool hasAccess(const QString& path);
+bool hasReadAccess(const QString& path);  // also true inside read-only grants
+// Tests start from a clean registry (after redirecting the roots).
+void resetForTesting();
+}  // namespace AccessRegistry
+
+// The program's spelling of the scope calls.
+inline bool startAccessingSecurityScopedResource(const URL& url) { return AccessRegistry::startAccessing(url); }
+inline void stopAccessingSecurityScopedResource(const URL& url) { AccessRegistry::stopAccessing(url); }
+
+}  // namespace hb
