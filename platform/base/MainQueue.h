@@ -9,7 +9,8 @@ namespace hb {
 namespace MainQueue {
 bool isMainThread();
 void async(std::function<void()> block);
-// Runs the block on the main thread once the delay has passed; false (nothing scheduled) when negative.
+// Runs the block on the main thread once the delay has passed (from any thread); false (nothing
+// scheduled) when the delay is negative or there is no application object.
 bool after(std::chrono::nanoseconds delay, std::function<void()> block);
 // Runs the block on the main thread and waits for it (runs it at once when already there).
 void sync(std::function<void()> block);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace hb {
@@ -25,7 +26,8 @@ public:
 
     static NotificationCenter& defaultCenter();
 
-    // `owner` groups observations for removeObserver(owner); `object` filters by poster (null: any).
+    // `owner` groups observations for removeObserver(owner); `name` empty: every name; `object` filters by
+    // poster (null: any). Observers are called in the order they were added.
     Token addObserver(const void* owner, const QString& name, const void* object, Callback callback);
     void removeObserver(Token token);
     void removeObserver(const void* owner);

@@ -23,10 +23,13 @@ class UserDefaults : public QObject {
     Q_OBJECT
 public:
     static UserDefaults& standard();
-    // One shared instance per suite name; none for an empty or unsafe name (containing '/').
+    // One shared instance per suite name; none for an empty or unsafe name (containing '/', or "." / "..");
+    // the standard store's own name answers the standard store.
     static UserDefaults* suite(const QString& suiteName);
-    // Forget the shared instances so the next call reads the files again (tests redirect the roots).
+    // Writes what is pending, then empties every shared store (values and registered defaults) so its next
+    // use reads the file again from the current roots (tests redirect them). References stay valid.
     static void resetSharedInstances();
+    ~UserDefaults() override;
 
     QVariant object(const QString& key) const;  // the stored value, else the registered default
     bool boolForKey(const QString& key) const;
@@ -50,7 +53,9 @@ signals:
     void valueChanged(const QString& key);
 
 private:
-    explicit UserDefaults(const QString& filePath);
+    explicit UserDefaults(const QString& name);  // the file is <name>.json in the configuration folder
+    static void installExitHooks();
+    static void writeAllPending();
     class Private;
     std::unique_ptr<Private> d;
 };

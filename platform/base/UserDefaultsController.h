@@ -9,8 +9,9 @@
 namespace hb {
 
 // The shared defaults controller: observers of "values.<key>" are told when key <key> of the standard
-// defaults changes. Callbacks run on the GUI thread; a connection ends when the context object dies
-// or through removeObserver.
+// defaults changes, with its new value. Callbacks run on the context's thread (the GUI thread for widgets;
+// without a context, the GUI thread), at once when the change is made there; a connection ends when the
+// context object dies or through removeObserver. Only "values.<key>" paths are served.
 class UserDefaultsController : public QObject {
     Q_OBJECT
 public:

@@ -18,8 +18,13 @@ void grantStanding(const QString& path);
 // false for a plain URL.
 bool startAccessing(const URL& url);
 void stopAccessing(const URL& url);  // without a matching start does nothing
-bool hasAccess(const QString& path);
-bool hasReadAccess(const QString& path);  // also true inside read-only grants
+// `followFinalLink` false judges a link by where it lies, not where it points (for operations on
+// the link itself: remove, move, lstat).
+bool hasAccess(const QString& path, bool followFinalLink = true);
+bool hasReadAccess(const QString& path, bool followFinalLink = true);  // also true inside read-only grants
+// The absolute path with every symlink of its existing prefix resolved (the final component only
+// when `followFinalLink`); the missing rest is appended as normalised text.
+QString canonicalPath(const QString& path, bool followFinalLink = true);
 // Tests start from a clean registry (after redirecting the roots).
 void resetForTesting();
 }  // namespace AccessRegistry

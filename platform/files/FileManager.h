@@ -29,12 +29,16 @@ enum DirectoryEnumerationOptions : unsigned {
     NSDirectoryEnumerationSkipsSubdirectoryDescendants = 1 << 0,
     NSDirectoryEnumerationSkipsPackageDescendants = 1 << 1,
     NSDirectoryEnumerationSkipsHiddenFiles = 1 << 2,
+    // Streaming form only: folders are read on several threads and the visitor sees items in no
+    // particular order (calls are serialised, never concurrent). For totals over large trees.
+    DirectoryEnumerationUnordered = 1 << 16,
 };
 
 // One enumerated item with the prefetched values (same keys as resourceValue()).
 struct EnumeratedItem {
     URL url;
     QVariantMap values;
+    int statusError = 0;  // errno when the item's status could not be read (values then empty)
 };
 
 // Every operation checks the access registry and fails with the platform-style error
@@ -51,19 +55,21 @@ public:
     // renameat2(RENAME_NOREPLACE); across file systems fails (the caller copies). On an existing
     // destination the delegate decides whether it is replaced.
     bool moveItem(const URL& source, const URL& destination, Error* error = nullptr);
-    // Puts `newItem` in place of `original` atomically (RENAME_EXCHANGE), then removes the old item.
-    // On failure nothing is lost.
+    // Puts `newItem` in place of `original` atomically (RENAME_EXCHANGE), then removes the old item
+    // (no backup is kept; the name is accepted for the program's calls). On failure nothing is lost.
     bool replaceItem(const URL& original, const URL& newItem, const QString& backupItemName = {},
                      Error* error = nullptr);
     bool removeItem(const URL& url, Error* error = nullptr);  // recursive, never follows links
     bool createDirectory(const URL& url, bool withIntermediateDirectories, Error* error = nullptr);
 
-    // Direct entries (names sorted) or the whole tree (depth first, parents before children),
-    // hidden items included unless skipped. The root itself is not listed. None when the folder
-    // cannot be opened.
+    // Direct entries or the whole tree (depth first, parents before children, names sorted per
+    // folder), hidden items included unless skipped, links never followed below the root. The root
+    // itself is not listed. Folders that cannot be opened below the root are passed over. None when
+    // the root cannot be opened.
     std::optional<QList<EnumeratedItem>> enumerate(const URL& directory, const QStringList& prefetchKeys,
                                                    unsigned options, Error* error = nullptr) const;
-    // Streaming form for large trees: the visitor answers false to stop.
+    // Streaming form for large trees, in directory order (not sorted): the visitor answers false to
+    // stop. Returns false (with the error) only when the root cannot be opened.
     bool enumerate(const URL& directory, const QStringList& prefetchKeys, unsigned options,
                    const std::function<bool(const EnumeratedItem&)>& visitor, Error* error = nullptr) const;
 

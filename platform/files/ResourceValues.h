@@ -4,7 +4,9 @@
 #include "platform/base/URL.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -36,6 +38,8 @@ inline const QString NSURLVolumeLocalizedNameKey = QStringLiteral("NSURLVolumeLo
 // A missing item or no access gives none and the platform-style error; a value that does not apply
 // (the size of a folder) gives an invalid QVariant and no error.
 std::optional<QVariant> resourceValue(const URL& url, const QString& key, Error* error = nullptr);
+// Several values from one status read; keys that do not apply are left out of the map.
+std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& keys, Error* error = nullptr);
 
 // Whether anything is at the URL (reachable without following a final link).
 bool checkResourceIsReachable(const URL& url, Error* error = nullptr);

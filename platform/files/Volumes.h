@@ -24,8 +24,11 @@ struct VolumeInfo {
 namespace Volumes {
 // Mounted volumes from /proc/self/mountinfo, "/" first; with skipHidden, only browsable ones.
 QList<VolumeInfo> mountedVolumes(bool skipHidden = true);
-// The volume holding `path` (the mount root with the longest matching prefix).
+// The volume holding `path` (the mount root with the longest matching prefix), hidden ones included.
+// A final link counts as lying on the volume of its folder.
 std::optional<VolumeInfo> volumeForPath(const QString& path);
+// Whether `path` is the root of a mounted file system (hidden ones included).
+bool isMountRoot(const QString& path);
 // NSFileSystemFreeSize: statvfs f_bavail * f_frsize of the file system holding `path`.
 std::optional<quint64> freeSize(const QString& path, Error* error = nullptr);
 }  // namespace Volumes

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/base/URL.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+// The one place that makes, stores, resolves and refreshes the security-scoped bookmarks that let the
+// program reach user folders, and that answers access questions about them. Stored bookmarks live in
+// the standard defaults, one entry per item keyed by its path; every write or removal is synchronized
+// at once. No lock of its own and no cache: the defaults are thread-safe and every lookup reads them.
+//
+// Access rule: a caller starts access on the URL that bookmarkedURL() returns (the item's own scoped
+// URL or its nearest bookmarked ancestor's), works on the item's own URL, and stops access when done.
+class HBURL {
+public:
+    static HBURL& shared();
+
+    // The stored bookmark of the item; with none stored (or renew) one is made and stored, which
+    // succeeds only while the process has access to the item.
+    std::optional<QByteArray> bookmark(const hb::URL& url, bool renew);
+    // The resolved URL (or none) and whether the data was stale. A stale bookmark of an item on a
+    // volume that is not internal gives none.
+    std::pair<std::optional<hb::URL>, bool> resolveBookmark(const QByteArray& data);
+    // Resolves data found under `storedFor`'s path, refreshing it while stale and moving the entry to
+    // the item's current path. The URL given is security-scoped.
+    std::optional<hb::URL> resolveStoredBookmark(const QByteArray& data, const hb::URL& storedFor);
+    // A security-scoped URL of the item itself or of its nearest bookmarked ancestor.
+    std::optional<hb::URL> bookmarkedURL(const hb::URL& url);
+
+    qint64 directoryContents(const hb::URL& url);  // direct entries, hidden ones included
+    bool isReadable(const hb::URL& url);
+    bool isWritable(const hb::URL& url);
+    bool isVolume(const hb::URL& url);
+    bool boolResource(const hb::URL& url, const QString& key);
+    // Total byte size of the files in the tree and how many of them were counted.
+    std::pair<quint64, qint64> directorySize(const hb::URL& url);
+
+    // Fresh bookmark data of the item, not stored (the undo record keeps it).
+    std::optional<QByteArray> scopedBookmarkData(const hb::URL& url);
+    // Resolves data kept outside the store, refreshing it while stale; stores nothing.
+    std::optional<hb::URL> resolveRefreshingBookmark(const QByteArray& data);
+
+    HBURL(const HBURL&) = delete;
+    HBURL& operator=(const HBURL&) = delete;
+
+private:
+    HBURL() = default;
+};

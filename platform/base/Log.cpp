@@ -1,0 +1,3 @@
+#include "platform/base/Log.h"
+
+Q_LOGGING_CATEGORY(hbLog, "harbrill")

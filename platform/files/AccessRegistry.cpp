@@ -1,0 +1,189 @@
+#include "platform/files/AccessRegistry.h"
+
+#include "platform/base/Locations.h"
+
+#include <QDir>
+
+#include <climits>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace hb {
+
+namespace {
+
+struct Grant {
+    std::string path;
+    bool readOnly;
+};
+
+struct Registry {
+    std::mutex mutex;
+    bool defaultsGranted = false;
+    std::vector<Grant> standing;
+    struct Scope {
+        std::string root;  // canonical at start, so a later rename cannot strand the scope
+        int count = 0;
+    };
+    std::map<QString, Scope> scopes;  // by the URL's own path
+};
+
+Registry& registry()
+{
+    static Registry instance;
+    return instance;
+}
+
+std::string realPath(const std::string& path)
+{
+    char buffer[PATH_MAX];
+    if (::realpath(path.c_str(), buffer))
+        return buffer;
+    return {};
+}
+
+// Appends `component` to an absolute path, resolving "." and ".." as text (the component does not exist).
+void appendComponent(std::string& path, const std::string& component)
+{
+    if (component.empty() || component == ".")
+        return;
+    if (component == "..") {
+        const auto slash = path.rfind('/');
+        path.resize(slash == 0 ? 1 : slash);
+        return;
+    }
+    if (path.size() > 1)
+        path += '/';
+    path += component;
+}
+
+std::string canonical(std::string path, bool followFinal)
+{
+    if (path.empty() || path[0] != '/')
+        path = QDir::currentPath().toStdString() + "/" + path;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    const auto lastSlash = path.rfind('/');
+    const std::string last = path.substr(lastSlash + 1);
+    if (!followFinal && !last.empty() && last != "." && last != "..") {
+        std::string parent = canonical(lastSlash == 0 ? "/" : path.substr(0, lastSlash), true);
+        appendComponent(parent, last);
+        return parent;
+    }
+    if (std::string resolved = realPath(path); !resolved.empty())
+        return resolved;
+    // Resolve the longest existing prefix, then add the missing rest as text.
+    std::vector<std::string> rest;
+    std::string prefix = path;
+    std::string resolved;
+    while (resolved.empty()) {
+        const auto slash = prefix.rfind('/');
+        rest.push_back(prefix.substr(slash + 1));
+        prefix = slash == 0 ? "/" : prefix.substr(0, slash);
+        resolved = realPath(prefix);
+        if (resolved.empty() && prefix == "/")
+            resolved = "/";
+    }
+    for (auto it = rest.rbegin(); it != rest.rend(); ++it)
+        appendComponent(resolved, *it);
+    return resolved;
+}
+
+bool inside(const std::string& path, const std::string& root)
+{
+    if (root == "/")
+        return true;
+    return path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == '/');
+}
+
+void grantDefaults(Registry& r)
+{
+    if (r.defaultsGranted)
+        return;
+    r.defaultsGranted = true;
+    r.standing.push_back({canonical(Locations::containerDirectory().toStdString(), true), false});
+    r.standing.push_back({canonical(Locations::applicationScriptsDirectory().toStdString(), true), true});
+}
+
+bool check(const QString& path, bool followFinal, bool reading)
+{
+    if (path.isEmpty())
+        return false;
+    const std::string target = canonical(path.toStdString(), followFinal);
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    grantDefaults(r);
+    for (const Grant& grant : r.standing) {
+        if ((reading || !grant.readOnly) && inside(target, grant.path))
+            return true;
+    }
+    for (const auto& [path, scope] : r.scopes) {
+        if (inside(target, scope.root))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+namespace AccessRegistry {
+
+QString canonicalPath(const QString& path, bool followFinalLink)
+{
+    return QString::fromStdString(canonical(path.toStdString(), followFinalLink));
+}
+
+void grantStanding(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    const std::string root = canonical(path.toStdString(), true);
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    grantDefaults(r);
+    r.standing.push_back({root, false});
+}
+
+bool startAccessing(const URL& url)
+{
+    if (!url.isSecurityScoped() || url.isEmpty())
+        return false;
+    const std::string root = canonical(url.path().toStdString(), true);
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    auto& scope = r.scopes[url.path()];
+    scope.root = root;
+    ++scope.count;
+    return true;
+}
+
+void stopAccessing(const URL& url)
+{
+    if (!url.isSecurityScoped() || url.isEmpty())
+        return;
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.scopes.find(url.path());
+    if (it != r.scopes.end() && --it->second.count <= 0)
+        r.scopes.erase(it);
+}
+
+bool hasAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, false); }
+
+bool hasReadAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, true); }
+
+void resetForTesting()
+{
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.defaultsGranted = false;
+    r.standing.clear();
+    r.scopes.clear();
+}
+
+}  // namespace AccessRegistry
+
+}  // namespace hb

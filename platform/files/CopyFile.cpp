@@ -1,0 +1,175 @@
+#include "platform/files/CopyFile.h"
+
+#include "platform/files/AccessRegistry.h"
+#include "platform/files/CopyPartial.h"
+#include "platform/files/CopyTree.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+namespace hb {
+
+using copying::CopyTree;
+using copying::Outcome;
+using copying::Place;
+
+copyfile_state_t copyfile_state_alloc() { return new copyfile_state; }
+
+int copyfile_state_free(copyfile_state_t state)
+{
+    delete state;
+    return 0;
+}
+
+int copyfile_state_set(copyfile_state_t state, std::uint32_t flag, const void* value)
+{
+    if (!state) {
+        errno = EINVAL;
+        return -1;
+    }
+    switch (flag) {
+    case COPYFILE_STATE_STATUS_CB:
+        state->callback = reinterpret_cast<copyfile_callback_t>(const_cast<void*>(value));
+        return 0;
+    case COPYFILE_STATE_STATUS_CTX:
+        state->context = const_cast<void*>(value);
+        return 0;
+    default:
+        errno = EINVAL;
+        return -1;
+    }
+}
+
+int copyfile_state_get(copyfile_state_t state, std::uint32_t flag, void* result)
+{
+    if (!state || !result) {
+        errno = EINVAL;
+        return -1;
+    }
+    switch (flag) {
+    case COPYFILE_STATE_STATUS_CB:
+        *static_cast<copyfile_callback_t*>(result) = state->callback;
+        return 0;
+    case COPYFILE_STATE_STATUS_CTX:
+        *static_cast<void**>(result) = state->context;
+        return 0;
+    case COPYFILE_STATE_COPIED:
+        *static_cast<off_t*>(result) = state->copied;
+        return 0;
+    default:
+        errno = EINVAL;
+        return -1;
+    }
+}
+
+namespace {
+
+std::string withoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+std::string parentOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+QString text(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
+
+// A link is read, not followed: reading it needs access to the folder that holds it.
+bool sourceReadable(const std::string& source, const struct stat& status)
+{
+    if (AccessRegistry::hasReadAccess(text(source)))
+        return true;
+    return S_ISLNK(status.st_mode) && AccessRegistry::hasReadAccess(text(parentOf(source)));
+}
+
+int placeWithoutReplacing(int folder, const std::string& partial, const std::string& name)
+{
+    if (renameat2(folder, partial.c_str(), folder, name.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without no-replace renames: the best we can do is look first.
+    struct stat existing;
+    if (fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    return renameat(folder, partial.c_str(), folder, name.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_flags_t flags)
+{
+    if (!from || !to || !*from || !*to) {
+        errno = EINVAL;
+        return -1;
+    }
+    copyfile_state ownState;
+    if (!state)
+        state = &ownState;
+    state->copied = 0;
+    CopyTree tree(state, flags);
+    const std::string source = withoutTrailingSlashes(from);
+    const std::string destination = withoutTrailingSlashes(to);
+    const auto failWith = [&](int what, int error) {
+        tree.reportError(what, source, destination, error);
+        errno = error;
+        return -1;
+    };
+
+    struct stat status;
+    if (fstatat(AT_FDCWD, source.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return failWith(COPYFILE_RECURSE_FILE, errno);
+    const int what = S_ISDIR(status.st_mode) ? COPYFILE_RECURSE_DIR : COPYFILE_RECURSE_FILE;
+    const std::string folderPath = parentOf(destination);
+    const std::string name = nameOf(destination);
+    if (name.empty() || name == "." || name == "..")
+        return failWith(what, EINVAL);
+    if (!sourceReadable(source, status) || !AccessRegistry::hasAccess(text(folderPath)))
+        return failWith(what, EACCES);
+
+    const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return failWith(what, errno);
+    copying::removeLeftovers(folder);
+    struct stat existing;
+    const int taken = fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST
+        : errno == ENOENT                                                              ? 0
+                                                                                       : errno;
+    if (taken) {
+        close(folder);
+        return failWith(what, taken);
+    }
+
+    const std::string partial = copying::partialName(name);
+    const Outcome outcome = tree.copy(Place{AT_FDCWD, source, source}, status,
+                                      Place{folder, partial, folderPath + '/' + partial}, destination,
+                                      [&] { return placeWithoutReplacing(folder, partial, name); });
+    const bool copied = outcome == Outcome::done || outcome == Outcome::skipped;
+    if (!copied)
+        copying::removeItem(folder, partial);
+    close(folder);
+    if (copied)
+        return 0;
+    errno = outcome == Outcome::cancelled ? ECANCELED : tree.error();
+    return -1;
+}
+
+}  // namespace hb

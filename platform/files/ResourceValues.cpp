@@ -1,0 +1,162 @@
+#include "platform/files/ResourceValues.h"
+
+#include "platform/files/AccessRegistry.h"
+#include "platform/files/StatValues.h"
+#include "platform/files/Volumes.h"
+
+#include <QDateTime>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace hb {
+
+namespace {
+
+// The Finder lock: statx reports the immutable flag where the file system knows it; otherwise ask
+// FS_IOC_GETFLAGS. File systems without the flag (tmpfs) are never locked.
+QVariant isImmutable(const QString& path, const struct statx& st)
+{
+    if (st.stx_attributes_mask & STATX_ATTR_IMMUTABLE)
+        return bool(st.stx_attributes & STATX_ATTR_IMMUTABLE);
+    if (!S_ISREG(st.stx_mode) && !S_ISDIR(st.stx_mode))
+        return false;
+    const int fd = ::open(path.toUtf8().constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    int flags = 0;
+    const int result = ::ioctl(fd, FS_IOC_GETFLAGS, &flags);
+    const int error = errno;
+    ::close(fd);
+    if (result == 0)
+        return bool(flags & FS_IMMUTABLE_FL);
+    if (error == ENOTTY || error == EOPNOTSUPP || error == EINVAL || error == ENOSYS)
+        return false;
+    return {};
+}
+
+QVariant volumeValue(const QString& path, const QString& key)
+{
+    if (key == NSURLIsVolumeKey)
+        return Volumes::isMountRoot(path);
+    const auto volume = Volumes::volumeForPath(path);
+    if (!volume)
+        return {};
+    if (key == NSURLVolumeURLKey)
+        return QVariant::fromValue(volume->root);
+    if (key == NSURLVolumeIsInternalKey)
+        return volume->isInternal;
+    if (key == NSURLVolumeIsReadOnlyKey)
+        return volume->isReadOnly;
+    if (key == NSURLVolumeIsRemovableKey)
+        return volume->isRemovable;
+    if (key == NSURLVolumeIsEjectableKey)
+        return volume->isEjectable;
+    if (key == NSURLVolumeIsBrowsableKey)
+        return volume->isBrowsable;
+    if (key == NSURLVolumeLocalizedNameKey)
+        return volume->localizedName;
+    return {};
+}
+
+QString nameOf(const QString& path)
+{
+    return path == QLatin1String("/") ? path : path.mid(path.lastIndexOf('/') + 1);
+}
+
+}  // namespace
+
+namespace StatValues {
+
+bool read(int dirFd, const char* name, struct statx* st)
+{
+    return ::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, st) == 0;
+}
+
+quint64 deviceOf(const struct statx& st) { return makedev(st.stx_dev_major, st.stx_dev_minor); }
+
+bool isVolumeKey(const QString& key)
+{
+    return key == NSURLIsVolumeKey || key == NSURLVolumeURLKey || key == NSURLVolumeIsInternalKey
+        || key == NSURLVolumeIsReadOnlyKey || key == NSURLVolumeIsRemovableKey || key == NSURLVolumeIsEjectableKey
+        || key == NSURLVolumeIsBrowsableKey || key == NSURLVolumeLocalizedNameKey;
+}
+
+QVariant value(const QString& path, const struct statx& st, const QString& key)
+{
+    if (key == NSURLIsDirectoryKey)
+        return S_ISDIR(st.stx_mode);
+    if (key == NSURLTotalFileSizeKey || key == NSURLFileSizeKey)
+        return S_ISDIR(st.stx_mode) ? QVariant() : QVariant(quint64(st.stx_size));
+    if (key == NSURLIsSymbolicLinkKey)
+        return S_ISLNK(st.stx_mode);
+    if (key == NSURLNameKey)
+        return nameOf(path);
+    if (key == NSURLIsHiddenKey)
+        return nameOf(path).startsWith(QLatin1Char('.'));
+    if (key == NSURLVolumeIdentifierKey)
+        return deviceOf(st);
+    if (key == NSURLFileResourceIdentifierKey)
+        return QStringLiteral("%1:%2").arg(deviceOf(st)).arg(quint64(st.stx_ino));
+    if (key == NSURLContentModificationDateKey)
+        return QDateTime::fromMSecsSinceEpoch(qint64(st.stx_mtime.tv_sec) * 1000 + st.stx_mtime.tv_nsec / 1000000);
+    if (key == NSURLIsUserImmutableKey)
+        return isImmutable(path, st);
+    if (key == NSURLIsReadableKey)
+        return ::faccessat(AT_FDCWD, path.toUtf8().constData(), R_OK, AT_EACCESS) == 0
+            && AccessRegistry::hasReadAccess(path);
+    if (key == NSURLIsWritableKey)
+        return ::faccessat(AT_FDCWD, path.toUtf8().constData(), W_OK, AT_EACCESS) == 0
+            && AccessRegistry::hasAccess(path);
+    if (isVolumeKey(key))
+        return volumeValue(path, key);
+    return {};
+}
+
+}  // namespace StatValues
+
+std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& keys, Error* error)
+{
+    const QString& path = url.path();
+    const bool onlyVolumeKeys = std::all_of(keys.begin(), keys.end(), StatValues::isVolumeKey);
+    const bool allowed = AccessRegistry::hasReadAccess(path, false) || (onlyVolumeKeys && Volumes::isMountRoot(path));
+    if (!allowed) {
+        if (error)
+            *error = Error::fromErrno(EACCES, path, false);
+        return std::nullopt;
+    }
+    struct statx st {};
+    if (path.isEmpty() || !StatValues::read(AT_FDCWD, path.toUtf8().constData(), &st)) {
+        if (error)
+            *error = Error::fromErrno(path.isEmpty() ? ENOENT : errno, path, false);
+        return std::nullopt;
+    }
+    QVariantMap values;
+    for (const QString& key : keys) {
+        QVariant value = StatValues::value(path, st, key);
+        if (value.isValid())
+            values.insert(key, std::move(value));
+    }
+    return values;
+}
+
+std::optional<QVariant> resourceValue(const URL& url, const QString& key, Error* error)
+{
+    const auto values = resourceValues(url, {key}, error);
+    if (!values)
+        return std::nullopt;
+    return values->value(key);
+}
+
+bool checkResourceIsReachable(const URL& url, Error* error)
+{
+    return resourceValues(url, {}, error).has_value();
+}
+
+}  // namespace hb

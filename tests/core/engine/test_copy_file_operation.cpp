@@ -1,0 +1,206 @@
+#include "core/engine/HBCopyFileOperation.h"
+
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <linux/capability.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+QByteArray filled(qsizetype size) { return QByteArray(size, 'h'); }
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// Root reads anything; for the calling thread only, take away the capabilities that let it.
+class WithoutFilePermissionOverride {
+public:
+    WithoutFilePermissionOverride()
+    {
+        syscall(SYS_capget, &m_header, m_saved);
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        syscall(SYS_capset, &m_header, reduced);
+    }
+    ~WithoutFilePermissionOverride() { syscall(SYS_capset, &m_header, m_saved); }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+};
+
+}  // namespace
+
+class CopyFileOperationTest : public HarbrillTest {
+protected:
+    void SetUp() override
+    {
+        source = env.makeFolder("source");
+        destination = env.makeFolder("destination");
+        env.grant(source);
+        env.grant(destination);
+    }
+
+    std::optional<hb::Error> copy(HBCopyFileOperation& operation, const QString& from, const QString& to)
+    {
+        return operation.copyFileOperationWithSource(hb::URL::fileURLWithPath(from), hb::URL::fileURLWithPath(to),
+                                                     QFileInfo(from).isDir());
+    }
+
+    QString source;
+    QString destination;
+};
+
+TEST_F(CopyFileOperationTest, SeedsItsOwnCountersFromTheGivenOnes)
+{
+    CopyProgressData seed(5, 1000);
+    seed.totalCountOfFiles = 9;
+    seed.currentFileName = "x";
+    HBCopyFileOperation operation(seed);
+    const CopyProgressData data = operation.getProgressData();
+    EXPECT_EQ(data.completedCountOfFiles, 5);
+    EXPECT_EQ(data.completedSizeOfFiles, 1000u);
+    EXPECT_EQ(data.totalCountOfFiles, 0u);
+    EXPECT_TRUE(data.currentFileName.isEmpty());
+}
+
+TEST_F(CopyFileOperationTest, CopyAskedToStartAfterCancellationCopiesNothing)
+{
+    const QString file = env.writeFile("source/a.txt", "alpha");
+    HBCopyFileOperation operation(CopyProgressData(2, 30));
+    operation.cancelOperation();
+    EXPECT_EQ(copy(operation, file, destination + "/a.txt"), std::nullopt);
+    EXPECT_TRUE(entries(destination).isEmpty());
+    EXPECT_EQ(operation.getProgressData().completedCountOfFiles, 2);
+    EXPECT_EQ(operation.getProgressData().completedSizeOfFiles, 30u);
+}
+
+TEST_F(CopyFileOperationTest, FileInSeveralReportsAddsExactlyItsSize)
+{
+    const qsizetype size = (25 << 20) + 7;  // several 8 MiB chunks
+    const QString file = env.writeFile("source/movie.mkv", filled(size));
+    HBCopyFileOperation operation(CopyProgressData(5, 1000));
+    EXPECT_EQ(copy(operation, file, destination + "/movie.mkv"), std::nullopt);
+    EXPECT_EQ(operation.getProgressData().completedSizeOfFiles, 1000u + size);
+    EXPECT_EQ(operation.getProgressData().completedCountOfFiles, 6);
+    EXPECT_EQ(QFileInfo(destination + "/movie.mkv").size(), size);
+}
+
+TEST_F(CopyFileOperationTest, FolderTreeAddsOnePerFileAndFolder)
+{
+    env.writeFile("source/Photos/a.jpg", filled(100));
+    env.writeFile("source/Photos/2019/b.jpg", filled(200));
+    env.writeFile("source/Photos/2019/raw/c.raw", filled(300));
+    env.makeFolder("source/Photos/empty");
+    ASSERT_EQ(symlink("a.jpg", (source + "/Photos/latest").toUtf8().constData()), 0);
+    HBCopyFileOperation operation(CopyProgressData(1, 10));
+    EXPECT_EQ(copy(operation, source + "/Photos", destination + "/Photos"), std::nullopt);
+    // 4 folders (Photos, 2019, raw, empty) and 4 files (three files and the link).
+    EXPECT_EQ(operation.getProgressData().completedCountOfFiles, 1 + 8);
+    EXPECT_EQ(operation.getProgressData().completedSizeOfFiles, 10u + 600);
+    EXPECT_TRUE(QFileInfo(destination + "/Photos/latest").isSymLink());
+}
+
+TEST_F(CopyFileOperationTest, PermissionRefusalsNameTheSideThatRefused)
+{
+    const QString outside = env.makeFolder("outside");  // no grant: as a folder the user never opened to us
+    const QString file = env.writeFile("source/Report.pdf", "pdf");
+    const QString hidden = env.writeFile("outside/Secret.pdf", "pdf");
+
+    HBCopyFileOperation toOutside{CopyProgressData()};
+    const auto notWritable = copy(toOutside, file, outside + "/Report.pdf");
+    ASSERT_TRUE(notWritable.has_value());
+    EXPECT_EQ(notWritable->domain, hb::NSCocoaErrorDomain);
+    EXPECT_EQ(notWritable->code, 513);
+    EXPECT_EQ(notWritable->userInfo.value(hb::NSLocalizedDescriptionKey).toString(),
+              "Report.pdf cannot be copied because " + outside + " is not writable");
+
+    // Not a writing problem at all: the source cannot be read.
+    HBCopyFileOperation fromOutside{CopyProgressData()};
+    const auto notReadable = copy(fromOutside, hidden, destination + "/Secret.pdf");
+    ASSERT_TRUE(notReadable.has_value());
+    EXPECT_EQ(notReadable->code, 257);
+    EXPECT_TRUE(notReadable->localizedDescription().contains("Secret.pdf"))
+        << notReadable->localizedDescription().toStdString();
+    EXPECT_TRUE(entries(destination).isEmpty());
+    EXPECT_EQ(entries(outside), QStringList{"Secret.pdf"});
+}
+
+TEST_F(CopyFileOperationTest, UnreadableFileInsideATreeFailsTheWholeCopy)
+{
+    env.writeFile("source/Project/readme.txt", "read me");
+    const QString locked = env.writeFile("source/Project/src/locked.c", "int x;");
+    env.writeFile("source/Project/src/z.c", "int z;");
+    ASSERT_EQ(chmod(locked.toUtf8().constData(), 0), 0);
+
+    HBCopyFileOperation operation{CopyProgressData()};
+    std::optional<hb::Error> error;
+    {
+        WithoutFilePermissionOverride asAnyUser;
+        error = copy(operation, source + "/Project", destination + "/Project");
+    }
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code, 257);
+    EXPECT_TRUE(error->localizedDescription().contains(locked)) << error->localizedDescription().toStdString();
+    EXPECT_TRUE(entries(destination).isEmpty());
+}
+
+TEST_F(CopyFileOperationTest, CancelFromAnotherThreadMidFileLeavesNoPartialItem)
+{
+    // Sparse, so the source costs nothing; the copy is stopped long before its end.
+    const QString file = source + "/disk.img";
+    {
+        QFile image(file);
+        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(image.resize(qint64(2) << 30));
+    }
+    env.writeFile("destination/existing.txt", "keep");
+    HBCopyFileOperation operation(CopyProgressData(3, 0));
+    std::atomic<bool> done = false;
+    std::thread canceller([&] {
+        while (!done && operation.getProgressData().completedSizeOfFiles == 0)
+            std::this_thread::yield();
+        operation.cancelOperation();
+    });
+    const auto error = copy(operation, file, destination + "/disk.img");
+    done = true;
+    canceller.join();
+
+    EXPECT_EQ(error, std::nullopt);
+    EXPECT_LT(operation.getProgressData().completedSizeOfFiles, quint64(2) << 30);
+    EXPECT_EQ(operation.getProgressData().completedCountOfFiles, 3);
+    EXPECT_EQ(entries(destination), QStringList{"existing.txt"});
+}
+
+TEST_F(CopyFileOperationTest, RunningOutOfSpaceIsAFailureAndLeavesNoPartialItem)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const QString small = env.makeFolder("small");
+    ASSERT_EQ(mount("tmpfs", small.toUtf8().constData(), "tmpfs", 0, "size=1m"), 0) << strerror(errno);
+    env.grant(small);
+    env.writeFile("source/Album/one.jpg", filled(600 << 10));
+    env.writeFile("source/Album/two.jpg", filled(600 << 10));
+
+    HBCopyFileOperation operation{CopyProgressData()};
+    const auto error = copy(operation, source + "/Album", small + "/Album");
+    const QStringList left = entries(small);
+    umount2(small.toUtf8().constData(), MNT_DETACH);
+
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code, hb::NSFileWriteOutOfSpaceError);
+    EXPECT_TRUE(error->localizedDescription().startsWith("Album cannot be copied to " + small))
+        << error->localizedDescription().toStdString();
+    EXPECT_TRUE(left.isEmpty()) << left.join(", ").toStdString();
+}

@@ -1,0 +1,67 @@
+#include "TestEnvironment.h"
+
+#include "core/engine/HBDelayOnMain.h"
+#include "core/engine/HBEngineTypes.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <atomic>
+#include <limits>
+#include <optional>
+
+TEST(EngineTypes, AbsentRuleDiffersFromEveryRule)
+{
+    const std::optional<Rule> none;
+    for (int instruction = 0; instruction <= int(Instruction::stop); ++instruction) {
+        for (bool applyToAll : {false, true}) {
+            const std::optional<Rule> rule = Rule{Instruction(instruction), applyToAll};
+            EXPECT_NE(none, rule) << instruction << applyToAll;
+        }
+    }
+    EXPECT_FALSE(ProgressData{}.fileShiftRule.has_value());
+}
+
+TEST(EngineTypes, ResetErrorDataCarriesThePlaceholderError)
+{
+    const ErrorData reset = ErrorData::reset();
+    EXPECT_FALSE(reset.file.has_value());
+    EXPECT_EQ(reset.errorCode, HBError::none);
+    EXPECT_FALSE(reset.isDirectory);
+    EXPECT_EQ(reset.frameworkError.domain, "File");
+    EXPECT_EQ(reset.frameworkError.code, -777);
+    EXPECT_TRUE(reset.frameworkError.userInfo.isEmpty());
+}
+
+TEST(DelayOnMain, RefusesDelaysOutsideTheNanosecondRange)
+{
+    std::atomic<int> ran = 0;
+    for (double seconds : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(), 9.3e9, -9.3e9, 1e300})
+        EXPECT_FALSE(delayOnMain(seconds, [&] { ++ran; })) << seconds;
+    QThread::msleep(10);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ran, 0);
+}
+
+TEST(DelayOnMain, RunsOnceOnTheMainThreadAfterTheDelay)
+{
+    std::atomic<int> ran = 0;
+    qint64 elapsed = 0;
+    bool onMain = false;
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(delayOnMain(0.05, [&] {
+        elapsed = clock.nsecsElapsed();
+        onMain = QThread::currentThread() == qApp->thread();
+        ++ran;
+    }));
+    ASSERT_TRUE(waitUntil([&] { return ran > 0; }));
+    EXPECT_GE(elapsed, 50'000'000);
+    EXPECT_TRUE(onMain);
+
+    // A past deadline runs as soon as the main queue turns.
+    ASSERT_TRUE(delayOnMain(-1.0, [&] { ++ran; }));
+    EXPECT_TRUE(waitUntil([&] { return ran == 2; }));
+}

@@ -1,0 +1,207 @@
+#include "TestEnvironment.h"
+
+#include "LoopVolume.h"
+#include "platform/files/AccessRegistry.h"
+#include "platform/files/Bookmark.h"
+#include "platform/files/ResourceValues.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+
+using namespace hb;
+
+namespace {
+
+constexpr unsigned kScope = NSURLBookmarkCreationWithSecurityScope;
+constexpr unsigned kResolveScope = NSURLBookmarkResolutionWithSecurityScope;
+
+struct Resolution {
+    std::optional<URL> url;
+    bool stale = false;
+};
+
+Resolution resolve(const QByteArray& data, unsigned options = kResolveScope)
+{
+    Resolution r;
+    r.url = Bookmark::resolve(data, options, &r.stale);
+    return r;
+}
+
+// Replaces the trailing checksum so a test can reach the checks behind it.
+QByteArray withChecksum(QByteArray data)
+{
+    const qsizetype body = data.size() - 8;
+    quint64 hash = 0xcbf29ce484222325ULL;
+    for (qsizetype i = 0; i < body; ++i) {
+        hash ^= quint8(data[i]);
+        hash *= 0x100000001b3ULL;
+    }
+    for (int i = 0; i < 8; ++i)
+        data[body + i] = char(hash >> (8 * i));
+    return data;
+}
+
+void putU32(QByteArray& data, qsizetype at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        data[at + i] = char(value >> (8 * i));
+}
+
+}  // namespace
+
+class BookmarkTest : public HarbrillTest {
+protected:
+    void SetUp() override
+    {
+        work = env.makeFolder("work");
+        env.grant(work);
+    }
+    std::optional<QByteArray> create(const QString& path, Error* error = nullptr)
+    {
+        return Bookmark::create(URL::fileURLWithPath(path), kScope, {NSURLTotalFileSizeKey}, error);
+    }
+    QString work;
+};
+
+TEST_F(BookmarkTest, CreationNeedsAccessToAnExistingItem)
+{
+    env.writeFile("outside/file", "x");
+    Error error;
+    EXPECT_FALSE(create(env.root() + "/outside/file", &error));
+    EXPECT_EQ(error.domain, NSCocoaErrorDomain);
+    EXPECT_EQ(error.code, NSFileReadNoPermissionError);
+    EXPECT_FALSE(create(work + "/missing", &error));
+
+    // A link inside the grant does not lend its target's access.
+    ASSERT_TRUE(QFile::link(env.root() + "/outside", work + "/link"));
+    EXPECT_FALSE(create(work + "/link/file"));
+}
+
+TEST_F(BookmarkTest, ResolvesInPlaceWithTheScopeAsAsked)
+{
+    const QString file = env.writeFile("work/a/file", "12345");
+    const auto data = create(file);
+    ASSERT_TRUE(data);
+    AccessRegistry::resetForTesting();  // resolution needs no access
+
+    const Resolution scoped = resolve(*data);
+    ASSERT_TRUE(scoped.url);
+    EXPECT_EQ(scoped.url->path(), file);
+    EXPECT_FALSE(scoped.stale);
+    EXPECT_TRUE(scoped.url->isSecurityScoped());
+    EXPECT_FALSE(resolve(*data, 0).url->isSecurityScoped());
+
+    QFile::remove(file);
+    const auto values = Bookmark::resourceValues(*data, {NSURLTotalFileSizeKey, NSURLVolumeIsInternalKey});
+    ASSERT_TRUE(values);
+    EXPECT_EQ(values->value(NSURLTotalFileSizeKey).toULongLong(), 5u);
+    EXPECT_EQ(values->value(NSURLVolumeIsInternalKey), true);
+    EXPECT_FALSE(resolve(*data).url);
+}
+
+TEST_F(BookmarkTest, FollowsRenamesAndMovesThroughAncestors)
+{
+    const struct {
+        const char* name;
+        QString item;      // relative to work
+        QString from, to;  // rename done after creation
+        QString expected;  // where it resolves, empty for a failure
+    } cases[] = {
+        {"item renamed", "a/b/file", "a/b/file", "a/b/renamed", "a/b/renamed"},
+        {"parent renamed", "a/b/file", "a/b", "a/c", "a/c/file"},
+        {"grandparent renamed", "a/b/file", "a", "z", "z/b/file"},
+        {"folder renamed", "a/b", "a/b", "a/d", "a/d"},
+        {"item moved away from its folder", "a/b/file", "a/b/file", "a/file", ""},
+        {"item deleted", "a/b/file", "a/b/file", "", ""},
+    };
+    for (const auto& c : cases) {
+        QDir(work).removeRecursively();
+        env.writeFile("work/a/b/file", "x");
+        env.grant(work);
+        const auto data = create(work + "/" + c.item);
+        ASSERT_TRUE(data) << c.name;
+        if (c.to.isEmpty())
+            QFile::remove(work + "/" + c.from);
+        else
+            ASSERT_TRUE(QDir().rename(work + "/" + c.from, work + "/" + c.to)) << c.name;
+        const Resolution r = resolve(*data);
+        if (c.expected.isEmpty()) {
+            EXPECT_FALSE(r.url) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(r.url) << c.name;
+        EXPECT_EQ(r.url->path(), work + "/" + c.expected) << c.name;
+        EXPECT_TRUE(r.stale) << c.name;
+        EXPECT_TRUE(r.url->isSecurityScoped()) << c.name;
+    }
+}
+
+TEST_F(BookmarkTest, ReplacedItemResolvesStaleAtItsPath)
+{
+    const QString file = env.writeFile("work/doc", "one");
+    const auto data = create(file);
+    // Saved the way editors save: a new file renamed over the old one.
+    ASSERT_EQ(::rename(env.writeFile("work/doc.new", "two").toUtf8().constData(), file.toUtf8().constData()), 0);
+    const Resolution r = resolve(*data);
+    ASSERT_TRUE(r.url);
+    EXPECT_EQ(r.url->path(), file);
+    EXPECT_TRUE(r.stale);
+}
+
+TEST_F(BookmarkTest, UnmountedVolumeFails)
+{
+    const QString mountPoint = work + "/volume";
+    LoopVolume volume(mountPoint);
+    if (!volume.isMounted())
+        GTEST_SKIP() << volume.reason().toStdString();
+    QDir().mkpath(mountPoint + "/folder");
+    const auto data = create(mountPoint + "/folder");
+    ASSERT_TRUE(data);
+    EXPECT_EQ(Bookmark::resourceValues(*data, {NSURLVolumeIsInternalKey})->value(NSURLVolumeIsInternalKey), false);
+    volume.unmount();
+    QDir().mkpath(mountPoint + "/folder");  // a same-named folder on the disk below is another item
+    EXPECT_FALSE(resolve(*data).url);
+}
+
+TEST_F(BookmarkTest, MalformedDataFailsCleanly)
+{
+    const auto made = create(env.writeFile("work/a/file", "x"));
+    ASSERT_TRUE(made);
+    const QByteArray data = *made;
+    const qsizetype pathLength = 4 + 2 + 2;  // the path's length field follows magic, version and flags
+
+    QList<QPair<QString, QByteArray>> cases;
+    for (qsizetype size = 0; size < data.size(); size += (size < 64 ? 1 : 7))
+        cases.append({QString("truncated to %1").arg(size), data.left(size)});
+    cases.append({"garbage", QByteArray(200, '\x5a')});
+    for (qsizetype at : {qsizetype(0), qsizetype(5), pathLength + 6, data.size() / 2, data.size() - 1}) {
+        QByteArray flipped = data;
+        flipped[at] = char(flipped[at] ^ 0x40);
+        cases.append({QString("bit flip at %1").arg(at), flipped});
+    }
+    QByteArray longPath = data;
+    putU32(longPath, pathLength, 0xffffffffu);
+    cases.append({"path length overflows", withChecksum(longPath)});
+    QByteArray shortPath = data;
+    putU32(shortPath, pathLength, 1);
+    cases.append({"path length too short", withChecksum(shortPath)});
+    QByteArray ancestors = data;
+    const qsizetype ancestorCount = pathLength + 4 + QByteArray(work.toUtf8() + "/a/file").size() + 24;
+    putU32(ancestors, ancestorCount, 0x7fffffffu);
+    cases.append({"ancestor count overflows", withChecksum(ancestors)});
+    QByteArray version = data;
+    version[4] = 9;
+    cases.append({"unknown version", withChecksum(version)});
+    cases.append({"trailing bytes", withChecksum(data + QByteArray(8, '\0'))});
+
+    for (const auto& [name, bytes] : cases) {
+        bool stale = true;
+        Error error;
+        EXPECT_FALSE(Bookmark::resolve(bytes, kResolveScope, &stale, &error)) << name.toStdString();
+        EXPECT_FALSE(stale) << name.toStdString();
+        EXPECT_FALSE(Bookmark::resourceValues(bytes, {NSURLTotalFileSizeKey})) << name.toStdString();
+    }
+    EXPECT_TRUE(resolve(withChecksum(data)).url);
+}

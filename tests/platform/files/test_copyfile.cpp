@@ -1,0 +1,445 @@
+#include "platform/files/CopyFile.h"
+
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace hb;
+
+namespace {
+
+struct Report {
+    int what;
+    int stage;
+    std::string source;
+    std::string destination;
+    int error;      // of ERR reports
+    off_t copied;   // COPYFILE_STATE_COPIED at the report
+};
+
+// Records every report and answers through `answer` (by default: quit at errors, else continue).
+struct Recorder {
+    std::vector<Report> reports;
+    std::function<int(const Report&)> answer;
+
+    static int callback(int what, int stage, copyfile_state_t state, const char* source, const char* destination,
+                        void* context)
+    {
+        const int error = errno;
+        auto* self = static_cast<Recorder*>(context);
+        off_t copied = -1;
+        copyfile_state_get(state, COPYFILE_STATE_COPIED, &copied);
+        self->reports.push_back({what, stage, source, destination, stage == COPYFILE_ERR ? error : 0, copied});
+        if (self->answer)
+            return self->answer(self->reports.back());
+        return stage == COPYFILE_ERR ? COPYFILE_QUIT : COPYFILE_CONTINUE;
+    }
+
+    int copy(const QString& from, const QString& to, copyfile_flags_t flags = COPYFILE_ALL | COPYFILE_RECURSIVE)
+    {
+        copyfile_state_t state = copyfile_state_alloc();
+        copyfile_state_set(state, COPYFILE_STATE_STATUS_CB, reinterpret_cast<const void*>(&callback));
+        copyfile_state_set(state, COPYFILE_STATE_STATUS_CTX, this);
+        const int result = copyfile(from.toUtf8().constData(), to.toUtf8().constData(), state, flags);
+        const int error = errno;
+        copyfile_state_free(state);
+        errno = error;
+        return result;
+    }
+
+    int count(int what, int stage) const
+    {
+        int n = 0;
+        for (const Report& report : reports)
+            n += report.what == what && report.stage == stage;
+        return n;
+    }
+};
+
+std::set<std::string> entries(const QString& folder)
+{
+    std::set<std::string> names;
+    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        names.insert(name.toStdString());
+    return names;
+}
+
+std::string attributesOf(const std::string& path)
+{
+    char names[4096];
+    const ssize_t size = llistxattr(path.c_str(), names, sizeof names);
+    std::set<std::string> sorted;
+    for (ssize_t i = 0; i < size; i += std::strlen(names + i) + 1) {
+        char value[256] = {};
+        lgetxattr(path.c_str(), names + i, value, sizeof value - 1);
+        sorted.insert(std::string(names + i) + "=" + value);
+    }
+    std::string all;
+    for (const std::string& entry : sorted)
+        all += entry + ";";
+    return all;
+}
+
+// Everything a copy must keep, item by item (access times aside: reading changes them).
+void describe(const std::string& root, const std::string& relative, std::map<std::string, std::string>& out)
+{
+    const std::string path = root + relative;
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0) {
+        out[relative] = "missing";
+        return;
+    }
+    std::string text = "type=" + std::to_string(status.st_mode & S_IFMT) + " mode=" + std::to_string(status.st_mode & 07777)
+        + " owner=" + std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid)
+        + " mtime=" + std::to_string(status.st_mtim.tv_sec) + "." + std::to_string(status.st_mtim.tv_nsec)
+        + " xattr=" + attributesOf(path);
+    if (S_ISLNK(status.st_mode)) {
+        char target[4096] = {};
+        readlink(path.c_str(), target, sizeof target - 1);
+        text += std::string(" link=") + target;
+    } else if (S_ISREG(status.st_mode)) {
+        QFile file(QString::fromStdString(path));
+        file.open(QIODevice::ReadOnly);
+        text += " data=" + file.readAll().toHex().left(64).toStdString() + " size=" + std::to_string(status.st_size);
+    }
+    out[relative] = text;
+    if (S_ISDIR(status.st_mode)) {
+        for (const std::string& name : entries(QString::fromStdString(path)))
+            describe(root, relative + "/" + name, out);
+    }
+}
+
+std::map<std::string, std::string> describe(const QString& root)
+{
+    std::map<std::string, std::string> out;
+    describe(root.toStdString(), "", out);
+    return out;
+}
+
+void setTimes(const QString& path, time_t seconds, long nanoseconds)
+{
+    const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.toUtf8().constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+QByteArray pattern(qsizetype size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = static_cast<char>((i * 131 + i / 4093) & 0xff);
+    return data;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+}  // namespace
+
+class CopyFileTest : public HarbrillTest {
+protected:
+    void SetUp() override
+    {
+        source = env.makeFolder("source");
+        destination = env.makeFolder("destination");
+        env.grant(source);
+        env.grant(destination);
+    }
+
+    // A tree with what a copy must keep: data, modes (a read-only folder too), nanosecond times,
+    // user attributes, links (one dangling) and a pipe.
+    QString makeTree()
+    {
+        const QString tree = source + "/Tree";
+        const QString a = env.writeFile("source/Tree/a.txt", "alpha");
+        env.writeFile("source/Tree/sub/b.bin", pattern(300 << 10));
+        env.writeFile("source/Tree/sub/deeper/c.txt", "gamma");
+        EXPECT_EQ(setxattr(a.toUtf8().constData(), "user.tag", "blue", 4, 0), 0);
+        EXPECT_EQ(setxattr((tree + "/sub").toUtf8().constData(), "user.folder", "yes", 3, 0), 0);
+        EXPECT_EQ(symlink("a.txt", (tree + "/link").toUtf8().constData()), 0);
+        EXPECT_EQ(symlink("/nonexistent/target", (tree + "/dangling").toUtf8().constData()), 0);
+        EXPECT_EQ(mkfifo((tree + "/pipe").toUtf8().constData(), 0640), 0);
+        chmod(a.toUtf8().constData(), 0640);
+        chmod((tree + "/sub/deeper").toUtf8().constData(), 0555);
+        chmod((tree + "/sub").toUtf8().constData(), 0750);
+        setTimes(a, 1234567890, 123456789);
+        setTimes(tree + "/link", 1300000000, 5);
+        setTimes(tree + "/sub/deeper", 1400000000, 999999999);
+        setTimes(tree + "/sub", 1500000000, 1);
+        setTimes(tree, 1600000000, 42);
+        return tree;
+    }
+
+    QString source;
+    QString destination;
+};
+
+TEST_F(CopyFileTest, TreeKeepsDataModesTimesAttributesAndLinks)
+{
+    const QString tree = makeTree();
+    Recorder recorder;
+    ASSERT_EQ(recorder.copy(tree, destination + "/Tree"), 0) << strerror(errno);
+
+    EXPECT_EQ(describe(destination + "/Tree"), describe(tree));
+    EXPECT_EQ(entries(destination), std::set<std::string>{"Tree"});
+    struct stat link;
+    ASSERT_EQ(lstat((destination + "/Tree/dangling").toUtf8().constData(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+}
+
+TEST_F(CopyFileTest, ReportsFollowTheTree)
+{
+    const QString tree = makeTree();
+    const std::string top = (destination + "/Tree").toStdString();
+    Recorder recorder;
+    bool placedBeforeTopFinished = false;
+    bool hiddenWhileCopying = true;
+    recorder.answer = [&](const Report& report) {
+        const bool placed = QFileInfo::exists(QString::fromStdString(top));
+        if (report.destination == top && report.what == COPYFILE_RECURSE_DIR && report.stage == COPYFILE_FINISH)
+            placedBeforeTopFinished = placed;
+        else if (placed)
+            hiddenWhileCopying = false;
+        return COPYFILE_CONTINUE;
+    };
+    ASSERT_EQ(recorder.copy(tree, destination + "/Tree"), 0);
+
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_DIR, COPYFILE_START), 3);
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_DIR, COPYFILE_FINISH), 3);
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_START), 6);  // 3 files, 2 links, a pipe
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_FINISH), 6);
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_ERR), 0);
+    EXPECT_GE(recorder.count(COPYFILE_COPY_XATTR, COPYFILE_START), 2);
+    EXPECT_TRUE(placedBeforeTopFinished);
+    EXPECT_TRUE(hiddenWhileCopying);
+
+    // A folder finishes once, after everything inside it.
+    for (std::size_t i = 0; i < recorder.reports.size(); ++i) {
+        const Report& finish = recorder.reports[i];
+        if (finish.what != COPYFILE_RECURSE_DIR || finish.stage != COPYFILE_FINISH)
+            continue;
+        for (std::size_t j = i + 1; j < recorder.reports.size(); ++j)
+            EXPECT_NE(recorder.reports[j].source.rfind(finish.source + "/", 0), 0u) << recorder.reports[j].source;
+    }
+    // Data reports carry the growing byte count of their file.
+    std::map<std::string, off_t> copied;
+    for (const Report& report : recorder.reports) {
+        if (report.what == COPYFILE_COPY_DATA) {
+            EXPECT_EQ(report.stage, COPYFILE_PROGRESS);
+            EXPECT_GT(report.copied, copied[report.source]);
+            copied[report.source] = report.copied;
+        }
+    }
+    const std::string from = tree.toStdString();
+    EXPECT_EQ(copied, (std::map<std::string, off_t>{
+                          {from + "/a.txt", 5}, {from + "/sub/b.bin", 300 << 10}, {from + "/sub/deeper/c.txt", 5}}));
+}
+
+TEST_F(CopyFileTest, LargeFileReportsItsDataInChunks)
+{
+    const qsizetype size = (20 << 20) + 123;
+    const QString file = env.writeFile("source/large.bin", pattern(size));
+    Recorder recorder;
+    ASSERT_EQ(recorder.copy(file, destination + "/large.bin"), 0);
+
+    std::vector<off_t> copied;
+    for (const Report& report : recorder.reports) {
+        if (report.what == COPYFILE_COPY_DATA)
+            copied.push_back(report.copied);
+    }
+    ASSERT_FALSE(copied.empty());
+    EXPECT_EQ(copied.back(), size);
+    if (copied.size() > 1) {
+        EXPECT_GE(copied.size(), 3u);  // else the file system cloned it in one step
+    }
+    EXPECT_TRUE(std::is_sorted(copied.begin(), copied.end()));
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_FINISH), 1);
+    EXPECT_TRUE(contents(destination + "/large.bin") == pattern(size));
+}
+
+TEST_F(CopyFileTest, QuitLeavesNothingAndKeepsWhatWasThere)
+{
+    const QString tree = source + "/Tree";
+    env.writeFile("source/Tree/one.txt", "1");
+    env.writeFile("source/Tree/sub/big.bin", pattern(20 << 20));
+    env.writeFile("source/Tree/z.txt", "z");
+    env.writeFile("destination/existing.txt", "keep me");
+
+    struct Case {
+        const char* name;
+        std::function<bool(const Report&)> quitAt;
+    };
+    const Case cases[] = {
+        {"mid-file", [](const Report& r) { return r.what == COPYFILE_COPY_DATA && r.copied > (8 << 20); }},
+        {"entering a folder", [](const Report& r) { return r.what == COPYFILE_RECURSE_DIR && r.stage == COPYFILE_START
+                                                               && r.source.ends_with("/sub"); }},
+        {"after a file", [](const Report& r) { return r.what == COPYFILE_RECURSE_FILE && r.stage == COPYFILE_FINISH; }},
+        {"finishing the top folder", [](const Report& r) {
+             return r.what == COPYFILE_RECURSE_DIR_CLEANUP && r.source.ends_with("/Tree");
+         }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        Recorder recorder;
+        bool quit = false;
+        recorder.answer = [&](const Report& report) {
+            quit = quit || test.quitAt(report);
+            return quit ? COPYFILE_QUIT : COPYFILE_CONTINUE;
+        };
+        EXPECT_EQ(recorder.copy(tree, destination + "/Tree"), -1);
+        EXPECT_EQ(errno, ECANCELED);
+        EXPECT_TRUE(quit);
+        EXPECT_EQ(entries(destination), std::set<std::string>{"existing.txt"});
+        EXPECT_EQ(contents(destination + "/existing.txt"), "keep me");
+    }
+}
+
+TEST_F(CopyFileTest, NeverReplacesWhatIsOrAppearsAtTheDestination)
+{
+    const QString file = env.writeFile("source/report.pdf", pattern(1 << 20));
+    struct Case {
+        const char* name;
+        bool existsBefore;
+    };
+    for (const Case test : {Case{"there before", true}, Case{"appears meanwhile", false}}) {
+        SCOPED_TRACE(test.name);
+        QFile::remove(destination + "/report.pdf");
+        if (test.existsBefore)
+            env.writeFile("destination/report.pdf", "theirs");
+        Recorder recorder;
+        recorder.answer = [&](const Report& report) {
+            if (report.what == COPYFILE_COPY_DATA && !QFileInfo::exists(destination + "/report.pdf"))
+                env.writeFile("destination/report.pdf", "theirs");
+            return COPYFILE_CONTINUE;
+        };
+        EXPECT_EQ(recorder.copy(file, destination + "/report.pdf"), -1);
+        EXPECT_EQ(errno, EEXIST);
+        EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_ERR), 1);
+        EXPECT_EQ(recorder.reports.back().error, EEXIST);
+        EXPECT_EQ(contents(destination + "/report.pdf"), "theirs");
+        EXPECT_EQ(entries(destination), std::set<std::string>{"report.pdf"});
+    }
+}
+
+TEST_F(CopyFileTest, NeedsReadAccessToTheSourceAndWriteAccessToTheFolder)
+{
+    const QString outside = env.makeFolder("outside");
+    const QString granted = env.writeFile("source/granted.txt", "in");
+    const QString ungranted = env.writeFile("outside/ungranted.txt", "out");
+    struct Case {
+        const char* name;
+        QString from;
+        QString to;
+    };
+    const Case cases[] = {
+        {"source outside the grants", ungranted, destination + "/copy.txt"},
+        {"folder outside the grants", granted, outside + "/copy.txt"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        Recorder recorder;
+        EXPECT_EQ(recorder.copy(test.from, test.to), -1);
+        EXPECT_EQ(errno, EACCES);
+        ASSERT_EQ(recorder.reports.size(), 1u);
+        EXPECT_EQ(recorder.reports[0].stage, COPYFILE_ERR);
+        EXPECT_EQ(recorder.reports[0].error, EACCES);
+        EXPECT_FALSE(QFileInfo::exists(test.to));
+    }
+    EXPECT_EQ(entries(destination), std::set<std::string>{});
+    EXPECT_EQ(entries(outside), std::set<std::string>{"ungranted.txt"});
+}
+
+TEST_F(CopyFileTest, NextCopyRemovesLeftoversOfAKilledProcess)
+{
+    const pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    ASSERT_GT(dead, 0);
+    waitpid(dead, nullptr, 0);
+    const QString leftover = QStringLiteral(".harbrill-partial-%1-0badc0de-Photos").arg(dead);
+    env.writeFile("destination/" + leftover + "/locked/inner.jpg", "partial");
+    chmod((destination + "/" + leftover + "/locked").toUtf8().constData(), 0555);
+    const QString running = QStringLiteral(".harbrill-partial-%1-12345678-Other").arg(getpid());
+    env.writeFile("destination/" + running, "still being written");
+    env.writeFile("destination/.harbrill-partial-notes", "not ours");
+
+    const QString file = env.writeFile("source/new.txt", "new");
+    ASSERT_EQ(copyfile(file.toUtf8().constData(), (destination + "/new.txt").toUtf8().constData(), nullptr,
+                       COPYFILE_ALL | COPYFILE_RECURSIVE),
+              0);
+    EXPECT_EQ(entries(destination), (std::set<std::string>{"new.txt", running.toStdString(), ".harbrill-partial-notes"}));
+}
+
+// A small file system of its own, to run out of space for real.
+class CopyFileSpaceTest : public CopyFileTest {
+protected:
+    void SetUp() override
+    {
+        CopyFileTest::SetUp();
+        if (geteuid() != 0)
+            GTEST_SKIP() << "mounting a small tmpfs needs root";
+        small = env.makeFolder("small");
+        ASSERT_EQ(mount("tmpfs", small.toUtf8().constData(), "tmpfs", 0, "size=1m"), 0) << strerror(errno);
+        mounted = true;
+        env.grant(small);
+    }
+    void TearDown() override
+    {
+        if (mounted)
+            umount2(small.toUtf8().constData(), MNT_DETACH);
+    }
+
+    QString small;
+    bool mounted = false;
+};
+
+TEST_F(CopyFileSpaceTest, RunningOutOfSpaceLeavesEarlierItemsAndNoPartialItem)
+{
+    const QString first = env.writeFile("source/first.txt", pattern(100 << 10));
+    ASSERT_EQ(copyfile(first.toUtf8().constData(), (small + "/first.txt").toUtf8().constData(), nullptr, COPYFILE_ALL),
+              0);
+    const QString big = env.writeFile("source/big.bin", pattern(2 << 20));
+    for (int i = 0; i < 4; ++i)
+        env.writeFile(QStringLiteral("source/Album/photo%1.jpg").arg(i), pattern(400 << 10));
+
+    for (const QString& item : {big, source + "/Album"}) {
+        SCOPED_TRACE(item.toStdString());
+        Recorder recorder;
+        const QString target = small + "/" + QFileInfo(item).fileName();
+        EXPECT_EQ(recorder.copy(item, target), -1);
+        EXPECT_EQ(errno, ENOSPC);
+        ASSERT_FALSE(recorder.reports.empty());
+        EXPECT_EQ(recorder.reports.back().stage, COPYFILE_ERR);
+        EXPECT_EQ(recorder.reports.back().error, ENOSPC);
+        EXPECT_EQ(entries(small), std::set<std::string>{"first.txt"});
+        EXPECT_TRUE(contents(small + "/first.txt") == pattern(100 << 10));
+    }
+
+    // Going on after an error leaves the failed file out, not half-written.
+    Recorder goingOn;
+    goingOn.answer = [](const Report&) { return COPYFILE_CONTINUE; };
+    EXPECT_EQ(goingOn.copy(source + "/Album", small + "/Album"), 0);
+    EXPECT_GE(goingOn.count(COPYFILE_RECURSE_FILE, COPYFILE_ERR), 1);
+    const std::set<std::string> kept = entries(small + "/Album");
+    EXPECT_LT(kept.size(), 4u);
+    for (const std::string& name : kept)
+        EXPECT_TRUE(contents(small + "/Album/" + QString::fromStdString(name)) == pattern(400 << 10)) << name;
+}
