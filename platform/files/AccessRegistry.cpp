@@ -4,7 +4,16 @@
 
 #include <QDir>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -37,9 +46,19 @@ Registry& registry()
     return instance;
 }
 
+// The kernel's own name of the opened item: two system calls where realpath() reads every component's link.
 std::string realPath(const std::string& path)
 {
     char buffer[PATH_MAX];
+    const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd >= 0) {
+        char link[32];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+        const ssize_t length = ::readlink(link, buffer, sizeof buffer - 1);
+        ::close(fd);
+        if (length > 0 && buffer[0] == '/')
+            return std::string(buffer, size_t(length));
+    }
     if (::realpath(path.c_str(), buffer))
         return buffer;
     return {};
@@ -60,6 +79,38 @@ void appendComponent(std::string& path, const std::string& component)
     path += component;
 }
 
+std::string canonical(std::string path, bool followFinal);
+
+std::atomic<std::uint64_t> folderGeneration{0};
+
+// The canonical name of an existing folder, remembered per thread for a moment: a shift checks the same
+// few folders for every item. Our own renames and removals of folders forget every remembered name,
+// and the short lifetime bounds how long a change made by another program can go unseen.
+std::string canonicalFolder(const std::string& path)
+{
+    struct Entry {
+        std::string path;
+        std::string canonical;
+        std::uint64_t generation = 0;
+        std::chrono::steady_clock::time_point at;
+    };
+    constexpr auto lifetime = std::chrono::milliseconds(100);
+    thread_local std::array<Entry, 8> entries;
+    thread_local std::size_t next = 0;
+    const auto now = std::chrono::steady_clock::now();
+    const std::uint64_t generation = folderGeneration.load(std::memory_order_acquire);
+    for (const Entry& entry : entries) {
+        if (entry.path == path && entry.generation == generation && now - entry.at < lifetime)
+            return entry.canonical;
+    }
+    std::string resolved = realPath(path);
+    if (resolved.empty())
+        return canonical(path, true);
+    entries[next] = Entry{path, resolved, generation, now};
+    next = (next + 1) % entries.size();
+    return resolved;
+}
+
 std::string canonical(std::string path, bool followFinal)
 {
     if (path.empty() || path[0] != '/')
@@ -69,7 +120,7 @@ std::string canonical(std::string path, bool followFinal)
     const auto lastSlash = path.rfind('/');
     const std::string last = path.substr(lastSlash + 1);
     if (!followFinal && !last.empty() && last != "." && last != "..") {
-        std::string parent = canonical(lastSlash == 0 ? "/" : path.substr(0, lastSlash), true);
+        std::string parent = canonicalFolder(lastSlash == 0 ? "/" : path.substr(0, lastSlash));
         appendComponent(parent, last);
         return parent;
     }
@@ -170,6 +221,8 @@ void stopAccessing(const URL& url)
     if (it != r.scopes.end() && --it->second.count <= 0)
         r.scopes.erase(it);
 }
+
+void folderNamesChanged() { folderGeneration.fetch_add(1, std::memory_order_release); }
 
 bool hasAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, false); }
 

@@ -18,6 +18,8 @@ void grantStanding(const QString& path);
 // false for a plain URL.
 bool startAccessing(const URL& url);
 void stopAccessing(const URL& url);  // without a matching start does nothing
+// Called after a folder (or a link) was renamed, exchanged or removed, so no check relies on its old name.
+void folderNamesChanged();
 // `followFinalLink` false judges a link by where it lies, not where it points (for operations on
 // the link itself: remove, move, lstat).
 bool hasAccess(const QString& path, bool followFinalLink = true);

@@ -136,6 +136,7 @@ bool replaceExisting(const QString& original, const QString& newItem, Error* err
     }
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) != 0)
         return fail(error, errno, original, true);
+    AccessRegistry::folderNamesChanged();
     // The old item now sits where the new one was. The exchange is done, so a leftover is logged, not
     // reported as a failed replace.
     Error removal;
@@ -368,6 +369,8 @@ bool FileManager::moveItem(const URL& source, const URL& destination, Error* err
         return true;
     const QByteArray fromNative = from.toUtf8();
     const QByteArray toNative = to.toUtf8();
+    struct stat moved {};
+    const bool movesFolderName = ::lstat(fromNative.constData(), &moved) != 0 || !S_ISREG(moved.st_mode);
     int result = ::renameat2(AT_FDCWD, fromNative.constData(), AT_FDCWD, toNative.constData(), RENAME_NOREPLACE);
     if (result != 0 && errno == EINVAL) {
         // File systems without RENAME_NOREPLACE: check, then rename.
@@ -377,8 +380,11 @@ bool FileManager::moveItem(const URL& source, const URL& destination, Error* err
         else
             result = ::rename(fromNative.constData(), toNative.constData());
     }
-    if (result == 0)
+    if (result == 0) {
+        if (movesFolderName)
+            AccessRegistry::folderNamesChanged();
         return true;
+    }
     if (errno != EEXIST)
         return fail(error, errno, errno == ENOENT ? from : to, true);
     const Error exists = Error::fromErrno(EEXIST, to, true);
@@ -411,6 +417,7 @@ bool FileManager::replaceItem(const URL& original, const URL& newItem, const QSt
     }
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) != 0)
         return fail(error, errno, target, true);
+    AccessRegistry::folderNamesChanged();
     Error removal;
     if (!removePath(replacement, &removal))
         HBDebug() << "Could not remove the replaced item at" << replacement << removal.localizedDescription();
@@ -422,7 +429,9 @@ bool FileManager::removeItem(const URL& url, Error* error)
     const QString& path = url.path();
     if (path.isEmpty() || !AccessRegistry::hasAccess(path, false))
         return fail(error, EACCES, path, true);
-    return removePath(path, error);
+    const bool removed = removePath(path, error);
+    AccessRegistry::folderNamesChanged();
+    return removed;
 }
 
 bool FileManager::createDirectory(const URL& url, bool withIntermediateDirectories, Error* error)
