@@ -1,0 +1,314 @@
+#include "core/engine/HBFileShiftOperations.h"
+
+#include "core/engine/HBConstants.h"
+#include "core/engine/HBFileShiftServices.h"
+#include "core/engine/HBProgressViewController.h"
+#include "core/engine/HBProgressWindowController.h"
+#include "core/store/HBURL.h"
+#include "platform/base/MainQueue.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/files/AccessRegistry.h"
+#include "platform/files/FileManager.h"
+#include "platform/interface/Alert.h"
+#include "platform/interface/RepeatingTimer.h"
+
+#include <QVariant>
+
+#include <chrono>
+
+namespace {
+const QString isExecutingKeyPath = QStringLiteral("isExecuting");
+const QString isFinishedKeyPath = QStringLiteral("isFinished");
+}  // namespace
+
+HBFileShiftOperations::HBFileShiftOperations()
+{
+    m_undoManager.setLevelsOfUndo(1);
+}
+
+HBFileShiftOperations::~HBFileShiftOperations() = default;
+
+hb::OperationQueue& HBFileShiftOperations::operationQueue()
+{
+    if (!m_operationQueue)
+        m_operationQueue = std::make_unique<hb::OperationQueue>(QStringLiteral("MoveCopy"), 5);
+    return *m_operationQueue;
+}
+
+void HBFileShiftOperations::asyncOnMain(std::function<void()> block)
+{
+    hb::MainQueue::async([life = std::weak_ptr<int>(m_life), block = std::move(block)] {
+        if (life.lock())
+            block();
+    });
+}
+
+void HBFileShiftOperations::shiftFiles(const QList<hb::URL>& sources, const hb::URL& destination, Action type,
+                                       bool isUndo, DataSource dataSource)
+{
+    start(HBFileShiftServices::create(sources, destination, type, isUndo, dataSource, this));
+}
+
+void HBFileShiftOperations::shiftFiles(const QList<hb::URL>& sources, const QList<hb::URL>& destinations,
+                                       Action type, bool isUndo, DataSource dataSource)
+{
+    start(HBFileShiftServices::create(sources, destinations, type, isUndo, dataSource, this));
+}
+
+void HBFileShiftOperations::start(const std::shared_ptr<HBFileShiftServices>& operation)
+{
+    if (!operation)
+        return;
+    m_operations[operation->identifier()] = operation;
+    if (m_operations.size() == 1 && !m_timer) {
+        m_timer = std::make_unique<hb::RepeatingTimer>(std::chrono::milliseconds(500), [this] { progressCheck(); },
+                                                       true);
+        m_timer->start();
+    }
+    enqueue(operation);
+}
+
+void HBFileShiftOperations::enqueue(const std::shared_ptr<HBFileShiftServices>& operation)
+{
+    const OperationState state = operation->getProgressData().operationState;
+    if (state != OperationState::idle && state != OperationState::waitingForInstruction)
+        return;
+    auto block = hb::BlockOperation::blockOperationWithBlock([operation] { operation->main(); });
+    operation->blockOperation = block;
+    const std::weak_ptr<HBFileShiftServices> observer = operation;
+    for (const QString& keyPath : {isExecutingKeyPath, isFinishedKeyPath}) {
+        block->addObserver(operation.get(), keyPath, [observer](const QString& changed, bool newValue) {
+            if (const auto shift = observer.lock())
+                shift->observeValue(changed, newValue);
+        });
+    }
+    operationQueue().addOperation(block);
+}
+
+void HBFileShiftOperations::progressCheck()
+{
+    std::vector<std::int64_t> finished;
+    bool reloadAll = false;
+    std::optional<QList<std::int64_t>> rows;
+    const auto refreshRow = [&](std::int64_t identifier) {
+        if (const std::optional<std::int64_t> row = m_keysDataSource.indexOfKey(identifier)) {
+            if (!rows)
+                rows.emplace();
+            rows->append(*row);
+        }
+    };
+
+    for (const auto& [identifier, operation] : m_operations) {
+        const ProgressData progress = operation->getProgressData();
+        switch (progress.operationState) {
+        case OperationState::idle:
+        case OperationState::cancel:
+            break;
+        case OperationState::running:
+            if (progress.fileAction == Action::copy && progress.totalSizeOfFiles > progressRowThreshold) {
+                if (!m_keysDataSource.containsKey(identifier)) {
+                    m_keysDataSource.insertKey(identifier);
+                    showProgressWindow();
+                    reloadAll = true;
+                } else {
+                    refreshRow(identifier);
+                }
+            }
+            break;
+        case OperationState::getInstruction:
+        case OperationState::waitingForInstruction: {
+            operation->cleanUp();
+            if (!m_progressWindowController)
+                showProgressWindow();
+            else if (!m_progressWindowController->isVisible())
+                m_progressWindowController->showWindow();
+            std::lock_guard lock(operation->monitor());
+            if (operation->getProgressData().operationState == OperationState::getInstruction) {
+                operation->setOperationState(OperationState::waitingForInstruction);
+                if (!m_keysDataSource.containsKey(identifier)) {
+                    m_keysDataSource.insertKey(identifier);
+                    reloadAll = true;
+                } else {
+                    refreshRow(identifier);
+                }
+            }
+            break;
+        }
+        case OperationState::complete: {
+            const ErrorData error = operation->fileShiftError();
+            if (error.errorCode != HBError::none) {
+                hb::NotificationCenter::defaultCenter().post(
+                    showAlertNotification, nullptr,
+                    {{errorDataUserInfoKey, QVariant::fromValue(error.frameworkError)}});
+            } else {
+                const UndoInformation information = operation->undoInformation();
+                const bool cancelled = operation->hasBeenCancelled();
+                if (!operation->isUndoOperation() && !information.items.isEmpty() && !cancelled) {
+                    auto undoData = std::make_shared<UndoData>(information.items, information.action);
+                    m_undoManager.registerUndo(this, [this, undoData] { undoAction(*undoData); });
+                }
+                if (!operation->spacefeasbility())
+                    asyncOnMain([this] { showNotEnoughSpaceAlert(); });
+                if (!cancelled && !information.items.isEmpty())
+                    asyncOnMain([this, executed = information.items] { notifyOperationComplete(executed); });
+            }
+            finished.push_back(identifier);
+            m_keysDataSource.removeKey(identifier);
+            operation->cleanUp();
+            reloadAll = true;
+            break;
+        }
+        }
+    }
+
+    reloadProgress(rows, reloadAll);
+    for (std::int64_t identifier : finished)
+        m_operations.erase(identifier);
+    if (m_operations.empty()) {
+        m_timer.reset();
+        if (m_progressWindowController) {
+            m_progressWindowController->close();
+            m_progressWindowController.reset();
+        }
+    }
+}
+
+void HBFileShiftOperations::applyRule(std::int64_t identifier, Instruction instruction, bool applyToAll)
+{
+    const auto found = m_operations.find(identifier);
+    if (found == m_operations.end())
+        return;
+    const std::shared_ptr<HBFileShiftServices> operation = found->second;
+    const ProgressData progress = operation->getProgressData();
+
+    if (instruction == Instruction::stop) {
+        operation->cancelOperation();
+        operation->setRule(Rule{instruction, applyToAll});
+    } else {
+        // A row can still show its buttons after its answer was taken: the operation runs again
+        // and must not be queued twice.
+        if (progress.operationState != OperationState::waitingForInstruction)
+            return;
+        operation->setOperationState(OperationState::idle);
+        operation->setRule(Rule{instruction, applyToAll});
+        if (instruction == Instruction::skip) {
+            enqueue(operation);
+            return;
+        }
+    }
+
+    bool rowStays = false;
+    switch (progress.fileAction) {
+    case Action::move:
+        break;
+    case Action::copy:
+        rowStays = instruction != Instruction::stop && progress.totalSizeOfFiles > progressRowThreshold;
+        break;
+    case Action::rename:
+    case Action::pdf:
+        rowStays = instruction != Instruction::stop;
+        break;
+    }
+    if (!rowStays) {
+        m_keysDataSource.removeKey(identifier);
+        if (m_keysDataSource.count() == 0) {
+            if (m_progressWindowController)
+                m_progressWindowController->orderOut();
+        } else {
+            reloadProgress(std::nullopt, true);
+        }
+    }
+    enqueue(operation);
+}
+
+std::optional<ProgressData> HBFileShiftOperations::progress(std::int64_t identifier)
+{
+    const auto found = m_operations.find(identifier);
+    if (found == m_operations.end())
+        return std::nullopt;
+    return found->second->getProgressData();
+}
+
+void HBFileShiftOperations::showProgressWindow()
+{
+    if (m_progressWindowController) {
+        m_progressWindowController->showWindow();
+        return;
+    }
+    m_storyBoard = hb::Storyboard::storyboardWithName(QStringLiteral("HBProgress"));
+    if (!m_storyBoard)
+        return;
+    m_progressWindowController = m_storyBoard->instantiateController<HBProgressWindowController>(QStringLiteral("EntryPoint"));
+    if (!m_progressWindowController)
+        return;
+    if (HBProgressViewController* list = m_progressWindowController->getViewController())
+        list->setDataSource(this);
+    m_progressWindowController->showWindow();
+}
+
+void HBFileShiftOperations::reloadProgress(const std::optional<QList<std::int64_t>>& rows, bool reloadAll)
+{
+    if (!m_progressWindowController || !m_progressWindowController->isWindowLoaded()
+        || !m_progressWindowController->isVisible())
+        return;
+    if (HBProgressViewController* list = m_progressWindowController->getViewController())
+        list->reloadData(rows, reloadAll);
+}
+
+void HBFileShiftOperations::undoLastShift()
+{
+    m_undoManager.undo();
+    if (delegate)
+        delegate->canUndo(false);
+}
+
+void HBFileShiftOperations::undoAction(const UndoData& undoData)
+{
+    // A destination that was moved or renamed since is followed through its bookmark.
+    QList<ShiftedItem> items = undoData.items();
+    for (ShiftedItem& item : items) {
+        const auto bookmark = undoData.lastDestinationURLBookMarks().constFind(item.destination.path());
+        if (bookmark == undoData.lastDestinationURLBookMarks().constEnd())
+            continue;
+        if (const std::optional<hb::URL> current = HBURL::shared().resolveRefreshingBookmark(*bookmark))
+            item.destination = hb::URL::fileURLWithPath(current->path());
+    }
+    performUndo(items);
+}
+
+void HBFileShiftOperations::performUndo(const QList<ShiftedItem>& items)
+{
+    QList<hb::URL> movedBack;
+    QList<hb::URL> formerPlaces;
+    for (const ShiftedItem& item : items) {
+        if (item.action != Action::copy) {
+            movedBack << item.destination;
+            formerPlaces << item.source;
+            continue;
+        }
+        const std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(item.destination);
+        if (!scope)
+            continue;
+        // A copy changed since it was made holds the user's work: it stays.
+        if (hb::startAccessingSecurityScopedResource(*scope) && item.copyFingerprint
+            && ItemFingerprint::of(item.destination) == item.copyFingerprint)
+            hb::FileManager::defaultManager().removeItem(item.destination);
+        hb::stopAccessingSecurityScopedResource(*scope);
+    }
+    if (!movedBack.isEmpty())
+        shiftFiles(movedBack, formerPlaces, Action::move, true, DataSource::finder);
+}
+
+void HBFileShiftOperations::showNotEnoughSpaceAlert()
+{
+    hb::Alert alert;
+    alert.messageText = QStringLiteral("There is not enough space to move or copy the contents");
+    alert.informativeText = QStringLiteral("Please empty unused files/folders and then start the operation again");
+    alert.runModal();
+}
+
+void HBFileShiftOperations::notifyOperationComplete(const QList<ShiftedItem>& executed)
+{
+    if (delegate && !executed.isEmpty())
+        delegate->operationComplete(executed.first().destination);
+}

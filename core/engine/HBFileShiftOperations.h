@@ -1,0 +1,90 @@
+#pragma once
+
+#include "core/sources/DataSource.h"
+#include "core/engine/HBEngineTypes.h"
+#include "core/engine/HBFileShiftDelegate.h"
+#include "core/engine/HBOperationKeys.h"
+#include "core/engine/HBOperationsProtocol.h"
+#include "core/engine/HBProgressDataSource.h"
+#include "core/engine/UndoData.h"
+#include "platform/base/URL.h"
+#include "platform/interface/StoryboardRegistry.h"
+#include "platform/queues/OperationQueue.h"
+#include "platform/queues/UndoManager.h"
+
+#include <QList>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+
+class HBFileShiftServices;
+class HBProgressWindowController;
+namespace hb {
+class RepeatingTimer;
+}
+
+// The one manager of every move and copy: it queues one shift operation per request, polls them
+// twice a second on the main thread, opens the progress window for large copies and name conflicts,
+// hands answers back, keeps the last successful shift for one undo, and reports failures ("showAlert")
+// and finished shifts (its delegate). Main thread only.
+class HBFileShiftOperations : public HBProgressDataSource, public HBFileShiftDelegate {
+public:
+    // A copy larger than this shows a progress row while it runs.
+    static constexpr std::uint64_t progressRowThreshold = 10 * 1024 * 1024;
+
+    HBFileShiftOperations();
+    ~HBFileShiftOperations() override;
+    HBFileShiftOperations(const HBFileShiftOperations&) = delete;
+    HBFileShiftOperations& operator=(const HBFileShiftOperations&) = delete;
+
+    HBOperationsProtocol* delegate = nullptr;
+
+    // Every operation from its start until the tick that handles its completion; not empty means a
+    // shift is in progress.
+    const std::map<std::int64_t, std::shared_ptr<HBFileShiftServices>>& operations() const { return m_operations; }
+    HBOperationKeys& keysDataSource() override { return m_keysDataSource; }
+    hb::OperationQueue& operationQueue();
+    hb::UndoManager& undoManager() { return m_undoManager; }
+    HBProgressWindowController* progressWindowController() const { return m_progressWindowController.get(); }
+    bool isPolling() const { return m_timer != nullptr; }
+
+    void shiftFiles(const QList<hb::URL>& sources, const hb::URL& destination, Action type, bool isUndo,
+                    DataSource dataSource);
+    // One destination per source: puts items back during an undo.
+    void shiftFiles(const QList<hb::URL>& sources, const QList<hb::URL>& destinations, Action type, bool isUndo,
+                    DataSource dataSource);
+    // Queues an operation that is idle or waiting for an answer; any other is left alone.
+    void enqueue(const std::shared_ptr<HBFileShiftServices>& operation);
+    // One tick of the poll.
+    void progressCheck();
+
+    // The user's answer on a row. An answer other than stop counts only while the operation waits
+    // for one.
+    void applyRule(std::int64_t identifier, Instruction instruction, bool applyToAll) override;
+    std::optional<ProgressData> progress(std::int64_t identifier) override;
+    void showProgressWindow();
+    void reloadProgress(const std::optional<QList<std::int64_t>>& rows, bool reloadAll);
+
+    void undoLastShift();
+    void undoAction(const UndoData& undoData);
+    // Moved items go back through an undo shift; copies still as they were made are deleted.
+    void performUndo(const QList<ShiftedItem>& items);
+    void showNotEnoughSpaceAlert();
+    void notifyOperationComplete(const QList<ShiftedItem>& executed);
+
+private:
+    void start(const std::shared_ptr<HBFileShiftServices>& operation);
+    void asyncOnMain(std::function<void()> block);
+
+    std::map<std::int64_t, std::shared_ptr<HBFileShiftServices>> m_operations;
+    HBOperationKeys m_keysDataSource;
+    std::unique_ptr<hb::OperationQueue> m_operationQueue;
+    std::unique_ptr<hb::RepeatingTimer> m_timer;
+    hb::UndoManager m_undoManager;
+    std::unique_ptr<HBProgressWindowController> m_progressWindowController;
+    std::optional<hb::Storyboard> m_storyBoard;
+    // Calls queued on the main queue do nothing once the manager is gone.
+    std::shared_ptr<int> m_life = std::make_shared<int>(0);
+};

@@ -1,0 +1,570 @@
+#include "core/engine/HBFileShiftServices.h"
+
+#include "core/engine/HBCopyFileOperation.h"
+#include "core/store/HBURL.h"
+#include "platform/files/AccessRegistry.h"
+#include "platform/files/ResourceValues.h"
+#include "platform/files/Volumes.h"
+#include "platform/queues/OperationQueue.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<std::int64_t> identifierCounter{0};
+
+const QString isExecutingKeyPath = QStringLiteral("isExecuting");
+const QString isFinishedKeyPath = QStringLiteral("isFinished");
+
+ErrorData samePlaceError()
+{
+    return ErrorData{std::nullopt, HBError::fileError, false,
+                     hb::Error{hb::NSCocoaErrorDomain, hb::NSFileWriteUnknownError,
+                               {{hb::NSLocalizedDescriptionKey, QStringLiteral("Cannot move items")},
+                                {hb::NSLocalizedRecoverySuggestionErrorKey,
+                                 QStringLiteral("Source and destination are the same. Please check your "
+                                                "destination and try again")}}}};
+}
+
+ErrorData noPermissionError()
+{
+    return ErrorData{std::nullopt, HBError::noPermissionDestination, false, placeholderFrameworkError()};
+}
+
+ErrorData fileError(const hb::Error& error)
+{
+    return ErrorData{std::nullopt, HBError::fileError, false, error};
+}
+
+}  // namespace
+
+QList<hb::URL> UndoInformation::sources() const
+{
+    QList<hb::URL> urls;
+    for (const ShiftedItem& item : items)
+        urls << item.source;
+    return urls;
+}
+
+QList<hb::URL> UndoInformation::destinations() const
+{
+    QList<hb::URL> urls;
+    for (const ShiftedItem& item : items)
+        urls << item.destination;
+    return urls;
+}
+
+// What one run looks up again and again: the security-scoped URLs that cover its items, and the
+// volumes of its destination folders. Items of one folder share the scope that
+// covers the folder, so a shift of many files from one folder resolves its bookmark once, not per item.
+struct HBFileShiftServices::ScopeCache {
+    QHash<QString, std::optional<hb::URL>> byItem;
+    QHash<QString, hb::URL> byFolder;
+    QHash<QString, QVariant> volumes;
+
+    std::optional<hb::URL> scopeFor(const hb::URL& item)
+    {
+        if (const auto found = byItem.constFind(item.path()); found != byItem.constEnd())
+            return *found;
+        const QString folder = item.deletingLastPathComponent().path();
+        if (const auto found = byFolder.constFind(folder); found != byFolder.constEnd())
+            return *found;
+        std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(item);
+        byItem.insert(item.path(), scope);
+        if (scope && scope->contains(item.deletingLastPathComponent()))
+            byFolder.insert(folder, *scope);
+        return scope;
+    }
+
+    // The volume of a destination folder, read once per run.
+    QVariant volumeOf(const hb::URL& folder)
+    {
+        if (const auto found = volumes.constFind(folder.path()); found != volumes.constEnd())
+            return *found;
+        const QVariant volume = hb::resourceValue(folder, hb::NSURLVolumeIdentifierKey).value_or(QVariant());
+        if (volume.isValid())
+            volumes.insert(folder.path(), volume);
+        return volume;
+    }
+
+    void clear()
+    {
+        byItem.clear();
+        byFolder.clear();
+        volumes.clear();
+    }
+};
+
+namespace {
+
+// Access to one item and the folder it goes into, for as long as the item is handled: the folder's
+// scope first, then the item's; closed on every path.
+class ItemAccess {
+public:
+    ItemAccess(const std::optional<hb::URL>& folderScope, const std::optional<hb::URL>& itemScope)
+    {
+        if (!folderScope || !itemScope)
+            return;
+        if (!hb::startAccessingSecurityScopedResource(*folderScope)) {
+            hb::stopAccessingSecurityScopedResource(*folderScope);
+            return;
+        }
+        m_opened.push_back(*folderScope);
+        // Usually one bookmarked folder covers both: its scope is opened once.
+        m_shared = *itemScope == *folderScope;
+        if (m_shared)
+            return;
+        if (!hb::startAccessingSecurityScopedResource(*itemScope)) {
+            hb::stopAccessingSecurityScopedResource(*itemScope);
+            return;
+        }
+        m_opened.push_back(*itemScope);
+    }
+    ~ItemAccess()
+    {
+        for (auto scope = m_opened.rbegin(); scope != m_opened.rend(); ++scope)
+            hb::stopAccessingSecurityScopedResource(*scope);
+    }
+    ItemAccess(const ItemAccess&) = delete;
+    ItemAccess& operator=(const ItemAccess&) = delete;
+
+    bool isOpen() const { return m_opened.size() == (m_shared ? 1u : 2u); }
+
+private:
+    std::vector<hb::URL> m_opened;
+    bool m_shared = false;
+};
+
+}  // namespace
+
+HBFileShiftServices::HBFileShiftServices(const QList<hb::URL>& sources, Action action, bool isUndo,
+                                         DataSource dataSource)
+    : m_identifier(++identifierCounter),
+      m_sourceURLS(sources),
+      m_dataSourceType(dataSource),
+      m_userFileAction(action),
+      m_isUndoOperation(isUndo),
+      m_scopes(std::make_unique<ScopeCache>())
+{
+    m_progressData.fileAction = action;
+}
+
+HBFileShiftServices::~HBFileShiftServices() = default;
+
+std::shared_ptr<HBFileShiftServices> HBFileShiftServices::create(const QList<hb::URL>& sources,
+                                                                 const hb::URL& destination, Action action,
+                                                                 bool isUndo, DataSource dataSource,
+                                                                 HBFileShiftDelegate*)
+{
+    for (const hb::URL& source : sources)
+        if (!source.isFileURL())
+            return nullptr;
+    std::shared_ptr<HBFileShiftServices> operation(new HBFileShiftServices(sources, action, isUndo, dataSource));
+    operation->m_progressData.currentDestinationURL = destination;
+    operation->m_destinationURLs = destinationURLs(sources, destination);
+    operation->fillInformation();
+    operation->m_spacefeasbility = operation->checkSpaceFeasbility(destination);
+    return operation;
+}
+
+std::shared_ptr<HBFileShiftServices> HBFileShiftServices::create(const QList<hb::URL>& sources,
+                                                                 const QList<hb::URL>& destinations, Action action,
+                                                                 bool isUndo, DataSource dataSource,
+                                                                 HBFileShiftDelegate*)
+{
+    if (destinations.isEmpty() || destinations.size() != sources.size())
+        return nullptr;
+    for (const hb::URL& source : sources)
+        if (!source.isFileURL())
+            return nullptr;
+    std::shared_ptr<HBFileShiftServices> operation(new HBFileShiftServices(sources, action, isUndo, dataSource));
+    const hb::URL folder = destinations.first().deletingLastPathComponent();
+    operation->m_progressData.currentDestinationURL = folder;
+    operation->m_destinationURLs = destinations;
+    operation->fillInformation();
+    operation->m_spacefeasbility = operation->checkSpaceFeasbility(folder);
+    return operation;
+}
+
+QList<hb::URL> HBFileShiftServices::destinationURLs(const QList<hb::URL>& sources, const hb::URL& folder)
+{
+    QList<hb::URL> destinations;
+    destinations.reserve(sources.size());
+    for (const hb::URL& source : sources)
+        destinations << folder.appendingPathComponent(source.lastPathComponent());
+    return destinations;
+}
+
+void HBFileShiftServices::fillInformation()
+{
+    std::uint64_t size = 0;
+    std::uint64_t count = 0;
+    for (const hb::URL& source : m_sourceURLS) {
+        const std::optional<hb::URL> scope = m_scopes->scopeFor(source);
+        const bool opened = scope && hb::startAccessingSecurityScopedResource(*scope);
+        const std::optional<QVariantMap> values =
+            opened ? hb::resourceValues(source, {hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey}) : std::nullopt;
+        if (values && values->value(hb::NSURLIsDirectoryKey).toBool()) {
+            if (scope)
+                hb::stopAccessingSecurityScopedResource(*scope);
+            const auto [folderSize, folderCount] = HBURL::shared().directorySize(source);
+            size += folderSize;
+            count += static_cast<std::uint64_t>(std::max<qint64>(0, folderCount));
+            continue;
+        }
+        if (values)
+            size += values->value(hb::NSURLTotalFileSizeKey).toULongLong();
+        if (scope)
+            hb::stopAccessingSecurityScopedResource(*scope);
+        count += 1;
+    }
+    setNumberInformation(size, count, m_sourceURLS.size());
+}
+
+bool HBFileShiftServices::checkSpaceFeasbility(const hb::URL& folder) const
+{
+    const std::optional<quint64> freeSize = hb::Volumes::freeSize(folder.path());
+    if (!freeSize)
+        return true;
+    std::lock_guard lock(m_monitor);
+    return m_progressData.totalSizeOfFiles <= *freeSize;
+}
+
+bool HBFileShiftServices::hasBeenCancelled() const
+{
+    std::lock_guard lock(m_monitor);
+    return m_hasBeenCancelled;
+}
+
+ErrorData HBFileShiftServices::fileShiftError() const
+{
+    std::lock_guard lock(m_monitor);
+    return m_fileShiftError;
+}
+
+Action HBFileShiftServices::userFileAction() const
+{
+    std::lock_guard lock(m_monitor);
+    return m_userFileAction;
+}
+
+ProgressData HBFileShiftServices::getProgressData()
+{
+    std::lock_guard lock(m_monitor);
+    if (m_progressData.fileAction == Action::copy && m_copyManager) {
+        const CopyProgressData copied = m_copyManager->getProgressData();
+        m_progressData.completedCountOfFiles = copied.completedCountOfFiles;
+        m_progressData.completedSizeOfFiles = copied.completedSizeOfFiles;
+    }
+    return m_progressData;
+}
+
+void HBFileShiftServices::setOperationState(OperationState state)
+{
+    std::lock_guard lock(m_monitor);
+    m_progressData.operationState = state;
+}
+
+OperationState HBFileShiftServices::operationState() const
+{
+    std::lock_guard lock(m_monitor);
+    return m_progressData.operationState;
+}
+
+void HBFileShiftServices::setRule(std::optional<Rule> rule)
+{
+    std::lock_guard lock(m_monitor);
+    m_progressData.fileShiftRule = rule;
+}
+
+std::optional<Rule> HBFileShiftServices::currentRule() const
+{
+    std::lock_guard lock(m_monitor);
+    return m_progressData.fileShiftRule;
+}
+
+void HBFileShiftServices::setProgressFileName(const hb::URL& source, const hb::URL& destinationURL)
+{
+    std::lock_guard lock(m_monitor);
+    m_progressData.currentFileURL = source;
+    m_progressData.currentDestinationURL = destinationURL;
+}
+
+void HBFileShiftServices::setNumberInformation(std::uint64_t totalSize, std::uint64_t allCount,
+                                               std::int64_t itemCount)
+{
+    std::lock_guard lock(m_monitor);
+    m_progressData.totalSizeOfFiles = totalSize;
+    m_progressData.totalCountOfFiles = allCount;
+    m_progressData.numberOfSource = itemCount;
+}
+
+CopyProgressData HBFileShiftServices::getCopyProgress()
+{
+    std::lock_guard lock(m_monitor);
+    return CopyProgressData(m_progressData.completedCountOfFiles, m_progressData.completedSizeOfFiles);
+}
+
+void HBFileShiftServices::setFileShiftError(const ErrorData& error)
+{
+    std::lock_guard lock(m_monitor);
+    m_fileShiftError = error;
+}
+
+void HBFileShiftServices::cancelOperation()
+{
+    std::lock_guard lock(m_monitor);
+    m_hasBeenCancelled = true;
+    if (m_copyManager) {
+        m_copyManager->cancelOperation();
+        m_copyManager.reset();
+    }
+    if (m_progressData.operationState == OperationState::running) {
+        m_progressData.operationState = OperationState::cancel;
+    } else {
+        m_fileShiftError = ErrorData::reset();
+        m_progressData.operationState = OperationState::complete;
+    }
+}
+
+void HBFileShiftServices::observeValue(const QString& keyPath, bool newValue)
+{
+    if (!newValue)
+        return;
+    std::lock_guard lock(m_monitor);
+    OperationState& state = m_progressData.operationState;
+    if (keyPath == isExecutingKeyPath) {
+        // Cancelled while it waited in the queue: it must not start shifting after all.
+        state = (state == OperationState::cancel || m_hasBeenCancelled) ? OperationState::cancel
+                                                                         : OperationState::running;
+    } else if (keyPath == isFinishedKeyPath) {
+        if (m_previousStop == m_sourceURLS.size()) {
+            state = OperationState::complete;
+        } else if (state == OperationState::cancel) {
+            state = OperationState::complete;
+            m_hasBeenCancelled = true;
+        } else {
+            state = OperationState::getInstruction;
+        }
+    }
+}
+
+void HBFileShiftServices::cleanUp()
+{
+    if (!blockOperation)
+        return;
+    blockOperation->removeObserver(this, isFinishedKeyPath);
+    blockOperation->removeObserver(this, isExecutingKeyPath);
+    blockOperation.reset();
+}
+
+void HBFileShiftServices::main()
+{
+    {
+        std::lock_guard lock(m_monitor);
+        if (!m_spacefeasbility)
+            m_progressData.operationState = OperationState::cancel;
+        if (m_progressData.operationState == OperationState::cancel) {
+            m_fileShiftError = ErrorData::reset();
+            return;
+        }
+        m_copyManager.reset();
+    }
+    m_fileManager = std::make_unique<hb::FileManager>();
+    m_fileManager->delegate = this;
+    m_scopes->clear();
+    shiftFiles();
+}
+
+UndoInformation HBFileShiftServices::undoInformation() const
+{
+    return UndoInformation{m_executedURLS, userFileAction()};
+}
+
+bool HBFileShiftServices::isSamePlace(const hb::URL& source, const hb::URL& destination)
+{
+    const hb::URL folder = destination.deletingLastPathComponent();
+    return source.deletingLastPathComponent() == folder || source.contains(folder);
+}
+
+bool HBFileShiftServices::mustBeCopied(const hb::URL& source, const hb::URL& folder)
+{
+    const std::optional<QVariantMap> values =
+        hb::resourceValues(source, {hb::NSURLVolumeIdentifierKey, hb::NSURLIsUserImmutableKey});
+    if (!values)
+        return true;
+    const QVariant volume = values->value(hb::NSURLVolumeIdentifierKey);
+    const QVariant folderVolume = m_scopes->volumeOf(folder);
+    const QVariant locked = values->value(hb::NSURLIsUserImmutableKey);
+    return !volume.isValid() || !folderVolume.isValid() || volume != folderVolume || !locked.isValid()
+        || locked.toBool();
+}
+
+hb::URL HBFileShiftServices::keepBothURL(const hb::URL& url, std::optional<Instruction> instruction)
+{
+    if (instruction != Instruction::keepBoth)
+        return url;
+    const hb::FileManager& files = hb::FileManager::defaultManager();
+    bool isDirectory = false;
+    if (!files.fileExists(url.path(), &isDirectory))
+        return url;
+    const hb::URL folder = url.deletingLastPathComponent();
+    const QString base = url.deletingPathExtension().lastPathComponent();
+    const QString extension = url.pathExtension();
+    for (qint64 n = 0;; ++n) {
+        const QString name = n == 0 ? base + QStringLiteral(" Copy") : base + QStringLiteral(" Copy %1").arg(n);
+        const hb::URL candidate = isDirectory ? folder.appendingPathComponent(name, true)
+                                              : folder.appendingPathComponent(name).appendingPathExtension(extension);
+        if (!files.fileExists(candidate.path(), &isDirectory))
+            return candidate;
+    }
+}
+
+bool HBFileShiftServices::shouldProceedAfterError(hb::FileManager&, const hb::Error&, const hb::URL&, const hb::URL&)
+{
+    const std::optional<Rule> rule = currentRule();
+    return rule && rule->instruction == Instruction::replace;
+}
+
+void HBFileShiftServices::shiftFiles()
+{
+    setFileShiftError(ErrorData::reset());
+    std::optional<Rule> rule = currentRule();
+    const qsizetype count = m_sourceURLS.size();
+    for (qsizetype i = m_previousStop; i < count; ++i) {
+        const hb::URL source = m_sourceURLS[i];
+        hb::URL destination = m_destinationURLs[i];
+        setProgressFileName(source, destination);
+
+        if (isSamePlace(source, destination)) {
+            setFileShiftError(samePlaceError());
+            if (!m_firstFailure)
+                m_firstFailure = samePlaceError();
+            ++m_previousStop;
+            continue;
+        }
+
+        ErrorData result;
+        {
+            const hb::URL folder = destination.deletingLastPathComponent();
+            const ItemAccess access(m_scopes->scopeFor(folder), m_scopes->scopeFor(source));
+            if (!access.isOpen()) {
+                result = noPermissionError();
+            } else {
+                destination = keepBothURL(destination, rule ? std::optional(rule->instruction) : std::nullopt);
+                m_destinationURLs[i] = destination;
+                // Another volume, or a locked item, can only be copied: so is the rest of the operation.
+                if (userFileAction() != Action::copy && mustBeCopied(source, folder)) {
+                    std::lock_guard lock(m_monitor);
+                    m_userFileAction = Action::copy;
+                    m_progressData.fileAction = Action::copy;
+                }
+                bool isDirectory = false;
+                const bool exists = m_fileManager->fileExists(destination.path(), &isDirectory);
+                if (exists && !rule) {
+                    setFileShiftError(ErrorData{source, HBError::fileExists, isDirectory, placeholderFrameworkError()});
+                    return;
+                }
+                result = shiftItem(source, destination, isDirectory, exists);
+            }
+        }
+        setFileShiftError(result);
+        if (result.errorCode != HBError::none && !m_firstFailure)
+            m_firstFailure = result;
+
+        if (rule && !rule->applyToAll) {
+            setRule(std::nullopt);
+            rule.reset();
+        }
+        const ProgressData progress = getProgressData();
+        if (progress.operationState == OperationState::cancel) {
+            setFileShiftError(ErrorData::reset());
+            return;
+        }
+        ++m_previousStop;
+    }
+    if (m_firstFailure)
+        setFileShiftError(*m_firstFailure);
+}
+
+ErrorData HBFileShiftServices::shiftItem(const hb::URL& source, const hb::URL& destination, bool isDirectory,
+                                         bool exists)
+{
+    const ProgressData progress = getProgressData();
+    const std::optional<Instruction> instruction =
+        progress.fileShiftRule ? std::optional(progress.fileShiftRule->instruction) : std::nullopt;
+    const bool leaveExisting = exists
+        && (instruction == Instruction::skip || instruction == Instruction::merge || instruction == Instruction::stop);
+    switch (progress.fileAction) {
+    case Action::copy:
+        if (!instruction && progress.operationState == OperationState::cancel)
+            return ErrorData::reset();
+        if (instruction == Instruction::stop || leaveExisting)
+            return ErrorData::reset();
+        return copyItem(source, destination, isDirectory, exists && instruction == Instruction::replace);
+    case Action::move:
+        // Skip leaves the existing item as it is, for a move as for a copy.
+        if (leaveExisting)
+            return ErrorData::reset();
+        return moveItem(source, destination, exists && isDirectory);
+    case Action::rename:
+    case Action::pdf:
+        break;
+    }
+    return ErrorData::reset();
+}
+
+ErrorData HBFileShiftServices::copyItem(const hb::URL& source, const hb::URL& destination, bool isDirectory,
+                                        bool replacing)
+{
+    // A replacing copy is made beside the existing item and swapped in only once it is complete, so
+    // a failed or cancelled copy leaves the existing item as it was.
+    const hb::URL target = replacing
+        ? destination.deletingLastPathComponent().appendingPathComponent(
+              QStringLiteral(".%1.harbrill-replace-%2").arg(destination.lastPathComponent()).arg(m_identifier))
+        : destination;
+    std::shared_ptr<HBCopyFileOperation> copy;
+    {
+        std::lock_guard lock(m_monitor);
+        copy = std::make_shared<HBCopyFileOperation>(
+            CopyProgressData(m_progressData.completedCountOfFiles, m_progressData.completedSizeOfFiles));
+        m_copyManager = copy;
+    }
+    const std::optional<hb::Error> error = copy->copyFileOperationWithSource(source, target, isDirectory);
+    const auto discardTarget = [&] {
+        if (replacing)
+            m_fileManager->removeItem(target);
+    };
+    if (error) {
+        discardTarget();
+        return fileError(*error);
+    }
+    // A cancelled copy reports no error and leaves nothing behind.
+    if (!m_fileManager->fileExists(target.path()))
+        return ErrorData::reset();
+    if (operationState() == OperationState::cancel && replacing) {
+        discardTarget();
+        return ErrorData::reset();
+    }
+    if (replacing) {
+        hb::Error replaceError;
+        if (!m_fileManager->replaceItem(destination, target, {}, &replaceError)) {
+            discardTarget();
+            return fileError(replaceError);
+        }
+    }
+    m_executedURLS.append(ShiftedItem{source, destination, Action::copy, ItemFingerprint::of(destination)});
+    return ErrorData::reset();
+}
+
+ErrorData HBFileShiftServices::moveItem(const hb::URL& source, const hb::URL& destination, bool ontoFolder)
+{
+    hb::Error error;
+    const bool moved = ontoFolder
+        ? m_fileManager->replaceItem(destination, source, QStringLiteral("interMediate1xw"), &error)
+        : m_fileManager->moveItem(source, destination, &error);
+    if (!moved)
+        return fileError(error);
+    m_executedURLS.append(ShiftedItem{source, destination, Action::move, std::nullopt});
+    return ErrorData::reset();
+}

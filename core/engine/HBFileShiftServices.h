@@ -1,0 +1,134 @@
+#pragma once
+
+#include "core/sources/DataSource.h"
+#include "core/engine/HBEngineTypes.h"
+#include "core/engine/HBFileShiftDelegate.h"
+#include "core/engine/UndoData.h"
+#include "platform/base/URL.h"
+#include "platform/files/FileManager.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class CopyProgressData;
+class HBCopyFileOperation;
+namespace hb {
+class BlockOperation;
+}
+
+// What a finished operation leaves for its undo record: every item shifted, in order, and the
+// action in force at the end.
+struct UndoInformation {
+    QList<ShiftedItem> items;
+    Action action = Action::move;
+    QList<hb::URL> sources() const;
+    QList<hb::URL> destinations() const;
+};
+
+// One move or copy of a set of source items into a destination: the unit of work the operations
+// manager queues, polls, answers at a name conflict and discards when complete. It never calls its
+// manager; its state is read from its progress record and last error. The record, the last error,
+// the action in force and the cancellation path are guarded by monitor().
+class HBFileShiftServices : public std::enable_shared_from_this<HBFileShiftServices>,
+                            public hb::FileManagerDelegate {
+public:
+    // Every source into one destination folder. None when a source has no file-path form.
+    static std::shared_ptr<HBFileShiftServices> create(const QList<hb::URL>& sources, const hb::URL& destination,
+                                                       Action action, bool isUndo, DataSource dataSource,
+                                                       HBFileShiftDelegate* delegate);
+    // One destination per source (an undo puts items back). None for an empty or mismatched list.
+    static std::shared_ptr<HBFileShiftServices> create(const QList<hb::URL>& sources,
+                                                       const QList<hb::URL>& destinations, Action action,
+                                                       bool isUndo, DataSource dataSource,
+                                                       HBFileShiftDelegate* delegate);
+    ~HBFileShiftServices() override;
+
+    std::int64_t identifier() const { return m_identifier; }
+    DataSource dataSourceType() const { return m_dataSourceType; }
+    bool isUndoOperation() const { return m_isUndoOperation; }
+    bool hasBeenCancelled() const;
+    bool spacefeasbility() const { return m_spacefeasbility; }
+    const QList<hb::URL>& sourceURLS() const { return m_sourceURLS; }
+    // Read by the manager only once the operation has stopped.
+    const QList<hb::URL>& destinationURLs() const { return m_destinationURLs; }
+    const QList<ShiftedItem>& executedURLS() const { return m_executedURLS; }
+    std::int64_t previousStop() const { return m_previousStop; }
+
+    std::recursive_mutex& monitor() const { return m_monitor; }
+    ErrorData fileShiftError() const;
+    Action userFileAction() const;
+
+    // A consistent copy of the progress record; a copy in progress brings the counts up to date.
+    ProgressData getProgressData();
+    void setOperationState(OperationState state);
+    void setRule(std::optional<Rule> rule);
+    void setProgressFileName(const hb::URL& source, const hb::URL& destinationURL);
+    void setNumberInformation(std::uint64_t totalSize, std::uint64_t allCount, std::int64_t itemCount);
+    CopyProgressData getCopyProgress();
+
+    // A running operation stops after its current item; any other is complete at once.
+    void cancelOperation();
+    // The body of the queued work item, on a queue thread.
+    void main();
+    UndoInformation undoInformation() const;
+
+    // The queued work item; set and cleared by the manager on the main thread.
+    std::shared_ptr<hb::BlockOperation> blockOperation;
+    // The state machine, driven by the work item's "isExecuting" and "isFinished".
+    void observeValue(const QString& keyPath, bool newValue);
+    // Removes both observations from the work item and drops it.
+    void cleanUp();
+
+    static QList<hb::URL> destinationURLs(const QList<hb::URL>& sources, const hb::URL& folder);
+    // The URL unchanged, or with keepBoth and something in the way, the first free " Copy" name.
+    static hb::URL keepBothURL(const hb::URL& url, std::optional<Instruction> instruction);
+    // Source and destination are the same place: the item's own folder, the item itself, or a folder
+    // inside it (by whole path components).
+    static bool isSamePlace(const hb::URL& source, const hb::URL& destination);
+
+    // FileManagerDelegate: a move onto an existing item proceeds only under the rule replace.
+    bool shouldMoveItem(hb::FileManager&, const hb::URL&, const hb::URL&) override { return true; }
+    bool shouldProceedAfterError(hb::FileManager&, const hb::Error&, const hb::URL&, const hb::URL&) override;
+
+private:
+    struct ScopeCache;
+
+    HBFileShiftServices(const QList<hb::URL>& sources, Action action, bool isUndo, DataSource dataSource);
+    void fillInformation();
+    bool checkSpaceFeasbility(const hb::URL& folder) const;
+    void shiftFiles();
+    ErrorData shiftItem(const hb::URL& source, const hb::URL& destination, bool isDirectory, bool exists);
+    ErrorData copyItem(const hb::URL& source, const hb::URL& destination, bool isDirectory, bool replacing);
+    ErrorData moveItem(const hb::URL& source, const hb::URL& destination, bool isDirectory);
+    // Another volume than the folder's, or a locked item, can only be copied. A volume that cannot be
+    // told counts as another one, a lock flag that cannot be read as set.
+    bool mustBeCopied(const hb::URL& source, const hb::URL& folder);
+    void setFileShiftError(const ErrorData& error);
+    OperationState operationState() const;
+    std::optional<Rule> currentRule() const;
+
+    const std::int64_t m_identifier;
+    QList<hb::URL> m_sourceURLS;
+    QList<hb::URL> m_destinationURLs;
+    QList<ShiftedItem> m_executedURLS;
+    const DataSource m_dataSourceType;
+    ErrorData m_fileShiftError;
+    // The first item that failed in this operation: reported at the end, even after later successes.
+    std::optional<ErrorData> m_firstFailure;
+    Action m_userFileAction;
+    std::unique_ptr<hb::FileManager> m_fileManager;
+    std::shared_ptr<HBCopyFileOperation> m_copyManager;
+    ProgressData m_progressData;
+    std::int64_t m_previousStop = 0;
+    const bool m_isUndoOperation;
+    bool m_hasBeenCancelled = false;
+    bool m_spacefeasbility = true;
+    std::unique_ptr<ScopeCache> m_scopes;
+    mutable std::recursive_mutex m_monitor;
+};

@@ -1,0 +1,98 @@
+#include "core/engine/UndoData.h"
+
+#include "core/store/HBURL.h"
+#include "platform/files/AccessRegistry.h"
+#include "platform/files/FileManager.h"
+#include "platform/files/ResourceValues.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace {
+
+// Nanosecond times are not among the resource values; the fingerprint needs them, since a copy
+// changed within the same second must not look unchanged.
+struct StatusTimes {
+    std::uint64_t size;
+    bool isFile;
+    std::int64_t modificationNs;
+};
+
+std::optional<StatusTimes> statusTimes(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(path.toLocal8Bit().constData(), &status) != 0)
+        return std::nullopt;
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return StatusTimes{static_cast<std::uint64_t>(status.st_size), S_ISREG(status.st_mode),
+                       nanoseconds(status.st_mtim)};
+}
+
+}  // namespace
+
+std::optional<ItemFingerprint> ItemFingerprint::of(const hb::URL& url)
+{
+    if (!hb::AccessRegistry::hasReadAccess(url.path(), false))
+        return std::nullopt;
+    const std::optional<StatusTimes> root = statusTimes(url.path());
+    if (!root)
+        return std::nullopt;
+    ItemFingerprint fingerprint{root->isFile ? root->size : 0, 1, root->modificationNs};
+    bool isDirectory = false;
+    if (!hb::FileManager::defaultManager().fileExists(url.path(), &isDirectory) || !isDirectory)
+        return fingerprint;
+    bool readable = true;
+    hb::FileManager::defaultManager().enumerate(url, {}, 0, [&](const hb::EnumeratedItem& item) {
+        const std::optional<StatusTimes> times = statusTimes(item.url.path());
+        if (!times) {
+            readable = false;
+            return false;
+        }
+        fingerprint.size += times->isFile ? times->size : 0;
+        fingerprint.entries += 1;
+        fingerprint.latestModificationNs = std::max(fingerprint.latestModificationNs, times->modificationNs);
+        return true;
+    });
+    if (!readable)
+        return std::nullopt;
+    return fingerprint;
+}
+
+UndoData::UndoData(const QList<ShiftedItem>& items, Action type) : m_items(items), m_type(type)
+{
+    HBURL& store = HBURL::shared();
+    for (const ShiftedItem& item : m_items) {
+        const std::optional<hb::URL> scope = store.bookmarkedURL(item.destination);
+        if (!scope)
+            continue;
+        if (!hb::startAccessingSecurityScopedResource(*scope)) {
+            hb::stopAccessingSecurityScopedResource(*scope);
+            continue;
+        }
+        const std::optional<QVariant> readable = hb::resourceValue(item.destination, hb::NSURLIsReadableKey);
+        hb::stopAccessingSecurityScopedResource(*scope);
+        if (!readable || !readable->toBool())
+            continue;
+        if (const std::optional<QByteArray> data = store.scopedBookmarkData(item.destination))
+            m_bookmarks.insert(item.destination.path(), *data);
+    }
+}
+
+QList<hb::URL> UndoData::lastSourceURLs() const
+{
+    QList<hb::URL> urls;
+    for (const ShiftedItem& item : m_items)
+        urls << item.source;
+    return urls;
+}
+
+QList<hb::URL> UndoData::lastDestinationURLs() const
+{
+    QList<hb::URL> urls;
+    for (const ShiftedItem& item : m_items)
+        urls << item.destination;
+    return urls;
+}

@@ -1,0 +1,365 @@
+#include "ShiftFixture.h"
+
+#include "core/engine/HBConstants.h"
+#include "core/engine/HBFileConflictCellView.h"
+#include "core/engine/HBFileShiftOperations.h"
+#include "core/engine/HBProgressWindowController.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/files/Volumes.h"
+#include "platform/interface/Alert.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+
+#include <mutex>
+
+namespace {
+
+class Recorder : public HBOperationsProtocol {
+public:
+    QList<hb::URL> completed;
+    QList<bool> undoStates;
+    void operationComplete(const hb::URL& destination) override { completed << destination; }
+    void canUndo(bool canUndo) override { undoStates << canUndo; }
+};
+
+class ShiftOperations : public ShiftFixture {
+protected:
+    HBFileShiftOperations manager;
+    Recorder recorder;
+    QList<hb::Error> showAlerts;
+    QStringList alerts;
+
+    void SetUp() override
+    {
+        ShiftFixture::SetUp();
+        manager.delegate = &recorder;
+        hb::NotificationCenter::defaultCenter().addObserver(this, showAlertNotification, nullptr,
+                                                            [this](const hb::Notification& notification) {
+            showAlerts << notification.userInfo.value(errorDataUserInfoKey).value<hb::Error>();
+        });
+        hb::Alert::setPresenter([this](const hb::Alert& alert) {
+            alerts << alert.messageText;
+            return static_cast<int>(hb::NSAlertFirstButtonReturn);
+        });
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(finish());
+        hb::NotificationCenter::defaultCenter().removeObserver(this);
+        hb::Alert::setPresenter(nullptr);
+    }
+
+    QList<hb::URL> urls(const QStringList& relatives) const
+    {
+        QList<hb::URL> result;
+        for (const QString& relative : relatives)
+            result << url(relative);
+        return result;
+    }
+    void start(const QStringList& sources, const QString& destination, Action action = Action::move)
+    {
+        manager.shiftFiles(urls(sources), url(destination), action, false, DataSource::finder);
+    }
+    // Lets the poll run until every operation has been handled.
+    bool finish(int timeoutMs = 20000)
+    {
+        return waitUntil([&] { return manager.operations().empty(); }, timeoutMs);
+    }
+    std::shared_ptr<HBFileShiftServices> newest() const { return manager.operations().rbegin()->second; }
+
+    // Waits for the operation's state without running the poll.
+    static bool reaches(const std::shared_ptr<HBFileShiftServices>& operation, OperationState wanted)
+    {
+        for (int i = 0; i < 20000; ++i) {
+            if (state(operation) == wanted)
+                return true;
+            QThread::usleep(500);
+        }
+        return false;
+    }
+    HBFileConflictCellView* visibleConflictRow() const
+    {
+        if (!manager.progressWindowController() || !manager.progressWindowController()->isVisible())
+            return nullptr;
+        for (auto* row : manager.progressWindowController()->window()->findChildren<HBFileConflictCellView*>())
+            if (row->isVisible())
+                return row;
+        return nullptr;
+    }
+};
+
+}  // namespace
+
+TEST_F(ShiftOperations, AMoveWithoutConflictsCompletesQuietlyAndCanBeUndone)
+{
+    file("src/a", "a");
+    file("src/b", "b");
+    folder("d");
+    start({"src/a", "src/b"}, "d");
+    bool windowOpened = false;
+    ASSERT_TRUE(waitUntil([&] {
+        windowOpened |= manager.progressWindowController() != nullptr;
+        return manager.operations().empty();
+    }));
+    EXPECT_FALSE(windowOpened);
+    EXPECT_FALSE(manager.isPolling());
+    EXPECT_TRUE(manager.undoManager().canUndo());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.completed, QList<hb::URL>{url("d/a")});
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "a"}, {"b", "b"}}));
+
+    manager.undoLastShift();
+    EXPECT_EQ(recorder.undoStates, QList<bool>{false});
+    ASSERT_TRUE(finish());
+    EXPECT_TRUE(tree("d").isEmpty());
+    EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"a", "a"}, {"b", "b"}}));
+    EXPECT_FALSE(manager.undoManager().canUndo());
+    EXPECT_TRUE(showAlerts.isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.completed, (QList<hb::URL>{url("d/a"), url("src/a")}));  // the undo shift finishes too
+}
+
+TEST_F(ShiftOperations, OnlyACopyLargerThanTenMebibytesShowsARow)
+{
+    struct Case { qsizetype size; bool row; };
+    for (const Case c : {Case{10485760, false}, Case{10485761, true}}) {
+        QDir(path("src")).removeRecursively();
+        QDir(path("d")).removeRecursively();
+        file("src/tree/big", QByteArray(c.size, 'x'));
+        for (int i = 0; i < 3000; ++i)  // empty files keep the copy running for a while
+            file(QStringLiteral("src/tree/empty%1").arg(i), {});
+        folder("d");
+        start({"src/tree"}, "d", Action::copy);
+        const auto operation = newest();
+        ASSERT_TRUE(reaches(operation, OperationState::running));
+        {
+            std::lock_guard hold(operation->monitor());  // the copy cannot finish meanwhile
+            ASSERT_EQ(state(operation), OperationState::running);
+            manager.progressCheck();
+            EXPECT_EQ(manager.keysDataSource().containsKey(operation->identifier()), c.row) << c.size;
+            EXPECT_EQ(manager.progressWindowController() != nullptr, c.row) << c.size;
+        }
+        ASSERT_TRUE(finish());
+        EXPECT_EQ(manager.keysDataSource().count(), 0);
+        EXPECT_EQ(manager.progressWindowController(), nullptr);
+    }
+}
+
+TEST_F(ShiftOperations, SixShiftsRunFiveAtATime)
+{
+    for (int s = 0; s < 6; ++s) {
+        for (int i = 0; i < 300; ++i)
+            file(QStringLiteral("src%1/f%2").arg(s).arg(i), "x");
+        folder(QStringLiteral("d%1").arg(s));
+    }
+    std::vector<std::unique_lock<std::recursive_mutex>> held;
+    std::vector<std::shared_ptr<HBFileShiftServices>> shifts;
+    for (int s = 0; s < 6; ++s) {
+        start({QStringLiteral("src%1").arg(s)}, QStringLiteral("d%1").arg(s), Action::copy);
+        shifts.push_back(newest());
+        held.emplace_back(shifts.back()->monitor());  // each stops at its first locked step
+    }
+    const auto executing = [&] {
+        return std::count_if(shifts.begin(), shifts.end(), [](const auto& s) { return s->blockOperation->isExecuting(); });
+    };
+    for (int i = 0; i < 4000 && executing() < 5; ++i)
+        QThread::usleep(500);
+    QThread::msleep(100);
+    EXPECT_EQ(executing(), 5);
+    EXPECT_FALSE(shifts.back()->blockOperation->isExecuting());
+    held.clear();
+    ASSERT_TRUE(finish());
+    for (int s = 0; s < 6; ++s)
+        EXPECT_EQ(tree(QStringLiteral("d%1/src%1").arg(s)).size(), 300) << s;
+}
+
+TEST_F(ShiftOperations, TwoShiftsFinishingInOneTickFormOneUndoStep)
+{
+    file("src/a", "a");
+    file("src/b", "b");
+    folder("d1");
+    folder("d2");
+    start({"src/a"}, "d1");
+    start({"src/b"}, "d2");
+    for (const auto& [identifier, operation] : manager.operations())
+        ASSERT_TRUE(reaches(operation, OperationState::complete)) << identifier;
+    ASSERT_TRUE(finish());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.completed, (QList<hb::URL>{url("d1/a"), url("d2/b")}));
+
+    manager.undoLastShift();
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"a", "a"}, {"b", "b"}}));
+    EXPECT_TRUE(tree("d1").isEmpty());
+    EXPECT_TRUE(tree("d2").isEmpty());
+}
+
+TEST_F(ShiftOperations, UndoFollowsADestinationFolderRenamedSince)
+{
+    file("src/a", "a");
+    file("src/sub/b", "b");
+    folder("d");
+    start({"src/a", "src/sub"}, "d");
+    ASSERT_TRUE(finish());
+    ASSERT_TRUE(QDir().rename(path("d"), path("renamed")));
+
+    manager.undoLastShift();
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"a", "a"}, {"sub", "/"}, {"sub/b", "b"}}));
+    EXPECT_TRUE(tree("renamed").isEmpty());
+    EXPECT_TRUE(showAlerts.isEmpty());
+}
+
+TEST_F(ShiftOperations, AShiftFailingOnEveryItemPostsOneShowAlertAndNothingElse)
+{
+    folder("d");
+    start({"ghost1", "ghost2"}, "d");
+    ASSERT_TRUE(finish());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(showAlerts.size(), 1);
+    EXPECT_EQ(showAlerts.first().domain, hb::NSCocoaErrorDomain);
+    EXPECT_TRUE(recorder.completed.isEmpty());
+    EXPECT_FALSE(manager.undoManager().canUndo());
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
+TEST_F(ShiftOperations, APartlyFailedShiftReportsItsFirstFailureInsteadOfSuccess)
+{
+    file("src/b", "b");
+    folder("d");
+    start({"d", "src/b"}, "d");
+    ASSERT_TRUE(finish());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(showAlerts.size(), 1);
+    EXPECT_EQ(showAlerts.first().localizedDescription(), "Cannot move items");
+    EXPECT_TRUE(recorder.completed.isEmpty());
+    EXPECT_FALSE(manager.undoManager().canUndo());
+}
+
+TEST_F(ShiftOperations, NotEnoughSpaceShiftsNothingAndShowsOnlyItsAlert)
+{
+    if (!runningAsRoot())
+        GTEST_SKIP() << "mounting a small volume needs root";
+    const TmpfsMount volume(path("volume"), "64k");
+    if (!volume.isMounted())
+        GTEST_SKIP() << "tmpfs could not be mounted";
+    grantThroughBookmark(path("volume"));
+    file("src/big", QByteArray(256 * 1024, 'b'));
+    start({"src/big"}, "volume", Action::copy);
+    ASSERT_TRUE(finish());
+    ASSERT_TRUE(waitUntil([&] { return !alerts.isEmpty(); }));
+    EXPECT_EQ(alerts, QStringList{"There is not enough space to move or copy the contents"});
+    EXPECT_TRUE(showAlerts.isEmpty());
+    EXPECT_TRUE(recorder.completed.isEmpty());
+    EXPECT_TRUE(tree("volume").isEmpty());
+}
+
+TEST_F(ShiftOperations, UndoOfACopyDeletesOnlyCopiesUnchangedSince)
+{
+    file("src/a", "a");
+    file("src/b", "b");
+    file("src/tree/c", "c");
+    folder("d");
+    start({"src/a", "src/b", "src/tree"}, "d", Action::copy);
+    ASSERT_TRUE(finish());
+    QFile changed(path("d/b"));
+    ASSERT_TRUE(changed.open(QIODevice::Append));
+    changed.write("!");
+    changed.close();
+
+    manager.undoLastShift();
+    EXPECT_FALSE(manager.isPolling());  // a copy is undone at once, without an operation
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"b", "b!"}}));
+    EXPECT_EQ(tree("src").size(), 4);
+}
+
+TEST_F(ShiftOperations, UndoOfAMoveThatTurnedIntoACopyMovesBackAndDeletesOnlyTheCopies)
+{
+    if (!runningAsRoot())
+        GTEST_SKIP() << "locking an item needs root";
+    file("src/first", "1");
+    file("src/locked", "L");
+    file("src/last", "3");
+    folder("d");
+    const LockedItem lock(path("src/locked"));
+    if (!lock.isLocked())
+        GTEST_SKIP() << "this file system has no lock flag";
+    start({"src/first", "src/locked", "src/last"}, "d");
+    ASSERT_TRUE(finish());
+    ASSERT_EQ(tree("src"), (QMap<QString, QByteArray>{{"locked", "L"}, {"last", "3"}}));
+
+    manager.undoLastShift();
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"first", "1"}, {"locked", "L"}, {"last", "3"}}));
+    EXPECT_TRUE(tree("d").isEmpty());
+}
+
+TEST_F(ShiftOperations, StopAtAConflictEndsTheShiftWithoutUndoOrReport)
+{
+    file("src/a", "new");
+    file("src/b", "b");
+    file("d/a", "old");
+    start({"src/a", "src/b"}, "d");
+    const auto operation = newest();
+    ASSERT_TRUE(waitUntil([&] { return state(operation) == OperationState::waitingForInstruction; }));
+    EXPECT_TRUE(manager.keysDataSource().containsKey(operation->identifier()));
+
+    manager.applyRule(operation->identifier(), Instruction::stop, true);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_EQ(manager.keysDataSource().count(), 0);
+    ASSERT_TRUE(finish());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "old"}}));
+    EXPECT_EQ(tree("src").size(), 2);
+    EXPECT_FALSE(manager.undoManager().canUndo());
+    EXPECT_TRUE(recorder.completed.isEmpty());
+    EXPECT_TRUE(showAlerts.isEmpty());
+}
+
+TEST_F(ShiftOperations, AnAnswerOnARowNoLongerWaitingIsIgnored)
+{
+    file("src/a", "new");
+    file("src/b", "b");
+    file("d/a", "old");
+    start({"src/a", "src/b"}, "d", Action::copy);
+    const auto operation = newest();
+    ASSERT_TRUE(waitUntil([&] { return state(operation) == OperationState::waitingForInstruction; }));
+
+    manager.applyRule(operation->identifier(), Instruction::skip, false);
+    manager.applyRule(operation->identifier(), Instruction::keepBoth, true);  // the same row, pressed again
+    EXPECT_LE(manager.operationQueue().operationCount(), 1);
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "old"}, {"b", "b"}}));
+}
+
+TEST_F(ShiftOperations, EndToEndAConflictAnsweredInTheProgressWindowThenUndone)
+{
+    file("src/report.txt", "new report");
+    file("src/photo.jpg", "photo");
+    file("d/report.txt", "old report");
+    start({"src/report.txt", "src/photo.jpg"}, "d");
+
+    HBFileConflictCellView* row = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (row = visibleConflictRow()) != nullptr; }));
+    EXPECT_TRUE(row->keepBoth()->isVisible());
+    EXPECT_TRUE(row->replace()->isVisible());
+    EXPECT_FALSE(row->skip()->isVisible());  // a move offers no skip
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"report.txt", "old report"}}));
+
+    QTest::mouseClick(row->keepBoth(), Qt::LeftButton);
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(manager.progressWindowController(), nullptr);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"report.txt", "old report"},
+                                                    {"report Copy.txt", "new report"},
+                                                    {"photo.jpg", "photo"}}));
+    EXPECT_TRUE(tree("src").isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.completed, QList<hb::URL>{url("d/report Copy.txt")});
+
+    manager.undoLastShift();
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"report.txt", "old report"}}));
+    EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"report.txt", "new report"}, {"photo.jpg", "photo"}}));
+}

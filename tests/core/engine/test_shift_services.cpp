@@ -1,0 +1,378 @@
+#include "ShiftFixture.h"
+
+#include "platform/files/Volumes.h"
+
+#include <QThread>
+
+#include <sys/stat.h>
+
+namespace {
+
+using Shift = std::shared_ptr<HBFileShiftServices>;
+
+// The identifier of the first operation this process made, taken before any test runs.
+std::int64_t firstIdentifier = 0;
+class FirstOperation : public ::testing::Environment {
+    void SetUp() override
+    {
+        firstIdentifier = HBFileShiftServices::create({}, hb::URL::fileURLWithPath(QDir::tempPath()), Action::move,
+                                                      false, DataSource::finder, nullptr)
+                              ->identifier();
+    }
+};
+[[maybe_unused]] auto* const firstOperation = ::testing::AddGlobalTestEnvironment(new FirstOperation);
+
+class ShiftServices : public ShiftFixture {
+protected:
+    Shift shift(const QStringList& sources, const QString& destination, Action action = Action::move)
+    {
+        QList<hb::URL> urls;
+        for (const QString& source : sources)
+            urls << url(source);
+        return HBFileShiftServices::create(urls, url(destination), action, false, DataSource::finder, nullptr);
+    }
+    // Answers the conflict the operation stopped at and runs it again.
+    static void answer(const Shift& operation, Instruction instruction, bool applyToAll)
+    {
+        ASSERT_EQ(state(operation), OperationState::getInstruction);
+        operation->setOperationState(OperationState::idle);
+        operation->setRule(Rule{instruction, applyToAll});
+        run(operation);
+    }
+};
+
+}  // namespace
+
+TEST_F(ShiftServices, IdentifiersStartAtOneAndAreNeverReused)
+{
+    EXPECT_EQ(firstIdentifier, 1);
+    folder("d");
+    const std::int64_t a = shift({}, "d")->identifier();
+    const std::int64_t b = shift({}, "d")->identifier();
+    EXPECT_GT(a, firstIdentifier);
+    EXPECT_EQ(b, a + 1);
+}
+
+TEST_F(ShiftServices, GathersSizesAndCountsThroughTheBookmark)
+{
+    file("src/a", QByteArray(100, 'a'));
+    file("src/tree/b", QByteArray(50, 'b'));
+    file("src/tree/sub/c", QByteArray(7, 'c'));
+    folder("src/tree/empty");
+    folder("d");
+    const Shift operation = shift({"src/a", "src/tree", "src/missing"}, "d");
+    const ProgressData progress = operation->getProgressData();
+    EXPECT_EQ(progress.totalSizeOfFiles, 157u);
+    EXPECT_EQ(progress.totalCountOfFiles, 4u);  // a, b, c, and one for the unreadable item
+    EXPECT_EQ(progress.numberOfSource, 3);
+    EXPECT_EQ(progress.operationState, OperationState::idle);
+    EXPECT_EQ(progress.currentDestinationURL, url("d"));
+    EXPECT_TRUE(operation->spacefeasbility());
+}
+
+TEST_F(ShiftServices, SamePlaceComparesWholePathComponents)
+{
+    struct Case { const char* source; const char* folder; bool refused; };
+    const Case cases[] = {
+        {"/A/x", "/A", true},
+        {"/A/B", "/A/B", true},
+        {"/A/B", "/A/B/C/D", true},
+        {"/A/Doc", "/A/Documents", false},
+        {"/A/B", "/A/Bx", false},
+        {"/A/B", "/C", false},
+    };
+    for (const Case& c : cases) {
+        const hb::URL source = hb::URL::fileURLWithPath(QString::fromLatin1(c.source));
+        const hb::URL destination = hb::URL::fileURLWithPath(QString::fromLatin1(c.folder)).appendingPathComponent(source.lastPathComponent());
+        EXPECT_EQ(HBFileShiftServices::isSamePlace(source, destination), c.refused) << c.source << " -> " << c.folder;
+    }
+}
+
+TEST_F(ShiftServices, MovesIntoASiblingWithALongerNameAndRecordsTheUndo)
+{
+    file("Doc/report.txt", "r");
+    folder("Documents");
+    const Shift operation = shift({"Doc"}, "Documents");
+    run(operation);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none);
+    EXPECT_EQ(tree("Documents"), (QMap<QString, QByteArray>{{"Doc", "/"}, {"Doc/report.txt", "r"}}));
+    EXPECT_FALSE(QFile::exists(path("Doc")));
+    const UndoInformation undo = operation->undoInformation();
+    EXPECT_EQ(undo.sources(), QList<hb::URL>{url("Doc")});
+    EXPECT_EQ(undo.destinations(), QList<hb::URL>{url("Documents/Doc")});
+    EXPECT_EQ(undo.action, Action::move);
+}
+
+TEST_F(ShiftServices, AnEarlierFailureIsReportedAfterALaterSuccess)
+{
+    file("src/a", "a");
+    file("src/b", "b");
+    folder("d");
+    // The folder into itself fails, the ghost has gone, b succeeds last.
+    const Shift operation = shift({"d", "src/ghost", "src/b"}, "d");
+    run(operation);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    const ErrorData error = operation->fileShiftError();
+    EXPECT_EQ(error.errorCode, HBError::fileError);
+    EXPECT_EQ(error.frameworkError.userInfo.value(hb::NSLocalizedDescriptionKey).toString(), "Cannot move items");
+    EXPECT_EQ(error.frameworkError.userInfo.value(hb::NSLocalizedRecoverySuggestionErrorKey).toString(),
+              "Source and destination are the same. Please check your destination and try again");
+    EXPECT_TRUE(QFile::exists(path("d/b")));
+    EXPECT_EQ(operation->undoInformation().destinations(), QList<hb::URL>{url("d/b")});
+}
+
+TEST_F(ShiftServices, NothingSucceedingLeavesNoUndoInformation)
+{
+    folder("d");
+    const Shift operation = shift({"ghost1", "ghost2"}, "d");
+    run(operation);
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::fileError);
+    EXPECT_TRUE(operation->undoInformation().items.isEmpty());
+}
+
+TEST_F(ShiftServices, KeepBothFindsTheFirstFreeCopyName)
+{
+    file("d/Report.pdf");
+    file("d/Report Copy.pdf");
+    folder("d/Photos.2019");
+    folder("d/Photos Copy");
+    hb::AccessRegistry::grantStanding(work);
+    struct Case { const char* name; std::optional<Instruction> instruction; const char* expected; };
+    const Case cases[] = {
+        {"Report.pdf", Instruction::keepBoth, "Report Copy 1.pdf"},
+        {"Photos.2019", Instruction::keepBoth, "Photos Copy 1"},
+        {"Free.pdf", Instruction::keepBoth, "Free.pdf"},
+        {"Report.pdf", Instruction::replace, "Report.pdf"},
+        {"Report.pdf", std::nullopt, "Report.pdf"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HBFileShiftServices::keepBothURL(url(QStringLiteral("d/") + c.name), c.instruction), url(QStringLiteral("d/") + c.expected))
+            << c.name;
+}
+
+TEST_F(ShiftServices, KeepBothForAllNamesEveryCopy)
+{
+    file("a/Report.pdf", "a");
+    file("b/Report.pdf", "b");
+    folder("a/Photos.2019");
+    folder("b/Photos.2019");
+    file("d/Report.pdf", "old");
+    folder("d/Photos.2019");
+    const Shift operation = shift({"a/Report.pdf", "b/Report.pdf", "a/Photos.2019", "b/Photos.2019"}, "d", Action::copy);
+    run(operation);
+    answer(operation, Instruction::keepBoth, true);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Report.pdf", "old"}, {"Report Copy.pdf", "a"},
+                                                    {"Report Copy 1.pdf", "b"}, {"Photos.2019", "/"},
+                                                    {"Photos Copy", "/"}, {"Photos Copy 1", "/"}}));
+}
+
+TEST_F(ShiftServices, AOneItemAnswerResolvesExactlyOneConflict)
+{
+    for (const char* name : {"x", "y", "z"})
+        file(QStringLiteral("src/") + name, "new");
+    file("d/x", "old");
+    file("d/z", "old");
+    const Shift operation = shift({"src/x", "src/y", "src/z"}, "d");
+    run(operation);
+    EXPECT_EQ(state(operation), OperationState::getInstruction);
+    ErrorData conflict = operation->fileShiftError();
+    EXPECT_EQ(conflict.errorCode, HBError::fileExists);
+    EXPECT_EQ(conflict.file, url("src/x"));
+    EXPECT_FALSE(conflict.isDirectory);
+
+    answer(operation, Instruction::replace, false);
+    EXPECT_EQ(state(operation), OperationState::getInstruction);
+    EXPECT_EQ(operation->fileShiftError().file, url("src/z"));
+    EXPECT_EQ(operation->getProgressData().fileShiftRule, std::nullopt);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"x", "new"}, {"y", "new"}, {"z", "old"}}));
+
+    answer(operation, Instruction::keepBoth, false);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"x", "new"}, {"y", "new"}, {"z", "old"}, {"z Copy", "new"}}));
+    EXPECT_TRUE(tree("src").isEmpty());
+}
+
+TEST_F(ShiftServices, SkipAndMergeLeaveAnExistingFolderUntouched)
+{
+    struct Case { Action action; Instruction instruction; };
+    for (const Case c : {Case{Action::copy, Instruction::skip}, Case{Action::copy, Instruction::merge},
+                         Case{Action::move, Instruction::skip}, Case{Action::move, Instruction::merge}}) {
+        QDir(path("src")).removeRecursively();
+        QDir(path("d")).removeRecursively();
+        file("src/Photos/new.jpg", "new");
+        file("src/other", "o");
+        file("d/Photos/old.jpg", "old");
+        const Shift operation = shift({"src/Photos", "src/other"}, "d", c.action);
+        run(operation);
+        answer(operation, c.instruction, true);
+        const int label = static_cast<int>(c.instruction) * 10 + static_cast<int>(c.action);
+        EXPECT_EQ(state(operation), OperationState::complete) << label;
+        EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Photos", "/"}, {"Photos/old.jpg", "old"}, {"other", "o"}})) << label;
+        EXPECT_TRUE(QFile::exists(path("src/Photos/new.jpg"))) << label;
+        EXPECT_EQ(operation->undoInformation().destinations(), QList<hb::URL>{url("d/other")}) << label;
+    }
+}
+
+TEST_F(ShiftServices, ReplaceOnAMoveSwapsTheWholeFolderIn)
+{
+    file("src/Photos/new.jpg", "new");
+    file("d/Photos/old.jpg", "old");
+    struct stat before {};
+    ASSERT_EQ(::stat(path("src/Photos").toLocal8Bit().constData(), &before), 0);
+    const Shift operation = shift({"src/Photos"}, "d");
+    run(operation);
+    answer(operation, Instruction::replace, true);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Photos", "/"}, {"Photos/new.jpg", "new"}}));
+    EXPECT_TRUE(tree("src").isEmpty());
+    struct stat after {};
+    ASSERT_EQ(::stat(path("d/Photos").toLocal8Bit().constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // renamed into place, not rebuilt
+}
+
+TEST_F(ShiftServices, ReplaceOnACopySwapsTheCompleteCopyIn)
+{
+    file("src/Photos/new.jpg", "new");
+    file("src/notes.txt", "new notes");
+    file("d/Photos/old.jpg", "old");
+    file("d/notes.txt", "old notes");
+    const Shift operation = shift({"src/Photos", "src/notes.txt"}, "d", Action::copy);
+    run(operation);
+    answer(operation, Instruction::replace, true);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Photos", "/"}, {"Photos/new.jpg", "new"}, {"notes.txt", "new notes"}}));
+    EXPECT_EQ(tree("src").size(), 3);
+}
+
+TEST_F(ShiftServices, CancellingADuringCopyStopsAfterTheCurrentItemWithNothingHalfWritten)
+{
+    const QByteArray big(96 * 1024 * 1024, 'b');
+    file("src/big", big);
+    file("src/later", "l");
+    file("d/big", "existing");
+    const Shift operation = shift({"src/big", "src/later"}, "d", Action::copy);
+    operation->setRule(Rule{Instruction::replace, true});
+    hb::OperationQueue queue(QStringLiteral("test"), 1);
+    auto block = hb::BlockOperation::blockOperationWithBlock([operation] { operation->main(); });
+    operation->blockOperation = block;
+    for (const char* keyPath : {"isExecuting", "isFinished"})
+        block->addObserver(operation.get(), QString::fromLatin1(keyPath),
+                           [raw = operation.get()](const QString& key, bool value) { raw->observeValue(key, value); });
+    queue.addOperation(block);
+    while (operation->getProgressData().completedSizeOfFiles == 0 && !block->isFinished())
+        QThread::usleep(100);
+    operation->cancelOperation();
+    queue.waitUntilAllOperationsAreFinished();
+    operation->cleanUp();
+
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_TRUE(operation->hasBeenCancelled());
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none);
+    const QMap<QString, QByteArray> result = tree("d");
+    EXPECT_EQ(result.keys(), QStringList{"big"});  // no temporary left, "later" never started
+    EXPECT_TRUE(result.value("big") == "existing" || result.value("big") == big);
+}
+
+TEST_F(ShiftServices, CancellingWhileWaitingCompletesAtOnceAndItDoesNotStartLater)
+{
+    file("src/a", "new");
+    file("src/b", "b");
+    file("d/a", "old");
+    const Shift operation = shift({"src/a", "src/b"}, "d");
+    run(operation);
+    operation->setOperationState(OperationState::waitingForInstruction);
+    operation->cancelOperation();
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_TRUE(operation->hasBeenCancelled());
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none);
+
+    // Even when it is queued once more it shifts nothing.
+    operation->setOperationState(OperationState::idle);
+    operation->cancelOperation();
+    run(operation);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "old"}}));
+}
+
+TEST_F(ShiftServices, AMoveToAnotherVolumeIsCarriedOutAsACopy)
+{
+    QTemporaryDir other(QStringLiteral("/dev/shm/harbrill-test-XXXXXX"));
+    ASSERT_TRUE(other.isValid());
+    grantThroughBookmark(other.path());
+    file("src/a", "a");
+    file("src/b", "b");
+    const Shift operation = HBFileShiftServices::create({url("src/a"), url("src/b")}, hb::URL::fileURLWithPath(other.path()),
+                                                        Action::move, false, DataSource::finder, nullptr);
+    run(operation);
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none);
+    EXPECT_EQ(treeAt(other.path()), (QMap<QString, QByteArray>{{"a", "a"}, {"b", "b"}}));
+    EXPECT_EQ(tree("src").size(), 2);
+    const UndoInformation undo = operation->undoInformation();
+    EXPECT_EQ(undo.action, Action::copy);
+    for (const ShiftedItem& item : undo.items) {
+        EXPECT_EQ(item.action, Action::copy);
+        EXPECT_TRUE(item.copyFingerprint.has_value());
+    }
+}
+
+TEST_F(ShiftServices, ALockedItemTurnsTheRestOfAMoveIntoACopy)
+{
+    if (!runningAsRoot())
+        GTEST_SKIP() << "locking an item needs root";
+    file("src/first", "1");
+    file("src/locked", "L");
+    file("src/last", "3");
+    folder("d");
+    const LockedItem lock(path("src/locked"));
+    if (!lock.isLocked())
+        GTEST_SKIP() << "this file system has no lock flag";
+    const Shift operation = shift({"src/first", "src/locked", "src/last"}, "d");
+    run(operation);
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"first", "1"}, {"locked", "L"}, {"last", "3"}}));
+    EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"locked", "L"}, {"last", "3"}}));
+    QList<Action> actions;
+    for (const ShiftedItem& item : operation->undoInformation().items)
+        actions << item.action;
+    EXPECT_EQ(actions, (QList<Action>{Action::move, Action::copy, Action::copy}));
+    EXPECT_EQ(operation->undoInformation().action, Action::copy);
+}
+
+TEST_F(ShiftServices, AnExactlyFullVolumeHasRoomAndOneByteMoreHasNot)
+{
+    if (!runningAsRoot())
+        GTEST_SKIP() << "mounting a small volume needs root";
+    const TmpfsMount volume(path("volume"), "1m");
+    if (!volume.isMounted())
+        GTEST_SKIP() << "tmpfs could not be mounted";
+    grantThroughBookmark(path("volume"));
+    const std::optional<quint64> free = hb::Volumes::freeSize(path("volume"));
+    ASSERT_TRUE(free && *free > 0);
+    file("exact", QByteArray(static_cast<qsizetype>(*free), 'e'));
+    file("over", QByteArray(static_cast<qsizetype>(*free) + 1, 'o'));
+    EXPECT_TRUE(shift({"exact"}, "volume", Action::copy)->spacefeasbility());
+
+    const Shift tooLarge = shift({"over"}, "volume", Action::copy);
+    EXPECT_FALSE(tooLarge->spacefeasbility());
+    run(tooLarge);
+    EXPECT_EQ(state(tooLarge), OperationState::complete);
+    EXPECT_TRUE(tooLarge->hasBeenCancelled());
+    EXPECT_EQ(tooLarge->fileShiftError().errorCode, HBError::none);
+    EXPECT_TRUE(tree("volume").isEmpty());
+}
+
+TEST_F(ShiftServices, AnItemOutsideEveryBookmarkIsNotShifted)
+{
+    const QString outside = env.writeFile(QStringLiteral("outside/a"), "a");
+    folder("d");
+    file("src/b", "b");
+    const Shift operation = HBFileShiftServices::create({hb::URL::fileURLWithPath(outside), url("src/b")}, url("d"),
+                                                        Action::move, false, DataSource::finder, nullptr);
+    run(operation);
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::noPermissionDestination);
+    EXPECT_TRUE(QFile::exists(outside));
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"b", "b"}}));
+}
