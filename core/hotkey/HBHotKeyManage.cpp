@@ -1,0 +1,150 @@
+#include "core/hotkey/HBHotKeyManage.h"
+
+#include "core/engine/HBConstants.h"
+#include "core/hotkey/DDHotKeyUtilities.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/UserDefaults.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString kKeyCode = QStringLiteral("KeyCode");
+const QString kModifierFlags = QStringLiteral("ModifierFlags");
+const QByteArray kFiredAction = QByteArrayLiteral("hotKeyFired");
+
+// A whole, non-negative number no larger than `maximum`.
+std::optional<std::uint64_t> wholeNumber(const QVariant& value, std::uint64_t maximum)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong: {
+        const qlonglong number = value.toLongLong();
+        if (number < 0 || std::uint64_t(number) > maximum)
+            return std::nullopt;
+        return std::uint64_t(number);
+    }
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: {
+        const qulonglong number = value.toULongLong();
+        return number > maximum ? std::nullopt : std::optional<std::uint64_t>(number);
+    }
+    case QMetaType::Double: {
+        const double number = value.toDouble();
+        if (!(number >= 0) || number != std::floor(number) || number > double(maximum))
+            return std::nullopt;
+        return std::uint64_t(number);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+struct Combination {
+    std::uint16_t keyCode;
+    std::uint64_t modifierFlags;
+};
+
+// A stored "HotKey" record, unless it has the wrong shape.
+std::optional<Combination> storedCombination(const QVariant& record)
+{
+    if (record.typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    const QVariantMap map = record.toMap();
+    const auto keyCode = wholeNumber(map.value(kKeyCode), std::numeric_limits<std::uint16_t>::max());
+    const auto flags = wholeNumber(map.value(kModifierFlags), std::numeric_limits<std::uint64_t>::max());
+    if (!keyCode || !flags)
+        return std::nullopt;
+    return Combination{std::uint16_t(*keyCode), *flags};
+}
+
+}  // namespace
+
+HBHotKeyManage& HBHotKeyManage::sharedInstance()
+{
+    static HBHotKeyManage manager;
+    return manager;
+}
+
+HBHotKeyManage::HBHotKeyManage() : m_hotKeyCenter(DDHotKeyCenter::sharedHotKeyCenter()) {}
+
+std::shared_ptr<DDHotKey> HBHotKeyManage::hotKey() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_hotKey;
+}
+
+void HBHotKeyManage::setHotKey(std::shared_ptr<DDHotKey> hotKey)
+{
+    std::lock_guard lock(m_mutex);
+    m_hotKey = std::move(hotKey);
+}
+
+std::shared_ptr<DDHotKey> HBHotKeyManage::registerWithManager(std::uint16_t keyCode, std::uint64_t modifierFlags)
+{
+    return m_hotKeyCenter.registerHotKeyWithKeyCode(keyCode, modifierFlags, this, kFiredAction, QVariant());
+}
+
+void HBHotKeyManage::registerHotKey()
+{
+    if (const std::optional<Combination> stored =
+            storedCombination(hb::UserDefaults::standard().object(hotKeyDefaultsKey))) {
+        setHotKey(registerWithManager(stored->keyCode, stored->modifierFlags));
+        return;
+    }
+    setHotKey(registerWithManager(kDefaultKeyCode, kDefaultModifierFlags));
+    addToUserDefaults();
+}
+
+void HBHotKeyManage::registerHotKeyWithKeyCode(std::uint16_t keyCode, std::uint64_t modifierFlags)
+{
+    m_hotKeyCenter.unregisterAllHotKeys();
+    setHotKey(registerWithManager(keyCode, modifierFlags));
+    addToUserDefaults();
+}
+
+void HBHotKeyManage::registerHotKeyWithInput(const hb::KeyEvent& event)
+{
+    registerHotKeyWithKeyCode(event.keyCode, event.modifierFlags);
+}
+
+void HBHotKeyManage::addToUserDefaults()
+{
+    hb::UserDefaults& defaults = hb::UserDefaults::standard();
+    if (const std::shared_ptr<DDHotKey> current = hotKey())
+        defaults.setObject(hotKeyDefaultsKey, QVariantMap{{kKeyCode, qlonglong(current->keyCode())},
+                                                          {kModifierFlags, qlonglong(current->modifierFlags())}});
+    else
+        defaults.removeObject(hotKeyDefaultsKey);
+    defaults.synchronize();
+}
+
+void HBHotKeyManage::hotKeyFired(const hb::KeyEvent&, const QVariant&)
+{
+    hb::NotificationCenter::defaultCenter().post(hotKeyFiredNotification);
+}
+
+QString HBHotKeyManage::getStringFrom(std::uint16_t keyCode, std::uint64_t modifierFlags) const
+{
+    return hotKeyDisplayString(keyCode, modifierFlags);
+}
+
+QString HBHotKeyManage::getHotKeyStringFromDictionary(const QVariant& record) const
+{
+    const std::optional<Combination> combination = storedCombination(record);
+    return combination ? hotKeyDisplayString(combination->keyCode, combination->modifierFlags) : QString();
+}
+
+QString HBHotKeyManage::getStringFromHotKey(const DDHotKey& hotKey) const
+{
+    return hotKeyDisplayString(hotKey.keyCode(), hotKey.modifierFlags());
+}
+
+QString HBHotKeyManage::getHotKeyAsString() const
+{
+    const std::shared_ptr<DDHotKey> current = hotKey();
+    return current ? getStringFromHotKey(*current) : QString();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/store/HBLocationEntry.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/URL.h"
+
+#include <QObject>
+
+#include <optional>
+
+// The user's destination folders, in tile order, behind the pseudo entry at index 0. Loaded from the
+// locations suite at creation, kept in memory as `dropLocations` (every change goes through
+// setDropLocations, which announces it), and written back as a whole. Main thread only.
+class HBDataManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(HBLocationList dropLocations READ dropLocations WRITE setDropLocations NOTIFY dropLocationsChanged)
+
+public:
+    explicit HBDataManager(QObject* parent = nullptr);
+    ~HBDataManager() override;
+
+    const HBLocationList& dropLocations() const { return m_dropLocations; }
+    void setDropLocations(const HBLocationList& locations);
+
+    // "DefaultFolderlist" of the information dictionary; kept, never merged into the list.
+    const std::optional<HBLocationList>& defaultData() const { return m_defaultData; }
+    void setDefaultData(const std::optional<HBLocationList>& data) { m_defaultData = data; }
+
+    void updateData();       // revalidates every entry against its bookmark, follows moves, drops the dead
+    void fillDefaultData();  // an empty list gets the pseudo entry
+    void syncData();         // writes the list to the suite
+
+    // Checks access and adds the folder as the newest entry (no duplicate test).
+    void addLocation(const std::optional<hb::URL>& url, const std::optional<QString>& imageName = std::nullopt);
+    void addLocations(const HBLocationList& entries);
+    void addToLocationWithURLAndImage(const hb::URL& url, const std::optional<QString>& imageName,
+                                      bool suppressMessage);
+    // Whether an entry names the same file-system object (not merely the same path text).
+    bool doesLocationExist(const hb::URL& url);
+    void removeFromLocation(qsizetype index);
+    // Moves one entry to `toIndex`; the pseudo entry neither moves nor is displaced. Not written.
+    void moveItem(qsizetype fromIndex, qsizetype toIndex);
+    qsizetype numberOfLocations() const { return m_dropLocations.size(); }
+    // "permissionGranted": the entry of the folder under "URL" becomes usable.
+    void permissionChanged(const hb::Notification& notification);
+    void dangerousCleanAll();  // removes the stored list; the one in memory stays
+    void setFirstItem(bool addFolder);
+
+    static void showNoWriteAccessAlert(const hb::URL& url);
+    static void showNoReadAccessAlert(const hb::URL& url);
+    static void showAlreadyPresentAlert(const hb::URL& url);
+
+    HBLocationList loadStoredLocations() const;
+    static void markEntryNeedsPermission(HBLocationEntry& entry);
+    static void refreshLocation(HBLocationEntry& entry);
+
+signals:
+    void dropLocationsChanged();
+
+private:
+    std::optional<HBLocationList> m_defaultData;
+    HBLocationList m_dropLocations;
+};

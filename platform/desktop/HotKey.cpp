@@ -1,0 +1,88 @@
+#include "platform/desktop/HotKey.h"
+
+#include "platform/desktop/HotKeyX11.h"
+
+#include <cerrno>
+
+namespace hb {
+
+namespace {
+std::unique_ptr<HotKeyBackend>& installed()
+{
+    static std::unique_ptr<HotKeyBackend> backend;
+    return backend;
+}
+
+HotKeyBackend::ReleasedHandler& releasedHandler()
+{
+    static HotKeyBackend::ReleasedHandler handler;
+    return handler;
+}
+}  // namespace
+
+HotKeyBackend& HotKeys::backend()
+{
+    if (!installed())
+        setBackend(nullptr);
+    return *installed();
+}
+
+void HotKeys::setBackend(std::unique_ptr<HotKeyBackend> backend)
+{
+    installed().reset();  // the old backend lets go of its grabs and connection first
+    installed() = backend ? std::move(backend) : makeX11HotKeyBackend();
+    // The handler outlives backends: the registry installs it once.
+    installed()->setReleasedHandler([](std::uint32_t id, const KeyEvent& event) {
+        if (releasedHandler())
+            releasedHandler()(id, event);
+    });
+}
+
+void HotKeys::setReleasedHandler(HotKeyBackend::ReleasedHandler handler) { releasedHandler() = std::move(handler); }
+
+QString HotKeys::keyName(std::uint16_t keyCode)
+{
+    const QString name = x11KeyName(keyCode).value_or(KeyCodes::usLayoutCharacter(keyCode));
+    // Shortcut texts show letters in capitals.
+    const QString upper = name.toUpper();
+    return upper.size() == name.size() ? upper : name;
+}
+
+std::optional<HotKeyBackend::Ref> RecordingHotKeyBackend::registerHotKey(std::uint16_t keyCode,
+                                                                         std::uint64_t modifierFlags,
+                                                                         std::uint32_t id, Error* error)
+{
+    if (m_refused.contains(std::pair{keyCode, modifierFlags})) {
+        if (error)
+            *error = Error{NSPOSIXErrorDomain, EBUSY, {{NSLocalizedDescriptionKey, QStringLiteral("The key combination is taken.")}}};
+        return std::nullopt;
+    }
+    m_registrations.append({m_nextRef, keyCode, modifierFlags, id});
+    return m_nextRef++;
+}
+
+void RecordingHotKeyBackend::unregisterHotKey(Ref ref)
+{
+    m_registrations.removeIf([ref](const Registration& r) { return r.ref == ref; });
+}
+
+void RecordingHotKeyBackend::refuse(std::uint16_t keyCode, std::uint64_t modifierFlags)
+{
+    m_refused.append({keyCode, modifierFlags});
+}
+
+int RecordingHotKeyBackend::release(std::uint16_t keyCode, std::uint64_t modifierFlags)
+{
+    const QList<Registration> matching = [&] {
+        QList<Registration> list;
+        for (const Registration& r : m_registrations)
+            if (r.keyCode == keyCode && r.modifierFlags == modifierFlags)
+                list.append(r);
+        return list;
+    }();
+    for (const Registration& r : matching)
+        released(r.id, KeyEvent{KeyEvent::Type::keyUp, keyCode, modifierFlags, 0, false});
+    return int(matching.size());
+}
+
+}  // namespace hb

@@ -1,0 +1,141 @@
+#include "platform/desktop/Services.h"
+
+#include "platform/base/Locations.h"
+#include "platform/desktop/ServicesListener.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace hb {
+
+namespace {
+
+std::unique_ptr<ServicesListener>& listener()
+{
+    static std::unique_ptr<ServicesListener> instance;
+    return instance;
+}
+
+ServiceAnswer refused(const QString& text) { return {false, text}; }
+
+// A connected client socket, closed when it goes.
+class Connection {
+public:
+    explicit Connection(int fd) : m_fd(fd) {}
+    ~Connection()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+
+    // Waits for the socket to be ready for `events`; false on timeout or error.
+    bool wait(short events, const QDeadlineTimer& deadline) const
+    {
+        pollfd entry{m_fd, events, 0};
+        int result;
+        do {
+            result = ::poll(&entry, 1, int(qMax<qint64>(0, deadline.remainingTime())));
+        } while (result < 0 && errno == EINTR);
+        return result > 0;
+    }
+
+    bool writeAll(const QByteArray& bytes, const QDeadlineTimer& deadline) const
+    {
+        qsizetype written = 0;
+        while (written < bytes.size()) {
+            if (!wait(POLLOUT, deadline))
+                return false;
+            const ssize_t n = ::send(m_fd, bytes.constData() + written, size_t(bytes.size() - written),
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0)
+                return false;
+            written += n;
+        }
+        return true;
+    }
+
+    // Reads exactly `count` bytes; none on timeout, error or an early end.
+    std::optional<QByteArray> read(qsizetype count, const QDeadlineTimer& deadline) const
+    {
+        QByteArray bytes(count, Qt::Uninitialized);
+        qsizetype done = 0;
+        while (done < count) {
+            if (!wait(POLLIN, deadline))
+                return std::nullopt;
+            const ssize_t n = ::recv(m_fd, bytes.data() + done, size_t(count - done), MSG_DONTWAIT);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0)
+                return std::nullopt;
+            done += n;
+        }
+        return bytes;
+    }
+
+private:
+    int m_fd;
+};
+
+}  // namespace
+
+QString Services::socketPath() { return Locations::runtimeDirectory() + QStringLiteral("/harbrill/services.sock"); }
+
+std::optional<Error> Services::setServicesProvider(ServicesProvider* provider)
+{
+    listener().reset();
+    if (!provider)
+        return std::nullopt;
+    auto instance = std::make_unique<ServicesListener>(provider);
+    if (std::optional<Error> error = instance->listen(socketPath()))
+        return error;
+    listener() = std::move(instance);
+    return std::nullopt;
+}
+
+ServiceAnswer Services::send(const QString& messageName, const Pasteboard& pasteboard, int timeoutMs)
+{
+    const QByteArray frame = ServicesFrame::encodeRequest({messageName, pasteboard});
+    if (frame.size() - ServicesFrame::kLengthSize > qsizetype(ServicesFrame::kMaximumBodySize))
+        return refused(QStringLiteral("Too many items for one service request."));
+
+    const QByteArray path = QFile::encodeName(socketPath());
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= qsizetype(sizeof address.sun_path))
+        return refused(QStringLiteral("The services socket path is too long: %1").arg(socketPath()));
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+
+    const Connection connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (connection.fd() < 0)
+        return refused(QString::fromLocal8Bit(std::strerror(errno)));
+    if (::connect(connection.fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (errno == ENOENT || errno == ECONNREFUSED)
+            return refused(QStringLiteral("Harbrill is not running."));
+        return refused(QStringLiteral("Cannot reach Harbrill: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
+
+    const QDeadlineTimer deadline(timeoutMs);
+    // A refusal can come before the whole request is written; the answer is read either way.
+    connection.writeAll(frame, deadline);
+    const std::optional<QByteArray> lengthField = connection.read(ServicesFrame::kLengthSize, deadline);
+    const std::optional<std::uint32_t> length = lengthField ? ServicesFrame::bodyLength(*lengthField) : std::nullopt;
+    const std::optional<QByteArray> body = length ? connection.read(qsizetype(*length), deadline) : std::nullopt;
+    const std::optional<ServiceAnswer> answer = body ? ServicesFrame::decodeAnswer(*body) : std::nullopt;
+    if (!answer)
+        return refused(deadline.hasExpired() ? QStringLiteral("Harbrill did not answer in time.")
+                                             : QStringLiteral("Harbrill gave no readable answer."));
+    return *answer;
+}
+
+}  // namespace hb

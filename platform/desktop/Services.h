@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/base/Error.h"
+#include "platform/desktop/Pasteboard.h"
+#include "platform/desktop/ServicesFrame.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace hb {
+
+// The object that answers service messages of the running instance.
+class ServicesProvider {
+public:
+    virtual ~ServicesProvider() = default;
+    // Runs the handler of `messageName` on the pasteboard; false when there is no such handler.
+    // A handler refuses the request by setting `error`.
+    virtual bool performService(const QString& messageName, Pasteboard& pasteboard, const QString& userData,
+                                QString* error) = 0;
+};
+
+// Services: the running instance serves "harbrill --service NAME PATH..." on a local socket that only
+// the same user can reach.
+namespace Services {
+// runtimeDirectory()/harbrill/services.sock
+QString socketPath();
+// Installs the provider and starts listening on socketPath() (GUI thread); null stops. An error when
+// the socket cannot be set up or another instance already serves it. The provider must outlive its
+// installation.
+std::optional<Error> setServicesProvider(ServicesProvider* provider);
+// Hands a pasteboard to the running instance and waits for its answer.
+ServiceAnswer send(const QString& messageName, const Pasteboard& pasteboard, int timeoutMs = 10000);
+// Writes the desktop entry and the file-manager actions that run `executable --service NAME %F`
+// (the running program's own file when empty), under the XDG data folder.
+std::optional<Error> updateDynamicServices(const QString& executable = {});
+}  // namespace Services
+
+}  // namespace hb

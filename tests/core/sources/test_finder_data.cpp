@@ -1,0 +1,183 @@
+#include "TestEnvironment.h"
+
+#include "core/engine/HBConstants.h"
+#include "core/sources/HBFinderData.h"
+#include "platform/base/Bundle.h"
+#include "platform/base/UserDefaults.h"
+#include "platform/interface/OpenPanel.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct RecordingDelegate : FinderTalk {
+    void finderURLs(const std::optional<QList<hb::URL>>& urls) override
+    {
+        answers.push_back(urls);
+        onMainThread = onMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+    }
+    std::vector<std::optional<QList<hb::URL>>> answers;
+    bool onMainThread = true;
+};
+
+class FinderDataTest : public HarbrillTest {
+protected:
+    void TearDown() override { hb::OpenPanel::setPresenter(nullptr); }
+
+    hb::URL scriptsFolder() { return *hb::UserScriptTask::applicationScriptsDirectory(true); }
+    QString scriptPath() { return scriptsFolder().appendingPathComponent(HBFinderData::scriptFileName).path(); }
+
+    void installScript(const QByteArray& body)
+    {
+        QFile file(scriptPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("#!/bin/sh\n" + body + "\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // Asks once and waits for the answer; none when none came.
+    std::shared_ptr<RecordingDelegate> ask(int waitMs = 5000)
+    {
+        auto delegate = std::make_shared<RecordingDelegate>();
+        HBFinderData().getSelectedFinderURLsWithDelegate(delegate);
+        waitUntil([&] { return !delegate->answers.empty(); }, waitMs);
+        waitUntil([] { return false; }, 50);  // a second answer would show up here
+        return delegate;
+    }
+
+    static QList<hb::URL> urls(const QStringList& paths)
+    {
+        QList<hb::URL> list;
+        for (const QString& path : paths)
+            list << hb::URL::fileURLWithPath(path);
+        return list;
+    }
+};
+
+TEST_F(FinderDataTest, ScriptAnswersBecomeFileURLsOnTheMainThread)
+{
+    struct Case {
+        const char* name;
+        QByteArray body;
+        std::optional<QList<hb::URL>> answer;
+    };
+    const Case cases[] = {
+        {"paths in order", "printf '/b/2\\n/a/1 x\\n'", urls({"/b/2", "/a/1 x"})},
+        {"empty list", "exit 0", QList<hb::URL>()},
+        {"the handler is asked for by name", "[ \"$1\" = finderSelection ] && [ $# = 1 ] && echo /ok", urls({"/ok"})},
+        {"garbage bytes", "printf '\\377\\376garbage\\n'", std::nullopt},
+        {"text that is not a path", "echo 'no selection'", std::nullopt},
+        {"non-zero exit", "echo /x; exit 1", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        installScript(c.body);
+        const auto delegate = ask();
+        ASSERT_EQ(delegate->answers.size(), 1u);
+        EXPECT_EQ(delegate->answers.front(), c.answer);
+        EXPECT_TRUE(delegate->onMainThread);
+    }
+}
+
+TEST_F(FinderDataTest, MissingScriptMarksItNotInstalledAndNeverAnswers)
+{
+    hb::UserDefaults::standard().setBool(scriptInstalledDefaultsKey, true);
+    EXPECT_TRUE(HBFinderData().installScript());
+    const auto delegate = ask(500);
+    EXPECT_TRUE(delegate->answers.empty());
+    EXPECT_FALSE(HBFinderData().installScript());
+}
+
+TEST_F(FinderDataTest, EventNamesTheProgramTheSubroutineCallAndTheHandler)
+{
+    const hb::AppleEventDescriptor event = HBFinderData().finderSelectionEventDescriptor();
+    EXPECT_EQ(event.target, "com.mirelda.Harbrill");
+    EXPECT_EQ(event.eventClass, "ascr");
+    EXPECT_EQ(event.eventID, "psbr");
+    EXPECT_EQ(event.subroutineName, "finderSelection");
+}
+
+TEST_F(FinderDataTest, InstallerAcceptsOnlyTheScriptsFolderAndReplacesAnOldScript)
+{
+    const QString elsewhere = env.makeFolder("elsewhere");
+    std::optional<QList<hb::URL>> choice;
+    std::optional<hb::OpenPanel> seen;
+    hb::OpenPanel::setPresenter([&](const hb::OpenPanel& panel) {
+        seen = panel;
+        return choice;
+    });
+
+    choice = std::nullopt;
+    EXPECT_FALSE(HBFinderData().installAutomationScript());
+    ASSERT_TRUE(seen);
+    EXPECT_TRUE(seen->canChooseDirectories);
+    EXPECT_FALSE(seen->canChooseFiles);
+    EXPECT_TRUE(seen->showsHiddenFiles);
+    EXPECT_EQ(seen->directoryURL, scriptsFolder());
+    EXPECT_EQ(seen->prompt, "Paste Script");
+
+    choice = urls({elsewhere});
+    EXPECT_FALSE(HBFinderData().installAutomationScript());
+    EXPECT_FALSE(QFile::exists(elsewhere + "/" + HBFinderData::scriptFileName));
+    EXPECT_FALSE(QFile::exists(scriptPath()));
+    EXPECT_FALSE(HBFinderData().installScript());
+
+    installScript("echo /old");
+    QFile::setPermissions(scriptPath(), QFile::ReadOwner | QFile::WriteOwner);
+    choice = QList<hb::URL>{scriptsFolder()};
+    EXPECT_TRUE(HBFinderData().installAutomationScript());
+    EXPECT_TRUE(HBFinderData().installScript());
+    QFile installed(scriptPath());
+    ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(installed.readAll(), hb::Bundle::resourceData(HBFinderData::scriptFileName).value());
+    struct stat status {};
+    ASSERT_EQ(::stat(scriptPath().toUtf8().constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0755u);
+}
+
+// The bundled script reads the clipboard's file list through xclip (a stand-in here) and answers
+// decoded POSIX paths.
+TEST_F(FinderDataTest, BundledScriptAnswersTheClipboardFiles)
+{
+    const QString tools = env.makeFolder("tools");
+    struct Case {
+        const char* name;
+        QByteArray clipboard;
+        int status;
+        QList<hb::URL> answer;
+    };
+    const Case cases[] = {
+        {"file URIs, decoded", "# copied\r\nfile:///tmp/a%20b/%C3%A9t%C3%A9.txt\r\nfile://localhost/srv/x\r\n", 0,
+         urls({"/tmp/a b/été.txt", "/srv/x"})},
+        {"other URIs and unsafe names are left out", "http://example.com/a\nfile:///bad%0Aname\nfile:///n%00ul\n/plain\n",
+         0, {}},
+        {"nothing on the clipboard", "", 1, {}},
+    };
+    QFile::copy(":/" + HBFinderData::scriptFileName, scriptPath());
+    QFile::setPermissions(scriptPath(), QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray savedPath = qgetenv("PATH");
+    const QByteArray savedWayland = qgetenv("WAYLAND_DISPLAY");
+    qputenv("PATH", tools.toUtf8() + ":" + savedPath);
+    qunsetenv("WAYLAND_DISPLAY");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString clipboardFile = env.writeFile("clipboard", c.clipboard);
+        const QString xclip = env.writeFile(
+            "tools/xclip", QStringLiteral("#!/bin/sh\n[ \"$*\" = '-selection clipboard -t text/uri-list -o' ] || exit 9\n"
+                                          "cat '%1'\nexit %2\n").arg(clipboardFile).arg(c.status).toUtf8());
+        QFile::setPermissions(xclip, QFile::ReadOwner | QFile::ExeOwner);
+        const auto delegate = ask();
+        ASSERT_EQ(delegate->answers.size(), 1u);
+        EXPECT_EQ(delegate->answers.front(), c.answer);
+    }
+    qputenv("PATH", savedPath);
+    if (!savedWayland.isNull())
+        qputenv("WAYLAND_DISPLAY", savedWayland);
+}
+
+}  // namespace

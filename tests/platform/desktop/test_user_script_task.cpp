@@ -1,0 +1,193 @@
+#include "TestEnvironment.h"
+
+#include "platform/desktop/UserScriptTask.h"
+#include "platform/files/AccessRegistry.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <csignal>
+#include <mutex>
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const hb::AppleEventDescriptor kEvent{QStringLiteral("com.mirelda.Harbrill"), QStringLiteral("ascr"),
+                                      QStringLiteral("psbr"), QStringLiteral("finderSelection")};
+
+struct Answer {
+    std::mutex mutex;
+    bool done = false;
+    bool onMainThread = true;
+    std::optional<QStringList> lines;
+    std::optional<hb::Error> error;
+};
+
+class UserScriptTaskTest : public HarbrillTest {
+protected:
+    hb::URL scriptsFolder() { return *hb::UserScriptTask::applicationScriptsDirectory(true); }
+
+    hb::URL writeScript(const QString& name, const QByteArray& body, QFile::Permissions permissions = executable)
+    {
+        const hb::URL url = scriptsFolder().appendingPathComponent(name);
+        QFile file(url.path());
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body + "\n");
+        file.close();
+        file.setPermissions(permissions);
+        return url;
+    }
+
+    std::shared_ptr<Answer> run(const hb::URL& script, std::chrono::milliseconds timeout = 5s)
+    {
+        auto task = hb::UserScriptTask::create(script);
+        EXPECT_TRUE(task);
+        auto answer = std::make_shared<Answer>();
+        if (!task)
+            return answer;
+        task->setTimeout(timeout);
+        task->execute(kEvent, [answer](const auto& lines, const auto& error) {
+            std::lock_guard lock(answer->mutex);
+            answer->lines = lines;
+            answer->error = error;
+            answer->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+            answer->done = true;
+        });
+        task.reset();  // the run does not depend on the task object
+        EXPECT_TRUE(waitUntil([&] { std::lock_guard lock(answer->mutex); return answer->done; }, 10000));
+        return answer;
+    }
+
+    static constexpr QFile::Permissions executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                   | QFile::ReadGroup | QFile::ExeGroup;
+};
+
+TEST_F(UserScriptTaskTest, AnswersTheLinesItPrintsOnAWorkerThread)
+{
+    struct Case {
+        const char* name;
+        QByteArray body;
+        QStringList lines;
+    };
+    const Case cases[] = {
+        {"arguments and event", "printf '%s\\n' \"$#\" \"$1\" \"$HARBRILL_EVENT_CLASS\" \"$HARBRILL_EVENT_ID\" "
+                                "\"$HARBRILL_EVENT_TARGET\"",
+         {"1", "finderSelection", "ascr", "psbr", "com.mirelda.Harbrill"}},
+        {"empty lines are no items", "printf '\\n/a b\\n\\n/c\\n'", {"/a b", "/c"}},
+        {"no output", "exit 0", {}},
+        {"text without final newline, not UTF-8 ascii", "printf '/caf\\303\\251'", {QString::fromUtf8("/café")}},
+        {"standard input is empty", "if read line; then echo read; else echo eof; fi", {"eof"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto answer = run(writeScript("script", c.body));
+        ASSERT_FALSE(answer->error) << answer->error->localizedDescription().toStdString();
+        ASSERT_TRUE(answer->lines);
+        EXPECT_EQ(*answer->lines, c.lines);
+        EXPECT_FALSE(answer->onMainThread);
+        QFile::remove(scriptsFolder().appendingPathComponent("script").path());
+    }
+}
+
+TEST_F(UserScriptTaskTest, FailuresAreErrorsNotAnswers)
+{
+    struct Case {
+        const char* name;
+        QByteArray body;
+        int code;
+    };
+    const Case cases[] = {
+        {"non-zero exit", "echo /half; exit 3", hb::UserScriptTaskExitedWithStatus},
+        {"signal", "echo /half; kill -9 $$", hb::UserScriptTaskKilledBySignal},
+        {"not UTF-8", "printf '/a\\377\\376\\n'", hb::UserScriptTaskOutputNotText},
+        {"NUL byte", "printf '/a\\000b\\n'", hb::UserScriptTaskOutputNotText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto answer = run(writeScript("script", c.body));
+        EXPECT_FALSE(answer->lines);
+        ASSERT_TRUE(answer->error);
+        EXPECT_EQ(answer->error->domain, hb::UserScriptTaskErrorDomain);
+        EXPECT_EQ(answer->error->code, c.code);
+        QFile::remove(scriptsFolder().appendingPathComponent("script").path());
+    }
+}
+
+TEST_F(UserScriptTaskTest, TimeoutEndsTheScriptAndWhatItStarted)
+{
+    const QString pidFile = env.root() + "/child.pid";
+    const hb::URL script = writeScript("hang", QStringLiteral("sleep 60 & echo $! > '%1'; wait").arg(pidFile).toUtf8());
+    QElapsedTimer clock;
+    clock.start();
+    const auto answer = run(script, 300ms);
+    EXPECT_LT(clock.elapsed(), 5000);
+    ASSERT_TRUE(answer->error);
+    EXPECT_EQ(answer->error->code, hb::UserScriptTaskTimedOut);
+
+    QFile file(pidFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const pid_t child = file.readAll().trimmed().toInt();
+    ASSERT_GT(child, 0);
+    // Gone, or at most a zombie waiting for its new parent.
+    EXPECT_TRUE(waitUntil([&] {
+        QFile status(QStringLiteral("/proc/%1/stat").arg(child));
+        return !status.open(QIODevice::ReadOnly) || status.readAll().split(' ').value(2) == "Z";
+    }));
+}
+
+TEST_F(UserScriptTaskTest, OnlyExecutableFilesInTheScriptsFolderMakeATask)
+{
+    const QString outside = env.writeFile("elsewhere/script", "#!/bin/sh\n");
+    QFile::setPermissions(outside, executable);
+    env.makeFolder("data/harbrill/Application Scripts/folder");
+    struct Case {
+        const char* name;
+        hb::URL url;
+    };
+    const Case cases[] = {
+        {"missing", scriptsFolder().appendingPathComponent("missing")},
+        {"not executable", writeScript("plain", "echo", QFile::ReadOwner | QFile::WriteOwner)},
+        {"a folder", scriptsFolder().appendingPathComponent("folder")},
+        {"the scripts folder itself", scriptsFolder()},
+        {"outside the scripts folder", hb::URL::fileURLWithPath(outside)},
+        {"climbing out", hb::URL::fileURLWithPath(scriptsFolder().path() + "/../../../elsewhere/script")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        hb::Error error;
+        EXPECT_FALSE(hb::UserScriptTask::create(c.url, &error));
+        EXPECT_EQ(error.domain, hb::NSCocoaErrorDomain);
+    }
+    EXPECT_TRUE(hb::UserScriptTask::create(writeScript("good", "echo")));
+}
+
+TEST_F(UserScriptTaskTest, WritesANewExecutableScriptButNeverOverwrites)
+{
+    const hb::URL destination = scriptsFolder().appendingPathComponent("new.scpt");
+    hb::Error error;
+    EXPECT_FALSE(hb::UserScriptTask::writeScriptFile("#!/bin/sh\n", destination, &error))
+        << "the scripts folder is only readable without a grant";
+    EXPECT_FALSE(QFile::exists(destination.path()));
+
+    env.grant(scriptsFolder().path());
+    const mode_t savedMask = ::umask(077);
+    const bool written = hb::UserScriptTask::writeScriptFile("#!/bin/sh\necho /x\n", destination, &error);
+    ::umask(savedMask);
+    ASSERT_TRUE(written);
+    struct stat status {};
+    ASSERT_EQ(::stat(destination.path().toUtf8().constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0755u);
+    EXPECT_EQ(*run(destination)->lines, QStringList{"/x"});
+
+    EXPECT_FALSE(hb::UserScriptTask::writeScriptFile("other", destination, &error));
+    EXPECT_EQ(error.code, hb::NSFileWriteFileExistsError);
+    QFile file(destination.path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "#!/bin/sh\necho /x\n");
+}
+
+}  // namespace
