@@ -119,6 +119,4 @@ QString containerDirectory() { return dataHome() + QStringLiteral("/harbrill/con
 
 QString applicationScriptsDirectory() { return dataHome() + QStringLiteral("/harbrill/Application Scripts"); }
 
-QString temporaryDirectory() { return containerDirectory() + QStringLiteral("/tmp"); }
-
 }  // namespace hb::Locations

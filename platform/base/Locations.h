@@ -16,7 +16,6 @@ QString runtimeDirectory();                     // $XDG_RUNTIME_DIR, else a priv
 QString applicationConfigDirectory();           // configHome()/harbrill
 QString containerDirectory();                   // dataHome()/harbrill/container
 QString applicationScriptsDirectory();          // dataHome()/harbrill/Application Scripts
-QString temporaryDirectory();                   // containerDirectory()/tmp
 }  // namespace Locations
 
 }  // namespace hb

@@ -57,11 +57,8 @@ bool after(std::chrono::nanoseconds delay, std::function<void()> block)
     const auto room = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::time_point::max() - now);
     const auto deadline = delay >= room ? Clock::time_point::max()
                                         : now + std::chrono::duration_cast<Clock::duration>(delay);
-    auto start = [deadline, block = std::move(block)]() mutable { fireAt(deadline, std::move(block)); };
-    if (isMainThread())
-        start();
-    else
-        async(std::move(start));
+    // Always through the event loop: even a delay that has already passed never runs inside the caller.
+    async([deadline, block = std::move(block)]() mutable { fireAt(deadline, std::move(block)); });
     return true;
 }
 

@@ -28,8 +28,6 @@ public:
     URL deletingPathExtension() const;
     URL appendingPathComponent(const QString& component, bool isDirectory = false) const;
     URL appendingPathExtension(const QString& extension) const;
-    URL fileReferenceURL() const { return *this; }
-    URL filePathURL() const { return *this; }
     QStringList pathComponents() const;
 
     // Whether `other` is this path or lies below it, by whole path components.

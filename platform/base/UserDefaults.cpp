@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <optional>
@@ -144,6 +145,12 @@ bool writeFile(const QString& path, const QVariantMap& values)
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly)) {
         qCWarning(hbLog) << "cannot write defaults file" << path << file.errorString();
+        return false;
+    }
+    // The standard store holds bookmark paths: private to the user, whatever the umask or an older file's mode.
+    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0) {
+        qCWarning(hbLog) << "cannot make defaults file private" << path << std::strerror(errno);
+        file.cancelWriting();
         return false;
     }
     file.write(TypedJson::encodeDocument(values));

@@ -56,7 +56,7 @@ std::string realPath(const std::string& path)
         std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
         const ssize_t length = ::readlink(link, buffer, sizeof buffer - 1);
         ::close(fd);
-        if (length > 0 && buffer[0] == '/')
+        if (length > 0 && length < ssize_t(sizeof buffer - 1) && buffer[0] == '/')  // else possibly cut short
             return std::string(buffer, size_t(length));
     }
     if (::realpath(path.c_str(), buffer))
@@ -235,6 +235,7 @@ void resetForTesting()
     r.defaultsGranted = false;
     r.standing.clear();
     r.scopes.clear();
+    folderNamesChanged();  // a test's folders may come and go under the same names
 }
 
 }  // namespace AccessRegistry

@@ -289,7 +289,8 @@ namespace Bookmark {
 std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys, Error* error)
 {
     const QString& path = url.path();
-    if (path.isEmpty() || !AccessRegistry::hasAccess(path, false)) {
+    // Starting the bookmark's scope opens what a final link points to, so that is what needs the access.
+    if (path.isEmpty() || !AccessRegistry::hasAccess(path)) {
         if (error)
             *error = Error::fromErrno(EACCES, path, false);
         return std::nullopt;

@@ -193,8 +193,9 @@ Outcome CopyTree::copyEntries(int in, const Place& source, int out, const Place&
             const int error = errno;
             if (error == ENOENT)
                 continue;  // gone since the folder was read
+            const int answer = reportError(COPYFILE_RECURSE_FILE, from.path, shown, error);
             m_error = error;
-            if (reportError(COPYFILE_RECURSE_FILE, from.path, shown, error) == COPYFILE_QUIT)
+            if (answer != COPYFILE_CONTINUE && answer != COPYFILE_SKIP)
                 return Outcome::aborted;
             continue;
         }

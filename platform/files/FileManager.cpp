@@ -124,24 +124,36 @@ bool isDirectoryNoFollow(const QByteArray& path)
     return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// `newItem` takes the place of the existing `original`; nothing is lost if that fails.
+// Puts `newItem` in place of `original` (which may be missing) by exchanging the two, then removes the
+// old item. The old item stays whole until the new one sits in its place, so a failure loses nothing.
 bool replaceExisting(const QString& original, const QString& newItem, Error* error)
 {
     const QByteArray to = original.toUtf8();
     const QByteArray from = newItem.toUtf8();
-    if (!isDirectoryNoFollow(to) && !isDirectoryNoFollow(from)) {
-        if (::rename(from.constData(), to.constData()) != 0)
-            return fail(error, errno, original, true);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+        AccessRegistry::folderNamesChanged();
+        // The exchange is done, so a leftover of the old item is logged, not reported as a failed replace.
+        Error removal;
+        if (!removePath(newItem, &removal))
+            HBDebug() << "Could not remove the replaced item at" << newItem << removal.localizedDescription();
         return true;
     }
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) != 0)
+    const int exchangeError = errno;
+    struct stat st {};
+    int result = -1;
+    if (exchangeError == ENOENT && ::lstat(from.constData(), &st) == 0) {
+        // Nothing to replace (any more): a plain move that still never overwrites.
+        result = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+    } else if ((exchangeError == EINVAL || exchangeError == ENOSYS) && !isDirectoryNoFollow(to)
+               && !isDirectoryNoFollow(from)) {
+        // File systems without exchanging renames still replace a file atomically.
+        result = ::rename(from.constData(), to.constData());
+    } else {
+        return fail(error, exchangeError, exchangeError == ENOENT ? newItem : original, true);
+    }
+    if (result != 0)
         return fail(error, errno, original, true);
     AccessRegistry::folderNamesChanged();
-    // The old item now sits where the new one was. The exchange is done, so a leftover is logged, not
-    // reported as a failed replace.
-    Error removal;
-    if (!removePath(newItem, &removal))
-        HBDebug() << "Could not remove the replaced item at" << newItem << removal.localizedDescription();
     return true;
 }
 
@@ -403,25 +415,7 @@ bool FileManager::replaceItem(const URL& original, const URL& newItem, const QSt
         return fail(error, EACCES, target, true);
     if (replacement.isEmpty() || !AccessRegistry::hasAccess(replacement, false))
         return fail(error, EACCES, replacement, true);
-    const QByteArray from = replacement.toUtf8();
-    const QByteArray to = target.toUtf8();
-    struct stat st {};
-    if (::lstat(from.constData(), &st) != 0)
-        return fail(error, errno, replacement, true);
-    if (::lstat(to.constData(), &st) != 0) {
-        if (errno != ENOENT)
-            return fail(error, errno, target, true);
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0)
-            return fail(error, errno, target, true);
-        return true;
-    }
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) != 0)
-        return fail(error, errno, target, true);
-    AccessRegistry::folderNamesChanged();
-    Error removal;
-    if (!removePath(replacement, &removal))
-        HBDebug() << "Could not remove the replaced item at" << replacement << removal.localizedDescription();
-    return true;
+    return replaceExisting(target, replacement, error);
 }
 
 bool FileManager::removeItem(const URL& url, Error* error)

@@ -1,14 +1,11 @@
 #include "core/engine/HBCopyFileOperation.h"
 
-#include "TestEnvironment.h"
+#include "CopyFixtures.h"
 
 #include <QDir>
 #include <QFile>
 
-#include <linux/capability.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,43 +20,15 @@ QStringList entries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-// Root reads anything; for the calling thread only, take away the capabilities that let it.
-class WithoutFilePermissionOverride {
-public:
-    WithoutFilePermissionOverride()
-    {
-        syscall(SYS_capget, &m_header, m_saved);
-        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        syscall(SYS_capset, &m_header, reduced);
-    }
-    ~WithoutFilePermissionOverride() { syscall(SYS_capset, &m_header, m_saved); }
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2] = {};
-};
-
 }  // namespace
 
-class CopyFileOperationTest : public HarbrillTest {
+class CopyFileOperationTest : public SourceAndDestinationTest {
 protected:
-    void SetUp() override
-    {
-        source = env.makeFolder("source");
-        destination = env.makeFolder("destination");
-        env.grant(source);
-        env.grant(destination);
-    }
-
     std::optional<hb::Error> copy(HBCopyFileOperation& operation, const QString& from, const QString& to)
     {
         return operation.copyFileOperationWithSource(hb::URL::fileURLWithPath(from), hb::URL::fileURLWithPath(to),
                                                      QFileInfo(from).isDir());
     }
-
-    QString source;
-    QString destination;
 };
 
 TEST_F(CopyFileOperationTest, SeedsItsOwnCountersFromTheGivenOnes)
@@ -137,6 +106,30 @@ TEST_F(CopyFileOperationTest, PermissionRefusalsNameTheSideThatRefused)
     EXPECT_EQ(entries(outside), QStringList{"Secret.pdf"});
 }
 
+TEST_F(CopyFileOperationTest, FolderWithoutWritePermissionGivesNotWritableError)
+{
+    const QString file = env.writeFile("source/Report.pdf", "pdf");
+    env.writeFile("source/Project/notes.txt", "notes");
+    const QString readOnly = env.makeFolder("destination/Shared");
+    ASSERT_EQ(chmod(readOnly.toUtf8().constData(), 0555), 0);
+    for (const QString& item : {file, source + "/Project"}) {
+        const QString name = QFileInfo(item).fileName();
+        SCOPED_TRACE(name.toStdString());
+        HBCopyFileOperation operation{CopyProgressData()};
+        std::optional<hb::Error> error;
+        {
+            WithoutFilePermissionOverride asAnyUser;
+            error = copy(operation, item, readOnly + "/" + name);
+        }
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->domain, hb::NSCocoaErrorDomain);
+        EXPECT_EQ(error->code, 513);
+        EXPECT_EQ(error->localizedDescription(), name + " cannot be copied because " + readOnly + " is not writable");
+        EXPECT_TRUE(entries(readOnly).isEmpty());
+    }
+    chmod(readOnly.toUtf8().constData(), 0755);
+}
+
 TEST_F(CopyFileOperationTest, UnreadableFileInsideATreeFailsTheWholeCopy)
 {
     env.writeFile("source/Project/readme.txt", "read me");
@@ -185,10 +178,10 @@ TEST_F(CopyFileOperationTest, CancelFromAnotherThreadMidFileLeavesNoPartialItem)
 
 TEST_F(CopyFileOperationTest, RunningOutOfSpaceIsAFailureAndLeavesNoPartialItem)
 {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "mounting a small tmpfs needs root";
     const QString small = env.makeFolder("small");
-    ASSERT_EQ(mount("tmpfs", small.toUtf8().constData(), "tmpfs", 0, "size=1m"), 0) << strerror(errno);
+    std::optional<SmallVolume> volume(std::in_place, small);
+    if (!volume->isMounted())
+        GTEST_SKIP() << volume->reason().toStdString();
     env.grant(small);
     env.writeFile("source/Album/one.jpg", filled(600 << 10));
     env.writeFile("source/Album/two.jpg", filled(600 << 10));
@@ -196,7 +189,7 @@ TEST_F(CopyFileOperationTest, RunningOutOfSpaceIsAFailureAndLeavesNoPartialItem)
     HBCopyFileOperation operation{CopyProgressData()};
     const auto error = copy(operation, source + "/Album", small + "/Album");
     const QStringList left = entries(small);
-    umount2(small.toUtf8().constData(), MNT_DETACH);
+    volume.reset();
 
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->code, hb::NSFileWriteOutOfSpaceError);

@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QThread>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -246,6 +248,23 @@ TEST_F(Defaults, KilledWriterLeavesOldOrNewContents)
         EXPECT_EQ(big.count(char('a' + counter % 26)), big.size());
         EXPECT_TRUE(corruptCopies(path).isEmpty());
     }
+}
+
+TEST_F(Defaults, FilesAreReadableByTheirOwnerOnly)
+{
+    // An older file readable by everyone becomes private at the next write, whatever the umask.
+    const mode_t savedMask = ::umask(022);
+    UserDefaults* suite = UserDefaults::suite("private");
+    env.writeFile("config/harbrill/private.json", "{}");
+    QFile::setPermissions(suite->filePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    for (UserDefaults* store : {&UserDefaults::standard(), suite}) {
+        store->setObject("/home/someone/Documents", QByteArray("bookmark"));
+        ASSERT_TRUE(store->synchronize());
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(store->filePath()).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << store->filePath().toStdString();
+    }
+    ::umask(savedMask);
 }
 
 TEST_F(Defaults, ValueChangedOnlyForRealChanges)

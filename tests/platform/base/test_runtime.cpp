@@ -130,6 +130,17 @@ TEST(MainQueue, AfterRunsOnTheGuiThreadOnceTheDelayHasPassed)
     EXPECT_EQ(fired, 2);
 }
 
+TEST(MainQueue, AfterNeverRunsInsideTheCaller)
+{
+    for (const auto delay : {std::chrono::nanoseconds(0), std::chrono::nanoseconds(1)}) {
+        bool fired = false;
+        ASSERT_TRUE(hb::MainQueue::after(delay, [&] { fired = true; }));
+        QThread::msleep(1);
+        EXPECT_FALSE(fired) << delay.count();
+        EXPECT_TRUE(waitUntil([&] { return fired; }));
+    }
+}
+
 TEST(MainQueue, SyncFromAWorkerWaitsForTheBlock)
 {
     bool ranOnGui = false;

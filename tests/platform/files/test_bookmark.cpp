@@ -79,6 +79,25 @@ TEST_F(BookmarkTest, CreationNeedsAccessToAnExistingItem)
     EXPECT_FALSE(create(work + "/link/file"));
 }
 
+TEST_F(BookmarkTest, LinkIsBookmarkedOnlyWithAccessToItsTarget)
+{
+    // Its scope would open the target: a link in the grant must not become a way out of it.
+    const QString outside = env.makeFolder("outside");
+    env.makeFolder("work/inside");
+    ASSERT_TRUE(QFile::link(outside, work + "/out"));
+    ASSERT_TRUE(QFile::link(work + "/inside", work + "/in"));
+    const struct {
+        const char* link;
+        bool made;
+    } cases[] = {{"/out", false}, {"/in", true}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.link);
+        const auto data = create(work + test.link);
+        EXPECT_EQ(data.has_value(), test.made);
+    }
+    EXPECT_FALSE(AccessRegistry::hasAccess(outside));
+}
+
 TEST_F(BookmarkTest, ResolvesInPlaceWithTheScopeAsAsked)
 {
     const QString file = env.writeFile("work/a/file", "12345");

@@ -1,13 +1,12 @@
 #include "platform/files/CopyFile.h"
 
-#include "TestEnvironment.h"
+#include "CopyFixtures.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -16,6 +15,7 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -154,16 +154,8 @@ QByteArray contents(const QString& path)
 
 }  // namespace
 
-class CopyFileTest : public HarbrillTest {
+class CopyFileTest : public SourceAndDestinationTest {
 protected:
-    void SetUp() override
-    {
-        source = env.makeFolder("source");
-        destination = env.makeFolder("destination");
-        env.grant(source);
-        env.grant(destination);
-    }
-
     // A tree with what a copy must keep: data, modes (a read-only folder too), nanosecond times,
     // user attributes, links (one dangling) and a pipe.
     QString makeTree()
@@ -187,9 +179,6 @@ protected:
         setTimes(tree, 1600000000, 42);
         return tree;
     }
-
-    QString source;
-    QString destination;
 };
 
 TEST_F(CopyFileTest, TreeKeepsDataModesTimesAttributesAndLinks)
@@ -312,6 +301,48 @@ TEST_F(CopyFileTest, QuitLeavesNothingAndKeepsWhatWasThere)
     }
 }
 
+TEST_F(CopyFileTest, OnlyContinueOrSkipAtAnErrorLetsTheCopyGoOn)
+{
+    // A folder that can be listed but not searched: its entries cannot even be looked at.
+    env.writeFile("source/Tree/a.txt", "a");
+    const QString closed = env.makeFolder("source/Tree/closed");
+    env.writeFile("source/Tree/closed/inner.txt", "inner");
+    ASSERT_EQ(chmod(closed.toUtf8().constData(), 0444), 0);
+    struct Case {
+        const char* name;
+        int answer;
+        bool copied;
+    };
+    const Case cases[] = {
+        {"continue", COPYFILE_CONTINUE, true},
+        {"skip", COPYFILE_SKIP, true},
+        {"quit", COPYFILE_QUIT, false},
+        {"the error number", EACCES, false},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        QDir(destination + "/Tree").removeRecursively();
+        Recorder recorder;
+        recorder.answer = [&](const Report& report) {
+            return report.stage == COPYFILE_ERR ? test.answer : COPYFILE_CONTINUE;
+        };
+        int result;
+        {
+            WithoutFilePermissionOverride asAnyUser;
+            result = recorder.copy(source + "/Tree", destination + "/Tree");
+        }
+        EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_ERR), 1);
+        EXPECT_EQ(result, test.copied ? 0 : -1);
+        if (test.copied) {
+            EXPECT_EQ(entries(destination + "/Tree"), (std::set<std::string>{"a.txt", "closed"}));
+            EXPECT_EQ(entries(destination + "/Tree/closed"), std::set<std::string>{});
+        } else {
+            EXPECT_EQ(entries(destination), std::set<std::string>{});
+        }
+    }
+    chmod(closed.toUtf8().constData(), 0755);
+}
+
 TEST_F(CopyFileTest, NeverReplacesWhatIsOrAppearsAtTheDestination)
 {
     const QString file = env.writeFile("source/report.pdf", pattern(1 << 20));
@@ -394,21 +425,16 @@ protected:
     void SetUp() override
     {
         CopyFileTest::SetUp();
-        if (geteuid() != 0)
-            GTEST_SKIP() << "mounting a small tmpfs needs root";
         small = env.makeFolder("small");
-        ASSERT_EQ(mount("tmpfs", small.toUtf8().constData(), "tmpfs", 0, "size=1m"), 0) << strerror(errno);
-        mounted = true;
+        volume.emplace(small);
+        if (!volume->isMounted())
+            GTEST_SKIP() << volume->reason().toStdString();
         env.grant(small);
     }
-    void TearDown() override
-    {
-        if (mounted)
-            umount2(small.toUtf8().constData(), MNT_DETACH);
-    }
+    void TearDown() override { volume.reset(); }
 
     QString small;
-    bool mounted = false;
+    std::optional<SmallVolume> volume;
 };
 
 TEST_F(CopyFileSpaceTest, RunningOutOfSpaceLeavesEarlierItemsAndNoPartialItem)

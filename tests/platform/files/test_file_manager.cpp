@@ -152,6 +152,37 @@ TEST_F(FileManagerTest, ReplaceFolderKeepsNothingOfTheOldAndLosesNothingOnFailur
     EXPECT_TRUE(QFile::exists(shm.path() + "/other"));
 }
 
+TEST_F(FileManagerTest, ReplaceItemPutsTheNewItemInPlaceOfWhateverIsThere)
+{
+    struct Case {
+        const char* name;
+        bool originalIsFolder;
+        bool originalExists;
+        bool newIsFolder;
+    };
+    const Case cases[] = {
+        {"file over file", false, true, false},
+        {"folder over file", false, true, true},
+        {"file over folder", true, true, false},
+        {"nothing there yet", false, false, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const QString folder = env.makeFolder(QStringLiteral("work/%1").arg(&test - cases));
+        const QString original = folder + "/target";
+        const QString incoming = folder + "/incoming";
+        if (test.originalExists)
+            env.writeFile(original.mid(env.root().size() + 1) + (test.originalIsFolder ? "/old" : ""), "old");
+        env.writeFile(incoming.mid(env.root().size() + 1) + (test.newIsFolder ? "/new" : ""), "new");
+        Error error;
+        ASSERT_TRUE(manager.replaceItem(fileURL(original), fileURL(incoming), {}, &error))
+            << error.localizedDescription().toStdString();
+        EXPECT_EQ(contents(test.newIsFolder ? original + "/new" : original), "new");
+        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{"target"});
+    }
+}
+
 TEST_F(FileManagerTest, RemoveNeverFollowsLinks)
 {
     const QString outside = env.makeFolder("outside");
