@@ -52,6 +52,10 @@ std::optional<HBLocationEntry> fromVariant(const QVariant& value)
     }
     if (!entry.contains(path) || !entry.contains(name))
         return std::nullopt;
+    // Read from a file: a folder named by a relative path would be looked for wherever the program runs.
+    const QString folderPath = entry.value(path);
+    if (!folderPath.isEmpty() && !folderPath.startsWith(u'/'))
+        return std::nullopt;
     return entry;
 }
 

@@ -29,6 +29,7 @@ HBLocationEntry folderEntry(const QString& path);
 
 // The stored form: an array of dictionaries of strings.
 QVariantList toVariantList(const HBLocationList& entries);
-// An entry from its stored form; none unless it is a dictionary of strings with "Path" and "Name".
+// An entry from its stored form; none unless it is a dictionary of strings with "Name" and a "Path"
+// that is empty (the pseudo entry) or absolute.
 std::optional<HBLocationEntry> fromVariant(const QVariant& value);
 }  // namespace HBLocationEntries

@@ -15,10 +15,20 @@ bool isFolder(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool conforms(const URL& url, const QStringList& types)
+bool conforms(const QString& path, const QStringList& types)
 {
     const bool wantsFolder = types.contains(UTTypeFolder) || types.contains(UTTypeDirectory);
-    return wantsFolder && isFolder(url.path());
+    return wantsFolder && isFolder(path);
+}
+
+// A file URL of this machine, in the plain "file:///path" form; none for other schemes, other hosts
+// and relative paths, which would otherwise be taken for some local path.
+std::optional<QUrl> localFileURL(const QUrl& item)
+{
+    if (!item.isLocalFile() || !(item.host().isEmpty() || item.host() == QLatin1String("localhost"))
+        || !item.path().startsWith(u'/'))
+        return std::nullopt;
+    return QUrl::fromLocalFile(item.path());
 }
 }  // namespace
 
@@ -40,12 +50,13 @@ std::optional<QList<QUrl>> Pasteboard::readURLs(const PasteboardReadingOptions& 
         return std::nullopt;
     QList<QUrl> urls;
     for (const QUrl& item : m_items) {
-        if (options.fileURLsOnly && !item.isLocalFile())
+        const std::optional<QUrl> local = localFileURL(item);
+        if (options.fileURLsOnly && !local)
             continue;
         if (!options.contentsConformToTypes.isEmpty()
-            && !(item.isLocalFile() && conforms(URL::fromQUrl(item), options.contentsConformToTypes)))
+            && !(local && conforms(local->path(), options.contentsConformToTypes)))
             continue;
-        urls.append(item);
+        urls.append(local.value_or(item));
     }
     return urls;
 }

@@ -33,6 +33,8 @@ public:
     const QList<QUrl>& items() const { return m_items; }
 
     // The URL items that pass the options, in pasteboard order; none when the pasteboard holds nothing.
+    // File URLs count only with no host (or "localhost") and an absolute path; they come back as
+    // "file:///path".
     std::optional<QList<QUrl>> readURLs(const PasteboardReadingOptions& options) const;
 
     // The items as bytes for a service message, and back; none for bytes that do not parse.

@@ -2,16 +2,15 @@
 
 #include "platform/base/Locations.h"
 #include "platform/desktop/ServicesListener.h"
+#include "platform/desktop/ServicesSocket.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace hb {
@@ -109,17 +108,8 @@ ServiceAnswer Services::send(const QString& messageName, const Pasteboard& paste
     if (frame.size() - ServicesFrame::kLengthSize > qsizetype(ServicesFrame::kMaximumBodySize))
         return refused(QStringLiteral("Too many items for one service request."));
 
-    const QByteArray path = QFile::encodeName(socketPath());
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= qsizetype(sizeof address.sun_path))
-        return refused(QStringLiteral("The services socket path is too long: %1").arg(socketPath()));
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-
-    const Connection connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (connection.fd() < 0)
-        return refused(QString::fromLocal8Bit(std::strerror(errno)));
-    if (::connect(connection.fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    const Connection connection(ServicesSocket::connectTo(socketPath()));
+    if (connection.fd() < 0) {
         if (errno == ENOENT || errno == ECONNREFUSED)
             return refused(QStringLiteral("Harbrill is not running."));
         return refused(QStringLiteral("Cannot reach Harbrill: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));

@@ -1,6 +1,7 @@
 #include "platform/desktop/ServicesListener.h"
 
 #include "platform/base/Log.h"
+#include "platform/desktop/ServicesSocket.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,10 +11,8 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace hb {
@@ -43,18 +42,11 @@ std::optional<Error> ensurePrivateFolder(const QString& path)
 
 bool someoneListens(const QString& socketPath)
 {
-    const QByteArray native = QFile::encodeName(socketPath);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (native.size() >= qsizetype(sizeof address.sun_path))
-        return false;
-    std::memcpy(address.sun_path, native.constData(), native.size());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ServicesSocket::connectTo(socketPath);
     if (fd < 0)
         return false;
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
-    return connected;
+    return true;
 }
 
 bool isSameUser(QLocalSocket* socket)

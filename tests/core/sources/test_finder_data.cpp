@@ -84,6 +84,14 @@ TEST_F(FinderDataTest, ScriptAnswersBecomeFileURLsOnTheMainThread)
     }
 }
 
+TEST_F(FinderDataTest, HangingScriptAnswersNoneAfterTheTimeLimit)
+{
+    installScript("exec sleep 60");
+    const auto delegate = ask(int(hb::UserScriptTask::defaultTimeout.count()) + 5000);
+    ASSERT_EQ(delegate->answers.size(), 1u);
+    EXPECT_EQ(delegate->answers.front(), std::nullopt);
+}
+
 TEST_F(FinderDataTest, MissingScriptMarksItNotInstalledAndNeverAnswers)
 {
     hb::UserDefaults::standard().setBool(scriptInstalledDefaultsKey, true);

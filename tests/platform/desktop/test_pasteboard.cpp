@@ -40,6 +40,18 @@ TEST_F(PasteboardTest, FolderReadKeepsOnlyFoldersInOrder)
     EXPECT_EQ(pasteboard.readURLs({false, {}})->size(), 6);
 }
 
+TEST_F(PasteboardTest, OnlyFileURLsOfThisMachineAreFileURLs)
+{
+    const QString folder = env.makeFolder("f");
+    Pasteboard pasteboard;
+    pasteboard.writeObjects({QUrl("file://localhost" + folder), QUrl("file://server" + folder), QUrl("file:f"),
+                             QUrl("file:")});
+    const QList<QUrl> local = fileURLs({folder});
+    EXPECT_EQ(pasteboard.readURLs({true, {hb::UTTypeFolder}}), local);
+    EXPECT_EQ(pasteboard.readURLs({true, {}}), local);
+    EXPECT_EQ(hb::URL::fromQUrl(local.first()).path(), folder);
+}
+
 TEST_F(PasteboardTest, EmptyPasteboardGivesNoListButUnmatchedItemsGiveAnEmptyOne)
 {
     Pasteboard pasteboard;

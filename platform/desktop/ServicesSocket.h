@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+namespace hb::ServicesSocket {
+// A stream connection to the local socket at `path` (close-on-exec): its descriptor, or -1 with errno
+// set (ENAMETOOLONG when the path does not fit a socket address).
+int connectTo(const QString& path);
+}  // namespace hb::ServicesSocket
