@@ -8,6 +8,8 @@
 #include "platform/queues/OperationQueue.h"
 
 #include <atomic>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -38,29 +40,19 @@ ErrorData fileError(const hb::Error& error)
 
 }  // namespace
 
-QList<hb::URL> UndoInformation::sources() const
-{
-    QList<hb::URL> urls;
-    for (const ShiftedItem& item : items)
-        urls << item.source;
-    return urls;
-}
-
-QList<hb::URL> UndoInformation::destinations() const
-{
-    QList<hb::URL> urls;
-    for (const ShiftedItem& item : items)
-        urls << item.destination;
-    return urls;
-}
-
-// What one run looks up again and again: the security-scoped URLs that cover its items, and the
-// volumes of its destination folders. Items of one folder share the scope that
-// covers the folder, so a shift of many files from one folder resolves its bookmark once, not per item.
-struct HBFileShiftServices::ScopeCache {
+// The security scopes that one pass over the items works in, and the volumes of its destination
+// folders. Items of one folder share the scope that covers the folder, so a shift of many files from
+// one folder resolves its bookmark once, not per item. Every scope is resolved before any is opened:
+// a lookup made while a scope is open would store a bookmark of its own for every item it covers.
+// An opened scope stays open until the pass ends, so items do not open and close it one by one.
+struct HBFileShiftServices::RunScopes {
     QHash<QString, std::optional<hb::URL>> byItem;
     QHash<QString, hb::URL> byFolder;
     QHash<QString, QVariant> volumes;
+    QHash<QString, bool> opened;
+    std::vector<hb::URL> toClose;
+
+    ~RunScopes() { close(); }
 
     std::optional<hb::URL> scopeFor(const hb::URL& item)
     {
@@ -76,7 +68,35 @@ struct HBFileShiftServices::ScopeCache {
         return scope;
     }
 
-    // The volume of a destination folder, read once per run.
+    // Opens the scope once per pass; a start that failed is closed again at once and not retried.
+    bool open(const std::optional<hb::URL>& scope)
+    {
+        if (!scope)
+            return false;
+        if (const auto found = opened.constFind(scope->path()); found != opened.constEnd())
+            return *found;
+        const bool started = hb::startAccessingSecurityScopedResource(*scope);
+        if (started)
+            toClose.push_back(*scope);
+        else
+            hb::stopAccessingSecurityScopedResource(*scope);
+        opened.insert(scope->path(), started);
+        return started;
+    }
+
+    // Ends the pass: every opened scope is closed, and the next pass resolves afresh.
+    void close()
+    {
+        for (auto scope = toClose.rbegin(); scope != toClose.rend(); ++scope)
+            hb::stopAccessingSecurityScopedResource(*scope);
+        toClose.clear();
+        opened.clear();
+        byItem.clear();
+        byFolder.clear();
+        volumes.clear();
+    }
+
+    // The volume of a destination folder, read once per pass.
     QVariant volumeOf(const hb::URL& folder)
     {
         if (const auto found = volumes.constFind(folder.path()); found != volumes.constEnd())
@@ -86,56 +106,7 @@ struct HBFileShiftServices::ScopeCache {
             volumes.insert(folder.path(), volume);
         return volume;
     }
-
-    void clear()
-    {
-        byItem.clear();
-        byFolder.clear();
-        volumes.clear();
-    }
 };
-
-namespace {
-
-// Access to one item and the folder it goes into, for as long as the item is handled: the folder's
-// scope first, then the item's; closed on every path.
-class ItemAccess {
-public:
-    ItemAccess(const std::optional<hb::URL>& folderScope, const std::optional<hb::URL>& itemScope)
-    {
-        if (!folderScope || !itemScope)
-            return;
-        if (!hb::startAccessingSecurityScopedResource(*folderScope)) {
-            hb::stopAccessingSecurityScopedResource(*folderScope);
-            return;
-        }
-        m_opened.push_back(*folderScope);
-        // Usually one bookmarked folder covers both: its scope is opened once.
-        m_shared = *itemScope == *folderScope;
-        if (m_shared)
-            return;
-        if (!hb::startAccessingSecurityScopedResource(*itemScope)) {
-            hb::stopAccessingSecurityScopedResource(*itemScope);
-            return;
-        }
-        m_opened.push_back(*itemScope);
-    }
-    ~ItemAccess()
-    {
-        for (auto scope = m_opened.rbegin(); scope != m_opened.rend(); ++scope)
-            hb::stopAccessingSecurityScopedResource(*scope);
-    }
-    ItemAccess(const ItemAccess&) = delete;
-    ItemAccess& operator=(const ItemAccess&) = delete;
-
-    bool isOpen() const { return m_opened.size() == (m_shared ? 1u : 2u); }
-
-private:
-    std::vector<hb::URL> m_opened;
-    bool m_shared = false;
-};
-
-}  // namespace
 
 HBFileShiftServices::HBFileShiftServices(const QList<hb::URL>& sources, Action action, bool isUndo,
                                          DataSource dataSource)
@@ -144,7 +115,7 @@ HBFileShiftServices::HBFileShiftServices(const QList<hb::URL>& sources, Action a
       m_dataSourceType(dataSource),
       m_userFileAction(action),
       m_isUndoOperation(isUndo),
-      m_scopes(std::make_unique<ScopeCache>())
+      m_scopes(std::make_unique<RunScopes>())
 {
     m_progressData.fileAction = action;
 }
@@ -197,26 +168,32 @@ QList<hb::URL> HBFileShiftServices::destinationURLs(const QList<hb::URL>& source
 
 void HBFileShiftServices::fillInformation()
 {
+    std::vector<std::optional<hb::URL>> scopes;
+    scopes.reserve(m_sourceURLS.size());
+    for (const hb::URL& source : m_sourceURLS)
+        scopes.push_back(m_scopes->scopeFor(source));
+
     std::uint64_t size = 0;
     std::uint64_t count = 0;
-    for (const hb::URL& source : m_sourceURLS) {
-        const std::optional<hb::URL> scope = m_scopes->scopeFor(source);
-        const bool opened = scope && hb::startAccessingSecurityScopedResource(*scope);
-        const std::optional<QVariantMap> values =
-            opened ? hb::resourceValues(source, {hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey}) : std::nullopt;
+    QList<hb::URL> folders;
+    for (qsizetype i = 0; i < m_sourceURLS.size(); ++i) {
+        const std::optional<QVariantMap> values = m_scopes->open(scopes[i])
+            ? hb::resourceValues(m_sourceURLS[i], {hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey})
+            : std::nullopt;
         if (values && values->value(hb::NSURLIsDirectoryKey).toBool()) {
-            if (scope)
-                hb::stopAccessingSecurityScopedResource(*scope);
-            const auto [folderSize, folderCount] = HBURL::shared().directorySize(source);
-            size += folderSize;
-            count += static_cast<std::uint64_t>(std::max<qint64>(0, folderCount));
+            folders << m_sourceURLS[i];
             continue;
         }
         if (values)
             size += values->value(hb::NSURLTotalFileSizeKey).toULongLong();
-        if (scope)
-            hb::stopAccessingSecurityScopedResource(*scope);
         count += 1;
+    }
+    // The store sizes a folder inside its own scope; ours are closed first (see RunScopes).
+    m_scopes->close();
+    for (const hb::URL& folder : folders) {
+        const auto [folderSize, folderCount] = HBURL::shared().directorySize(folder);
+        size += folderSize;
+        count += static_cast<std::uint64_t>(std::max<qint64>(0, folderCount));
     }
     setNumberInformation(size, count, m_sourceURLS.size());
 }
@@ -364,6 +341,9 @@ void HBFileShiftServices::main()
         std::lock_guard lock(m_monitor);
         if (!m_spacefeasbility)
             m_progressData.operationState = OperationState::cancel;
+        // Complete already: stopped while its work item waited in the queue.
+        if (m_progressData.operationState == OperationState::complete)
+            return;
         if (m_progressData.operationState == OperationState::cancel) {
             m_fileShiftError = ErrorData::reset();
             return;
@@ -372,8 +352,8 @@ void HBFileShiftServices::main()
     }
     m_fileManager = std::make_unique<hb::FileManager>();
     m_fileManager->delegate = this;
-    m_scopes->clear();
     shiftFiles();
+    m_scopes->close();
 }
 
 UndoInformation HBFileShiftServices::undoInformation() const
@@ -404,19 +384,26 @@ hb::URL HBFileShiftServices::keepBothURL(const hb::URL& url, std::optional<Instr
 {
     if (instruction != Instruction::keepBoth)
         return url;
+    return placement(url, instruction).url;
+}
+
+HBFileShiftServices::Placement HBFileShiftServices::placement(const hb::URL& url, std::optional<Instruction> instruction)
+{
     const hb::FileManager& files = hb::FileManager::defaultManager();
-    bool isDirectory = false;
-    if (!files.fileExists(url.path(), &isDirectory))
-        return url;
+    Placement found{url};
+    found.exists = files.fileExists(url.path(), &found.isDirectory);
+    if (!found.exists || instruction != Instruction::keepBoth)
+        return found;
     const hb::URL folder = url.deletingLastPathComponent();
     const QString base = url.deletingPathExtension().lastPathComponent();
     const QString extension = url.pathExtension();
+    bool isDirectory = found.isDirectory;
     for (qint64 n = 0;; ++n) {
         const QString name = n == 0 ? base + QStringLiteral(" Copy") : base + QStringLiteral(" Copy %1").arg(n);
         const hb::URL candidate = isDirectory ? folder.appendingPathComponent(name, true)
                                               : folder.appendingPathComponent(name).appendingPathExtension(extension);
         if (!files.fileExists(candidate.path(), &isDirectory))
-            return candidate;
+            return Placement{candidate};
     }
 }
 
@@ -430,8 +417,16 @@ void HBFileShiftServices::shiftFiles()
 {
     setFileShiftError(ErrorData::reset());
     std::optional<Rule> rule = currentRule();
+    const qsizetype first = m_previousStop;
     const qsizetype count = m_sourceURLS.size();
-    for (qsizetype i = m_previousStop; i < count; ++i) {
+    // Each item's destination folder scope and its own, all resolved before any is opened.
+    std::vector<std::pair<std::optional<hb::URL>, std::optional<hb::URL>>> scopes;
+    scopes.reserve(static_cast<std::size_t>(std::max<qsizetype>(0, count - first)));
+    for (qsizetype i = first; i < count; ++i)
+        scopes.emplace_back(m_scopes->scopeFor(m_destinationURLs[i].deletingLastPathComponent()),
+                            m_scopes->scopeFor(m_sourceURLS[i]));
+
+    for (qsizetype i = first; i < count; ++i) {
         const hb::URL source = m_sourceURLS[i];
         hb::URL destination = m_destinationURLs[i];
         setProgressFileName(source, destination);
@@ -445,28 +440,24 @@ void HBFileShiftServices::shiftFiles()
         }
 
         ErrorData result;
-        {
-            const hb::URL folder = destination.deletingLastPathComponent();
-            const ItemAccess access(m_scopes->scopeFor(folder), m_scopes->scopeFor(source));
-            if (!access.isOpen()) {
-                result = noPermissionError();
-            } else {
-                destination = keepBothURL(destination, rule ? std::optional(rule->instruction) : std::nullopt);
-                m_destinationURLs[i] = destination;
-                // Another volume, or a locked item, can only be copied: so is the rest of the operation.
-                if (userFileAction() != Action::copy && mustBeCopied(source, folder)) {
-                    std::lock_guard lock(m_monitor);
-                    m_userFileAction = Action::copy;
-                    m_progressData.fileAction = Action::copy;
-                }
-                bool isDirectory = false;
-                const bool exists = m_fileManager->fileExists(destination.path(), &isDirectory);
-                if (exists && !rule) {
-                    setFileShiftError(ErrorData{source, HBError::fileExists, isDirectory, placeholderFrameworkError()});
-                    return;
-                }
-                result = shiftItem(source, destination, isDirectory, exists);
+        const auto& [folderScope, itemScope] = scopes[static_cast<std::size_t>(i - first)];
+        if (!m_scopes->open(folderScope) || !m_scopes->open(itemScope)) {
+            result = noPermissionError();
+        } else {
+            const Placement place = placement(destination, rule ? std::optional(rule->instruction) : std::nullopt);
+            destination = place.url;
+            m_destinationURLs[i] = destination;
+            // Another volume, or a locked item, can only be copied: so is the rest of the operation.
+            if (userFileAction() != Action::copy && mustBeCopied(source, destination.deletingLastPathComponent())) {
+                std::lock_guard lock(m_monitor);
+                m_userFileAction = Action::copy;
+                m_progressData.fileAction = Action::copy;
             }
+            if (place.exists && !rule) {
+                setFileShiftError(ErrorData{source, HBError::fileExists, place.isDirectory, placeholderFrameworkError()});
+                return;
+            }
+            result = shiftItem(source, destination, place.isDirectory, place.exists);
         }
         setFileShiftError(result);
         if (result.errorCode != HBError::none && !m_firstFailure)

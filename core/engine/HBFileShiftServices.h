@@ -27,8 +27,8 @@ class BlockOperation;
 struct UndoInformation {
     QList<ShiftedItem> items;
     Action action = Action::move;
-    QList<hb::URL> sources() const;
-    QList<hb::URL> destinations() const;
+    QList<hb::URL> sources() const { return sourcesOf(items); }
+    QList<hb::URL> destinations() const { return destinationsOf(items); }
 };
 
 // One move or copy of a set of source items into a destination: the unit of work the operations
@@ -97,7 +97,15 @@ public:
     bool shouldProceedAfterError(hb::FileManager&, const hb::Error&, const hb::URL&, const hb::URL&) override;
 
 private:
-    struct ScopeCache;
+    struct RunScopes;
+    // Where an item goes (its destination, or under keepBoth the first free " Copy" name) and what
+    // is there now.
+    struct Placement {
+        hb::URL url;
+        bool exists = false;
+        bool isDirectory = false;
+    };
+    static Placement placement(const hb::URL& url, std::optional<Instruction> instruction);
 
     HBFileShiftServices(const QList<hb::URL>& sources, Action action, bool isUndo, DataSource dataSource);
     void fillInformation();
@@ -129,6 +137,6 @@ private:
     const bool m_isUndoOperation;
     bool m_hasBeenCancelled = false;
     bool m_spacefeasbility = true;
-    std::unique_ptr<ScopeCache> m_scopes;
+    std::unique_ptr<RunScopes> m_scopes;
     mutable std::recursive_mutex m_monitor;
 };

@@ -16,6 +16,7 @@ namespace {
 struct StatusTimes {
     std::uint64_t size;
     bool isFile;
+    bool isDirectory;
     std::int64_t modificationNs;
 };
 
@@ -27,7 +28,7 @@ std::optional<StatusTimes> statusTimes(const QString& path)
     const auto nanoseconds = [](const timespec& time) {
         return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
     };
-    return StatusTimes{static_cast<std::uint64_t>(status.st_size), S_ISREG(status.st_mode),
+    return StatusTimes{static_cast<std::uint64_t>(status.st_size), S_ISREG(status.st_mode), S_ISDIR(status.st_mode),
                        nanoseconds(status.st_mtim)};
 }
 
@@ -41,8 +42,7 @@ std::optional<ItemFingerprint> ItemFingerprint::of(const hb::URL& url)
     if (!root)
         return std::nullopt;
     ItemFingerprint fingerprint{root->isFile ? root->size : 0, 1, root->modificationNs};
-    bool isDirectory = false;
-    if (!hb::FileManager::defaultManager().fileExists(url.path(), &isDirectory) || !isDirectory)
+    if (!root->isDirectory)
         return fingerprint;
     bool readable = true;
     hb::FileManager::defaultManager().enumerate(url, {}, 0, [&](const hb::EnumeratedItem& item) {
@@ -81,18 +81,20 @@ UndoData::UndoData(const QList<ShiftedItem>& items, Action type) : m_items(items
     }
 }
 
-QList<hb::URL> UndoData::lastSourceURLs() const
+QList<hb::URL> sourcesOf(const QList<ShiftedItem>& items)
 {
     QList<hb::URL> urls;
-    for (const ShiftedItem& item : m_items)
+    urls.reserve(items.size());
+    for (const ShiftedItem& item : items)
         urls << item.source;
     return urls;
 }
 
-QList<hb::URL> UndoData::lastDestinationURLs() const
+QList<hb::URL> destinationsOf(const QList<ShiftedItem>& items)
 {
     QList<hb::URL> urls;
-    for (const ShiftedItem& item : m_items)
+    urls.reserve(items.size());
+    for (const ShiftedItem& item : items)
         urls << item.destination;
     return urls;
 }

@@ -32,6 +32,9 @@ struct ShiftedItem {
     std::optional<ItemFingerprint> copyFingerprint;
 };
 
+QList<hb::URL> sourcesOf(const QList<ShiftedItem>& items);
+QList<hb::URL> destinationsOf(const QList<ShiftedItem>& items);
+
 // The record of a finished shift that the undo manager keeps: what went from where to where, and a
 // fresh bookmark of every readable destination so that it can still be reached (and followed when it
 // was moved or renamed) at undo time.
@@ -39,8 +42,8 @@ class UndoData {
 public:
     UndoData(const QList<ShiftedItem>& items, Action type);
 
-    QList<hb::URL> lastSourceURLs() const;
-    QList<hb::URL> lastDestinationURLs() const;
+    QList<hb::URL> lastSourceURLs() const { return sourcesOf(m_items); }
+    QList<hb::URL> lastDestinationURLs() const { return destinationsOf(m_items); }
     // Destination path -> security-scoped bookmark data of that item.
     const QMap<QString, QByteArray>& lastDestinationURLBookMarks() const { return m_bookmarks; }
     // The action in force at the end of the shift; each item keeps its own in items().

@@ -13,12 +13,16 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <fcntl.h>
 #include <unistd.h>
+
+class LockedItem;
 
 // Real folders under a "work" folder that the program reaches only through its stored bookmark, as
 // after the user granted it once in an earlier run.
@@ -84,6 +88,10 @@ protected:
         operation->cleanUp();
     }
 
+    // src/first, src/locked (locked) and src/last, and an empty folder d. None when no lock can be
+    // set here (not root, or a file system without the flag).
+    std::unique_ptr<LockedItem> threeSourcesWithTheMiddleLocked();
+
     static OperationState state(const std::shared_ptr<HBFileShiftServices>& operation)
     {
         return operation->getProgressData().operationState;
@@ -144,3 +152,17 @@ private:
     QString m_path;
     bool m_locked;
 };
+
+inline std::unique_ptr<LockedItem> ShiftFixture::threeSourcesWithTheMiddleLocked()
+{
+    if (!runningAsRoot())
+        return nullptr;
+    file(QStringLiteral("src/first"), "1");
+    file(QStringLiteral("src/locked"), "L");
+    file(QStringLiteral("src/last"), "3");
+    folder(QStringLiteral("d"));
+    auto lock = std::make_unique<LockedItem>(path(QStringLiteral("src/locked")));
+    if (!lock->isLocked())
+        return nullptr;
+    return lock;
+}

@@ -277,15 +277,9 @@ TEST_F(ShiftOperations, UndoOfACopyDeletesOnlyCopiesUnchangedSince)
 
 TEST_F(ShiftOperations, UndoOfAMoveThatTurnedIntoACopyMovesBackAndDeletesOnlyTheCopies)
 {
-    if (!runningAsRoot())
-        GTEST_SKIP() << "locking an item needs root";
-    file("src/first", "1");
-    file("src/locked", "L");
-    file("src/last", "3");
-    folder("d");
-    const LockedItem lock(path("src/locked"));
-    if (!lock.isLocked())
-        GTEST_SKIP() << "this file system has no lock flag";
+    const auto lock = threeSourcesWithTheMiddleLocked();
+    if (!lock)
+        GTEST_SKIP() << "locking an item needs root and a file system with the lock flag";
     start({"src/first", "src/locked", "src/last"}, "d");
     ASSERT_TRUE(finish());
     ASSERT_EQ(tree("src"), (QMap<QString, QByteArray>{{"locked", "L"}, {"last", "3"}}));

@@ -1,5 +1,6 @@
 #include "ShiftFixture.h"
 
+#include "platform/base/UserDefaults.h"
 #include "platform/files/Volumes.h"
 
 #include <QThread>
@@ -295,6 +296,16 @@ TEST_F(ShiftServices, CancellingWhileWaitingCompletesAtOnceAndItDoesNotStartLate
     run(operation);
     EXPECT_EQ(state(operation), OperationState::complete);
     EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "old"}}));
+
+
+    // Stopped while queued behind others: its work item may run after the manager has already let go
+    // of it (observers gone), and must shift nothing then either.
+    const Shift queued = shift({"src/b"}, "d");
+    queued->cancelOperation();
+    queued->main();
+    EXPECT_EQ(state(queued), OperationState::complete);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "old"}}));
+    EXPECT_TRUE(QFile::exists(path("src/b")));
 }
 
 TEST_F(ShiftServices, AMoveToAnotherVolumeIsCarriedOutAsACopy)
@@ -320,15 +331,9 @@ TEST_F(ShiftServices, AMoveToAnotherVolumeIsCarriedOutAsACopy)
 
 TEST_F(ShiftServices, ALockedItemTurnsTheRestOfAMoveIntoACopy)
 {
-    if (!runningAsRoot())
-        GTEST_SKIP() << "locking an item needs root";
-    file("src/first", "1");
-    file("src/locked", "L");
-    file("src/last", "3");
-    folder("d");
-    const LockedItem lock(path("src/locked"));
-    if (!lock.isLocked())
-        GTEST_SKIP() << "this file system has no lock flag";
+    const auto lock = threeSourcesWithTheMiddleLocked();
+    if (!lock)
+        GTEST_SKIP() << "locking an item needs root and a file system with the lock flag";
     const Shift operation = shift({"src/first", "src/locked", "src/last"}, "d");
     run(operation);
     EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none);
@@ -375,4 +380,27 @@ TEST_F(ShiftServices, AnItemOutsideEveryBookmarkIsNotShifted)
     EXPECT_EQ(operation->fileShiftError().errorCode, HBError::noPermissionDestination);
     EXPECT_TRUE(QFile::exists(outside));
     EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"b", "b"}}));
+}
+
+TEST_F(ShiftServices, AShiftClosesEveryScopeItOpenedAndStoresNoBookmarkPerItem)
+{
+    folder("d");
+    // Each from a folder of its own, so each needs a lookup of its own.
+    const QStringList items{"s1/a", "s2/b", "s3/c"};
+    QList<hb::URL> sources;
+    for (const QString& item : items) {
+        file(item, item.toUtf8());
+        sources << url(item);
+    }
+    const Shift operation =
+        HBFileShiftServices::create(sources, url("d"), Action::copy, false, DataSource::finder, nullptr);
+    EXPECT_FALSE(hb::AccessRegistry::hasAccess(path("s1")));  // sizing closed what it opened
+    run(operation);
+    EXPECT_EQ(tree("d").size(), 3);
+    EXPECT_FALSE(hb::AccessRegistry::hasAccess(path("d")));
+    EXPECT_FALSE(hb::AccessRegistry::hasAccess(path("s1")));
+    // Scopes are looked up before any is opened; a lookup inside an open scope would store a
+    // bookmark of its own for every item.
+    for (const QString& item : items)
+        EXPECT_TRUE(hb::UserDefaults::standard().dataForKey(path(item)).isEmpty()) << item.toStdString();
 }
