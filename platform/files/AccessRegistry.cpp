@@ -136,7 +136,7 @@ std::string canonical(std::string path, bool followFinal)
         prefix = slash == 0 ? "/" : prefix.substr(0, slash);
         resolved = realPath(prefix);
         if (resolved.empty() && prefix == "/")
-            resolved = "/";
+            resolved.assign(1, '/');
     }
     for (auto it = rest.rbegin(); it != rest.rend(); ++it)
         appendComponent(resolved, *it);
