@@ -46,26 +46,52 @@ ErrorData fileError(const hb::Error& error)
 // a lookup made while a scope is open would store a bookmark of its own for every item it covers.
 // An opened scope stays open until the pass ends, so items do not open and close it one by one.
 struct HBFileShiftServices::RunScopes {
-    QHash<QString, std::optional<hb::URL>> byItem;
+    QHash<QString, std::optional<hb::URL>> byItem;  // items whose scope does not cover their folder
     QHash<QString, hb::URL> byFolder;
     QHash<QString, QVariant> volumes;
     QHash<QString, bool> opened;
     std::vector<hb::URL> toClose;
+    // The answers last given, compared before any hashing: a pass asks about the same one or two
+    // folders and scopes for item after item.
+    std::pair<QString, hb::URL> recentFolders[2];
+    std::size_t nextRecent = 0;
+    std::pair<QString, bool> lastOpened;
+    std::pair<QString, QVariant> lastVolume;
 
     ~RunScopes() { close(); }
 
     std::optional<hb::URL> scopeFor(const hb::URL& item)
     {
-        if (const auto found = byItem.constFind(item.path()); found != byItem.constEnd())
+        if (!byItem.isEmpty()) {
+            if (const auto found = byItem.constFind(item.path()); found != byItem.constEnd())
+                return *found;
+        }
+        const QString& path = item.path();
+        const qsizetype slash = path.lastIndexOf(u'/');
+        const QStringView folderView = slash <= 0 ? QStringView(u"/") : QStringView(path).left(slash);
+        for (const auto& [folder, scope] : recentFolders) {
+            if (!folder.isEmpty() && folder == folderView)
+                return scope;
+        }
+        const QString folder = folderView.toString();
+        if (const auto found = byFolder.constFind(folder); found != byFolder.constEnd()) {
+            remember(folder, *found);
             return *found;
-        const QString folder = item.deletingLastPathComponent().path();
-        if (const auto found = byFolder.constFind(folder); found != byFolder.constEnd())
-            return *found;
+        }
         std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(item);
-        byItem.insert(item.path(), scope);
-        if (scope && scope->contains(item.deletingLastPathComponent()))
+        if (scope && scope->contains(hb::URL::fileURLWithPath(folder, true))) {
             byFolder.insert(folder, *scope);
+            remember(folder, *scope);
+        } else {
+            byItem.insert(path, scope);
+        }
         return scope;
+    }
+
+    void remember(const QString& folder, const hb::URL& scope)
+    {
+        recentFolders[nextRecent] = {folder, scope};
+        nextRecent = (nextRecent + 1) % std::size(recentFolders);
     }
 
     // Opens the scope once per pass; a start that failed is closed again at once and not retried.
@@ -73,14 +99,19 @@ struct HBFileShiftServices::RunScopes {
     {
         if (!scope)
             return false;
-        if (const auto found = opened.constFind(scope->path()); found != opened.constEnd())
+        if (!lastOpened.first.isEmpty() && lastOpened.first == scope->path())
+            return lastOpened.second;
+        if (const auto found = opened.constFind(scope->path()); found != opened.constEnd()) {
+            lastOpened = {scope->path(), *found};
             return *found;
+        }
         const bool started = hb::startAccessingSecurityScopedResource(*scope);
         if (started)
             toClose.push_back(*scope);
         else
             hb::stopAccessingSecurityScopedResource(*scope);
         opened.insert(scope->path(), started);
+        lastOpened = {scope->path(), started};
         return started;
     }
 
@@ -94,16 +125,26 @@ struct HBFileShiftServices::RunScopes {
         byItem.clear();
         byFolder.clear();
         volumes.clear();
+        for (auto& recent : recentFolders)
+            recent = {};
+        lastOpened = {};
+        lastVolume = {};
     }
 
     // The volume of a destination folder, read once per pass.
     QVariant volumeOf(const hb::URL& folder)
     {
-        if (const auto found = volumes.constFind(folder.path()); found != volumes.constEnd())
+        if (!lastVolume.first.isEmpty() && lastVolume.first == folder.path())
+            return lastVolume.second;
+        if (const auto found = volumes.constFind(folder.path()); found != volumes.constEnd()) {
+            lastVolume = {folder.path(), *found};
             return *found;
+        }
         const QVariant volume = hb::resourceValue(folder, hb::NSURLVolumeIdentifierKey).value_or(QVariant());
-        if (volume.isValid())
+        if (volume.isValid()) {
             volumes.insert(folder.path(), volume);
+            lastVolume = {folder.path(), volume};
+        }
         return volume;
     }
 };
@@ -176,10 +217,10 @@ void HBFileShiftServices::fillInformation()
     std::uint64_t size = 0;
     std::uint64_t count = 0;
     QList<hb::URL> folders;
+    static const QStringList keys{hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey};
     for (qsizetype i = 0; i < m_sourceURLS.size(); ++i) {
-        const std::optional<QVariantMap> values = m_scopes->open(scopes[i])
-            ? hb::resourceValues(m_sourceURLS[i], {hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey})
-            : std::nullopt;
+        const std::optional<QVariantMap> values =
+            m_scopes->open(scopes[i]) ? hb::resourceValues(m_sourceURLS[i], keys) : std::nullopt;
         if (values && values->value(hb::NSURLIsDirectoryKey).toBool()) {
             folders << m_sourceURLS[i];
             continue;
@@ -369,10 +410,12 @@ bool HBFileShiftServices::isSamePlace(const hb::URL& source, const hb::URL& dest
 
 bool HBFileShiftServices::mustBeCopied(const hb::URL& source, const hb::URL& folder)
 {
-    const std::optional<QVariantMap> values =
-        hb::resourceValues(source, {hb::NSURLVolumeIdentifierKey, hb::NSURLIsUserImmutableKey});
+    static const QStringList keys{hb::NSURLVolumeIdentifierKey, hb::NSURLIsUserImmutableKey,
+                                  hb::NSURLIsRegularFileKey};
+    const std::optional<QVariantMap> values = hb::resourceValues(source, keys);
     if (!values)
         return true;
+    m_sourceKind = values->value(hb::NSURLIsRegularFileKey).toBool() ? hb::ItemKind::regularFile : hb::ItemKind::other;
     const QVariant volume = values->value(hb::NSURLVolumeIdentifierKey);
     const QVariant folderVolume = m_scopes->volumeOf(folder);
     const QVariant locked = values->value(hb::NSURLIsUserImmutableKey);
@@ -419,6 +462,7 @@ void HBFileShiftServices::shiftFiles()
     std::optional<Rule> rule = currentRule();
     const qsizetype first = m_previousStop;
     const qsizetype count = m_sourceURLS.size();
+    m_executedURLS.reserve(m_executedURLS.size() + count - first);
     // Each item's destination folder scope and its own, all resolved before any is opened.
     std::vector<std::pair<std::optional<hb::URL>, std::optional<hb::URL>>> scopes;
     scopes.reserve(static_cast<std::size_t>(std::max<qsizetype>(0, count - first)));
@@ -444,6 +488,7 @@ void HBFileShiftServices::shiftFiles()
         if (!m_scopes->open(folderScope) || !m_scopes->open(itemScope)) {
             result = noPermissionError();
         } else {
+            m_sourceKind = hb::ItemKind::unknown;
             const Placement place = placement(destination, rule ? std::optional(rule->instruction) : std::nullopt);
             destination = place.url;
             m_destinationURLs[i] = destination;
@@ -553,7 +598,7 @@ ErrorData HBFileShiftServices::moveItem(const hb::URL& source, const hb::URL& de
     hb::Error error;
     const bool moved = ontoFolder
         ? m_fileManager->replaceItem(destination, source, QStringLiteral("interMediate1xw"), &error)
-        : m_fileManager->moveItem(source, destination, &error);
+        : m_fileManager->moveItem(source, destination, &error, m_sourceKind);
     if (!moved)
         return fileError(error);
     m_executedURLS.append(ShiftedItem{source, destination, Action::move, std::nullopt});

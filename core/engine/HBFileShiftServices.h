@@ -115,7 +115,7 @@ private:
     ErrorData copyItem(const hb::URL& source, const hb::URL& destination, bool isDirectory, bool replacing);
     ErrorData moveItem(const hb::URL& source, const hb::URL& destination, bool isDirectory);
     // Another volume than the folder's, or a locked item, can only be copied. A volume that cannot be
-    // told counts as another one, a lock flag that cannot be read as set.
+    // told counts as another one, a lock flag that cannot be read as set. Notes the source's kind.
     bool mustBeCopied(const hb::URL& source, const hb::URL& folder);
     void setFileShiftError(const ErrorData& error);
     OperationState operationState() const;
@@ -138,5 +138,7 @@ private:
     bool m_hasBeenCancelled = false;
     bool m_spacefeasbility = true;
     std::unique_ptr<RunScopes> m_scopes;
+    // The current item's kind as the volume and lock test read it, handed to the move.
+    hb::ItemKind m_sourceKind = hb::ItemKind::unknown;
     mutable std::recursive_mutex m_monitor;
 };

@@ -86,10 +86,11 @@ std::atomic<std::uint64_t> folderGeneration{0};
 // The canonical name of an existing folder, remembered per thread for a moment: a shift checks the same
 // few folders for every item. Our own renames and removals of folders forget every remembered name,
 // and the short lifetime bounds how long a change made by another program can go unseen.
-std::string canonicalFolder(const std::string& path)
+// Looked up by the caller's own text, so a remembered folder costs no conversion.
+const std::string& canonicalFolder(QStringView path)
 {
     struct Entry {
-        std::string path;
+        QString path;
         std::string canonical;
         std::uint64_t generation = 0;
         std::chrono::steady_clock::time_point at;
@@ -97,18 +98,44 @@ std::string canonicalFolder(const std::string& path)
     constexpr auto lifetime = std::chrono::milliseconds(100);
     thread_local std::array<Entry, 8> entries;
     thread_local std::size_t next = 0;
+    thread_local std::string uncached;
     const auto now = std::chrono::steady_clock::now();
     const std::uint64_t generation = folderGeneration.load(std::memory_order_acquire);
     for (const Entry& entry : entries) {
-        if (entry.path == path && entry.generation == generation && now - entry.at < lifetime)
+        if (entry.generation == generation && now - entry.at < lifetime && entry.path == path)
             return entry.canonical;
     }
-    std::string resolved = realPath(path);
-    if (resolved.empty())
-        return canonical(path, true);
-    entries[next] = Entry{path, resolved, generation, now};
+    const std::string native = path.toUtf8().toStdString();
+    std::string resolved = realPath(native);
+    if (resolved.empty()) {
+        uncached = canonical(native, true);
+        return uncached;
+    }
+    Entry& entry = entries[next];
     next = (next + 1) % entries.size();
-    return resolved;
+    entry = Entry{path.toString(), std::move(resolved), generation, now};
+    return entry.canonical;
+}
+
+bool isDotOrDotDot(QStringView name)
+{
+    return name == u"." || name == u"..";
+}
+
+// Appends `name` as UTF-8 without a temporary for the usual plain-ASCII name.
+void appendUtf8(std::string& target, QStringView name)
+{
+    for (const QChar c : name) {
+        if (c.unicode() >= 0x80) {
+            const QByteArray utf8 = name.toUtf8();
+            target.append(utf8.constData(), std::size_t(utf8.size()));
+            return;
+        }
+    }
+    const std::size_t start = target.size();
+    target.resize(start + std::size_t(name.size()));
+    for (qsizetype i = 0; i < name.size(); ++i)
+        target[start + std::size_t(i)] = char(name[i].unicode());
 }
 
 std::string canonical(std::string path, bool followFinal)
@@ -120,7 +147,8 @@ std::string canonical(std::string path, bool followFinal)
     const auto lastSlash = path.rfind('/');
     const std::string last = path.substr(lastSlash + 1);
     if (!followFinal && !last.empty() && last != "." && last != "..") {
-        std::string parent = canonicalFolder(lastSlash == 0 ? "/" : path.substr(0, lastSlash));
+        std::string parent = canonicalFolder(
+            QString::fromStdString(lastSlash == 0 ? std::string("/") : path.substr(0, lastSlash)));
         appendComponent(parent, last);
         return parent;
     }
@@ -159,11 +187,28 @@ void grantDefaults(Registry& r)
     r.standing.push_back({canonical(Locations::applicationScriptsDirectory().toStdString(), true), true});
 }
 
+// The canonical form of `path` into `target`. The common case, a link judged where it lies under an
+// absolute folder, takes the folder's remembered name and appends the last component.
+void canonicalInto(const QString& path, bool followFinal, std::string& target)
+{
+    const qsizetype lastSlash = path.lastIndexOf(u'/');
+    const QStringView last = QStringView(path).mid(lastSlash + 1);
+    if (followFinal || lastSlash < 0 || path.front() != u'/' || last.isEmpty() || isDotOrDotDot(last)) {
+        target = canonical(path.toStdString(), followFinal);
+        return;
+    }
+    target = canonicalFolder(lastSlash == 0 ? QStringView(u"/") : QStringView(path).left(lastSlash));
+    if (target.size() > 1)
+        target += '/';
+    appendUtf8(target, last);
+}
+
 bool check(const QString& path, bool followFinal, bool reading)
 {
     if (path.isEmpty())
         return false;
-    const std::string target = canonical(path.toStdString(), followFinal);
+    thread_local std::string target;
+    canonicalInto(path, followFinal, target);
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     grantDefaults(r);

@@ -369,7 +369,7 @@ bool FileManager::fileExists(const QString& path, bool* isDirectory) const
     return true;
 }
 
-bool FileManager::moveItem(const URL& source, const URL& destination, Error* error)
+bool FileManager::moveItem(const URL& source, const URL& destination, Error* error, ItemKind sourceKind)
 {
     const QString& from = source.path();
     const QString& to = destination.path();
@@ -381,8 +381,11 @@ bool FileManager::moveItem(const URL& source, const URL& destination, Error* err
         return true;
     const QByteArray fromNative = from.toUtf8();
     const QByteArray toNative = to.toUtf8();
-    struct stat moved {};
-    const bool movesFolderName = ::lstat(fromNative.constData(), &moved) != 0 || !S_ISREG(moved.st_mode);
+    bool movesFolderName = sourceKind != ItemKind::regularFile;
+    if (sourceKind == ItemKind::unknown) {
+        struct stat moved {};
+        movesFolderName = ::lstat(fromNative.constData(), &moved) != 0 || !S_ISREG(moved.st_mode);
+    }
     int result = ::renameat2(AT_FDCWD, fromNative.constData(), AT_FDCWD, toNative.constData(), RENAME_NOREPLACE);
     if (result != 0 && errno == EINVAL) {
         // File systems without RENAME_NOREPLACE: check, then rename.

@@ -25,6 +25,9 @@ public:
                                          const URL& /*destination*/) { return false; }
 };
 
+// What a caller that has just read the item's status knows of it; spares reading it once more.
+enum class ItemKind { unknown, regularFile, other };
+
 enum DirectoryEnumerationOptions : unsigned {
     NSDirectoryEnumerationSkipsSubdirectoryDescendants = 1 << 0,
     NSDirectoryEnumerationSkipsPackageDescendants = 1 << 1,
@@ -53,8 +56,10 @@ public:
     bool fileExists(const QString& path, bool* isDirectory = nullptr) const;  // final link not followed
 
     // renameat2(RENAME_NOREPLACE); across file systems fails (the caller copies). On an existing
-    // destination the delegate decides whether it is replaced.
-    bool moveItem(const URL& source, const URL& destination, Error* error = nullptr);
+    // destination the delegate decides whether it is replaced. `sourceKind`, when known, tells
+    // whether the move can rename a folder or a link (which the access checks must then learn).
+    bool moveItem(const URL& source, const URL& destination, Error* error = nullptr,
+                  ItemKind sourceKind = ItemKind::unknown);
     // Puts `newItem` in place of `original` atomically (RENAME_EXCHANGE), then removes the old item
     // (no backup is kept; the name is accepted for the program's calls). On failure nothing is lost.
     bool replaceItem(const URL& original, const URL& newItem, const QString& backupItemName = {},

@@ -96,6 +96,8 @@ QVariant value(const QString& path, const struct statx& st, const QString& key)
         return S_ISDIR(st.stx_mode) ? QVariant() : QVariant(quint64(st.stx_size));
     if (key == NSURLIsSymbolicLinkKey)
         return S_ISLNK(st.stx_mode);
+    if (key == NSURLIsRegularFileKey)
+        return S_ISREG(st.stx_mode);
     if (key == NSURLNameKey)
         return nameOf(path);
     if (key == NSURLIsHiddenKey)

@@ -22,6 +22,7 @@ inline const QString NSURLIsReadableKey = QStringLiteral("NSURLIsReadableKey");
 inline const QString NSURLIsWritableKey = QStringLiteral("NSURLIsWritableKey");
 inline const QString NSURLIsHiddenKey = QStringLiteral("NSURLIsHiddenKey");
 inline const QString NSURLIsSymbolicLinkKey = QStringLiteral("NSURLIsSymbolicLinkKey");
+inline const QString NSURLIsRegularFileKey = QStringLiteral("NSURLIsRegularFileKey");
 inline const QString NSURLContentModificationDateKey = QStringLiteral("NSURLContentModificationDateKey");  // QDateTime
 inline const QString NSURLNameKey = QStringLiteral("NSURLNameKey");
 inline const QString NSURLIsVolumeKey = QStringLiteral("NSURLIsVolumeKey");

@@ -55,6 +55,34 @@ TEST_F(AccessRegistryTest, LinkInsideGrantDoesNotExtendIt)
     EXPECT_TRUE(AccessRegistry::hasAccess(outside + "/in/file"));
 }
 
+// Each path is judged twice: once resolving its folder, once from the remembered folder name.
+TEST_F(AccessRegistryTest, LinksJudgedWhereTheyLieWithAnyNames)
+{
+    const QString granted = env.makeFolder(QStringLiteral("Fotos \u00fc"));
+    const QString outside = env.makeFolder("outside");
+    ASSERT_TRUE(QFile::link(outside, granted + "/ln"));
+    env.grant(granted);
+
+    const struct {
+        QString path;
+        bool expected;
+    } cases[] = {
+        {granted + QStringLiteral("/Bild \u00e4\u4e2d.jpg"), true},
+        {granted + "/ln", true},
+        {granted + QStringLiteral("/ln/\u00f6"), false},
+        {granted + "/ln/x", false},
+        {granted + "/../outside/x", false},
+        {granted + "/.", true},
+        {granted + "/..", false},
+        {granted + "/sub/", true},
+        {"/", false},
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& c : cases)
+            EXPECT_EQ(AccessRegistry::hasAccess(c.path, false), c.expected) << c.path.toStdString();
+    }
+}
+
 TEST_F(AccessRegistryTest, ScopesOpenOnlyForScopedURLsAndAreCounted)
 {
     const QString folder = env.makeFolder("folder");

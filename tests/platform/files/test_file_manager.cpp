@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "platform/files/AccessRegistry.h"
 #include "platform/files/FileManager.h"
 #include "platform/files/ResourceValues.h"
 
@@ -115,6 +116,41 @@ TEST_F(FileManagerTest, MoveNeverReplacesUnlessTheDelegateSaysSo)
     EXPECT_TRUE(manager.moveItem(fileURL(work + "/dir"), fileURL(work + "/existing"), &error));
     EXPECT_EQ(QDir(work + "/existing").entryList(QDir::Files), QStringList{"inner"});
     EXPECT_FALSE(QFile::exists(work + "/dir"));
+}
+
+// A renamed folder or link must not keep its old name in the access checks: a link to outside put
+// in its place right after the move leads nowhere.
+TEST_F(FileManagerTest, MovedFolderOrLinkIsNotJudgedByItsOldName)
+{
+    const QString outside = env.makeFolder("outside");
+    env.makeFolder("work/real");
+    const struct {
+        const char* name;
+        bool isLink;
+        ItemKind kind;
+    } cases[] = {
+        {"folder, kind unknown", false, ItemKind::unknown},
+        {"folder, kind told", false, ItemKind::other},
+        {"link, kind unknown", true, ItemKind::unknown},
+        {"link, kind told", true, ItemKind::other},
+    };
+    for (const auto& c : cases) {
+        const QString item = work + "/item";
+        if (c.isLink)
+            ASSERT_TRUE(QFile::link(work + "/real", item)) << c.name;
+        else
+            env.makeFolder("work/item");
+        ASSERT_TRUE(AccessRegistry::hasAccess(item + "/file", false)) << c.name;
+        Error error;
+        ASSERT_TRUE(manager.moveItem(fileURL(item), fileURL(work + "/moved"), &error, c.kind)) << c.name;
+        ASSERT_TRUE(QFile::link(outside, item)) << c.name;
+        EXPECT_FALSE(AccessRegistry::hasAccess(item + "/file", false)) << c.name;
+        EXPECT_FALSE(manager.moveItem(fileURL(work + "/moved"), fileURL(item + "/escaped"), &error)) << c.name;
+        EXPECT_EQ(error.code, 513) << c.name;
+        ASSERT_TRUE(manager.removeItem(fileURL(item), &error)) << c.name;
+        ASSERT_TRUE(manager.removeItem(fileURL(work + "/moved"), &error)) << c.name;
+    }
+    EXPECT_TRUE(QDir(outside).isEmpty());
 }
 
 TEST_F(FileManagerTest, MoveAcrossFileSystemsFailsAndKeepsTheSource)

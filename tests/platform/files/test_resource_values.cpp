@@ -51,6 +51,7 @@ TEST_F(ResourceValuesTest, ValuesOfFileFolderAndLink)
     } cases[] = {
         {file, NSURLTotalFileSizeKey, quint64(5)},
         {file, NSURLIsDirectoryKey, false},
+        {file, NSURLIsRegularFileKey, true},
         {file, NSURLIsHiddenKey, true},
         {file, NSURLNameKey, ".file"},
         {file, NSURLIsReadableKey, true},
@@ -58,9 +59,11 @@ TEST_F(ResourceValuesTest, ValuesOfFileFolderAndLink)
         {file, NSURLIsVolumeKey, false},
         {folder, NSURLTotalFileSizeKey, QVariant()},
         {folder, NSURLIsDirectoryKey, true},
+        {folder, NSURLIsRegularFileKey, false},
         {folder, NSURLIsHiddenKey, false},
         {env.root() + "/work/link", NSURLIsSymbolicLinkKey, true},
         {env.root() + "/work/link", NSURLIsDirectoryKey, false},
+        {env.root() + "/work/link", NSURLIsRegularFileKey, false},
         {env.root() + "/work/missing", NSURLIsDirectoryKey, "<failed>"},
     };
     for (const auto& c : cases)
