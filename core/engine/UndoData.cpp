@@ -5,6 +5,8 @@
 #include "platform/files/FileManager.h"
 #include "platform/files/ResourceValues.h"
 
+#include <QHash>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -64,20 +66,34 @@ std::optional<ItemFingerprint> ItemFingerprint::of(const hb::URL& url)
 UndoData::UndoData(const QList<ShiftedItem>& items, Action type) : m_items(items), m_type(type)
 {
     HBURL& store = HBURL::shared();
-    for (const ShiftedItem& item : m_items) {
-        const std::optional<hb::URL> scope = store.bookmarkedURL(item.destination);
-        if (!scope)
+    // Every scope is looked up before any is opened (inside an open scope a lookup would store a
+    // bookmark of each item), then each is opened once for all the items it covers.
+    const QList<std::optional<hb::URL>> scopes = store.bookmarkedURLs(destinationsOf(m_items));
+    QList<std::pair<hb::URL, QList<qsizetype>>> groups;
+    QHash<QString, qsizetype> groupOfScope;
+    for (qsizetype i = 0; i < scopes.size(); ++i) {
+        if (!scopes[i])
             continue;
-        if (!hb::startAccessingSecurityScopedResource(*scope)) {
-            hb::stopAccessingSecurityScopedResource(*scope);
-            continue;
+        auto group = groupOfScope.constFind(scopes[i]->path());
+        if (group == groupOfScope.constEnd()) {
+            group = groupOfScope.insert(scopes[i]->path(), groups.size());
+            groups.append({*scopes[i], {}});
         }
-        const std::optional<QVariant> readable = hb::resourceValue(item.destination, hb::NSURLIsReadableKey);
-        hb::stopAccessingSecurityScopedResource(*scope);
-        if (!readable || !readable->toBool())
-            continue;
-        if (const std::optional<QByteArray> data = store.scopedBookmarkData(item.destination))
-            m_bookmarks.insert(item.destination.path(), *data);
+        groups[*group].second.append(i);
+    }
+    hb::Bookmark::Maker maker;
+    for (const auto& [scope, members] : groups) {
+        if (hb::startAccessingSecurityScopedResource(scope)) {
+            for (const qsizetype i : members) {
+                const hb::URL& destination = m_items[i].destination;
+                const std::optional<QVariant> readable = hb::resourceValue(destination, hb::NSURLIsReadableKey);
+                if (!readable || !readable->toBool())
+                    continue;
+                if (const auto data = store.scopedBookmarkDataInOpenScope(destination, maker))
+                    m_bookmarks.insert(destination.path(), *data);
+            }
+        }
+        hb::stopAccessingSecurityScopedResource(scope);
     }
 }
 

@@ -7,14 +7,22 @@
 #include "platform/files/FileManager.h"
 #include "platform/files/ResourceValues.h"
 
+#include <QHash>
+
 namespace {
 
 // A refresh that keeps finding the item moved again (it is being renamed meanwhile) gives up.
 constexpr int kMaxRefreshes = 8;
 
+std::optional<QByteArray> makeBookmark(const hb::URL& url, hb::Bookmark::Maker& maker)
+{
+    return maker.create(url, hb::NSURLBookmarkCreationWithSecurityScope, {hb::NSURLTotalFileSizeKey});
+}
+
 std::optional<QByteArray> makeBookmark(const hb::URL& url)
 {
-    return hb::Bookmark::create(url, hb::NSURLBookmarkCreationWithSecurityScope, {hb::NSURLTotalFileSizeKey});
+    hb::Bookmark::Maker maker;
+    return makeBookmark(url, maker);
 }
 
 std::optional<QByteArray> storedBookmark(const QString& path)
@@ -131,6 +139,11 @@ std::optional<hb::URL> HBURL::bookmarkedURL(const hb::URL& url)
         return resolveStoredBookmark(*data, url);
     if (url.path() == QLatin1String("/"))
         return std::nullopt;
+    return bookmarkedAncestorURL(url);
+}
+
+std::optional<hb::URL> HBURL::bookmarkedAncestorURL(const hb::URL& url)
+{
     for (QString parent = parentPath(url.path());; parent = parentPath(parent)) {
         if (parent == QLatin1String("/")) {
             const auto data = bookmark(hb::URL::fileURLWithPath(parent, true), false);
@@ -141,6 +154,30 @@ std::optional<hb::URL> HBURL::bookmarkedURL(const hb::URL& url)
         if (const auto data = storedBookmark(parent))
             return resolveStoredBookmark(*data, url);
     }
+}
+
+QList<std::optional<hb::URL>> HBURL::bookmarkedURLs(const QList<hb::URL>& urls)
+{
+    hb::Bookmark::Maker maker;
+    QHash<QString, std::optional<hb::URL>> byFolder;
+    QList<std::optional<hb::URL>> scopes;
+    scopes.reserve(urls.size());
+    for (const hb::URL& url : urls) {
+        const QString& path = url.path();
+        const bool ownLookup = url.isEmpty() || path == QLatin1String("/") || storedBookmark(path)
+            || makeBookmark(url, maker);
+        if (ownLookup) {
+            byFolder.clear();  // the lookup may store or move entries that a walk would find
+            scopes << bookmarkedURL(url);
+            continue;
+        }
+        const QString folder = parentPath(path);
+        auto known = byFolder.constFind(folder);
+        if (known == byFolder.constEnd())
+            known = byFolder.insert(folder, bookmarkedAncestorURL(url));
+        scopes << *known;
+    }
+    return scopes;
 }
 
 bool HBURL::boolResource(const hb::URL& url, const QString& key)
@@ -209,6 +246,11 @@ std::optional<QByteArray> HBURL::scopedBookmarkData(const hb::URL& url)
     if (!scoped)
         return std::nullopt;
     return withAccess(*scoped, [&](bool) { return makeBookmark(url); });
+}
+
+std::optional<QByteArray> HBURL::scopedBookmarkDataInOpenScope(const hb::URL& url, hb::Bookmark::Maker& maker)
+{
+    return makeBookmark(url, maker);
 }
 
 std::optional<hb::URL> HBURL::resolveRefreshingBookmark(const QByteArray& data)

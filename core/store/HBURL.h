@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/base/URL.h"
+#include "platform/files/Bookmark.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -30,6 +32,10 @@ public:
     std::optional<hb::URL> resolveStoredBookmark(const QByteArray& data, const hb::URL& storedFor);
     // A security-scoped URL of the item itself or of its nearest bookmarked ancestor.
     std::optional<hb::URL> bookmarkedURL(const hb::URL& url);
+    // bookmarkedURL() of each item, in order, for a run of items (say, all that one shift put
+    // somewhere); the walk up from a folder is made once for the items of that folder that have no
+    // bookmark of their own and cannot get one now.
+    QList<std::optional<hb::URL>> bookmarkedURLs(const QList<hb::URL>& urls);
 
     qint64 directoryContents(const hb::URL& url);  // direct entries, hidden ones included
     bool isReadable(const hb::URL& url);
@@ -41,6 +47,9 @@ public:
 
     // Fresh bookmark data of the item, not stored (the undo record keeps it).
     std::optional<QByteArray> scopedBookmarkData(const hb::URL& url);
+    // The same data for an item whose covering scope the caller already holds open; `maker` may serve
+    // a whole run of items.
+    std::optional<QByteArray> scopedBookmarkDataInOpenScope(const hb::URL& url, hb::Bookmark::Maker& maker);
     // Resolves data kept outside the store, refreshing it while stale; stores nothing.
     std::optional<hb::URL> resolveRefreshingBookmark(const QByteArray& data);
 
@@ -49,4 +58,6 @@ public:
 
 private:
     HBURL() = default;
+    // The URL of the nearest ancestor of `url` with a stored bookmark (the root's made when possible).
+    std::optional<hb::URL> bookmarkedAncestorURL(const hb::URL& url);
 };

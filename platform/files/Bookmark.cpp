@@ -5,6 +5,9 @@
 #include "platform/files/StatValues.h"
 #include "platform/files/Volumes.h"
 
+#include <QHash>
+#include <QtEndian>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/statfs.h>
@@ -57,8 +60,8 @@ public:
     template <typename T>
     void put(T value)
     {
-        for (size_t i = 0; i < sizeof(T); ++i)
-            bytes.append(char((quint64(value) >> (8 * i)) & 0xff));
+        const T little = qToLittleEndian(value);
+        bytes.append(reinterpret_cast<const char*>(&little), sizeof little);
     }
     void putString(const QString& text)
     {
@@ -190,20 +193,28 @@ std::optional<Data> parse(const QByteArray& bytes)
     return data;
 }
 
-QByteArray serialise(const Data& data)
+// The ancestor section (count, then identity and name of each): the same for every item of a folder.
+QByteArray encodeAncestors(const QList<Identity>& ancestors, const QStringList& components)
 {
     Writer out;
+    out.put(quint32(ancestors.size()));
+    for (qsizetype i = 0; i < ancestors.size(); ++i) {
+        out.putIdentity(ancestors[i]);
+        out.putString(i == 0 ? QString() : components[i - 1]);
+    }
+    return out.bytes;
+}
+
+QByteArray serialise(const Data& data, const QByteArray& encodedAncestors)
+{
+    Writer out;
+    out.bytes.reserve(256 + 2 * data.path.size() + encodedAncestors.size());
     out.bytes.append(kMagic, sizeof kMagic);
     out.put(kVersion);
     out.put(data.flags);
     out.putString(data.path);
     out.putIdentity(data.item);
-    out.put(quint32(data.ancestors.size()));
-    const QStringList components = componentsOf(data.path);
-    for (qsizetype i = 0; i < data.ancestors.size(); ++i) {
-        out.putIdentity(data.ancestors[i]);
-        out.putString(i == 0 ? QString() : components[i - 1]);
-    }
+    out.bytes.append(encodedAncestors);
     out.put(quint32(data.values.size()));
     for (auto it = data.values.begin(); it != data.values.end(); ++it) {
         out.putString(it.key());
@@ -282,39 +293,13 @@ Error bookmarkError(int code, const QString& path)
     return Error{NSCocoaErrorDomain, code, {{NSFilePathErrorKey, path}}};
 }
 
-}  // namespace
-
-namespace Bookmark {
-
-std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys, Error* error)
+// The identities of "/" and of each folder down to the `count`th prefix of `components`.
+std::optional<QList<Identity>> ancestorChain(const QStringList& components, qsizetype count, Error* error)
 {
-    const QString& path = url.path();
-    // Starting the bookmark's scope opens what a final link points to, so that is what needs the access.
-    if (path.isEmpty() || !AccessRegistry::hasAccess(path)) {
-        if (error)
-            *error = Error::fromErrno(EACCES, path, false);
-        return std::nullopt;
-    }
-    Data data;
-    data.path = path;
-    struct statx item {};
-    if (!statPath(path, &item)) {
-        if (error)
-            *error = Error::fromErrno(errno, path, false);
-        return std::nullopt;
-    }
-    const QStringList components = componentsOf(path);
+    QList<Identity> chain;
     quint64 lastDevice = 0;
     quint64 lastFileSystem = 0;
-    auto identityOf = [&](const QString& at, const struct statx& st) {
-        const quint64 device = StatValues::deviceOf(st);
-        if (device != lastDevice || lastFileSystem == 0) {
-            lastDevice = device;
-            lastFileSystem = fileSystemId(at);
-        }
-        return Identity{device, lastFileSystem, quint64(st.stx_ino)};
-    };
-    for (qsizetype i = 0; i < std::max<qsizetype>(components.size(), 1); ++i) {
+    for (qsizetype i = 0; i < count; ++i) {
         const QString ancestor = prefixPath(components, i);
         struct statx st {};
         if (!statPath(ancestor, &st)) {
@@ -322,9 +307,76 @@ std::optional<QByteArray> create(const URL& url, unsigned options, const QString
                 *error = Error::fromErrno(errno, ancestor, false);
             return std::nullopt;
         }
-        data.ancestors.append(identityOf(ancestor, st));
+        const quint64 device = StatValues::deviceOf(st);
+        if (device != lastDevice || lastFileSystem == 0) {
+            lastDevice = device;
+            lastFileSystem = fileSystemId(ancestor);
+        }
+        chain.append(Identity{device, lastFileSystem, quint64(st.stx_ino)});
     }
-    data.item = identityOf(path, item);
+    return chain;
+}
+
+bool isStillAt(const QString& path, const Identity& id)
+{
+    struct statx st {};
+    return statPath(path, &st) && StatValues::deviceOf(st) == id.device && st.stx_ino == id.inode;
+}
+
+}  // namespace
+
+namespace Bookmark {
+
+struct Maker::Folders {
+    struct Chain {
+        QList<Identity> identities;
+        QByteArray encoded;
+    };
+    QHash<QString, Chain> chains;  // by the path of the chain's last folder
+    QHash<quint64, bool> internalByDevice;
+};
+
+Maker::Maker() : m_folders(std::make_unique<Folders>()) {}
+
+Maker::~Maker() = default;
+
+std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const QStringList& keys, Error* error)
+{
+    const QString& path = url.path();
+    auto fail = [&](int code, const QString& at) {
+        if (error)
+            *error = Error::fromErrno(code, at, false);
+        return std::nullopt;
+    };
+    if (path.isEmpty())
+        return fail(EACCES, path);
+    struct statx item {};
+    if (!statPath(path, &item)) {
+        const int code = errno;
+        return fail(AccessRegistry::hasAccess(path) ? code : EACCES, path);
+    }
+    // Starting the bookmark's scope opens what a final link points to, so that is what needs the access;
+    // any other item is judged by its folder's canonical name, which the registry remembers.
+    if (!AccessRegistry::hasAccess(path, S_ISLNK(item.stx_mode)))
+        return fail(EACCES, path);
+
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash <= 0 ? QStringLiteral("/") : path.left(slash);
+    auto chain = m_folders->chains.constFind(folder);
+    if (chain == m_folders->chains.constEnd() || !isStillAt(folder, chain->identities.constLast())) {
+        const QStringList components = componentsOf(path);
+        const auto made = ancestorChain(components, std::max<qsizetype>(components.size(), 1), error);
+        if (!made)
+            return std::nullopt;
+        chain = m_folders->chains.insert(folder, {*made, encodeAncestors(*made, components)});
+    }
+
+    Data data;
+    data.path = path;
+    const Identity& last = chain->identities.constLast();
+    const quint64 device = StatValues::deviceOf(item);
+    const quint64 fileSystem = device == last.device && last.fileSystem != 0 ? last.fileSystem : fileSystemId(path);
+    data.item = Identity{device, fileSystem, quint64(item.stx_ino)};
     data.flags = (options & NSURLBookmarkCreationWithSecurityScope ? kFlagSecurityScope : 0)
         | (S_ISDIR(item.stx_mode) ? kFlagDirectory : 0);
     for (const QString& key : keys) {
@@ -333,9 +385,19 @@ std::optional<QByteArray> create(const URL& url, unsigned options, const QString
         if (type == QMetaType::Bool || type == QMetaType::QString || type == QMetaType::ULongLong)
             data.values.insert(key, value);
     }
-    const auto volume = Volumes::volumeForPath(path);
-    data.values.insert(NSURLVolumeIsInternalKey, volume ? volume->isInternal : true);
-    return serialise(data);
+    // Items with one device number lie on one mounted file system, however many mounts show it.
+    auto internal = m_folders->internalByDevice.constFind(device);
+    if (internal == m_folders->internalByDevice.constEnd()) {
+        const auto volume = Volumes::volumeForPath(path);
+        internal = m_folders->internalByDevice.insert(device, volume ? volume->isInternal : true);
+    }
+    data.values.insert(NSURLVolumeIsInternalKey, *internal);
+    return serialise(data, chain->encoded);
+}
+
+std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys, Error* error)
+{
+    return Maker().create(url, options, keys, error);
 }
 
 std::optional<URL> resolve(const QByteArray& bytes, unsigned options, bool* isStale, Error* error)

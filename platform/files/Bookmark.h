@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <memory>
 #include <optional>
 
 namespace hb {
@@ -25,6 +26,22 @@ std::optional<QByteArray> create(const URL& url, unsigned options, const QString
 std::optional<URL> resolve(const QByteArray& data, unsigned options, bool* isStale, Error* error = nullptr);
 // The resource values stored in the data, without touching the disk; none when the data is malformed.
 std::optional<QVariantMap> resourceValues(const QByteArray& data, const QStringList& keys);
+
+// Makes the same data as create() for a run of items, reading what they share once: the folders
+// above the items of one folder, and the internal flag of each file system's volume. Each item's own
+// status and access are read every time. For one short run on one thread; a remembered folder is
+// checked against the folder now at its path before each use.
+class Maker {
+public:
+    Maker();
+    ~Maker();
+    std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys,
+                                     Error* error = nullptr);
+
+private:
+    struct Folders;
+    std::unique_ptr<Folders> m_folders;
+};
 }  // namespace Bookmark
 
 }  // namespace hb

@@ -224,3 +224,34 @@ TEST_F(BookmarkTest, MalformedDataFailsCleanly)
     }
     EXPECT_TRUE(resolve(withChecksum(data)).url);
 }
+
+TEST_F(BookmarkTest, RunOfItemsGivesWhatEachCreationGives)
+{
+    for (const char* file : {"a/b/1", "a/b/2", "a/3", "c/4"})
+        env.writeFile(QString("work/") + file, file);
+    ASSERT_TRUE(QFile::link(env.root() + "/outside", work + "/a/b/link"));
+    Bookmark::Maker maker;
+    auto both = [&](const QString& relative) {
+        const URL url = URL::fileURLWithPath(work + "/" + relative);
+        Error single;
+        Error inRun;
+        const auto expected = Bookmark::create(url, kScope, {NSURLTotalFileSizeKey}, &single);
+        const auto made = maker.create(url, kScope, {NSURLTotalFileSizeKey}, &inRun);
+        EXPECT_EQ(made, expected) << relative.toStdString();
+        EXPECT_EQ(inRun.code, single.code) << relative.toStdString();
+        return made;
+    };
+    for (const char* item : {"a/b/1", "a/3", "a/b/2", "c/4", "a/b", "a/b/link", "a/b/missing"})
+        both(item);
+
+    // A folder of the run renamed, and another put in its place: its items are new ones.
+    const auto before = both("a/b/1");
+    ASSERT_TRUE(QDir().rename(work + "/a", work + "/z"));
+    env.writeFile("work/a/b/1", "other");
+    const auto after = both("a/b/1");
+    ASSERT_TRUE(after);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(resolve(*before).url->path(), work + "/z/b/1");
+    EXPECT_EQ(resolve(*after).url->path(), work + "/a/b/1");
+    both("z/b/2");
+}
