@@ -110,12 +110,14 @@ QVariant value(const QString& path, const struct statx& st, const QString& key)
         return QDateTime::fromMSecsSinceEpoch(qint64(st.stx_mtime.tv_sec) * 1000 + st.stx_mtime.tv_nsec / 1000000);
     if (key == NSURLIsUserImmutableKey)
         return isImmutable(path, st);
+    // Only a link needs its target judged; anything else is judged by its folder's remembered name.
+    const bool isLink = S_ISLNK(st.stx_mode);
     if (key == NSURLIsReadableKey)
         return ::faccessat(AT_FDCWD, path.toUtf8().constData(), R_OK, AT_EACCESS) == 0
-            && AccessRegistry::hasReadAccess(path);
+            && AccessRegistry::hasReadAccess(path, isLink);
     if (key == NSURLIsWritableKey)
         return ::faccessat(AT_FDCWD, path.toUtf8().constData(), W_OK, AT_EACCESS) == 0
-            && AccessRegistry::hasAccess(path);
+            && AccessRegistry::hasAccess(path, isLink);
     if (isVolumeKey(key))
         return volumeValue(path, key);
     return {};
