@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 extern char** environ;
@@ -128,6 +129,13 @@ void compare(const char* title, const std::vector<double>& ours, const std::vect
                 toolName, b, a / b, kRounds, bestA, bestB, bestA / bestB);
 }
 
+// Alternating who goes first, so neither always meets the other's leftover writeback.
+void inAlternatingOrder(int round, const std::function<void()>& ours, const std::function<void()>& tool)
+{
+    (round % 2 ? tool : ours)();
+    (round % 2 ? ours : tool)();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -172,14 +180,7 @@ int main(int argc, char** argv)
                                        theirCopy.toLocal8Bit().constData()}).seconds);
             settle(theirCopy);
         };
-        // Alternating who goes first, so neither always meets the other's leftover writeback.
-        if (round % 2) {
-            cpOnce();
-            oursOnce();
-        } else {
-            oursOnce();
-            cpOnce();
-        }
+        inAlternatingOrder(round, oursOnce, cpOnce);
     }
     const long peakAfterBig = ownPeakKiB();
     compare("1 GiB file", ours, cpAuto, "cp");
@@ -211,13 +212,7 @@ int main(int argc, char** argv)
                 runTool({"cp", "-a", tree.toLocal8Bit().constData(), theirCopy.toLocal8Bit().constData()}).seconds);
             settle(theirCopy);
         };
-        if (round % 2) {
-            cpOnce();
-            oursOnce();
-        } else {
-            oursOnce();
-            cpOnce();
-        }
+        inAlternatingOrder(round, oursOnce, cpOnce);
     }
     compare("20,000 files of 4 KiB", oursTree, cpTree, "cp -a");
     std::printf("peak RSS of the driver: %ld KiB before copying, %ld KiB after the 1 GiB copies, %ld KiB after the "
