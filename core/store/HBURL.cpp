@@ -52,12 +52,6 @@ void removeBookmark(const QString& path)
     defaults.synchronize();
 }
 
-QString parentPath(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 // Runs `work` while the scope of `scoped` is open; the scope is closed on every path.
 template <typename Work>
 auto withAccess(const hb::URL& scoped, Work work)
@@ -144,7 +138,7 @@ std::optional<hb::URL> HBURL::bookmarkedURL(const hb::URL& url)
 
 std::optional<hb::URL> HBURL::bookmarkedAncestorURL(const hb::URL& url)
 {
-    for (QString parent = parentPath(url.path());; parent = parentPath(parent)) {
+    for (QString parent = hb::Path::parent(url.path());; parent = hb::Path::parent(parent)) {
         if (parent == QLatin1String("/")) {
             const auto data = bookmark(hb::URL::fileURLWithPath(parent, true), false);
             if (!data)
@@ -171,7 +165,7 @@ QList<std::optional<hb::URL>> HBURL::bookmarkedURLs(const QList<hb::URL>& urls)
             scopes << bookmarkedURL(url);
             continue;
         }
-        const QString folder = parentPath(path);
+        const QString folder = hb::Path::parent(path);
         auto known = byFolder.constFind(folder);
         if (known == byFolder.constEnd())
             known = byFolder.insert(folder, bookmarkedAncestorURL(url));

@@ -68,12 +68,27 @@ URL URL::fromQUrl(const QUrl& url)
     return fileURLWithPath(path, path.endsWith(u'/'));
 }
 
-QString URL::lastPathComponent() const
+namespace Path {
+
+QString parent(const QString& path)
 {
-    if (m_path == u"/")
-        return m_path;
-    return m_path.mid(m_path.lastIndexOf(u'/') + 1);
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
 }
+
+QString lastComponent(const QString& path)
+{
+    return path == u"/" ? path : path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+QString join(const QString& folder, const QString& name)
+{
+    return folder == u"/" ? folder + name : folder + u'/' + name;
+}
+
+}  // namespace Path
+
+QString URL::lastPathComponent() const { return Path::lastComponent(m_path); }
 
 QString URL::pathExtension() const
 {
@@ -89,8 +104,7 @@ URL URL::deletingLastPathComponent() const
 {
     if (m_path.isEmpty())
         return {};
-    const qsizetype slash = m_path.lastIndexOf(u'/');
-    return fileURLWithPath(slash <= 0 ? QStringLiteral("/") : m_path.left(slash), true);
+    return fileURLWithPath(Path::parent(m_path), true);
 }
 
 URL URL::deletingPathExtension() const

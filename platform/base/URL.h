@@ -8,6 +8,13 @@
 
 namespace hb {
 
+// Text arithmetic on normalised absolute paths, for code that walks paths without building URLs.
+namespace Path {
+QString parent(const QString& path);         // "/" for "/" and for top-level items
+QString lastComponent(const QString& path);  // "/" for "/"
+QString join(const QString& folder, const QString& name);
+}  // namespace Path
+
 // A file URL: an absolute, normalised POSIX path (no trailing slash; the root is "/"), a directory
 // hint, and whether it came from resolving a security-scoped bookmark (only such URLs can open a scope).
 class URL {

@@ -122,11 +122,6 @@ QString prefixPath(const QStringList& components, qsizetype count)
     return count == 0 ? QStringLiteral("/") : QLatin1Char('/') + components.mid(0, count).join(QLatin1Char('/'));
 }
 
-QString join(const QString& folder, const QString& name)
-{
-    return folder == QLatin1String("/") ? folder + name : folder + QLatin1Char('/') + name;
-}
-
 std::optional<Data> parse(const QByteArray& bytes)
 {
     if (bytes.size() < qsizetype(sizeof kMagic + 4 + 8) || std::memcmp(bytes.constData(), kMagic, sizeof kMagic) != 0)
@@ -261,7 +256,7 @@ bool matches(const struct statx& st, const QString& path, const Identity& id)
 std::optional<QString> locate(const QString& folder, const QString& name, const Identity& id, bool isDirectory)
 {
     struct statx st {};
-    const QString byName = join(folder, name);
+    const QString byName = Path::join(folder, name);
     const bool nameExists = statPath(byName, &st);
     if (nameExists && matches(st, byName, id))
         return name;
@@ -273,7 +268,7 @@ std::optional<QString> locate(const QString& folder, const QString& name, const 
             struct statx candidate {};
             if (StatValues::read(::dirfd(dir), entry->d_name, &candidate) && candidate.stx_ino == id.inode) {
                 const QString entryName = QString::fromUtf8(entry->d_name);
-                if (sameVolume(candidate, join(folder, entryName), id)) {
+                if (sameVolume(candidate, Path::join(folder, entryName), id)) {
                     found = entryName;
                     break;
                 }
@@ -360,8 +355,7 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     if (!AccessRegistry::hasAccess(path, S_ISLNK(item.stx_mode)))
         return fail(EACCES, path);
 
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash <= 0 ? QStringLiteral("/") : path.left(slash);
+    const QString folder = Path::parent(path);
     auto chain = m_folders->chains.constFind(folder);
     if (chain == m_folders->chains.constEnd() || !isStillAt(folder, chain->identities.constLast())) {
         const QStringList components = componentsOf(path);
@@ -434,7 +428,7 @@ std::optional<URL> resolve(const QByteArray& bytes, unsigned options, bool* isSt
                 *error = bookmarkError(NSFileNoSuchFileError, data->path);
             return std::nullopt;
         }
-        current = join(current, *name);
+        current = Path::join(current, *name);
     }
     if (isStale)
         *isStale = true;

@@ -50,11 +50,6 @@ bool readEntries(int fd, std::vector<Entry>& entries)
     }
 }
 
-QString join(const QString& folder, const QString& name)
-{
-    return folder == QLatin1String("/") ? folder + name : folder + QLatin1Char('/') + name;
-}
-
 bool fail(Error* error, int posixError, const QString& path, bool writing)
 {
     if (error)
@@ -74,7 +69,7 @@ bool removeContents(int fd, const QString& path, Error* error)
             struct stat st {};
             isDirectory = ::fstatat(fd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
         }
-        const QString child = join(path, QString::fromStdString(entry.name));
+        const QString child = Path::join(path, QString::fromStdString(entry.name));
         if (isDirectory) {
             const int childFd = ::openat(fd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (childFd >= 0) {
@@ -168,7 +163,7 @@ struct Visit {
 Visit visitEntry(int fd, const QString& folder, const Entry& entry, const QStringList& keys, bool needIdentity)
 {
     Visit visit;
-    const QString path = join(folder, QString::fromStdString(entry.name));
+    const QString path = Path::join(folder, QString::fromStdString(entry.name));
     visit.isDirectory = entry.type == DT_DIR;
     if (!keys.isEmpty() || entry.type == DT_UNKNOWN || (needIdentity && visit.isDirectory)) {
         struct statx st {};

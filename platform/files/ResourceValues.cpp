@@ -65,11 +65,6 @@ QVariant volumeValue(const QString& path, const QString& key)
     return {};
 }
 
-QString nameOf(const QString& path)
-{
-    return path == QLatin1String("/") ? path : path.mid(path.lastIndexOf('/') + 1);
-}
-
 }  // namespace
 
 namespace StatValues {
@@ -99,9 +94,9 @@ QVariant value(const QString& path, const struct statx& st, const QString& key)
     if (key == NSURLIsRegularFileKey)
         return S_ISREG(st.stx_mode);
     if (key == NSURLNameKey)
-        return nameOf(path);
+        return Path::lastComponent(path);
     if (key == NSURLIsHiddenKey)
-        return nameOf(path).startsWith(QLatin1Char('.'));
+        return Path::lastComponent(path).startsWith(QLatin1Char('.'));
     if (key == NSURLVolumeIdentifierKey)
         return deviceOf(st);
     if (key == NSURLFileResourceIdentifierKey)
