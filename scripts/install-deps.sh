@@ -6,7 +6,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libgl-dev
   libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-multimedia-dev qt6-svg-dev libqt6svg6 gstreamer1.0-plugins-good gstreamer1.0-plugins-base gstreamer1.0-libav
   xvfb xdotool xclip attr coreutils util-linux
+  openbox trayer x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi python3-dbus python3-gi
+  ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do

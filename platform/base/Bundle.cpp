@@ -43,4 +43,16 @@ QString resourcePath(const QString& name)
     return QFile::exists(path) ? path : QString();
 }
 
+QString pathForResource(const QString& folder, const QString& name, const QStringList& extensions)
+{
+    if (name.isEmpty() || name.contains(u'/'))
+        return {};
+    for (const QString& extension : extensions) {
+        const QString path = resourcePath(folder + u'/' + name + u'.' + extension);
+        if (!path.isEmpty())
+            return path;
+    }
+    return {};
+}
+
 }  // namespace hb::Bundle
