@@ -42,12 +42,17 @@ QString databaseHome()
     return QString::fromLocal8Bit(result->pw_dir);
 }
 
-QString home()
+// $HOME when it names an absolute folder, as the shell and GLib take it; the user database otherwise.
+QString environmentHome()
 {
     const QString path = qEnvironmentVariable("HOME");
-    if (path.startsWith(u'/'))
-        return path;
-    return userDatabaseHome();
+    return path.startsWith(u'/') ? QDir::cleanPath(path) : QString();
+}
+
+QString home()
+{
+    const QString path = environmentHome();
+    return path.isEmpty() ? userDatabaseHome() : path;
 }
 
 // XDG base variables count only when set to an absolute path.
@@ -82,7 +87,8 @@ QString userDatabaseHome()
         if (!redirectedHome().isEmpty())
             return redirectedHome();
     }
-    return databaseHome();
+    const QString fromEnvironment = environmentHome();
+    return fromEnvironment.isEmpty() ? databaseHome() : fromEnvironment;
 }
 
 void setUserDatabaseHome(const QString& path)

@@ -7,7 +7,7 @@ namespace hb {
 // Every folder the program touches hangs off these roots, so tests can redirect all of them
 // (XDG variables, and the user-database home through setUserDatabaseHome).
 namespace Locations {
-QString userDatabaseHome();                     // getpwuid(getuid())->pw_dir unless redirected
+QString userDatabaseHome();                     // redirected, else $HOME when absolute, else getpwuid(getuid())->pw_dir
 void setUserDatabaseHome(const QString& path);  // empty restores the real one
 QString configHome();                           // $XDG_CONFIG_HOME or ~/.config
 QString dataHome();                             // $XDG_DATA_HOME or ~/.local/share

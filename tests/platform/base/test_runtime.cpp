@@ -181,6 +181,19 @@ TEST(Locations, FollowTheEnvironmentAtEveryCall)
     EXPECT_FALSE(hb::Locations::userDatabaseHome().isEmpty());
 }
 
+TEST(Locations, HomeFollowsAnAbsoluteHomeVariable)
+{
+    TestEnvironment env;
+    hb::Locations::setUserDatabaseHome({});
+    const QString other = env.makeFolder("elsewhere");
+    qputenv("HOME", (other + "/").toUtf8());
+    EXPECT_EQ(hb::Locations::userDatabaseHome(), other);
+    qputenv("HOME", "relative/home");
+    const QString database = hb::Locations::userDatabaseHome();
+    EXPECT_TRUE(database.startsWith(u'/'));
+    EXPECT_NE(database, other);
+}
+
 TEST(Locations, RuntimeFolderFallsBackToAPrivateFolder)
 {
     TestEnvironment env;
