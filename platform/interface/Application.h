@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+namespace hb {
+
+// What the program is told about its own life: launch, activation changes and termination.
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+    virtual void applicationDidFinishLaunching() {}
+    virtual void applicationWillBecomeActive() {}
+    virtual void applicationDidBecomeActive() {}
+    virtual void applicationWillResignActive() {}
+    virtual void applicationWillTerminate() {}
+};
+
+// The running program over the QApplication: activation, hiding and the one quit path.
+// Closing the last window never quits; every quit goes through terminate().
+class Application : public QObject {
+    Q_OBJECT
+public:
+    // Needs a QApplication; made on first use.
+    static Application& shared();
+
+    void setDelegate(ApplicationDelegate* delegate);  // not owned; null clears
+    ApplicationDelegate* delegate() const { return m_delegate; }
+
+    // Tells the delegate applicationDidFinishLaunching, then runs the event loop; answers its exit code.
+    int run();
+
+    // Shows the windows hide() put away, then shows, raises and activates the key window (the window
+    // that was active last, else the first visible top-level window). Under X11 the window manager is
+    // asked to focus it. The flag is kept for callers' sake: activation always takes focus here.
+    void activateIgnoringOtherApps(bool flag);
+    // Hides every visible top-level window; the next activation shows them again.
+    void hide();
+    bool isHidden() const { return !m_hiddenWindows.isEmpty(); }
+    // Tells the delegate applicationWillTerminate, then quits the event loop. Safe to call twice.
+    void terminate();
+
+    bool isActive() const { return m_active; }
+
+    // How long an apparent loss of focus must last before it counts as resigning: focus moving between
+    // the program's own windows (a dialog, a menu, the progress window) passes through "inactive".
+    static constexpr int resignConfirmationMs = 150;
+
+signals:
+    void didTerminate();
+
+private:
+    Application();
+    void applicationStateChanged(Qt::ApplicationState state);
+    void confirmResign();
+    bool ownWindowHoldsFocus() const;
+    void becomeActive();
+
+    ApplicationDelegate* m_delegate = nullptr;
+    bool m_active = false;
+    bool m_terminating = false;
+    bool m_resignPending = false;
+    QPointer<QWidget> m_keyWindow;
+    QList<QPointer<QWidget>> m_hiddenWindows;
+};
+
+}  // namespace hb
