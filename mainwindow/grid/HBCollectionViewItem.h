@@ -1,0 +1,92 @@
+#pragma once
+
+#include "core/store/HBLocationEntry.h"
+#include "platform/base/URL.h"
+#include "platform/interface/CollectionView.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class HBCollectionView;
+class HBCustomBox;
+class QLabel;
+class QMenu;
+class QMouseEvent;
+class QPushButton;
+
+namespace Ui {
+class HBCollectionViewItem;
+}
+
+// One destination tile: a favourite folder, a drive, or at index 0 the "Add Folder" / "Choose Folder"
+// tile. A click shifts the held source into the tile's folder (posting "destinationSelected"), asks for
+// access to a folder the program may not reach, or adds folders; a press dragged far enough starts a
+// drag of the tile; the context menu and the hover buttons open, remove and choose folders.
+// Its represented object is its HBLocationEntry.
+class HBCollectionViewItem : public hb::CollectionViewItem {
+    Q_OBJECT
+public:
+    explicit HBCollectionViewItem(QWidget* parent = nullptr);
+    ~HBCollectionViewItem() override;
+
+    // Parts of the tile's form.
+    QPointer<QLabel> pathImageView;
+    QPointer<QLabel> pathName;
+    std::unique_ptr<QMenu> contextualMenu;
+    QPointer<QPushButton> newFolderButton;
+    QPointer<QPushButton> newFolderPanel;
+    QPointer<HBCustomBox> backgroundBox;
+
+    std::unique_ptr<QMouseEvent> lastMouseDownEvent;  // a plain press, held until a drag starts
+    std::int64_t timesMouseDraggedInView = 0;
+    bool inCreateFolderMode = false;
+    bool mouseInCellState = false;
+
+    void setRepresentedObject(const QVariant& object) override;
+    HBLocationEntry locationEntry() const;
+
+    bool isDataAvailable() const;  // a source is held ("sourceAvailable")
+    bool isPermitted() const;      // "permissionStatus" is exactly "true"
+    bool isAction() const;         // the pseudo tile (empty "Path")
+
+    void newFolderCreated(const QString& folderPath, const std::optional<QString>& actionString);
+    void newFolderCancelled();
+    QString copyMove() const;  // "Copy" in the grid's copy mode, else "Move"
+    void animateBoxOnSelection();
+
+    void rightMouseDown(const QMouseEvent& event);
+    void mouseDown(const QMouseEvent& event);
+    void mouseDragged(const QMouseEvent& event);
+    void mouseUp(const QMouseEvent& event);
+    void mouseEntered();
+    void mouseExited();
+
+    void hideViews();
+    void showViews();
+    void hideAll();
+    void unHideAll();
+
+    void openFolder();
+    void getPermission();
+    void newFolderWithPanel();
+    void addNewFolder();
+    void openPanelDidEnd(const QList<hb::URL>& urls, const std::optional<QString>& actionString, bool addToGrid);
+    void removeFolder();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void selectDestination(const std::optional<QString>& path, const std::optional<QString>& action);
+    void fadeHoverButtons(bool visible);
+    HBCollectionView* grid() const;
+
+    std::unique_ptr<Ui::HBCollectionViewItem> ui;
+};
