@@ -1,0 +1,171 @@
+#pragma once
+
+#include "core/engine/HBFileShiftOperations.h"
+#include "core/engine/HBOperationsProtocol.h"
+#include "core/sources/DataSource.h"
+#include "core/sources/HBSourceManager.h"
+#include "core/store/HBDataManager.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/URL.h"
+#include "platform/interface/CollectionView.h"
+#include "platform/interface/DraggingInfo.h"
+#include "platform/interface/ViewController.h"
+
+#include <QList>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class HBCollectionView;
+class HBHotKeyManage;
+class LocationArrayController;
+class QBoxLayout;
+class QLineEdit;
+class QPushButton;
+namespace hb {
+class UserDefaultsController;
+}
+namespace Ui {
+class MainViewController;
+}
+
+// The main window's content and the program's hub: it owns the destination store, the operations
+// manager and the current source; turns every way of picking files into a new source; keeps the first
+// tile in step with whether files are waiting; and starts, completes and undoes shifts. Main thread only.
+class ViewController : public hb::ViewController, public HBOperationsProtocol, public hb::CollectionViewDelegate {
+    Q_OBJECT
+    Q_PROPERTY(bool stopSourceManager READ stopSourceManager WRITE setStopSourceManager NOTIFY stopSourceManagerChanged)
+    Q_PROPERTY(bool undoEnabled READ undoEnabled WRITE setUndoEnabled NOTIFY undoEnabledChanged)
+
+public:
+    explicit ViewController(QWidget* parent = nullptr);
+    ~ViewController() override;
+
+    HBDataManager destinationCollection;
+    // Replaced, never reused, for every new source; emptied before it is let go.
+    std::shared_ptr<HBSourceManager> sourceManager;
+    HBFileShiftOperations fileOperationServices;
+    QPointer<QWidget> visualEffectsView;
+    QPointer<QWidget> collectionViewMainHolder;
+    // The top-level view of the "CollectionView" layout that holds the grid.
+    QPointer<QWidget> collectionViewHolder;
+    // Arranges the store's entries for the grid.
+    QPointer<LocationArrayController> locationArrayController;
+    QPointer<HBCollectionView> collectionView;
+    HBHotKeyManage* hotKeyManager;
+    // From a hot-key firing until the view disappears or the program resigns.
+    bool hotKeyPressed = false;
+    std::int64_t numFilesToBeMoved = 0;
+    // The current source was read from the file manager's selection.
+    bool isFinderData = false;
+    QPointer<QPushButton> undoButton;
+    QPointer<QLineEdit> instructionTextField;
+    QPointer<QPushButton> thumbdrives;
+    // The indexes of the tiles being dragged.
+    std::optional<hb::IndexSet> sourceIndexSet;
+    // Where the tile being reordered stands; -1 while none is.
+    std::int64_t lastEmptyIndex = -1;
+    bool madness = false;
+    // The holder's width (332 or 347) while it is constrained.
+    std::optional<int> horizontalConstraint;
+    // Pins the holder to the full height of its container.
+    QPointer<QBoxLayout> verticalConstraint;
+
+    // The shared defaults controller, for bindings.
+    hb::UserDefaultsController& defaults() const;
+
+    // When true at the next activation, the source is dropped and no file-manager source is started.
+    bool stopSourceManager() const { return m_stopSourceManager; }
+    void setStopSourceManager(bool stop);
+    // Whether the last shift can be undone; the undo button follows it.
+    bool undoEnabled() const { return m_undoEnabled; }
+    void setUndoEnabled(bool enabled);
+
+    void initializeApp();
+    void addObservers();
+
+    // Notification handlers.
+    void changeSize(const hb::Notification& notification);
+    void willBecomeActive(const hb::Notification& notification);
+    void willResignActive(const hb::Notification& notification);
+    void receivedData(const hb::Notification& notification);
+    void cancelSelection(const hb::Notification& notification);
+    void hotKeyFired();
+    void destinationChosen(const hb::Notification& notification);
+    void locationAdded(const hb::Notification& notification);
+    void showPermissionAlert(const hb::Notification& notification);
+    // A change of an observed defaults key path ("values.ScriptInstalled", "values.sourceAvailable").
+    void observeValueForKeyPath(const QString& keyPath);
+
+    // Sources.
+    void sourceFinderWithStateAndMonitor();
+    // Files dropped on the window, the drop bar or a tile become the source; the grid takes the mode
+    // the drag's source allows (move when it may, else copy).
+    void sourceAsDrag(const hb::DraggingInfo& draggingInfo);
+    void sourceAsRecentFilesWithSourceURLS(const QList<hb::URL>& urls);
+    void cleanUpSourceAndResetState();
+    void updateStatus();
+    bool isDataAvailable() const;
+    std::optional<QList<hb::URL>> getURLS() const;
+    std::optional<QList<hb::URL>> sourceURLs() const;
+    std::optional<DataSource> dataSource() const;
+
+    // Observes "HotKeyFired" (once) and registers the stored hot key again.
+    void addHotKeyToLaunchAppOnSelection();
+
+    // Shifts, completion, undo and quit.
+    void getDestination(const hb::URL& destination);
+    // What the "Destination" event reports for a folder: "Drive", "Home", a home folder's own name,
+    // "Other", or the path with a leading home folder shown as "/Users/Home".
+    static QString destinationKind(const hb::URL& destination);
+    void operationComplete(const hb::URL& destination) override;
+    void canUndo(bool canUndo) override;
+    void undoLastShift();
+    bool isOperationInProgress() const;
+    void quitApp();
+    void sendReport(const QString& category, const QString& action);
+    void sendReport(const QString& category, const QString& action, const QString& label,
+                    const QMap<QString, QString>& parameters);
+
+    // Files dropped on a tile (or past the last one, which counts as the first) become the source.
+    std::uint64_t collectionViewValidateDrop(hb::CollectionView& collectionView, hb::DraggingInfo& draggingInfo,
+                                             std::int64_t& proposedDropIndex,
+                                             hb::CollectionViewDropOperation& proposedDropOperation) override;
+    bool collectionViewAcceptDrop(hb::CollectionView& collectionView, hb::DraggingInfo& draggingInfo,
+                                  std::int64_t index, hb::CollectionViewDropOperation dropOperation) override;
+
+    // The file-manager script can be run.
+    bool canWeGoWithScript();
+    // Escape: the program hides.
+    void cancelOperation();
+
+signals:
+    void stopSourceManagerChanged(bool stop);
+    void undoEnabledChanged(bool enabled);
+
+protected:
+    void loadView() override;
+    void viewDidLoad() override;
+    void viewWillAppear() override;
+    void viewWillDisappear() override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void startFinderSource();
+    void dropSource();
+    void armGrid();
+    void addModifierMonitorWhenFirstResponder();
+    void showWindowWhenHidden();
+    void applyHorizontalConstraint();
+    void observeWhileShown();
+    void stopObservingWhileShown();
+
+    std::unique_ptr<Ui::MainViewController> m_ui;
+    bool m_stopSourceManager = false;
+    bool m_undoEnabled = false;
+    QList<QMetaObject::Connection> m_defaultsObservations;
+};
