@@ -133,8 +133,12 @@ FileContents readFile(const QString& path)
         qCWarning(hbLog) << "cannot read defaults file" << path << file.errorString();
         return {false, {}};
     }
-    if (const auto values = TypedJson::decodeDocument(file.readAll()))
+    QStringList undecodable;
+    if (const auto values = TypedJson::decodeDocument(file.readAll(), &undecodable)) {
+        for (const QString& key : undecodable)
+            qCWarning(hbLog) << "defaults file" << path << "holds a value that cannot be read for" << key << "; it is dropped";
         return {true, *values};
+    }
     file.close();
     return {moveAside(path), {}};
 }
@@ -497,6 +501,11 @@ void UserDefaults::setObject(const QString& key, const QVariant& value)
         stored = TypedJson::canonical(value);
         if (!stored) {
             qCWarning(hbLog) << "defaults cannot store a value of type" << value.typeName() << "for" << key;
+            return;
+        }
+        // A value the file would not give back as it is (and could not even parse) is refused.
+        if (!TypedJson::roundTrips(*stored)) {
+            qCWarning(hbLog) << "defaults cannot store this value without changing it, for" << key;
             return;
         }
     }

@@ -196,6 +196,8 @@ bool identical(const QVariant& a, const QVariant& b)
 {
     if (a.typeId() != b.typeId())
         return false;
+    if (a.typeId() == QMetaType::Double && std::isnan(a.toDouble()))
+        return std::isnan(b.toDouble());
     if (a.typeId() == QMetaType::QVariantList) {
         const QVariantList left = a.toList(), right = b.toList();
         return std::equal(left.cbegin(), left.cend(), right.cbegin(), right.cend(), identical);
@@ -213,6 +215,15 @@ bool identical(const QVariant& a, const QVariant& b)
     return a == b;
 }
 
+bool roundTrips(const QVariant& value)
+{
+    const QJsonDocument reread = QJsonDocument::fromJson(QJsonDocument(QJsonArray{encode(value)}).toJson());
+    if (!reread.isArray() || reread.array().size() != 1)
+        return false;
+    const std::optional<QVariant> decoded = decode(reread.array().at(0));
+    return decoded && identical(*decoded, value);
+}
+
 QByteArray encodeDocument(const QVariantMap& values)
 {
     QJsonObject object;
@@ -221,7 +232,7 @@ QByteArray encodeDocument(const QVariantMap& values)
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
-std::optional<QVariantMap> decodeDocument(const QByteArray& text)
+std::optional<QVariantMap> decodeDocument(const QByteArray& text, QStringList* undecodable)
 {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
@@ -231,8 +242,11 @@ std::optional<QVariantMap> decodeDocument(const QByteArray& text)
     const QJsonObject object = document.object();
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         auto value = decode(it.value());
-        if (!value)
-            return std::nullopt;
+        if (!value) {
+            if (undecodable)
+                undecodable->append(it.key());
+            continue;
+        }
         values.insert(it.key(), *value);
     }
     return values;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 
@@ -15,11 +16,16 @@ namespace hb::TypedJson {
 // or none for a type the defaults cannot hold.
 std::optional<QVariant> canonical(const QVariant& value);
 
-// Equal in value and in type at every level (1 and true, or 1 and 1.0, differ).
+// Equal in value and in type at every level (1 and true, or 1 and 1.0, differ; NaN equals NaN).
 bool identical(const QVariant& a, const QVariant& b);
 
+// Whether a canonical value, written and read back, is the same value (a date outside the years
+// 0 to 9999 is not).
+bool roundTrips(const QVariant& value);
+
 QByteArray encodeDocument(const QVariantMap& values);  // values already canonical
-// None when the text is not such a document (not JSON, not an object, an unknown or malformed value).
-std::optional<QVariantMap> decodeDocument(const QByteArray& text);
+// None when the text is not such a document (not JSON, not an object). A member whose value does not
+// decode is left out and named in `undecodable`; the others are kept.
+std::optional<QVariantMap> decodeDocument(const QByteArray& text, QStringList* undecodable = nullptr);
 
 }  // namespace hb::TypedJson

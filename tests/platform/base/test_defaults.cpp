@@ -172,7 +172,7 @@ TEST_F(Defaults, UnreadableFileIsKeptAsideAndTheStoreStartsEmpty)
     const QString path = UserDefaults::standard().filePath();
     const QByteArray documents[] = {
         "{\"truncated\": {\"type\": \"bool\", \"val",
-        "{\"unknownType\": {\"type\": \"colour\", \"value\": 1}}",
+        "not json at all",
         "[]",
     };
     QStringList kept;
@@ -191,6 +191,52 @@ TEST_F(Defaults, UnreadableFileIsKeptAsideAndTheStoreStartsEmpty)
     }
     UserDefaults::resetSharedInstances();
     EXPECT_EQ(UserDefaults::standard().integerForKey("after"), 1);
+}
+
+TEST_F(Defaults, OneValueThatDoesNotDecodeCostsOnlyThatValue)
+{
+    const QString path = UserDefaults::standard().filePath();
+    env.writeFile("config/harbrill/com.mirelda.Harbrill.json",
+                  "{\"kept\": {\"type\": \"int\", \"value\": 1},"
+                  " \"colour\": {\"type\": \"colour\", \"value\": 1},"
+                  " \"emptyDate\": {\"type\": \"date\", \"value\": \"\"},"
+                  " \"list\": {\"type\": \"array\", \"value\": [{\"type\": \"bool\", \"value\": 3}]}}");
+    UserDefaults::resetSharedInstances();
+    UserDefaults& defaults = UserDefaults::standard();
+    EXPECT_EQ(defaults.integerForKey("kept"), 1);
+    for (const char* key : {"colour", "emptyDate", "list"})
+        EXPECT_FALSE(defaults.object(key).isValid()) << key;
+    EXPECT_TRUE(corruptCopies(path).isEmpty());
+}
+
+TEST_F(Defaults, AValueThatWouldNotReadBackIsRefusedAndCostsNothingElse)
+{
+    struct Case { const char* name; QVariant value; };
+    const Case cases[] = {
+        {"date before year 0", QDateTime(QDate(-1, 6, 1), QTime(12, 0), Qt::UTC)},
+        {"date after year 9999", QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC)},
+        {"date inside a list", QVariantList{1, QDateTime(QDate(12000, 1, 1), QTime(0, 0), Qt::UTC)}},
+    };
+    for (const Case& c : cases) {
+        UserDefaults::resetSharedInstances();
+        UserDefaults& defaults = UserDefaults::standard();
+        defaults.setObject("grant", QByteArray("bookmark"));
+        defaults.setObject("value", "before");
+        defaults.setObject("value", c.value);
+        EXPECT_EQ(defaults.stringForKey("value"), "before") << c.name;
+        ASSERT_TRUE(defaults.synchronize()) << c.name;
+
+        UserDefaults::resetSharedInstances();
+        EXPECT_EQ(UserDefaults::standard().dataForKey("grant"), "bookmark") << c.name;
+        EXPECT_EQ(UserDefaults::standard().stringForKey("value"), "before") << c.name;
+        EXPECT_TRUE(corruptCopies(UserDefaults::standard().filePath()).isEmpty()) << c.name;
+    }
+    // The edges of what can be written still are.
+    const QDateTime last(QDate(9999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC);
+    UserDefaults::standard().setObject("edge", last);
+    ASSERT_TRUE(UserDefaults::standard().synchronize());
+    UserDefaults::resetSharedInstances();
+    EXPECT_EQ(UserDefaults::standard().object("edge").toDateTime(), last);
 }
 
 TEST_F(Defaults, ChangesReachTheFileWithoutAnExplicitSynchronize)
