@@ -1,7 +1,61 @@
-#include <cstdio>
+#include "app/AppDelegate.h"
+#include "app/ServiceCommand.h"
+#include "platform/desktop/SingleInstance.h"
+#include "platform/interface/Application.h"
 
-int main()
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+int printed(FILE* stream, const QString& text, int exitCode)
 {
-    std::fputs("Harbrill cannot start yet: its main window and application shell are not built.\n", stderr);
-    return 1;
+    std::fputs(qPrintable(text + u'\n'), stream);
+    return exitCode;
+}
+
+int runServiceCommand(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments().mid(2);
+    const std::variant<ServiceCommand, QString> parsed = ServiceCommand::parse(arguments);
+    if (const QString* problem = std::get_if<QString>(&parsed))
+        return printed(stderr, QStringLiteral("harbrill: ") + *problem, 2);
+    const ServiceCommand::Outcome outcome = std::get<ServiceCommand>(parsed).send();
+    if (outcome.exitCode != 0)
+        return printed(stderr, QStringLiteral("harbrill: ") + outcome.message, outcome.exitCode);
+    return printed(stdout, outcome.message, 0);
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "--service") == 0)
+        return runServiceCommand(argc, argv);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Harbrill"));
+    QApplication::setDesktopFileName(QStringLiteral("harbrill"));
+    if (QCoreApplication::arguments().size() > 1)
+        return printed(stderr, QStringLiteral("usage: harbrill\n       harbrill --service addToLocation|moveHarbrill PATH..."), 2);
+
+    hb::SingleInstance instance;
+    const std::variant<hb::SingleInstance::Role, hb::Error> role = instance.acquire();
+    if (const hb::Error* error = std::get_if<hb::Error>(&role))
+        return printed(stderr, QStringLiteral("harbrill: ") + error->localizedDescription(), 1);
+    if (std::get<hb::SingleInstance::Role>(role) == hb::SingleInstance::Role::Secondary) {
+        if (hb::SingleInstance::requestRaise())
+            return 0;
+        return printed(stderr, QStringLiteral("harbrill: another Harbrill holds the lock but does not answer."), 1);
+    }
+
+    Q_INIT_RESOURCE(resources);
+    AppDelegate delegate;
+    QObject::connect(&instance, &hb::SingleInstance::raiseRequested, &delegate, &AppDelegate::statusClicked);
+    hb::Application::shared().setDelegate(&delegate);
+    const int exitCode = hb::Application::shared().run();
+    hb::Application::shared().setDelegate(nullptr);
+    return exitCode;
 }

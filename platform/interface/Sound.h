@@ -15,7 +15,7 @@ public:
     // None when the bundle has no sound of that name.
     static std::optional<Sound> named(const QString& name);
 
-    // Starts playing; false when playing could not start (no audio output, unreadable data).
+    // Starts playing; false when playing cannot start (no audio output, data that cannot be decoded).
     bool play();
 
     const QString& name() const { return m_name; }
@@ -25,7 +25,7 @@ private:
     Sound(QString name, QString path);
     QString m_name;
     QString m_path;
-    // Shared so a copy plays the same effect, and the effect outlives the Sound while it plays.
+    // The effect is shared by every Sound of the same file and outlives them, so playing goes on.
     std::shared_ptr<QSoundEffect> m_effect;
 };
 

@@ -1,0 +1,153 @@
+#include "platform/interface/Application.h"
+
+#include "platform/base/Log.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWindow>
+
+namespace hb {
+
+namespace {
+bool isOrdinaryWindow(const QWidget* widget)
+{
+    if (!widget || !widget->isWindow())
+        return false;
+    const Qt::WindowType type = widget->windowType();
+    return type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen && type != Qt::Desktop;
+}
+}  // namespace
+
+Application& Application::shared()
+{
+    static Application* instance = new Application;  // lives as long as the process
+    return *instance;
+}
+
+Application::Application()
+{
+    Q_ASSERT(qApp);
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_active = QGuiApplication::applicationState() == Qt::ApplicationActive;
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, &Application::applicationStateChanged);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow*) {
+        QWidget* active = QApplication::activeWindow();
+        if (isOrdinaryWindow(active))
+            m_keyWindow = active;
+    });
+}
+
+void Application::setDelegate(ApplicationDelegate* delegate) { m_delegate = delegate; }
+
+int Application::run()
+{
+    m_terminating = false;
+    // Launching finishes inside the loop, so a delegate that terminates right away still ends it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_delegate)
+                m_delegate->applicationDidFinishLaunching();
+        },
+        Qt::QueuedConnection);
+    return QApplication::exec();
+}
+
+void Application::activateIgnoringOtherApps(bool)
+{
+    const QList<QPointer<QWidget>> hidden = std::exchange(m_hiddenWindows, {});
+    for (const QPointer<QWidget>& window : hidden) {
+        if (window)
+            window->show();
+    }
+
+    QWidget* key = m_keyWindow && m_keyWindow->isVisible() ? m_keyWindow.data() : nullptr;
+    if (!key) {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (isOrdinaryWindow(widget) && widget->isVisible()) {
+                key = widget;
+                break;
+            }
+        }
+    }
+    if (!key)
+        return;
+    key->show();
+    key->raise();
+    // Under X11 this asks the window manager (_NET_ACTIVE_WINDOW) to focus the window.
+    key->activateWindow();
+    m_keyWindow = key;
+}
+
+void Application::hide()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible() || !widget->isWindow())
+            continue;
+        if (isOrdinaryWindow(widget))
+            m_hiddenWindows.append(widget);
+        widget->hide();
+    }
+}
+
+void Application::terminate()
+{
+    if (m_terminating)
+        return;
+    m_terminating = true;
+    if (m_delegate)
+        m_delegate->applicationWillTerminate();
+    emit didTerminate();
+    QCoreApplication::exit(0);
+}
+
+void Application::applicationStateChanged(Qt::ApplicationState state)
+{
+    if (state == Qt::ApplicationActive) {
+        m_resignPending = false;
+        if (!m_active)
+            becomeActive();
+        return;
+    }
+    if (!m_active || m_resignPending)
+        return;
+    m_resignPending = true;
+    QTimer::singleShot(resignConfirmationMs, this, &Application::confirmResign);
+}
+
+void Application::becomeActive()
+{
+    if (m_delegate)
+        m_delegate->applicationWillBecomeActive();
+    m_active = true;
+    if (m_delegate)
+        m_delegate->applicationDidBecomeActive();
+}
+
+void Application::confirmResign()
+{
+    if (!m_resignPending)
+        return;
+    if (QGuiApplication::applicationState() == Qt::ApplicationActive) {
+        m_resignPending = false;
+        return;
+    }
+    // Hiding now would close an open dialog or menu under the person's hands (a hidden modal dialog
+    // ends its loop as if cancelled); look again once it is gone.
+    if (ownWindowHoldsFocus()) {
+        QTimer::singleShot(resignConfirmationMs, this, &Application::confirmResign);
+        return;
+    }
+    m_resignPending = false;
+    m_active = false;
+    HBDebug() << "Application resigns active";
+    if (m_delegate)
+        m_delegate->applicationWillResignActive();
+}
+
+bool Application::ownWindowHoldsFocus() const
+{
+    return QApplication::activePopupWidget() || QApplication::activeModalWidget();
+}
+
+}  // namespace hb

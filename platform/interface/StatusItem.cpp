@@ -1,0 +1,81 @@
+#include "platform/interface/StatusItem.h"
+
+#include "platform/base/Log.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace hb {
+
+StatusItem::StatusItem(QObject* parent) : QObject(parent), m_menu(std::make_unique<QMenu>())
+{
+    m_menu->setAccessibleName(QStringLiteral("Tray menu"));
+}
+
+StatusItem::~StatusItem()
+{
+    // The tray icon refers to the menu: let it go first.
+    delete m_tray;
+    m_tray = nullptr;
+}
+
+void StatusItem::setTitle(const QString& title)
+{
+    m_title = title;
+    m_menu->setTitle(title);
+    if (m_tray)
+        m_tray->setToolTip(title);
+}
+
+void StatusItem::setImage(const QIcon& image, bool isTemplate)
+{
+    m_image = image;
+    m_image.setIsMask(isTemplate);
+    if (m_tray)
+        m_tray->setIcon(m_image);
+}
+
+void StatusItem::setAction(std::function<void()> action) { m_action = std::move(action); }
+
+void StatusItem::performClick()
+{
+    if (m_action)
+        m_action();
+}
+
+QAction* StatusItem::addMenuItem(const QString& title, std::function<void()> handler)
+{
+    QAction* action = m_menu->addAction(title);
+    connect(action, &QAction::triggered, this, [handler = std::move(handler)] {
+        if (handler)
+            handler();
+    });
+    return action;
+}
+
+bool StatusItem::show()
+{
+    if (!isSystemTrayAvailable()) {
+        qWarning().noquote() << "No system tray in this session: start harbrill again to bring its window forward.";
+        return false;
+    }
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(m_image, this);
+        m_tray->setToolTip(m_title);
+        m_tray->setContextMenu(m_menu.get());
+        connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                performClick();
+        });
+    }
+    m_tray->show();
+    HBDebug() << "Tray item shown";
+    return true;
+}
+
+bool StatusItem::isVisible() const { return m_tray && m_tray->isVisible(); }
+
+bool StatusItem::isSystemTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+}  // namespace hb
