@@ -373,7 +373,7 @@ bool FileManager::moveItem(const URL& source, const URL& destination, Error* err
     if (to.isEmpty() || !AccessRegistry::hasAccess(to, false))
         return fail(error, EACCES, to, true);
     if (delegate && !delegate->shouldMoveItem(*this, source, destination))
-        return true;
+        return fail(error, ECANCELED, from, true);
     const QByteArray fromNative = from.toUtf8();
     const QByteArray toNative = to.toUtf8();
     bool movesFolderName = sourceKind != ItemKind::regularFile;

@@ -55,8 +55,9 @@ public:
 
     bool fileExists(const QString& path, bool* isDirectory = nullptr) const;  // final link not followed
 
-    // renameat2(RENAME_NOREPLACE); across file systems fails (the caller copies). On an existing
-    // destination the delegate decides whether it is replaced. `sourceKind`, when known, tells
+    // renameat2(RENAME_NOREPLACE); across file systems fails (the caller copies). A move the delegate
+    // refuses fails (nothing moved). On an existing destination the delegate decides whether it is
+    // replaced. `sourceKind`, when known, tells
     // whether the move can rename a folder or a link (which the access checks must then learn).
     bool moveItem(const URL& source, const URL& destination, Error* error = nullptr,
                   ItemKind sourceKind = ItemKind::unknown);

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 using namespace hb;
 
 namespace {
@@ -42,6 +44,11 @@ public:
 
 private:
     bool m_answer;
+};
+
+class Veto : public FileManagerDelegate {
+public:
+    bool shouldMoveItem(FileManager&, const URL&, const URL&) override { return false; }
 };
 
 }  // namespace
@@ -116,6 +123,18 @@ TEST_F(FileManagerTest, MoveNeverReplacesUnlessTheDelegateSaysSo)
     EXPECT_TRUE(manager.moveItem(fileURL(work + "/dir"), fileURL(work + "/existing"), &error));
     EXPECT_EQ(QDir(work + "/existing").entryList(QDir::Files), QStringList{"inner"});
     EXPECT_FALSE(QFile::exists(work + "/dir"));
+}
+
+TEST_F(FileManagerTest, AMoveTheDelegateRefusesFailsAndMovesNothing)
+{
+    const QString source = env.writeFile("work/a", "a");
+    Veto veto;
+    manager.delegate = &veto;
+    Error error;
+    EXPECT_FALSE(manager.moveItem(fileURL(source), fileURL(work + "/b"), &error));
+    EXPECT_EQ(error.domain, NSCocoaErrorDomain);
+    EXPECT_EQ(contents(source), "a");
+    EXPECT_FALSE(QFile::exists(work + "/b"));
 }
 
 // A renamed folder or link must not keep its old name in the access checks: a link to outside put
