@@ -3,6 +3,7 @@
 #include "core/engine/HBCopyFileOperation.h"
 #include "core/store/HBURL.h"
 #include "platform/files/AccessRegistry.h"
+#include "platform/files/ItemIdentity.h"
 #include "platform/files/ResourceValues.h"
 #include "platform/files/Volumes.h"
 #include "platform/queues/OperationQueue.h"
@@ -28,6 +29,15 @@ ErrorData samePlaceError()
                                                 "destination and try again")}}}};
 }
 
+ErrorData containsSourceError(const hb::URL& source)
+{
+    return ErrorData{std::nullopt, HBError::fileError, false,
+                     hb::Error{hb::NSCocoaErrorDomain, hb::NSFileWriteUnknownError,
+                               {{hb::NSLocalizedDescriptionKey,
+                                 QStringLiteral("\u201c%1\u201d cannot replace the folder that contains it")
+                                     .arg(source.lastPathComponent())}}}};
+}
+
 ErrorData noPermissionError()
 {
     return ErrorData{std::nullopt, HBError::noPermissionDestination, false, placeholderFrameworkError()};
@@ -49,6 +59,7 @@ struct HBFileShiftServices::RunScopes {
     QHash<QString, std::optional<hb::URL>> byItem;  // items whose scope does not cover their folder
     QHash<QString, hb::URL> byFolder;
     QHash<QString, QVariant> volumes;
+    QHash<QString, QList<hb::ItemIdentity>> chains;
     QHash<QString, bool> opened;
     std::vector<hb::URL> toClose;
     // The answers last given, compared before any hashing: a pass asks about the same one or two
@@ -125,10 +136,20 @@ struct HBFileShiftServices::RunScopes {
         byItem.clear();
         byFolder.clear();
         volumes.clear();
+        chains.clear();
         for (auto& recent : recentFolders)
             recent = {};
         lastOpened = {};
         lastVolume = {};
+    }
+
+    // A destination folder and every folder that really holds it, read once per pass.
+    const QList<hb::ItemIdentity>& chainOf(const hb::URL& folder)
+    {
+        auto found = chains.find(folder.path());
+        if (found == chains.end())
+            found = chains.insert(folder.path(), hb::ItemIdentity::chain(folder, true));
+        return *found;
     }
 
     // The volume of a destination folder, read once per pass.
@@ -408,6 +429,17 @@ bool HBFileShiftServices::isSamePlace(const hb::URL& source, const hb::URL& dest
     return source.deletingLastPathComponent() == folder || source.contains(folder);
 }
 
+bool HBFileShiftServices::isSamePlaceOnDisk(const hb::URL& source, const hb::URL& destination)
+{
+    const QList<hb::ItemIdentity>& folder = m_scopes->chainOf(destination.deletingLastPathComponent());
+    if (folder.isEmpty())
+        return false;
+    if (hb::ItemIdentity::of(source.deletingLastPathComponent(), true) == folder.first())
+        return true;
+    const std::optional<hb::ItemIdentity> item = hb::ItemIdentity::of(source, false);
+    return item && folder.contains(*item);
+}
+
 bool HBFileShiftServices::mustBeCopied(const hb::URL& source, const hb::URL& folder)
 {
     static const QStringList keys{hb::NSURLVolumeIdentifierKey, hb::NSURLIsUserImmutableKey,
@@ -475,7 +507,10 @@ void HBFileShiftServices::shiftFiles()
         hb::URL destination = m_destinationURLs[i];
         setProgressFileName(source, destination);
 
-        if (isSamePlace(source, destination)) {
+        const auto& [folderScope, itemScope] = scopes[static_cast<std::size_t>(i - first)];
+        const bool reachable = m_scopes->open(folderScope) && m_scopes->open(itemScope);
+        // By path text, and by what the paths reach: a link may name the source's own folder.
+        if (isSamePlace(source, destination) || (reachable && isSamePlaceOnDisk(source, destination))) {
             setFileShiftError(samePlaceError());
             if (!m_firstFailure)
                 m_firstFailure = samePlaceError();
@@ -484,8 +519,7 @@ void HBFileShiftServices::shiftFiles()
         }
 
         ErrorData result;
-        const auto& [folderScope, itemScope] = scopes[static_cast<std::size_t>(i - first)];
-        if (!m_scopes->open(folderScope) || !m_scopes->open(itemScope)) {
+        if (!reachable) {
             result = noPermissionError();
         } else {
             m_sourceKind = hb::ItemKind::unknown;
@@ -531,6 +565,9 @@ ErrorData HBFileShiftServices::shiftItem(const hb::URL& source, const hb::URL& d
         progress.fileShiftRule ? std::optional(progress.fileShiftRule->instruction) : std::nullopt;
     const bool leaveExisting = exists
         && (instruction == Instruction::skip || instruction == Instruction::merge || instruction == Instruction::stop);
+    // Whatever replaces an item removes it: never when it is, or holds, the source.
+    if (exists && !leaveExisting && containsSource(destination, source))
+        return containsSourceError(source);
     switch (progress.fileAction) {
     case Action::copy:
         if (!instruction && progress.operationState == OperationState::cancel)
@@ -548,6 +585,12 @@ ErrorData HBFileShiftServices::shiftItem(const hb::URL& source, const hb::URL& d
         break;
     }
     return ErrorData::reset();
+}
+
+bool HBFileShiftServices::containsSource(const hb::URL& existing, const hb::URL& source)
+{
+    const std::optional<hb::ItemIdentity> item = hb::ItemIdentity::of(existing, false);
+    return item && hb::ItemIdentity::chain(source, false).contains(*item);
 }
 
 ErrorData HBFileShiftServices::copyItem(const hb::URL& source, const hb::URL& destination, bool isDirectory,

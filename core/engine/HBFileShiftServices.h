@@ -117,6 +117,11 @@ private:
     // Another volume than the folder's, or a locked item, can only be copied. A volume that cannot be
     // told counts as another one, a lock flag that cannot be read as set. Notes the source's kind.
     bool mustBeCopied(const hb::URL& source, const hb::URL& folder);
+    // The same-place test on what the paths reach: the destination folder is the source's own folder,
+    // or the source or a folder inside it.
+    bool isSamePlaceOnDisk(const hb::URL& source, const hb::URL& destination);
+    // Whether the existing item is the source or one of the folders that hold it.
+    static bool containsSource(const hb::URL& existing, const hb::URL& source);
     void setFileShiftError(const ErrorData& error);
     OperationState operationState() const;
     std::optional<Rule> currentRule() const;

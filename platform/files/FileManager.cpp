@@ -121,12 +121,34 @@ bool isDirectoryNoFollow(const QByteArray& path)
 
 // Puts `newItem` in place of `original` (which may be missing) by exchanging the two, then removes the
 // old item. The old item stays whole until the new one sits in its place, so a failure loses nothing.
+bool sameItem(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+bool failSelfReplace(Error* error, const QString& path)
+{
+    if (error)
+        *error = Error{NSCocoaErrorDomain, NSFileWriteUnknownError,
+                       {{NSLocalizedDescriptionKey,
+                         QStringLiteral("“%1” cannot replace itself").arg(Path::lastComponent(path))},
+                        {NSFilePathErrorKey, path}}};
+    return false;
+}
+
 bool replaceExisting(const QString& original, const QString& newItem, Error* error)
 {
     const QByteArray to = original.toUtf8();
     const QByteArray from = newItem.toUtf8();
+    // Two names of one item (a link in the path, a hard link): exchanging them changes nothing, and
+    // removing the "old" one would remove the only copy.
+    struct stat before {};
+    const bool hadOriginal = ::lstat(to.constData(), &before) == 0;
+    struct stat replacement {};
+    if (hadOriginal && ::lstat(from.constData(), &replacement) == 0 && sameItem(before, replacement))
+        return failSelfReplace(error, original);
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
         AccessRegistry::folderNamesChanged();
+        struct stat swapped {};
+        if (!hadOriginal || ::lstat(from.constData(), &swapped) != 0 || !sameItem(swapped, before))
+            return failSelfReplace(error, original);
         // The exchange is done, so a leftover of the old item is logged, not reported as a failed replace.
         Error removal;
         if (!removePath(newItem, &removal))

@@ -57,7 +57,7 @@ public:
 
     // renameat2(RENAME_NOREPLACE); across file systems fails (the caller copies). A move the delegate
     // refuses fails (nothing moved). On an existing destination the delegate decides whether it is
-    // replaced. `sourceKind`, when known, tells
+    // replaced; an item never replaces itself (two names of one item). `sourceKind`, when known, tells
     // whether the move can rename a folder or a link (which the access checks must then learn).
     bool moveItem(const URL& source, const URL& destination, Error* error = nullptr,
                   ItemKind sourceKind = ItemKind::unknown);

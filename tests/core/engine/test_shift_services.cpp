@@ -404,3 +404,56 @@ TEST_F(ShiftServices, AShiftClosesEveryScopeItOpenedAndStoresNoBookmarkPerItem)
     for (const QString& item : items)
         EXPECT_TRUE(hb::UserDefaults::standard().dataForKey(path(item)).isEmpty()) << item.toStdString();
 }
+
+TEST_F(ShiftServices, AFolderReachedThroughALinkIsTheSamePlaceAndNothingIsReplaced)
+{
+    // What the destination link reaches: the source's own folder, or a folder inside the source.
+    struct Case { const char* source; const char* linkTarget; Action action; };
+    const Case cases[] = {
+        {"src/a", "src", Action::move},
+        {"src/a", "src", Action::copy},
+        {"src/tree", "src", Action::move},
+        {"src/tree", "src", Action::copy},
+        {"src/tree", "src/tree/inner", Action::move},
+        {"src/tree", "src/tree/inner", Action::copy},
+    };
+    for (const Case& c : cases) {
+        const std::string label = std::string(c.source) + " into a link to " + c.linkTarget
+            + (c.action == Action::copy ? " (copy)" : " (move)");
+        QDir(path("src")).removeRecursively();
+        QFile::remove(path("D"));
+        file("src/a", "only copy");
+        file("src/tree/inner/b", "only copy");
+        ASSERT_TRUE(QFile::link(path(c.linkTarget), path("D")));
+        const QMap<QString, QByteArray> before = tree("src");
+
+        const Shift operation = shift({c.source}, "D", c.action);
+        run(operation);
+        if (state(operation) == OperationState::getInstruction)
+            answer(operation, Instruction::replace, true);
+        EXPECT_EQ(state(operation), OperationState::complete) << label;
+        EXPECT_EQ(operation->fileShiftError().frameworkError.localizedDescription(), "Cannot move items") << label;
+        EXPECT_EQ(tree("src"), before) << label;
+        EXPECT_TRUE(operation->undoInformation().items.isEmpty()) << label;
+    }
+}
+
+TEST_F(ShiftServices, ReplaceNeverRemovesTheFolderThatHoldsTheSource)
+{
+    for (const Action action : {Action::copy, Action::move}) {
+        QDir(path("A")).removeRecursively();
+        file("A/B/A/data", "precious");
+        file("A/other", "o");
+        const QMap<QString, QByteArray> before = tree("A");
+
+        const Shift operation = HBFileShiftServices::create({url("A/B/A")}, hb::URL::fileURLWithPath(work), action,
+                                                            false, DataSource::finder, nullptr);
+        run(operation);
+        answer(operation, Instruction::replace, true);
+        EXPECT_EQ(state(operation), OperationState::complete);
+        EXPECT_EQ(operation->fileShiftError().frameworkError.localizedDescription(),
+                  "\u201cA\u201d cannot replace the folder that contains it");
+        EXPECT_EQ(tree("A"), before);
+        EXPECT_TRUE(operation->undoInformation().items.isEmpty());
+    }
+}

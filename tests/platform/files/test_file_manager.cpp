@@ -137,6 +137,34 @@ TEST_F(FileManagerTest, AMoveTheDelegateRefusesFailsAndMovesNothing)
     EXPECT_FALSE(QFile::exists(work + "/b"));
 }
 
+// Two names of one item: through a link to its folder, or a hard link. Replacing one by the other
+// would remove the only copy.
+TEST_F(FileManagerTest, AnItemNeverReplacesItself)
+{
+    env.writeFile("work/src/a", "only copy");
+    env.writeFile("work/src/tree/b", "only copy");
+    ASSERT_TRUE(QFile::link(work + "/src", work + "/D"));
+    ASSERT_EQ(::link(QFile::encodeName(work + "/src/a").constData(), QFile::encodeName(work + "/hard").constData()), 0);
+    Proceed agree(true);
+    manager.delegate = &agree;
+    const struct {
+        const char* name;
+        std::function<bool(Error*)> run;
+    } cases[] = {
+        {"replace a file through a link", [&](Error* e) { return manager.replaceItem(fileURL(work + "/D/a"), fileURL(work + "/src/a"), {}, e); }},
+        {"replace a folder through a link", [&](Error* e) { return manager.replaceItem(fileURL(work + "/D/tree"), fileURL(work + "/src/tree"), {}, e); }},
+        {"move onto itself through a link", [&](Error* e) { return manager.moveItem(fileURL(work + "/src/a"), fileURL(work + "/D/a"), e); }},
+        {"replace a hard link", [&](Error* e) { return manager.replaceItem(fileURL(work + "/src/a"), fileURL(work + "/hard"), {}, e); }},
+    };
+    for (const auto& c : cases) {
+        Error error;
+        EXPECT_FALSE(c.run(&error)) << c.name;
+        EXPECT_EQ(error.domain, NSCocoaErrorDomain) << c.name;
+        EXPECT_EQ(contents(work + "/src/a"), "only copy") << c.name;
+        EXPECT_EQ(contents(work + "/src/tree/b"), "only copy") << c.name;
+    }
+}
+
 // A renamed folder or link must not keep its old name in the access checks: a link to outside put
 // in its place right after the move leads nowhere.
 TEST_F(FileManagerTest, MovedFolderOrLinkIsNotJudgedByItsOldName)
