@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/store/HBLocationEntry.h"
+#include "mainwindow/folders/HBNewFolderOpenPanel.h"
 #include "platform/base/URL.h"
 #include "platform/interface/CollectionView.h"
 
@@ -13,6 +14,7 @@
 
 class HBCollectionView;
 class HBCustomBox;
+class QAbstractAnimation;
 class QLabel;
 class QMenu;
 class QMouseEvent;
@@ -27,7 +29,7 @@ class HBCollectionViewItem;
 // access to a folder the program may not reach, or adds folders; a press dragged far enough starts a
 // drag of the tile; the context menu and the hover buttons open, remove and choose folders.
 // Its represented object is its HBLocationEntry.
-class HBCollectionViewItem : public hb::CollectionViewItem {
+class HBCollectionViewItem : public hb::CollectionViewItem, public HBNewFolderOpenPanelDelegate {
     Q_OBJECT
 public:
     explicit HBCollectionViewItem(QWidget* parent = nullptr);
@@ -74,7 +76,8 @@ public:
     void getPermission();
     void newFolderWithPanel();
     void addNewFolder();
-    void openPanelDidEnd(const QList<hb::URL>& urls, const std::optional<QString>& actionString, bool addToGrid);
+    void openPanelDidEnd(const QList<hb::URL>& urls, const std::optional<QString>& actionString,
+                         bool addToGrid) override;
     void removeFolder();
 
 protected:
@@ -86,7 +89,10 @@ protected:
 private:
     void selectDestination(const std::optional<QString>& path, const std::optional<QString>& action);
     void fadeHoverButtons(bool visible);
+    void showContent(const HBLocationEntry& entry);
     HBCollectionView* grid() const;
 
     std::unique_ptr<Ui::HBCollectionViewItem> ui;
+    QPointer<QAbstractAnimation> m_hoverAnimation;
+    QPointer<QAbstractAnimation> m_flashAnimation;
 };

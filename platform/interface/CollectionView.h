@@ -13,6 +13,7 @@
 #include <set>
 #include <vector>
 
+class QAbstractScrollArea;
 class QMouseEvent;
 
 namespace hb {
@@ -164,6 +165,7 @@ private:
     struct Proposal {
         std::int64_t index = -1;
         CollectionViewDropOperation operation = CollectionViewDropOperation::on;
+        std::uint64_t validated = NSDragOperationNone;  // what the delegate answered for it
     };
     bool offersRegisteredType(const DraggingInfo& info) const;
     Proposal proposalAt(const QPointF& point) const;
@@ -171,7 +173,8 @@ private:
     void layoutItems();
     int columnsForWidth(int width) const;
     int leftMargin(int columns) const;
-    void startDrag(const IndexSet& indexes, const QMouseEvent& event);
+    void startDrag(CollectionViewItem& item);
+    QAbstractScrollArea* enclosingScrollArea() const;
 
     ItemPrototype m_prototype;
     QVariantList m_content;
@@ -185,7 +188,7 @@ private:
     QStringList m_draggedTypes;
     Proposal m_lastProposal;
     QPointer<CollectionViewItem> m_pressedItem;
-    QPoint m_pressPosition;
+    std::unique_ptr<QMouseEvent> m_pressEvent;
     bool m_draggingItems = false;
     bool m_dragFromOutside = false;
 };

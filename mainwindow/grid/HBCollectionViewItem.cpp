@@ -1,0 +1,435 @@
+#include "mainwindow/grid/HBCollectionViewItem.h"
+
+#include "ui_HBCollectionViewItem.h"
+
+#include "core/engine/HBConstants.h"
+#include "core/store/HBURL.h"
+#include "mainwindow/controls/HBCollectionItemView.h"
+#include "mainwindow/controls/HBCustomBox.h"
+#include "mainwindow/controls/HBValueTransformers.h"
+#include "mainwindow/folders/HBPermissionPanel.h"
+#include "mainwindow/grid/HBCollectionView.h"
+#include "platform/base/MainQueue.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/UserDefaults.h"
+#include "platform/files/AccessRegistry.h"
+#include "platform/interface/EventMonitor.h"
+#include "platform/interface/Workspace.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QIcon>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
+#include <QSequentialAnimationGroup>
+
+namespace {
+
+constexpr int hoverFadeMilliseconds = 200;
+constexpr int dragEventsBeforeDrag = 5;
+const QString imageTransformerName = QStringLiteral("FolderImageNameToImageTransformer");
+
+QString hoverButtonStyle()
+{
+    return QStringLiteral(
+        "QPushButton { color: white; background: rgba(255, 255, 255, 46); border: none; border-radius: 11px;"
+        "  font-size: 15px; font-weight: bold; padding: 0 0 2px 0; }"
+        "QPushButton:hover { background: rgba(255, 255, 255, 90); }"
+        "QPushButton:pressed { background: rgba(255, 255, 255, 140); }");
+}
+
+}  // namespace
+
+HBCollectionViewItem::HBCollectionViewItem(QWidget* parent)
+    : hb::CollectionViewItem(parent), ui(std::make_unique<Ui::HBCollectionViewItem>())
+{
+    ui->setupUi(this);
+    pathImageView = ui->pathImageView;
+    pathName = ui->pathName;
+    newFolderButton = ui->newFolderButton;
+    newFolderPanel = ui->newFolderPanel;
+    backgroundBox = ui->backgroundBox;
+
+    for (QPushButton* button : {ui->newFolderButton, ui->newFolderPanel}) {
+        button->setStyleSheet(hoverButtonStyle());
+        button->setCursor(Qt::ArrowCursor);
+        button->hide();
+    }
+    // Until the new-folder popover exists, both hover buttons shift into a folder chosen (or created) in
+    // the folder panel.
+    connect(ui->newFolderButton, &QPushButton::clicked, this, &HBCollectionViewItem::newFolderWithPanel);
+    connect(ui->newFolderPanel, &QPushButton::clicked, this, &HBCollectionViewItem::newFolderWithPanel);
+
+    contextualMenu = std::make_unique<QMenu>();
+    contextualMenu->setAccessibleName(QStringLiteral("Destination Menu"));
+    contextualMenu->addAction(ui->actionOpenFolder);
+    contextualMenu->addAction(ui->actionNewFolderWithPanel);
+    contextualMenu->addSeparator();
+    contextualMenu->addAction(ui->actionRemoveFolder);
+    connect(ui->actionOpenFolder, &QAction::triggered, this, &HBCollectionViewItem::openFolder);
+    connect(ui->actionNewFolderWithPanel, &QAction::triggered, this, &HBCollectionViewItem::newFolderWithPanel);
+    connect(ui->actionRemoveFolder, &QAction::triggered, this, &HBCollectionViewItem::removeFolder);
+    // Shifting into a subfolder needs something to shift.
+    connect(contextualMenu.get(), &QMenu::aboutToShow, this,
+            [this] { ui->actionNewFolderWithPanel->setEnabled(isDataAvailable()); });
+
+    connect(ui->itemView, &HBCollectionItemView::mouseEntered, this, &HBCollectionViewItem::mouseEntered);
+    connect(ui->itemView, &HBCollectionItemView::mouseExited, this, &HBCollectionViewItem::mouseExited);
+}
+
+HBCollectionViewItem::~HBCollectionViewItem() = default;
+
+HBCollectionView* HBCollectionViewItem::grid() const { return qobject_cast<HBCollectionView*>(collectionView()); }
+
+HBLocationEntry HBCollectionViewItem::locationEntry() const { return representedObject().value<HBLocationEntry>(); }
+
+void HBCollectionViewItem::setRepresentedObject(const QVariant& object)
+{
+    hb::CollectionViewItem::setRepresentedObject(object);
+    showContent(locationEntry());
+}
+
+void HBCollectionViewItem::showContent(const HBLocationEntry& entry)
+{
+    const QString name = entry.value(HBLocationEntryKey::name);
+    setAccessibleName(name);
+    ui->pathName->setText(ui->pathName->fontMetrics().elidedText(name, Qt::ElideMiddle, ui->pathName->width()));
+    ui->pathName->setToolTip(name);
+
+    std::shared_ptr<hb::ValueTransformer> transformer = hb::ValueTransformer::valueTransformerForName(imageTransformerName);
+    if (!transformer)
+        transformer = std::make_shared<FolderImageNameToImageTransformer>();
+    const QVariant image = entry.contains(HBLocationEntryKey::icon)
+                               ? transformer->transformedValue(entry.value(HBLocationEntryKey::icon))
+                               : QVariant();
+    const QIcon icon = image.value<QIcon>();
+    ui->pathImageView->setPixmap(icon.isNull() ? QPixmap()
+                                               : icon.pixmap(ui->pathImageView->size(),
+                                                             ui->pathImageView->devicePixelRatioF()));
+}
+
+bool HBCollectionViewItem::isDataAvailable() const
+{
+    return hb::UserDefaults::standard().boolForKey(sourceAvailableDefaultsKey);
+}
+
+bool HBCollectionViewItem::isPermitted() const
+{
+    return locationEntry().value(HBLocationEntryKey::permissionStatus) == QStringLiteral("true");
+}
+
+bool HBCollectionViewItem::isAction() const
+{
+    const HBLocationEntry entry = locationEntry();
+    return entry.contains(HBLocationEntryKey::path) && entry.value(HBLocationEntryKey::path).isEmpty();
+}
+
+QString HBCollectionViewItem::copyMove() const
+{
+    const HBCollectionView* collectionView = grid();
+    return collectionView && collectionView->currentDragOperation == hb::NSDragOperationCopy ? copyActionValue
+                                                                                                : moveActionValue;
+}
+
+// --- Choosing -----------------------------------------------------------------------------------
+
+void HBCollectionViewItem::selectDestination(const std::optional<QString>& path, const std::optional<QString>& action)
+{
+    if (action)
+        animateBoxOnSelection();
+    const QString destination = path ? *path : locationEntry().value(HBLocationEntryKey::path);
+    hb::NotificationCenter::defaultCenter().post(destinationSelectedNotification, this,
+                                                 {{destinationUserInfoKey, destination},
+                                                  {actionUserInfoKey, action.value_or(noneActionValue)},
+                                                  {sourceUserInfoKey, finderSourceValue}});
+}
+
+void HBCollectionViewItem::animateBoxOnSelection()
+{
+    if (!backgroundBox)
+        return;
+    if (m_flashAnimation)
+        m_flashAnimation->stop();
+    backgroundBox->setFillColor(Qt::transparent);
+    const QColor flash = QColor::fromRgbF(0.26f, 0.26f, 0.26f, 0.8f);
+    const QColor settled = QColor::fromRgbF(86 / 255.0f, 69 / 255.0f, 0.0f, 0.06f);
+    const std::pair<int, QColor> steps[] = {{80, flash}, {80, QColor(Qt::transparent)}, {80, flash}, {300, settled}};
+    auto* sequence = new QSequentialAnimationGroup(this);
+    for (const auto& [milliseconds, color] : steps) {
+        auto* step = new QPropertyAnimation(backgroundBox, "fillColor", sequence);
+        step->setDuration(milliseconds);
+        step->setEndValue(color);
+        sequence->addAnimation(step);
+    }
+    m_flashAnimation = sequence;
+    sequence->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void HBCollectionViewItem::newFolderCreated(const QString& folderPath, const std::optional<QString>& actionString)
+{
+    inCreateFolderMode = false;
+    QPointer<HBCollectionViewItem> self(this);
+    selectDestination(folderPath, actionString);
+    if (self && !mouseInCellState)
+        hideViews();
+}
+
+void HBCollectionViewItem::newFolderCancelled()
+{
+    inCreateFolderMode = false;
+    if (!mouseInCellState)
+        hideViews();
+}
+
+// --- Mouse --------------------------------------------------------------------------------------
+
+void HBCollectionViewItem::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (event->button() == Qt::RightButton)
+        rightMouseDown(*event);
+    else if (event->button() == Qt::LeftButton)
+        mouseDown(*event);
+}
+
+void HBCollectionViewItem::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // Qt reports the second press of a double click here.
+    mousePressEvent(event);
+}
+
+void HBCollectionViewItem::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (event->buttons() & Qt::LeftButton)
+        mouseDragged(*event);
+}
+
+void HBCollectionViewItem::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (HBCollectionView* collectionView = grid())
+        collectionView->mouseUpOnItem(*this, *event);
+    mouseUp(*event);
+}
+
+void HBCollectionViewItem::rightMouseDown(const QMouseEvent& event)
+{
+    if (isAction() || !isPermitted())
+        return;
+    contextualMenu->popup(event.globalPosition().toPoint());
+}
+
+void HBCollectionViewItem::mouseDown(const QMouseEvent& event)
+{
+    if (hb::modifierFlagsFromQt(event.modifiers()) & hb::NSEventModifierFlagControl) {
+        rightMouseDown(event);
+        return;
+    }
+    const int clickCount = event.type() == QEvent::MouseButtonDblClick ? 2 : 1;
+    if (clickCount == 2 && !isDataAvailable()) {
+        openFolder();
+        return;
+    }
+    timesMouseDraggedInView = 0;
+    lastMouseDownEvent.reset(static_cast<QMouseEvent*>(event.clone()));
+}
+
+void HBCollectionViewItem::mouseDragged(const QMouseEvent& event)
+{
+    ++timesMouseDraggedInView;
+    HBCollectionView* collectionView = grid();
+    if (timesMouseDraggedInView == dragEventsBeforeDrag) {
+        // The grid starts tracking (and then dragging) from where the press began.
+        if (lastMouseDownEvent && collectionView)
+            collectionView->mouseDownOnItem(*this, *lastMouseDownEvent);
+        lastMouseDownEvent.reset();
+    } else if (timesMouseDraggedInView > dragEventsBeforeDrag && collectionView) {
+        collectionView->mouseDraggedOnItem(*this, event);
+    }
+}
+
+void HBCollectionViewItem::mouseUp(const QMouseEvent&)
+{
+    if (isAction()) {
+        if (isDataAvailable())
+            newFolderWithPanel();
+        else
+            addNewFolder();
+        return;
+    }
+    if (!isPermitted()) {
+        getPermission();
+        return;
+    }
+    if (isDataAvailable()) {
+        QPointer<HBCollectionViewItem> self(this);
+        selectDestination(std::nullopt, copyMove());
+        if (self)
+            hideViews();
+        return;
+    }
+    selectDestination(std::nullopt, std::nullopt);
+}
+
+void HBCollectionViewItem::mouseEntered()
+{
+    mouseInCellState = true;
+    if (isAction())
+        return;
+    hb::MainQueue::async([self = QPointer<HBCollectionViewItem>(this)] {
+        if (self)
+            self->showViews();
+    });
+}
+
+void HBCollectionViewItem::mouseExited()
+{
+    mouseInCellState = false;
+    hb::MainQueue::async([self = QPointer<HBCollectionViewItem>(this)] {
+        if (self)
+            self->hideViews();
+    });
+}
+
+// --- Showing and hiding -------------------------------------------------------------------------
+
+void HBCollectionViewItem::fadeHoverButtons(bool visible)
+{
+    if (m_hoverAnimation)
+        m_hoverAnimation->stop();
+    auto* group = new QParallelAnimationGroup(this);
+    for (QPushButton* button : {newFolderButton.data(), newFolderPanel.data()}) {
+        if (!button)
+            continue;
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(button->graphicsEffect());
+        if (!effect) {
+            effect = new QGraphicsOpacityEffect(button);
+            effect->setOpacity(button->isVisible() ? 1.0 : 0.0);
+            button->setGraphicsEffect(effect);
+        }
+        if (visible) {
+            if (button->isHidden())
+                effect->setOpacity(0.0);
+            button->show();
+        }
+        auto* fade = new QPropertyAnimation(effect, "opacity", group);
+        fade->setDuration(hoverFadeMilliseconds);
+        fade->setEndValue(visible ? 1.0 : 0.0);
+        group->addAnimation(fade);
+        if (!visible) {
+            connect(group, &QAbstractAnimation::finished, button, &QWidget::hide);
+        }
+    }
+    m_hoverAnimation = group;
+    group->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void HBCollectionViewItem::showViews()
+{
+    if (!isDataAvailable() || !isPermitted() || inCreateFolderMode)
+        return;
+    fadeHoverButtons(true);
+}
+
+void HBCollectionViewItem::hideViews()
+{
+    if (inCreateFolderMode)
+        return;
+    fadeHoverButtons(false);
+}
+
+void HBCollectionViewItem::hideAll()
+{
+    if (!pathImageView)
+        return;
+    pathImageView->hide();
+    if (pathName)
+        pathName->hide();
+    if (backgroundBox)
+        backgroundBox->hide();
+}
+
+void HBCollectionViewItem::unHideAll()
+{
+    if (!pathImageView)
+        return;
+    pathImageView->show();
+    if (pathName)
+        pathName->show();
+    if (backgroundBox)
+        backgroundBox->show();
+}
+
+// --- Folder actions -----------------------------------------------------------------------------
+
+void HBCollectionViewItem::openFolder()
+{
+    const QString path = locationEntry().value(HBLocationEntryKey::path);
+    if (path.isEmpty())
+        return;
+    const hb::URL folder = hb::URL::fileURLWithPath(path, true);
+    const std::optional<hb::URL> scoped = HBURL::shared().bookmarkedURL(folder);
+    const bool started = scoped && hb::startAccessingSecurityScopedResource(*scoped);
+    hb::Workspace::openFile(folder);
+    if (started)
+        hb::stopAccessingSecurityScopedResource(*scoped);
+}
+
+void HBCollectionViewItem::getPermission()
+{
+    const QString path = locationEntry().value(HBLocationEntryKey::path);
+    if (path.isEmpty())
+        return;
+    const hb::URL folder = hb::URL::fileURLWithPath(path, true);
+    // The folder's own name: the entry's name of a folder without access already reads "Add ...".
+    const HBPermissionPanel panel(folder.lastPathComponent(), folder);
+    const auto [granted, url] = panel.run();
+    if (granted && url)
+        hb::NotificationCenter::defaultCenter().post(permissionGrantedNotification, this,
+                                                     {{urlUserInfoKey, QVariant::fromValue(*url)}});
+}
+
+void HBCollectionViewItem::newFolderWithPanel()
+{
+    const QString path = locationEntry().value(HBLocationEntryKey::path);
+    std::optional<hb::URL> start;
+    if (!path.isEmpty())
+        start = hb::URL::fileURLWithPath(path, true);
+    HBNewFolderOpenPanel panel(*this);
+    panel.presentPanelWithURL(start, copyMove());
+}
+
+void HBCollectionViewItem::addNewFolder()
+{
+    HBNewFolderOpenPanel panel(*this);
+    panel.presentPanelWithURL(std::nullopt, std::nullopt);
+}
+
+void HBCollectionViewItem::openPanelDidEnd(const QList<hb::URL>& urls, const std::optional<QString>& actionString,
+                                           bool addToGrid)
+{
+    if (actionString && !urls.isEmpty())
+        selectDestination(urls.first().path(), actionString);
+    if (addToGrid) {
+        QVariantList locations;
+        for (const hb::URL& url : urls)
+            locations << QVariant::fromValue(url);
+        hb::NotificationCenter::defaultCenter().post(addToGridNotification, nullptr,
+                                                     {{locationAddedUserInfoKey, locations}});
+    }
+}
+
+void HBCollectionViewItem::removeFolder()
+{
+    hb::MainQueue::async([self = QPointer<HBCollectionViewItem>(this)] {
+        if (!self)
+            return;
+        hb::NotificationCenter::defaultCenter().post(
+            removeSelectedNotification, nullptr,
+            {{collectionviewSelectedUserInfoKey, QVariant::fromValue<QObject*>(self.data())}});
+    });
+}
