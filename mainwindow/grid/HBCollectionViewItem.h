@@ -1,11 +1,15 @@
 #pragma once
 
 #include "core/store/HBLocationEntry.h"
+#include "mainwindow/controls/HBCustomBox.h"
 #include "mainwindow/folders/HBNewFolderOpenPanel.h"
 #include "platform/base/URL.h"
 #include "platform/interface/CollectionView.h"
 
+#include <QLabel>
+#include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 
 #include <cstdint>
@@ -13,12 +17,8 @@
 #include <optional>
 
 class HBCollectionView;
-class HBCustomBox;
 class QAbstractAnimation;
-class QLabel;
-class QMenu;
 class QMouseEvent;
-class QPushButton;
 
 namespace Ui {
 class HBCollectionViewItem;
