@@ -28,7 +28,8 @@ Application::Application()
 {
     Q_ASSERT(qApp);
     QApplication::setQuitOnLastWindowClosed(false);
-    m_active = QGuiApplication::applicationState() == Qt::ApplicationActive;
+    m_reportedState = QGuiApplication::applicationState();
+    m_active = m_reportedState == Qt::ApplicationActive;
     connect(qApp, &QGuiApplication::applicationStateChanged, this, &Application::applicationStateChanged);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow*) {
         QWidget* active = QApplication::activeWindow();
@@ -103,6 +104,7 @@ void Application::terminate()
 
 void Application::applicationStateChanged(Qt::ApplicationState state)
 {
+    m_reportedState = state;
     if (state == Qt::ApplicationActive) {
         m_resignPending = false;
         if (!m_active)
@@ -128,7 +130,7 @@ void Application::confirmResign()
 {
     if (!m_resignPending)
         return;
-    if (QGuiApplication::applicationState() == Qt::ApplicationActive) {
+    if (m_reportedState == Qt::ApplicationActive) {
         m_resignPending = false;
         return;
     }

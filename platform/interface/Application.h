@@ -62,6 +62,7 @@ private:
     bool m_active = false;
     bool m_terminating = false;
     bool m_resignPending = false;
+    Qt::ApplicationState m_reportedState = Qt::ApplicationInactive;
     QPointer<QWidget> m_keyWindow;
     QList<QPointer<QWidget>> m_hiddenWindows;
 };
