@@ -27,7 +27,7 @@ shot first-launch-page-1
 # Walk the pages with Next until the home-folder page offers its grant button.
 GRANT="Grant Access to Home"
 for page in 2 3 4 5 6; do
-    $A find $PID "$GRANT" 0 && break
+    $A find $PID "$GRANT" 0 2>/dev/null && break
     $A press $PID Next || fail "cannot press Next on page $((page - 1))"
     sleep 0.4   # the press is an animated click; the next page follows it
     shot first-launch-page-$page
