@@ -8,6 +8,7 @@ bool FirstLaunchVideo::attach(hb::PlayerView* view, const QString& name, hb::Pla
     if (!view)
         return false;
     const QString path = hb::Bundle::pathForResource(QStringLiteral("videos"), name, {QStringLiteral("mp4")});
+    view->setVisible(!path.isEmpty());
     if (path.isEmpty())
         return false;
     auto* player = new hb::Player(path);

@@ -30,6 +30,8 @@ HBPageViewController::HBPageViewController(QWidget* parent) : hb::PageController
 {
     setAccessibleName(QStringLiteral("First launch"));
     setStyleSheet(QString::fromLatin1(pagesStyleSheet));
+    // Every page in one window size, so the window does not jump while turning pages.
+    setMinimumSize(580, 500);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pageArea());
