@@ -193,6 +193,10 @@ void ViewController::observeWhileShown()
     hb::NotificationCenter& center = hb::NotificationCenter::defaultCenter();
     center.addObserver(this, destinationSelectedNotification, nullptr,
                        [this](const hb::Notification& notification) { destinationChosen(notification); });
+    center.addObserver(this, removeSelectedNotification, nullptr,
+                       [this](const hb::Notification& notification) { removeSelected(notification); });
+    center.addObserver(this, addToGridNotification, nullptr,
+                       [this](const hb::Notification& notification) { locationAddedFomOpenPanel(notification); });
     center.addObserver(this, emptySourceNotification, nullptr,
                        [this](const hb::Notification& notification) { cancelSelection(notification); });
 }
@@ -203,8 +207,9 @@ void ViewController::stopObservingWhileShown()
         defaults().removeObserver(connection);
     m_defaultsObservations.clear();
     hb::NotificationCenter& center = hb::NotificationCenter::defaultCenter();
-    center.removeObserver(this, destinationSelectedNotification);
-    center.removeObserver(this, emptySourceNotification);
+    for (const QString& name :
+         {destinationSelectedNotification, removeSelectedNotification, addToGridNotification, emptySourceNotification})
+        center.removeObserver(this, name);
 }
 
 void ViewController::observeValueForKeyPath(const QString& keyPath)
@@ -316,16 +321,50 @@ void ViewController::locationAdded(const hb::Notification& notification)
 {
     if (!notification.userInfo.contains(locationAddedUserInfoKey))
         return;
-    for (const hb::URL& url : urlsOf(notification.userInfo.value(locationAddedUserInfoKey))) {
-        if (destinationCollection.doesLocationExist(url))
-            hb::MainQueue::async([url] { HBDataManager::showAlreadyPresentAlert(url); });
-        else
-            destinationCollection.addLocation(url);
-        destinationCollection.syncData();
-    }
+    addFolders(urlsOf(notification.userInfo.value(locationAddedUserInfoKey)), true);
     setStopSourceManager(true);
     hb::Application::shared().activateIgnoringOtherApps(true);
     showWindowWhenHidden();
+}
+
+void ViewController::locationAddedFomOpenPanel(const hb::Notification& notification)
+{
+    if (!notification.userInfo.contains(locationAddedUserInfoKey))
+        return;
+    addFolders(urlsOf(notification.userInfo.value(locationAddedUserInfoKey)), false);
+    setStopSourceManager(true);
+}
+
+void ViewController::addFolders(const QList<hb::URL>& urls, bool announcePresent)
+{
+    for (const hb::URL& url : urls) {
+        if (!destinationCollection.doesLocationExist(url))
+            destinationCollection.addLocation(url);
+        else if (announcePresent)
+            hb::MainQueue::async([url] { HBDataManager::showAlreadyPresentAlert(url); });
+        destinationCollection.syncData();
+    }
+}
+
+void ViewController::removeSelected(const hb::Notification& notification)
+{
+    const auto* tile =
+        qobject_cast<const HBCollectionViewItem*>(notification.userInfo.value(collectionviewSelectedUserInfoKey).value<QObject*>());
+    if (!tile)
+        return;
+    // The add tile (no folder of its own) always stays.
+    const QString path = tile->locationEntry().value(HBLocationEntryKey::path);
+    if (path.isEmpty())
+        return;
+    HBLocationList locations = destinationCollection.dropLocations();
+    for (qsizetype index = 0; index < locations.size(); ++index) {
+        if (locations[index].value(HBLocationEntryKey::path) != path)
+            continue;
+        locations.removeAt(index);
+        destinationCollection.setDropLocations(locations);
+        destinationCollection.syncData();
+        return;
+    }
 }
 
 void ViewController::showWindowWhenHidden()

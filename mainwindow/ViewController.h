@@ -96,7 +96,12 @@ public:
     void cancelSelection(const hb::Notification& notification);
     void hotKeyFired();
     void destinationChosen(const hb::Notification& notification);
+    // Folders from the Services menu: added (an already present one is announced), the window comes forward.
     void locationAdded(const hb::Notification& notification);
+    // Folders from the add tile's panel: added silently.
+    void locationAddedFomOpenPanel(const hb::Notification& notification);
+    // The tile's folder leaves the list.
+    void removeSelected(const hb::Notification& notification);
     void showPermissionAlert(const hb::Notification& notification);
     // A change of an observed defaults key path ("values.ScriptInstalled", "values.sourceAvailable").
     void observeValueForKeyPath(const QString& keyPath);
@@ -160,6 +165,7 @@ private:
     void armGrid();
     void addModifierMonitorWhenFirstResponder();
     void showWindowWhenHidden();
+    void addFolders(const QList<hb::URL>& urls, bool announcePresent);
     void applyHorizontalConstraint();
     void observeWhileShown();
     void stopObservingWhileShown();

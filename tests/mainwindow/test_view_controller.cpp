@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 
 #include <ostream>
@@ -370,6 +371,42 @@ TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
     settle(100);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].message, QStringLiteral("\"Reports \" already present in Harbrill"));
+    EXPECT_EQ(controller->destinationCollection.numberOfLocations(), 2);
+}
+
+TEST_F(ViewControllerTest, TheAddTilesPanelAddsSilentlyAndATilesMenuRemovesItsFolder)
+{
+    const QString reports = folder("Reports");
+    const QString photos = folder("Photos");
+    controller->show();
+    const auto addToGrid = [](const QStringList& paths) {
+        QVariantList urls;
+        for (const QString& path : paths)
+            urls << QVariant::fromValue(hb::URL::fileURLWithPath(path, true));
+        post(addToGridNotification, {{locationAddedUserInfoKey, urls}});
+    };
+    const auto published = [] {
+        QStringList paths;
+        for (const QVariant& entry : hb::UserDefaults::suite(locationsSuiteName)->arrayForKey(sharedDataKey))
+            paths << entry.toMap().value(HBLocationEntryKey::path).toString();
+        return paths;
+    };
+    addToGrid({reports});
+    addToGrid({reports, photos});
+    settle(100);
+    EXPECT_TRUE(alerts.empty()) << "an already present folder is skipped without a word";
+    EXPECT_TRUE(controller->stopSourceManager());
+    const QStringList added = published();
+    ASSERT_EQ(added.size(), 3);
+    EXPECT_EQ(QSet<QString>(added.begin(), added.end()), (QSet<QString>{"", reports, photos}));
+
+    const qsizetype reportsIndex = added.indexOf(reports);
+    ASSERT_TRUE(waitUntil([&] { return controller->collectionView->numberOfItems() == 3; }));
+    auto* const addTile = controller->collectionView->itemAtIndex(0);
+    auto* const reportsTile = controller->collectionView->itemAtIndex(reportsIndex);
+    post(removeSelectedNotification, {{collectionviewSelectedUserInfoKey, QVariant::fromValue<QObject*>(addTile)}});
+    post(removeSelectedNotification, {{collectionviewSelectedUserInfoKey, QVariant::fromValue<QObject*>(reportsTile)}});
+    EXPECT_EQ(published(), (QStringList{"", photos}));
     EXPECT_EQ(controller->destinationCollection.numberOfLocations(), 2);
 }
 
