@@ -72,6 +72,7 @@ HBURL& HBURL::shared()
 
 std::optional<QByteArray> HBURL::bookmark(const hb::URL& url, bool renew)
 {
+    std::lock_guard lock(m_lock);
     const QString& key = url.path();
     if (!renew) {
         if (auto data = storedBookmark(key))
@@ -102,6 +103,7 @@ std::pair<std::optional<hb::URL>, bool> HBURL::resolveBookmark(const QByteArray&
 
 std::optional<hb::URL> HBURL::resolveStoredBookmark(const QByteArray& data, const hb::URL& storedFor)
 {
+    std::lock_guard lock(m_lock);
     // After a refresh the fresh data is what gets stored under the new path: storing the stale data
     // again would make every later lookup through a renamed ancestor refresh (and write) once more.
     QByteArray current = data;
@@ -127,6 +129,7 @@ std::optional<hb::URL> HBURL::resolveStoredBookmark(const QByteArray& data, cons
 
 std::optional<hb::URL> HBURL::bookmarkedURL(const hb::URL& url)
 {
+    std::lock_guard lock(m_lock);
     if (url.isEmpty())
         return std::nullopt;
     if (const auto data = bookmark(url, false))
@@ -152,6 +155,7 @@ std::optional<hb::URL> HBURL::bookmarkedAncestorURL(const hb::URL& url)
 
 QList<std::optional<hb::URL>> HBURL::bookmarkedURLs(const QList<hb::URL>& urls)
 {
+    std::lock_guard lock(m_lock);
     hb::Bookmark::Maker maker;
     QHash<QString, std::optional<hb::URL>> byFolder;
     QList<std::optional<hb::URL>> scopes;
@@ -249,6 +253,7 @@ std::optional<QByteArray> HBURL::scopedBookmarkDataInOpenScope(const hb::URL& ur
 
 std::optional<hb::URL> HBURL::resolveRefreshingBookmark(const QByteArray& data)
 {
+    std::lock_guard lock(m_lock);
     auto [url, stale] = resolveBookmark(data);
     for (int refreshes = 0; stale; ++refreshes) {
         if (!url || refreshes == kMaxRefreshes)

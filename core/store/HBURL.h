@@ -7,13 +7,16 @@
 #include <QList>
 #include <QString>
 
+#include <mutex>
 #include <optional>
 #include <utility>
 
 // The one place that makes, stores, resolves and refreshes the security-scoped bookmarks that let the
 // program reach user folders, and that answers access questions about them. Stored bookmarks live in
 // the standard defaults, one entry per item keyed by its path; every write or removal is synchronized
-// at once. No lock of its own and no cache: the defaults are thread-safe and every lookup reads them.
+// at once. No cache: every lookup reads the defaults. Shifts on several threads use the store at once,
+// so each lookup, with the refresh of a stale entry (removed, then stored anew), holds the store's lock:
+// no lookup sees the entry missing halfway through another's refresh.
 //
 // Access rule: a caller starts access on the URL that bookmarkedURL() returns (the item's own scoped
 // URL or its nearest bookmarked ancestor's), works on the item's own URL, and stops access when done.
@@ -60,4 +63,6 @@ private:
     HBURL() = default;
     // The URL of the nearest ancestor of `url` with a stored bookmark (the root's made when possible).
     std::optional<hb::URL> bookmarkedAncestorURL(const hb::URL& url);
+
+    std::recursive_mutex m_lock;
 };

@@ -9,6 +9,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 using namespace hb;
 
 namespace {
@@ -172,4 +176,36 @@ TEST_F(HBURLTest, UndoDataIsFreshUnstoredAndFollowsRenames)
     EXPECT_TRUE(stored(folder + "/renamed.txt").isEmpty());
     expectNoScopeLeft(folder);
     EXPECT_FALSE(store.scopedBookmarkData(fileURL(env.writeFile("elsewhere", "x"))));
+}
+
+// Shifts on several threads look items up at once; one lookup refreshing the stale entry of a renamed
+// folder must never leave another without the grant.
+TEST_F(HBURLTest, LookupsOnSeveralThreadsUnderARenamedFolderAllFindTheGrant)
+{
+    const QString old = env.makeFolder("Photos");
+    grantInEarlierRun(old);
+    const QString renamed = env.root() + "/Pictures";
+    ASSERT_TRUE(QDir().rename(old, renamed));
+    for (int i = 0; i < 4; ++i)
+        env.writeFile(QString("Pictures/%1.jpg").arg(i), "p");
+
+    // The first lookup through the old path stores the grant under the new one as well.
+    ASSERT_TRUE(store.bookmarkedURL(fileURL(old + "/1.jpg")));
+    ASSERT_TRUE(store.bookmarkedURL(fileURL(renamed + "/0.jpg")));
+    std::atomic<int> missing{0};
+    std::vector<std::thread> shifts;
+    for (int t = 0; t < 4; ++t) {
+        // Half of them still name the folder by its old path, as a destination stored before the rename.
+        const QString folder = t % 2 ? old : renamed;
+        shifts.emplace_back([&, folder, t] {
+            for (int round = 0; round < 100; ++round) {
+                if (!store.bookmarkedURL(fileURL(QString("%1/%2.jpg").arg(folder).arg(t))))
+                    ++missing;
+            }
+        });
+    }
+    for (auto& shift : shifts)
+        shift.join();
+    EXPECT_EQ(missing.load(), 0);
+    expectNoScopeLeft(renamed);
 }
