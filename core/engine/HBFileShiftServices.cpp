@@ -230,33 +230,50 @@ QList<hb::URL> HBFileShiftServices::destinationURLs(const QList<hb::URL>& source
 
 void HBFileShiftServices::fillInformation()
 {
-    std::vector<std::optional<hb::URL>> scopes;
+    // A move within one volume renames and needs no room: only what will be copied is counted for the
+    // space check (a copy, or an item that has to be copied to reach its destination).
+    const bool copying = m_userFileAction == Action::copy;
+    std::vector<std::pair<std::optional<hb::URL>, std::optional<hb::URL>>> scopes;
     scopes.reserve(m_sourceURLS.size());
-    for (const hb::URL& source : m_sourceURLS)
-        scopes.push_back(m_scopes->scopeFor(source));
+    for (qsizetype i = 0; i < m_sourceURLS.size(); ++i)
+        scopes.emplace_back(m_scopes->scopeFor(m_sourceURLS[i]),
+                            copying ? std::nullopt : m_scopes->scopeFor(m_destinationURLs[i].deletingLastPathComponent()));
+    const auto willBeCopied = [&](qsizetype i) {
+        return copying || !m_scopes->open(scopes[i].second)
+            || mustBeCopied(m_sourceURLS[i], m_destinationURLs[i].deletingLastPathComponent());
+    };
 
     std::uint64_t size = 0;
+    std::uint64_t sizeToCopy = 0;
     std::uint64_t count = 0;
-    QList<hb::URL> folders;
+    QList<std::pair<hb::URL, bool>> folders;
     static const QStringList keys{hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey};
     for (qsizetype i = 0; i < m_sourceURLS.size(); ++i) {
         const std::optional<QVariantMap> values =
-            m_scopes->open(scopes[i]) ? hb::resourceValues(m_sourceURLS[i], keys) : std::nullopt;
+            m_scopes->open(scopes[i].first) ? hb::resourceValues(m_sourceURLS[i], keys) : std::nullopt;
         if (values && values->value(hb::NSURLIsDirectoryKey).toBool()) {
-            folders << m_sourceURLS[i];
+            folders.append({m_sourceURLS[i], willBeCopied(i)});
             continue;
         }
-        if (values)
-            size += values->value(hb::NSURLTotalFileSizeKey).toULongLong();
+        if (values) {
+            const std::uint64_t itemSize = values->value(hb::NSURLTotalFileSizeKey).toULongLong();
+            size += itemSize;
+            if (willBeCopied(i))
+                sizeToCopy += itemSize;
+        }
         count += 1;
     }
     // The store sizes a folder inside its own scope; ours are closed first (see RunScopes).
     m_scopes->close();
-    for (const hb::URL& folder : folders) {
+    m_sourceKind = hb::ItemKind::unknown;
+    for (const auto& [folder, copied] : folders) {
         const auto [folderSize, folderCount] = HBURL::shared().directorySize(folder);
         size += folderSize;
+        if (copied)
+            sizeToCopy += folderSize;
         count += static_cast<std::uint64_t>(std::max<qint64>(0, folderCount));
     }
+    m_sizeToCopy = sizeToCopy;
     setNumberInformation(size, count, m_sourceURLS.size());
 }
 
@@ -265,8 +282,7 @@ bool HBFileShiftServices::checkSpaceFeasbility(const hb::URL& folder) const
     const std::optional<quint64> freeSize = hb::Volumes::freeSize(folder.path());
     if (!freeSize)
         return true;
-    std::lock_guard lock(m_monitor);
-    return m_progressData.totalSizeOfFiles <= *freeSize;
+    return m_sizeToCopy <= *freeSize;
 }
 
 bool HBFileShiftServices::hasBeenCancelled() const

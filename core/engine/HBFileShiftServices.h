@@ -142,6 +142,8 @@ private:
     const bool m_isUndoOperation;
     bool m_hasBeenCancelled = false;
     bool m_spacefeasbility = true;
+    // The bytes that will be copied (not renamed): what the destination volume must have room for.
+    std::uint64_t m_sizeToCopy = 0;
     std::unique_ptr<RunScopes> m_scopes;
     // The current item's kind as the volume and lock test read it, handed to the move.
     hb::ItemKind m_sourceKind = hb::ItemKind::unknown;

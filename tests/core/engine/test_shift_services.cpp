@@ -369,6 +369,42 @@ TEST_F(ShiftServices, AnExactlyFullVolumeHasRoomAndOneByteMoreHasNot)
     EXPECT_TRUE(tree("volume").isEmpty());
 }
 
+TEST_F(ShiftServices, OnlyWhatWillBeCopiedNeedsRoomOnTheDestinationVolume)
+{
+    if (!runningAsRoot())
+        GTEST_SKIP() << "mounting a small volume needs root";
+    const TmpfsMount volume(path("volume"), "1m");
+    if (!volume.isMounted())
+        GTEST_SKIP() << "tmpfs could not be mounted";
+    grantThroughBookmark(path("volume"));
+    const QByteArray big(700 * 1024, 'b');
+    struct Case { const char* source; Action action; bool room; };
+    const Case cases[] = {
+        {"volume/src/big", Action::move, true},    // a rename on the same volume
+        {"volume/src/tree", Action::move, true},
+        {"volume/src/big", Action::copy, false},
+        {"volume/src/tree", Action::copy, false},
+        {"elsewhere/big", Action::move, false},    // another volume: copied
+    };
+    for (const Case& c : cases) {
+        QDir(path("volume/src")).removeRecursively();
+        QDir(path("volume/d")).removeRecursively();
+        QDir(path("elsewhere")).removeRecursively();
+        file("volume/src/big", big);
+        file("volume/src/tree/big", big);
+        folder("volume/d");
+        file("elsewhere/big", big);
+        const std::string label = std::string(c.source) + (c.action == Action::copy ? " (copy)" : " (move)");
+
+        const Shift operation = shift({c.source}, "volume/d", c.action);
+        EXPECT_EQ(operation->spacefeasbility(), c.room) << label;
+        run(operation);
+        EXPECT_EQ(state(operation), OperationState::complete) << label;
+        EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none) << label;
+        EXPECT_EQ(QFile::exists(path("volume/d/") + QFileInfo(c.source).fileName()), c.room) << label;
+    }
+}
+
 TEST_F(ShiftServices, AnItemOutsideEveryBookmarkIsNotShifted)
 {
     const QString outside = env.writeFile(QStringLiteral("outside/a"), "a");
