@@ -136,17 +136,18 @@ void HBFileShiftOperations::progressCheck()
         }
         case OperationState::complete: {
             const ErrorData error = operation->fileShiftError();
+            const UndoInformation information = operation->undoInformation();
+            const bool cancelled = operation->hasBeenCancelled();
+            // A failed item does not cost the undo of the items shifted before and after it.
+            if (!operation->isUndoOperation() && !information.items.isEmpty() && !cancelled) {
+                auto undoData = std::make_shared<UndoData>(information.items, information.action);
+                m_undoManager.registerUndo(this, [this, undoData] { undoAction(*undoData); });
+            }
             if (error.errorCode != HBError::none) {
                 hb::NotificationCenter::defaultCenter().post(
                     showAlertNotification, nullptr,
                     {{errorDataUserInfoKey, QVariant::fromValue(error.frameworkError)}});
             } else {
-                const UndoInformation information = operation->undoInformation();
-                const bool cancelled = operation->hasBeenCancelled();
-                if (!operation->isUndoOperation() && !information.items.isEmpty() && !cancelled) {
-                    auto undoData = std::make_shared<UndoData>(information.items, information.action);
-                    m_undoManager.registerUndo(this, [this, undoData] { undoAction(*undoData); });
-                }
                 if (!operation->spacefeasbility())
                     asyncOnMain([this] { showNotEnoughSpaceAlert(); });
                 if (!cancelled && !information.items.isEmpty())

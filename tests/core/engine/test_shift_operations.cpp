@@ -225,17 +225,24 @@ TEST_F(ShiftOperations, AShiftFailingOnEveryItemPostsOneShowAlertAndNothingElse)
     EXPECT_TRUE(alerts.isEmpty());
 }
 
-TEST_F(ShiftOperations, APartlyFailedShiftReportsItsFirstFailureInsteadOfSuccess)
+TEST_F(ShiftOperations, APartlyFailedShiftReportsItsFirstFailureAndCanUndoWhatWasShifted)
 {
+    file("src/a", "a");
     file("src/b", "b");
     folder("d");
-    start({"d", "src/b"}, "d");
+    start({"src/a", "d", "src/b"}, "d");
     ASSERT_TRUE(finish());
     QCoreApplication::processEvents();
     ASSERT_EQ(showAlerts.size(), 1);
     EXPECT_EQ(showAlerts.first().localizedDescription(), "Cannot move items");
     EXPECT_TRUE(recorder.completed.isEmpty());
-    EXPECT_FALSE(manager.undoManager().canUndo());
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "a"}, {"b", "b"}}));
+
+    ASSERT_TRUE(manager.undoManager().canUndo());
+    manager.undoLastShift();
+    ASSERT_TRUE(finish());
+    EXPECT_TRUE(tree("d").isEmpty());
+    EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"a", "a"}, {"b", "b"}}));
 }
 
 TEST_F(ShiftOperations, NotEnoughSpaceShiftsNothingAndShowsOnlyItsAlert)
