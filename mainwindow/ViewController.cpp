@@ -29,8 +29,8 @@ HB_REGISTER_SCENE("Main", "MainViewController", ViewController);
 
 namespace {
 
-constexpr int wideHolderWidth = 332;
-constexpr int narrowGridHolderWidth = 347;
+constexpr int holderWidth = 332;
+constexpr int holderWidthWithScroller = 347;
 
 QList<hb::URL> urlsOf(const QVariant& value)
 {
@@ -160,7 +160,7 @@ void ViewController::viewDidLoad()
         verticalConstraint = new QVBoxLayout(collectionViewMainHolder);
         verticalConstraint->setContentsMargins(0, 0, 0, 0);
         verticalConstraint->addWidget(collectionViewHolder, 1, Qt::AlignHCenter);
-        horizontalConstraint = wideHolderWidth;
+        horizontalConstraint = holderWidth;
         applyHorizontalConstraint();
     }
 }
@@ -218,7 +218,7 @@ void ViewController::observeValueForKeyPath(const QString& keyPath)
         const bool armable = sourceManager
             && (sourceManager->dataSource() == DataSource::finder
                 || sourceManager->dataSource() == DataSource::recentFiles)
-            && !sourceManager->getSourceURLs().isEmpty() && standardDefaults().boolForKey(sourceAvailableDefaultsKey);
+            && !sourceManager->getSourceURLs().isEmpty() && defaults().valueForKeyPath(sourceAvailableKeyPath).toBool();
         if (armable)
             armGrid();
     }
@@ -246,9 +246,9 @@ void ViewController::changeSize(const hb::Notification& notification)
     if (!isNumber || !collectionViewHolder || !horizontalConstraint)
         return;
     if (size > 332.0)
-        horizontalConstraint = wideHolderWidth;
+        horizontalConstraint = holderWidth;
     else if (size < 332.0)
-        horizontalConstraint = narrowGridHolderWidth;
+        horizontalConstraint = holderWidthWithScroller;
     applyHorizontalConstraint();
 }
 
@@ -301,7 +301,8 @@ void ViewController::receivedData(const hb::Notification& notification)
         return;
     isFinderData = false;
     cleanUpSourceAndResetState();
-    sourceManager = HBSourceManager::create(DataSource::service, urlsOf(notification.userInfo.value(receivedDataUserInfoKey)));
+    const QList<hb::URL> urls = urlsOf(notification.userInfo.value(receivedDataUserInfoKey));
+    sourceManager = HBSourceManager::create(DataSource::service, urls);
     if (!sourceManager->getSourceURLs().isEmpty()) {
         armGrid();
         sendReport(QStringLiteral("DataSource"), QStringLiteral("Services"));
@@ -348,8 +349,8 @@ void ViewController::addFolders(const QList<hb::URL>& urls, bool announcePresent
 
 void ViewController::removeSelected(const hb::Notification& notification)
 {
-    const auto* tile =
-        qobject_cast<const HBCollectionViewItem*>(notification.userInfo.value(collectionviewSelectedUserInfoKey).value<QObject*>());
+    const QObject* selected = notification.userInfo.value(collectionviewSelectedUserInfoKey).value<QObject*>();
+    const auto* tile = qobject_cast<const HBCollectionViewItem*>(selected);
     if (!tile)
         return;
     // The add tile (no folder of its own) always stays.

@@ -87,7 +87,9 @@ protected:
     static void click(const QString& destination, const QString& action)
     {
         post(destinationSelectedNotification,
-             {{destinationUserInfoKey, destination}, {actionUserInfoKey, action}, {sourceUserInfoKey, finderSourceValue}});
+             {{destinationUserInfoKey, destination},
+              {actionUserInfoKey, action},
+              {sourceUserInfoKey, finderSourceValue}});
     }
     bool shiftsFinish() const
     {
@@ -263,8 +265,10 @@ TEST_F(ViewControllerTest, DestinationKindNamesOnlyWholeHomeFolders)
         {env.root() + "/elsewhere/x", env.root() + "/elsewhere/x"},
         {volume.path(), "Drive"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ViewController::destinationKind(hb::URL::fileURLWithPath(c.path, true)), c.kind) << c.path.toStdString();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        EXPECT_EQ(ViewController::destinationKind(hb::URL::fileURLWithPath(c.path, true)), c.kind);
+    }
 }
 
 TEST_F(ViewControllerTest, ActivationStartsAFileManagerSourceOnlyWhenNoneIsWaiting)
