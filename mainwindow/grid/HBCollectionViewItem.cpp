@@ -243,10 +243,13 @@ void HBCollectionViewItem::mouseDragged(const QMouseEvent& event)
     ++timesMouseDraggedInView;
     HBCollectionView* collectionView = grid();
     if (timesMouseDraggedInView == dragEventsBeforeDrag) {
-        // The grid starts tracking (and then dragging) from where the press began.
-        if (lastMouseDownEvent && collectionView)
-            collectionView->mouseDownOnItem(*this, *lastMouseDownEvent);
-        lastMouseDownEvent.reset();
+        // The grid takes over the press and drags the tile from where the press began.
+        const std::unique_ptr<QMouseEvent> press = std::move(lastMouseDownEvent);
+        if (press && collectionView) {
+            collectionView->mouseDownOnItem(*this, *press);
+            // The drag runs here; the tile may be gone when it ends.
+            collectionView->mouseDraggedOnItem(*this, event);
+        }
     } else if (timesMouseDraggedInView > dragEventsBeforeDrag && collectionView) {
         collectionView->mouseDraggedOnItem(*this, event);
     }
