@@ -90,19 +90,37 @@ std::shared_ptr<DDHotKey> HBHotKeyManage::registerWithManager(std::uint16_t keyC
 
 void HBHotKeyManage::registerHotKey()
 {
+    // A registration refused (say, the combination is in force already) leaves hotKey() as it is.
     if (const std::optional<Combination> stored =
             storedCombination(hb::UserDefaults::standard().object(hotKeyDefaultsKey))) {
-        setHotKey(registerWithManager(stored->keyCode, stored->modifierFlags));
+        if (std::shared_ptr<DDHotKey> registered = registerWithManager(stored->keyCode, stored->modifierFlags))
+            setHotKey(std::move(registered));
         return;
     }
-    setHotKey(registerWithManager(kDefaultKeyCode, kDefaultModifierFlags));
+    if (std::shared_ptr<DDHotKey> registered = registerWithManager(kDefaultKeyCode, kDefaultModifierFlags))
+        setHotKey(std::move(registered));
     addToUserDefaults();
 }
 
 void HBHotKeyManage::registerHotKeyWithKeyCode(std::uint16_t keyCode, std::uint64_t modifierFlags)
 {
-    m_hotKeyCenter.unregisterAllHotKeys();
-    setHotKey(registerWithManager(keyCode, modifierFlags));
+    std::shared_ptr<DDHotKey> registered = hotKey();
+    const bool inForce = registered && registered->keyCode() == keyCode && registered->modifierFlags() == modifierFlags
+        && m_hotKeyCenter.registeredHotKeys().contains(registered);
+    if (!inForce) {
+        // The new combination is grabbed before the old one is let go, so one the system refuses
+        // leaves the old one registered and stored.
+        m_hotKeyCenter.unregisterHotKeyWithKeyCode(keyCode, modifierFlags);
+        const std::shared_ptr<DDHotKey> previous = registered;
+        registered = registerWithManager(keyCode, modifierFlags);
+        if (!registered) {
+            if (!m_hotKeyCenter.registeredHotKeys().contains(previous))
+                setHotKey(nullptr);  // let go of elsewhere meanwhile: none is in force
+            return;
+        }
+    }
+    m_hotKeyCenter.unregisterHotKeysMatching([&](const DDHotKey& other) { return &other != registered.get(); });
+    setHotKey(registered);
     addToUserDefaults();
 }
 

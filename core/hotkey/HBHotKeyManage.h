@@ -20,12 +20,13 @@ public:
     static HBHotKeyManage& sharedInstance();
 
     DDHotKeyCenter& hotKeyCenter() const { return m_hotKeyCenter; }
-    // The hot key of the last registration through the manager; null when it was refused.
+    // The hot key in force through the manager; null before any registration succeeded.
     std::shared_ptr<DDHotKey> hotKey() const;
 
     // Registers the stored combination, or Command-1 (and stores it) when there is no usable record.
     void registerHotKey();
-    // Replaces every registered hot key by this combination and stores what is then in force.
+    // Replaces every registered hot key by this combination and stores it; a combination the system
+    // refuses leaves the previous one registered and stored.
     void registerHotKeyWithKeyCode(std::uint16_t keyCode, std::uint64_t modifierFlags);
     void registerHotKeyWithInput(const hb::KeyEvent& event);
     // Stores the hot key in force under "HotKey"; with none in force the record is removed.

@@ -93,22 +93,27 @@ TEST_F(HotKeyManageTest, FiresOncePerReleaseAndANewCombinationReplacesTheOld)
     EXPECT_EQ(storedRecord(), QVariant(record(0, Flag::Option)));
 }
 
-TEST_F(HotKeyManageTest, RefusedCombinationLeavesNoHotKeyAndNoRecord)
+TEST_F(HotKeyManageTest, RefusedCombinationLeavesThePreviousOneInForceAndStored)
 {
-    manager.registerHotKeyWithKeyCode(18, Flag::Command);
+    manager.registerHotKeyWithKeyCode(122, Flag::Command);
     backend->refuse(5, Flag::Control);
     manager.registerHotKeyWithKeyCode(5, Flag::Control);
-    EXPECT_EQ(manager.hotKey(), nullptr);
-    EXPECT_TRUE(grabbed().empty());
-    EXPECT_FALSE(storedRecord().isValid());
-    EXPECT_EQ(manager.getHotKeyAsString(), "");
+    ASSERT_NE(manager.hotKey(), nullptr);
+    EXPECT_EQ(manager.hotKey()->keyCode(), 122);
+    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{122, Flag::Command}}));
+    EXPECT_EQ(storedRecord(), QVariant(record(122, Flag::Command)));
+    EXPECT_EQ(backend->release(122, Flag::Command), 1);
+    EXPECT_EQ(fired, 1);
 }
 
-TEST_F(HotKeyManageTest, RegisteringTheStoredKeyTwiceKeepsTheFirstInForce)
+TEST_F(HotKeyManageTest, RegisteringTheKeyInForceAgainKeepsItAndReportsIt)
 {
     manager.registerHotKey();
     manager.registerHotKey();
-    EXPECT_EQ(manager.hotKey(), nullptr);
+    manager.registerHotKeyWithKeyCode(18, Flag::Command);
+    ASSERT_NE(manager.hotKey(), nullptr);
+    EXPECT_EQ(manager.getHotKeyAsString(), "⌘1");
+    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, Flag::Command}}));
     EXPECT_EQ(backend->release(18, Flag::Command), 1);
     EXPECT_EQ(fired, 1);
 }
