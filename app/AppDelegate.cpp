@@ -81,6 +81,7 @@ void AppDelegate::applicationDidFinishLaunching()
     windowController->setContentViewController(pages.release());
     adjustWindowToContent();
     windowController->showWindow();
+    hb::Application::shared().makeKeyAndOrderFront(window);
     hb::Application::shared().activateIgnoringOtherApps(true);
 }
 
@@ -134,6 +135,7 @@ void AppDelegate::statusClicked()
     // Also when the program is already active: the window may be behind another one.
     if (windowController)
         windowController->showWindow();
+    hb::Application::shared().makeKeyAndOrderFront(window);
     hb::Application::shared().activateIgnoringOtherApps(true);
 }
 

@@ -80,6 +80,17 @@ void Application::activateIgnoringOtherApps(bool)
     m_keyWindow = key;
 }
 
+void Application::makeKeyAndOrderFront(QWidget* window)
+{
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (isOrdinaryWindow(window))
+        m_keyWindow = window;
+}
+
 void Application::hide()
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {

@@ -36,6 +36,9 @@ public:
     // that was active last, else the first visible top-level window). Under X11 the window manager is
     // asked to focus it. The flag is kept for callers' sake: activation always takes focus here.
     void activateIgnoringOtherApps(bool flag);
+    // Shows, raises and focuses the window and makes it the one activation brings forward, so a later
+    // activateIgnoringOtherApps does not hand focus back to the window that had it before.
+    void makeKeyAndOrderFront(QWidget* window);
     // Hides every visible top-level window; the next activation shows them again.
     void hide();
     bool isHidden() const { return !m_hiddenWindows.isEmpty(); }

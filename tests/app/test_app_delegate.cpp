@@ -1,0 +1,139 @@
+#include "app/AppDelegate.h"
+
+#include "app/firstlaunch/HBPageViewController.h"
+#include "core/engine/HBConstants.h"
+#include "mainwindow/ViewController.h"
+#include "mainwindow/controls/HBWindowController.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/UserDefaults.h"
+#include "platform/interface/Application.h"
+
+#include "TestEnvironment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AppDelegateTest : public HarbrillTest {
+protected:
+    void TearDown() override
+    {
+        hb::NotificationCenter::defaultCenter().removeObserver(this);
+        delegate.reset();
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            widget->hide();
+    }
+    void launch(bool setUpComplete)
+    {
+        hb::UserDefaults::standard().setBool(setupCompleteDefaultsKey, setUpComplete);
+        delegate = std::make_unique<AppDelegate>();
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(delegate->windowController);
+        ASSERT_TRUE(delegate->window);
+    }
+    QStringList observe(const QStringList& names)
+    {
+        for (const QString& name : names)
+            hb::NotificationCenter::defaultCenter().addObserver(this, name, nullptr,
+                                                                [this](const hb::Notification& n) { posted << n.name; });
+        return {};
+    }
+
+    std::unique_ptr<AppDelegate> delegate;
+    QStringList posted;
+};
+
+TEST_F(AppDelegateTest, RegisteredDefaultsApplyOnlyWhereTheUserHasNoValue)
+{
+    hb::UserDefaults& defaults = hb::UserDefaults::standard();
+    defaults.setBool(playSoundEffectsDefaultsKey, false);
+    defaults.setBool(hideExternalDrivesDefaultsKey, true);
+    launch(true);
+
+    EXPECT_FALSE(defaults.boolForKey(playSoundEffectsDefaultsKey));
+    EXPECT_TRUE(defaults.boolForKey(hideExternalDrivesDefaultsKey));
+    const QVariantMap registered = AppDelegate::registeredDefaults();
+    EXPECT_EQ(registered.size(), 9);
+    for (const QString& key : {scriptInstalledDefaultsKey, initialToolTipDelayDefaultsKey, scriptRunDefaultsKey,
+                               notificationsActiveDefaultsKey, firstRunDefaultsKey, launchAtLoginDefaultsKey})
+        EXPECT_EQ(defaults.object(key), registered.value(key)) << key.toStdString();
+    EXPECT_EQ(defaults.integerForKey(initialToolTipDelayDefaultsKey), 5);
+}
+
+TEST_F(AppDelegateTest, AfterSetUpTheMainControllerWaitsInAHiddenWindowUntilTheTrayItemIsClicked)
+{
+    launch(true);
+    EXPECT_TRUE(delegate->mainViewController);
+    EXPECT_EQ(delegate->windowController->contentViewController(), delegate->mainViewController.data());
+    EXPECT_FALSE(delegate->window->isVisible());
+
+    delegate->hbStatusItem.performClick();
+    EXPECT_TRUE(delegate->window->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == delegate->window.data(); }));
+
+    // Already active, and the window behind another of ours: a click still brings it forward.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &other; }));
+    delegate->statusClicked();
+    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == delegate->window.data(); }));
+}
+
+TEST_F(AppDelegateTest, FirstLaunchShowsThePagesAndEndingSetUpSwapsInTheMainControllerInTheSameWindow)
+{
+    launch(false);
+    EXPECT_TRUE(delegate->setupViewController);
+    EXPECT_FALSE(delegate->mainViewController);
+    EXPECT_TRUE(delegate->window->isVisible());
+    hb::Window* window = delegate->window;
+
+    hb::NotificationCenter::defaultCenter().post(setupCompleteNotification);
+    EXPECT_FALSE(delegate->setupViewController);
+    ASSERT_TRUE(delegate->mainViewController);
+    EXPECT_EQ(delegate->windowController->contentViewController(), delegate->mainViewController.data());
+    EXPECT_EQ(delegate->window.data(), window);
+    EXPECT_TRUE(window->isVisible());
+
+    hb::NotificationCenter::defaultCenter().post(setupCompleteNotification);
+    EXPECT_EQ(delegate->windowController->contentViewController(), delegate->mainViewController.data())
+        << "a second notification is not listened to";
+}
+
+TEST_F(AppDelegateTest, ActivationChangesAreForwardedAndResigningHidesEveryWindow)
+{
+    launch(true);
+    observe({willBecomeActiveNotification, didBecomeActiveNotification, willResignActiveNotification});
+    delegate->statusClicked();
+    QWidget other;
+    other.show();
+
+    delegate->applicationWillBecomeActive();
+    delegate->applicationDidBecomeActive();
+    delegate->applicationWillResignActive();
+    EXPECT_FALSE(delegate->window->isVisible());
+    EXPECT_FALSE(other.isVisible());
+    EXPECT_EQ(posted, QStringList({willBecomeActiveNotification, didBecomeActiveNotification,
+                                   willResignActiveNotification}));
+}
+
+TEST_F(AppDelegateTest, QuitInTheTrayMenuEndsTheProgramWhenNoShiftRuns)
+{
+    launch(true);
+    QAction* quit = nullptr;
+    for (QAction* action : delegate->hbStatusItem.menu()->actions()) {
+        if (action->text() == "Quit Harbrill")
+            quit = action;
+    }
+    ASSERT_TRUE(quit);
+    QSignalSpy terminated(&hb::Application::shared(), &hb::Application::didTerminate);
+    quit->trigger();
+    EXPECT_EQ(terminated.count(), 1);
+}
+
+}  // namespace
