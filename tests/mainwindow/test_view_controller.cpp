@@ -439,7 +439,10 @@ TEST_F(ViewControllerTest, FilesDroppedOnATileBecomeTheSourceInTheModeTheDragAll
         EXPECT_EQ(index, 0) << "past the last tile counts as the first";
         EXPECT_EQ(operation, hb::CollectionViewDropOperation::on);
 
-        EXPECT_TRUE(controller->collectionViewAcceptDrop(*controller->collectionView, drop, index, operation));
+        // The same drop as the grid passes it on, past its last tile.
+        hb::DraggingInfo dropped(pasteboard, c.mask, QPointF(5, 2000));
+        EXPECT_EQ(controller->collectionView->draggingEntered(dropped), static_cast<std::uint64_t>(c.operation));
+        EXPECT_TRUE(controller->collectionView->performDragOperation(dropped));
         EXPECT_EQ(controller->dataSource(), DataSource::pasteBoard);
         EXPECT_EQ(controller->getURLS(), QList<hb::URL>{hb::URL::fileURLWithPath(a)});
         EXPECT_EQ(controller->collectionView->currentDragOperation, c.operation);
