@@ -43,6 +43,16 @@ void killGroup(QProcess& process)
     process.waitForFinished(1000);
 }
 
+// Kills the script's process group when the run ends; its id stays taken while any member lives.
+struct GroupEnd {
+    pid_t group;
+    ~GroupEnd()
+    {
+        if (group > 0)
+            ::kill(-group, SIGKILL);
+    }
+};
+
 struct Outcome {
     std::optional<QStringList> lines;
     std::optional<Error> error;
@@ -70,6 +80,8 @@ Outcome runScript(const QString& program, const AppleEventDescriptor& event, std
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(static_cast<int>(timeout.count())))
         return failure(UserScriptTaskLaunchFailed, process.errorString());
+    // Whatever the script left running in its group ends with the run, however the run ends.
+    const GroupEnd groupEnd{static_cast<pid_t>(process.processId())};
 
     QByteArray output;
     while (process.state() != QProcess::NotRunning) {

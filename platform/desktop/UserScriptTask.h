@@ -37,8 +37,8 @@ enum UserScriptTaskError : int {
 
 // An executable the user put into the program's Application Scripts folder, run outside the program's
 // own access rules: no shell, standard input from /dev/null, standard error passed through to ours, in
-// a process group of its own that is killed when the time limit passes. Its answer is the list of
-// non-empty lines it prints (UTF-8 text).
+// a process group of its own that is killed when the run ends (answered, failed or timed out), so
+// nothing it started outlives it. Its answer is the list of non-empty lines it prints (UTF-8 text).
 class UserScriptTask {
 public:
     static constexpr std::chrono::milliseconds defaultTimeout{10'000};

@@ -117,26 +117,37 @@ TEST_F(UserScriptTaskTest, FailuresAreErrorsNotAnswers)
     }
 }
 
-TEST_F(UserScriptTaskTest, TimeoutEndsTheScriptAndWhatItStarted)
+// Whatever the script started in the background ends with it: timed out, answered or failed.
+TEST_F(UserScriptTaskTest, EveryRunEndsWhatTheScriptStarted)
 {
-    const QString pidFile = env.root() + "/child.pid";
-    const hb::URL script = writeScript("hang", QStringLiteral("sleep 60 & echo $! > '%1'; wait").arg(pidFile).toUtf8());
-    QElapsedTimer clock;
-    clock.start();
-    const auto answer = run(script, 300ms);
-    EXPECT_LT(clock.elapsed(), 5000);
-    ASSERT_TRUE(answer->error);
-    EXPECT_EQ(answer->error->code, hb::UserScriptTaskTimedOut);
+    struct Case { const char* name; const char* tail; std::chrono::milliseconds timeout; std::optional<int> error; };
+    const Case cases[] = {
+        {"timed out", "wait", 300ms, hb::UserScriptTaskTimedOut},
+        {"answered", "echo /answer", 5s, std::nullopt},
+        {"failed", "exit 3", 5s, hb::UserScriptTaskExitedWithStatus},
+    };
+    for (const Case& c : cases) {
+        const QString pidFile = env.root() + "/child.pid";
+        QFile::remove(pidFile);
+        const hb::URL script =
+            writeScript("script", QStringLiteral("sleep 60 & echo $! > '%1'; %2").arg(pidFile, c.tail).toUtf8());
+        QElapsedTimer clock;
+        clock.start();
+        const auto answer = run(script, c.timeout);
+        EXPECT_LT(clock.elapsed(), 5000) << c.name;
+        EXPECT_EQ(answer->error ? std::optional(answer->error->code) : std::nullopt, c.error) << c.name;
 
-    QFile file(pidFile);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const pid_t child = file.readAll().trimmed().toInt();
-    ASSERT_GT(child, 0);
-    // Gone, or at most a zombie waiting for its new parent.
-    EXPECT_TRUE(waitUntil([&] {
-        QFile status(QStringLiteral("/proc/%1/stat").arg(child));
-        return !status.open(QIODevice::ReadOnly) || status.readAll().split(' ').value(2) == "Z";
-    }));
+        QFile file(pidFile);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.name;
+        const pid_t child = file.readAll().trimmed().toInt();
+        ASSERT_GT(child, 0) << c.name;
+        // Gone, or at most a zombie waiting for its new parent.
+        EXPECT_TRUE(waitUntil([&] {
+            QFile status(QStringLiteral("/proc/%1/stat").arg(child));
+            return !status.open(QIODevice::ReadOnly) || status.readAll().split(' ').value(2) == "Z";
+        })) << c.name;
+        ::kill(child, SIGKILL);
+    }
 }
 
 TEST_F(UserScriptTaskTest, OnlyExecutableFilesInTheScriptsFolderMakeATask)
