@@ -286,11 +286,7 @@ void ViewController::willResignActive(const hb::Notification&)
 void ViewController::hotKeyFired()
 {
     hotKeyPressed = true;
-    if (QWidget* shown = window()) {
-        shown->show();
-        shown->raise();
-        shown->activateWindow();
-    }
+    hb::Application::shared().makeKeyAndOrderFront(window());
     hb::Application::shared().activateIgnoringOtherApps(true);
     sendReport(QStringLiteral("DataSource"), QStringLiteral("Finder"), QStringLiteral("HotKey"), {});
 }
@@ -370,12 +366,8 @@ void ViewController::removeSelected(const hb::Notification& notification)
 
 void ViewController::showWindowWhenHidden()
 {
-    QWidget* shown = window();
-    if (!shown || shown->isVisible())
-        return;
-    shown->show();
-    shown->raise();
-    shown->activateWindow();
+    if (!window()->isVisible())
+        hb::Application::shared().makeKeyAndOrderFront(window());
 }
 
 // Sources
