@@ -47,8 +47,9 @@ TEST_F(FolderPanelsTest, PermissionPanelOffersOnlyTheDestinationFolderItself)
         const auto [granted, url] = panel.run();
         EXPECT_EQ(granted, c.granted);
         EXPECT_EQ(url.has_value(), c.granted);
-        if (url)
+        if (url) {
             EXPECT_EQ(url->path(), reports);
+        }
     }
 }
 
