@@ -1,13 +1,14 @@
 #!/bin/bash
 # A new user's first session, driven as a person would on a desktop with an X11 tray: the first-launch
 # pages, the home-folder grant, a destination added and three files handed over from the file manager's
-# action, a tray click, a tile click that moves the files, Undo, and quitting from the tray menu.
+# action, a tray click, a tile click that moves the files, Undo, leaving for another program (the window
+# hides, the tray item stays and brings it back), and quitting from the tray menu.
 # usage: first_use.sh HARBRILL ARTIFACTS_DIR
 set -euo pipefail
 APP=$(realpath "$1")
 source "$(dirname "$0")/lib/desktop.sh"
 e2e_begin first_use "$2"
-e2e_require "${E2E_BASE_TOOLS[@]}" trayer "$APP"
+e2e_require "${E2E_BASE_TOOLS[@]}" trayer xmessage "$APP"
 A="$PY $E2E_TOOLS/atspi.py"
 desktop_start xembed
 
@@ -16,6 +17,11 @@ INBOX=$HOME/Inbox DEST=$HOME/Projects
 mkdir -p "$INBOX" "$DEST"
 FILES=("$INBOX/notes.txt" "$INBOX/photo 1.png" "$INBOX/report.pdf")
 for f in "${FILES[@]}"; do echo "content of $(basename "$f")" > "$f"; done
+
+# Another program's window, up before Harbrill: clicking it later is how a person leaves Harbrill.
+xmessage -geometry 200x60+20+700 "another program" > /dev/null 2>&1 & track $! xmessage
+wait_for 5 xdotool search --onlyvisible --class Xmessage || fail "the other program's window did not come up"
+OTHER=$(xdotool search --onlyvisible --class Xmessage | head -1)
 
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$APP" > "$RUN/harbrill.log" 2>&1 & PID=$!
 track $PID harbrill
@@ -82,6 +88,18 @@ back() { local f; for f in "${FILES[@]}"; do [ -f "$f" ] && [ ! -e "$DEST/$(base
 wait_for 10 back || { shot undo-missing; fail "Undo did not put the files back"; }
 for f in "${FILES[@]}"; do grep -qx "content of $(basename "$f")" "$f" || fail "$f changed"; done
 shot undone
+
+# Clicking another program hides the window; the tray item stays and brings it back.
+xdotool mousemove --window "$OTHER" 40 20 click 1
+wait_for 5 eval '! has_mapped_window $PID' || { shot not-hidden; fail "the window stayed up after clicking another program"; }
+sleep 0.3
+shot hidden-after-clicking-elsewhere
+tray_window $PID > /dev/null || fail "the tray item left the X11 tray when the window hid"
+TRAY=$(tray_window $PID)
+xdotool mousemove --window "$TRAY" 8 8 click 1
+wait_for 5 has_mapped_window $PID || { shot tray-click-after-hide; fail "the tray click did not bring the hidden window back"; }
+sleep 0.3
+shot tray-clicked-after-hide
 
 # Quit from the tray menu. Qt keeps popup menus out of the accessibility tree, so the menu is driven by
 # keys: Up from no selection picks its last entry, "Quit Harbrill" (the order one_instance.sh checks).
