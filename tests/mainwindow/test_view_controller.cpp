@@ -316,7 +316,8 @@ TEST_F(ViewControllerTest, ServicesInputThatIsAllUnreadableStillShowsTheWindow)
     ASSERT_TRUE(controller->sourceManager);
     EXPECT_FALSE(controller->isDataAvailable());
     EXPECT_EQ(firstTile(), QStringLiteral("Add Folder"));
-    settle();
+    ASSERT_TRUE(waitUntil([&] { return !alerts.empty(); }));
+    settle(200);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].message, QStringLiteral(" No read permission to some selected items "));
 }
@@ -372,6 +373,7 @@ TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
     EXPECT_EQ(published, shown);
 
     addToLocation();
+    ASSERT_TRUE(waitUntil([&] { return !alerts.empty(); }));
     settle(100);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].message, QStringLiteral("\"Reports \" already present in Harbrill"));
