@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QTimer>
 
 AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {}
 
@@ -42,8 +43,11 @@ void AppDelegate::applicationDidFinishLaunching()
 
     if (std::optional<hb::Error> error = hb::Services::setServicesProvider(&handleServiceObject))
         qWarning().noquote() << "Services are not offered:" << error->localizedDescription();
-    if (std::optional<hb::Error> error = hb::Services::updateDynamicServices())
-        HBDebug() << "Services entries not written:" << error->localizedDescription();
+    // Writing the desktop entries waits until start-up is done: nothing needs them before.
+    QTimer::singleShot(0, this, [] {
+        if (std::optional<hb::Error> error = hb::Services::updateDynamicServices())
+            HBDebug() << "Services entries not written:" << error->localizedDescription();
+    });
 
     setUpStatusItem();
     registerValueTransformers();

@@ -58,8 +58,10 @@ void Application::activateIgnoringOtherApps(bool)
 {
     const QList<QPointer<QWidget>> hidden = std::exchange(m_hiddenWindows, {});
     for (const QPointer<QWidget>& window : hidden) {
-        if (window)
-            window->show();
+        if (!window)
+            continue;
+        window->removeEventFilter(this);
+        window->show();
     }
 
     QWidget* key = m_keyWindow && m_keyWindow->isVisible() ? m_keyWindow.data() : nullptr;
@@ -96,10 +98,37 @@ void Application::hide()
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (!widget->isVisible() || !widget->isWindow())
             continue;
-        if (isOrdinaryWindow(widget))
+        if (isOrdinaryWindow(widget)) {
             m_hiddenWindows.append(widget);
+            widget->installEventFilter(this);
+        }
         widget->hide();
     }
+}
+
+void Application::orderOut(QWidget* window)
+{
+    if (!window)
+        return;
+    forgetHidden(window);
+    window->hide();
+}
+
+void Application::forgetHidden(QObject* window)
+{
+    for (qsizetype i = m_hiddenWindows.size() - 1; i >= 0; --i) {
+        if (m_hiddenWindows.at(i) == window || !m_hiddenWindows.at(i))
+            m_hiddenWindows.removeAt(i);
+    }
+    window->removeEventFilter(this);
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* event)
+{
+    // A window closed while the program is hidden stays closed when it comes back.
+    if (event->type() == QEvent::Close)
+        forgetHidden(watched);
+    return QObject::eventFilter(watched, event);
 }
 
 void Application::terminate()

@@ -39,8 +39,10 @@ public:
     // Shows, raises and focuses the window and makes it the one activation brings forward, so a later
     // activateIgnoringOtherApps does not hand focus back to the window that had it before.
     void makeKeyAndOrderFront(QWidget* window);
-    // Hides every visible top-level window; the next activation shows them again.
+    // Hides every visible top-level window; the next activation shows them again, except those closed
+    // or put away (orderOut) while hidden.
     void hide();
+    void orderOut(QWidget* window);
     bool isHidden() const { return !m_hiddenWindows.isEmpty(); }
     // Tells the delegate applicationWillTerminate, then quits the event loop. Safe to call twice.
     void terminate();
@@ -54,8 +56,12 @@ public:
 signals:
     void didTerminate();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     Application();
+    void forgetHidden(QObject* window);
     void applicationStateChanged(Qt::ApplicationState state);
     void confirmResign();
     bool ownWindowHoldsFocus() const;

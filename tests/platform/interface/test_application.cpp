@@ -119,6 +119,24 @@ TEST_F(ApplicationTest, HiddenWindowsComeBackOnActivationWithTheLastActiveOneInF
     EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &first; }));
 }
 
+// A progress window emptied while the program is hidden must not come back empty.
+TEST_F(ApplicationTest, WindowsClosedOrPutAwayWhileHiddenStayAway)
+{
+    QWidget kept;
+    QWidget closed;
+    QWidget putAway;
+    for (QWidget* window : {&kept, &closed, &putAway})
+        window->show();
+    hb::Application::shared().hide();
+    closed.close();
+    hb::Application::shared().orderOut(&putAway);
+
+    hb::Application::shared().activateIgnoringOtherApps(true);
+    EXPECT_TRUE(kept.isVisible());
+    EXPECT_FALSE(closed.isVisible());
+    EXPECT_FALSE(putAway.isVisible());
+}
+
 TEST_F(ApplicationTest, ClosingTheLastWindowKeepsRunningAndTerminateEndsTheLoopOnce)
 {
     QWidget window;
