@@ -38,3 +38,16 @@ protected:
 
 // Pumps the GUI event loop until `predicate` holds or `timeoutMs` passes; answers the predicate.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+
+// Under CI (CI=true, run as root on a fresh machine) a skip would hide a test whose set-up failed.
+bool skipsAreFailures();
+
+// Leaves a test whose root-only set-up (a mount, a lock flag, another user) was refused: a skip on a
+// developer's machine, a failure under CI.
+#define HB_SKIP_WITHOUT_ROOT_SETUP(reason)                                                              \
+    do {                                                                                                \
+        if (skipsAreFailures())                                                                         \
+            GTEST_FAIL() << "root-only set-up refused under CI: " << (reason);                          \
+        else                                                                                            \
+            GTEST_SKIP() << (reason);                                                                   \
+    } while (false)

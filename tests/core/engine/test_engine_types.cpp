@@ -1,7 +1,6 @@
 #include "TestEnvironment.h"
 
 #include "core/engine/HBDelayOnMain.h"
-#include "core/engine/HBEngineTypes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -9,30 +8,6 @@
 
 #include <atomic>
 #include <limits>
-#include <optional>
-
-TEST(EngineTypes, AbsentRuleDiffersFromEveryRule)
-{
-    const std::optional<Rule> none;
-    for (int instruction = 0; instruction <= int(Instruction::stop); ++instruction) {
-        for (bool applyToAll : {false, true}) {
-            const std::optional<Rule> rule = Rule{Instruction(instruction), applyToAll};
-            EXPECT_NE(none, rule) << instruction << applyToAll;
-        }
-    }
-    EXPECT_FALSE(ProgressData{}.fileShiftRule.has_value());
-}
-
-TEST(EngineTypes, ResetErrorDataCarriesThePlaceholderError)
-{
-    const ErrorData reset = ErrorData::reset();
-    EXPECT_FALSE(reset.file.has_value());
-    EXPECT_EQ(reset.errorCode, HBError::none);
-    EXPECT_FALSE(reset.isDirectory);
-    EXPECT_EQ(reset.frameworkError.domain, "File");
-    EXPECT_EQ(reset.frameworkError.code, -777);
-    EXPECT_TRUE(reset.frameworkError.userInfo.isEmpty());
-}
 
 TEST(DelayOnMain, RefusesDelaysOutsideTheNanosecondRange)
 {

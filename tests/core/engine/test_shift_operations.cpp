@@ -154,25 +154,39 @@ TEST_F(ShiftOperations, SixShiftsRunFiveAtATime)
             file(QStringLiteral("src%1/f%2").arg(s).arg(i), "x");
         folder(QStringLiteral("d%1").arg(s));
     }
+    // How many work items had finished when the sixth started, seen from the worker threads.
+    std::mutex counting;
+    int finishedBeforeTheSixthStarted = -1;
     std::vector<std::unique_lock<std::recursive_mutex>> held;
     std::vector<std::shared_ptr<HBFileShiftServices>> shifts;
+    int finished = 0;
     for (int s = 0; s < 6; ++s) {
         start({QStringLiteral("src%1").arg(s)}, QStringLiteral("d%1").arg(s), Action::copy);
         shifts.push_back(newest());
+        const bool sixth = s == 5;
+        shifts.back()->blockOperation->addObserver(&counting, "isExecuting", [&, sixth](const QString&, bool executing) {
+            std::lock_guard lock(counting);
+            if (executing && sixth)
+                finishedBeforeTheSixthStarted = finished;
+            if (!executing)
+                ++finished;
+        });
         held.emplace_back(shifts.back()->monitor());  // each stops at its first locked step
     }
     const auto executing = [&] {
         return std::count_if(shifts.begin(), shifts.end(), [](const auto& s) { return s->blockOperation->isExecuting(); });
     };
-    for (int i = 0; i < 4000 && executing() < 5; ++i)
-        QThread::usleep(500);
-    QThread::msleep(100);
+    ASSERT_TRUE(waitUntil([&] { return executing() >= 5; }));
     EXPECT_EQ(executing(), 5);
     EXPECT_FALSE(shifts.back()->blockOperation->isExecuting());
+    EXPECT_EQ(manager.operationQueue().maxConcurrentOperationCount(), 5);
+    EXPECT_EQ(manager.operationQueue().name(), "MoveCopy");
     held.clear();
     ASSERT_TRUE(finish());
     for (int s = 0; s < 6; ++s)
         EXPECT_EQ(tree(QStringLiteral("d%1/src%1").arg(s)).size(), 300) << s;
+    std::lock_guard lock(counting);
+    EXPECT_GE(finishedBeforeTheSixthStarted, 1);  // it waited for a place
 }
 
 TEST_F(ShiftOperations, TwoShiftsFinishingInOneTickFormOneUndoStep)
@@ -248,10 +262,10 @@ TEST_F(ShiftOperations, APartlyFailedShiftReportsItsFirstFailureAndCanUndoWhatWa
 TEST_F(ShiftOperations, NotEnoughSpaceShiftsNothingAndShowsOnlyItsAlert)
 {
     if (!runningAsRoot())
-        GTEST_SKIP() << "mounting a small volume needs root";
+        HB_SKIP_WITHOUT_ROOT_SETUP("mounting a small volume needs root");
     const TmpfsMount volume(path("volume"), "64k");
     if (!volume.isMounted())
-        GTEST_SKIP() << "tmpfs could not be mounted";
+        HB_SKIP_WITHOUT_ROOT_SETUP("tmpfs could not be mounted");
     grantThroughBookmark(path("volume"));
     file("src/big", QByteArray(256 * 1024, 'b'));
     start({"src/big"}, "volume", Action::copy);
@@ -286,7 +300,7 @@ TEST_F(ShiftOperations, UndoOfAMoveThatTurnedIntoACopyMovesBackAndDeletesOnlyThe
 {
     const auto lock = threeSourcesWithTheMiddleLocked();
     if (!lock)
-        GTEST_SKIP() << "locking an item needs root and a file system with the lock flag";
+        HB_SKIP_WITHOUT_ROOT_SETUP("locking an item needs root and a file system with the lock flag");
     start({"src/first", "src/locked", "src/last"}, "d");
     ASSERT_TRUE(finish());
     ASSERT_EQ(tree("src"), (QMap<QString, QByteArray>{{"locked", "L"}, {"last", "3"}}));

@@ -291,7 +291,7 @@ TEST_F(ServicesTest, StaleSocketFileIsReplaced)
 TEST_F(ServicesTest, FolderOfAnotherUserIsRefused)
 {
     if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to hand a folder to another user";
+        HB_SKIP_WITHOUT_ROOT_SETUP("needs root to hand a folder to another user");
     const QString folder = QFileInfo(hb::Services::socketPath()).path();
     QDir().mkpath(folder);
     ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
@@ -303,7 +303,7 @@ TEST_F(ServicesTest, FolderOfAnotherUserIsRefused)
 TEST_F(ServicesTest, OtherUsersAreRefused)
 {
     if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to run a client as another user";
+        HB_SKIP_WITHOUT_ROOT_SETUP("needs root to run a client as another user");
     ASSERT_EQ(hb::Services::setServicesProvider(&provider), std::nullopt);
 
     const auto asNobody = [](bool keepFileAccess) {

@@ -428,7 +428,7 @@ protected:
         small = env.makeFolder("small");
         volume.emplace(small);
         if (!volume->isMounted())
-            GTEST_SKIP() << volume->reason().toStdString();
+            HB_SKIP_WITHOUT_ROOT_SETUP(volume->reason().toStdString());
         env.grant(small);
     }
     void TearDown() override { volume.reset(); }

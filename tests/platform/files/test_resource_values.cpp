@@ -94,7 +94,7 @@ TEST_F(ResourceValuesTest, ImmutableFlag)
     env.grant(env.root() + "/work");
     EXPECT_EQ(value(file, NSURLIsUserImmutableKey), false);
     if (!setImmutable(file, true))
-        GTEST_SKIP() << "cannot set the immutable flag here (needs root and a file system with it)";
+        HB_SKIP_WITHOUT_ROOT_SETUP("cannot set the immutable flag here (needs root and a file system with it)");
     EXPECT_EQ(value(file, NSURLIsUserImmutableKey), true);
     setImmutable(file, false);
 }
@@ -125,7 +125,7 @@ TEST_F(ResourceValuesTest, DiskImageIsNotInternal)
     const QString mountPoint = env.root() + "/image";
     LoopVolume volume(mountPoint);
     if (!volume.isMounted())
-        GTEST_SKIP() << volume.reason().toStdString();
+        HB_SKIP_WITHOUT_ROOT_SETUP(volume.reason().toStdString());
     const auto info = Volumes::volumeForPath(mountPoint + "/file");
     ASSERT_TRUE(info);
     EXPECT_EQ(info->root.path(), mountPoint);
