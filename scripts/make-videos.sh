@@ -12,6 +12,10 @@ e2e_begin videos "$(dirname "$APP")/video-logs"
 e2e_require "${E2E_BASE_TOOLS[@]}" trayer xmessage ffmpeg "$APP"
 A="$PY $E2E_TOOLS/atspi.py"
 desktop_start xembed
+# A desktop background, so a window coming up reads as such (ImageMagick sets the root window's background
+# and answers 1 even then).
+/usr/bin/convert -size 1280x800 gradient:'#5e6b82'-'#3b4252' "$RUN/desktop.png"
+display -window root "$RUN/desktop.png" || true
 
 BACKGROUND=0x252a35   # the main window's own background, so the padding blends in
 FPS=15

@@ -5,6 +5,7 @@ The program is found by its process id; only nodes on screen (state showing) cou
   find PID NAME [SECONDS]          until a node named NAME is on screen
   absent PID NAME [SECONDS]        until no node named NAME is on screen
   press PID NAME                   the node's press/click action
+  turn PID NAME [SECONDS]          press NAME, then wait until what is on screen changes (a page turns)
   enabled PID NAME                 status 0 when the node is enabled
   center PID NAME                  prints 'x y', the node's centre in screen coordinates
   tree PID                         prints every node on screen: role, name, description, extents
@@ -67,6 +68,22 @@ def wait_node(app, name, timeout):
         time.sleep(0.1)
 
 
+def press(node, name):
+    act = node.queryAction()
+    names = [act.getName(i) for i in range(act.nActions)]
+    for wanted in ("press", "click", "activate", "toggle"):
+        for i, n in enumerate(names):
+            if n.lower() == wanted:
+                if not act.doAction(i):
+                    die("action %r failed on %r" % (n, name))
+                return
+    die("node %r has no press action (actions: %r)" % (name, names))
+
+
+def screen_names(app):
+    return [(node.getRoleName(), node.name, node.description) for node in walk(app)]
+
+
 def main():
     if len(sys.argv) < 3:
         die(__doc__)
@@ -90,19 +107,18 @@ def main():
             if time.monotonic() > end:
                 die("node named %r still on screen after %.1fs" % (arg, seconds))
             time.sleep(0.1)
-    elif cmd == "press":
+    elif cmd in ("press", "turn"):
         node = wait_node(app, arg, 2)
         if node is None:
             die("no node named %r on screen" % arg)
-        act = node.queryAction()
-        names = [act.getName(i) for i in range(act.nActions)]
-        for wanted in ("press", "click", "activate", "toggle"):
-            for i, n in enumerate(names):
-                if n.lower() == wanted:
-                    if not act.doAction(i):
-                        die("action %r failed on %r" % (n, arg))
-                    return
-        die("node %r has no press action (actions: %r)" % (arg, names))
+        before = screen_names(app) if cmd == "turn" else None
+        press(node, arg)
+        if cmd == "turn":
+            end = time.monotonic() + (seconds or 5)
+            while screen_names(app) == before:
+                if time.monotonic() > end:
+                    die("nothing changed on screen after pressing %r" % arg)
+                time.sleep(0.1)
     elif cmd == "enabled":
         node = wait_node(app, arg, 2)
         if node is None:
