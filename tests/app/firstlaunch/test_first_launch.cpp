@@ -154,6 +154,7 @@ class HomeFolderPageTest : public FirstLaunchTest {
 protected:
     void SetUp() override
     {
+        page.loadViewIfNeeded();
         page.show();
         hb::NotificationCenter::defaultCenter().addObserver(this, setupCompleteNotification, nullptr,
                                                             [this](const hb::Notification&) { ++completions; });

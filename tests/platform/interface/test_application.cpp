@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -39,8 +40,10 @@ class ApplicationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        hb::Application::shared();  // listening before the first report
         for (QWidget* widget : QApplication::topLevelWidgets())
             widget->hide();
+        QTest::qWait(50);  // the window system's own focus events first
         report(Qt::ApplicationInactive);
         settle();
         ASSERT_FALSE(hb::Application::shared().isActive());
@@ -60,7 +63,7 @@ TEST_F(ApplicationTest, ActivationAndResignationReachTheDelegateInOrder)
     EXPECT_TRUE(hb::Application::shared().isActive()) << "resigning waits for the loss of focus to last";
     settle();
     EXPECT_FALSE(hb::Application::shared().isActive());
-    EXPECT_EQ(delegate.calls, QStringList({"willBecomeActive", "didBecomeActive", "willResignActive"}));
+    EXPECT_EQ(delegate.calls.join(' ').toStdString(), "willBecomeActive didBecomeActive willResignActive");
 }
 
 // Focus moving between the program's own windows passes through "inactive" for a moment.
@@ -72,7 +75,7 @@ TEST_F(ApplicationTest, AShortLossOfFocusIsNoResignation)
     report(Qt::ApplicationActive);
     settle();
     EXPECT_TRUE(hb::Application::shared().isActive());
-    EXPECT_EQ(delegate.calls, QStringList({"willBecomeActive", "didBecomeActive"}));
+    EXPECT_EQ(delegate.calls.join(' ').toStdString(), "willBecomeActive didBecomeActive");
 }
 
 // Hiding an open dialog would end it as if cancelled: the program resigns only once it is closed.
@@ -149,7 +152,9 @@ TEST_F(ApplicationTest, ClosingTheLastWindowKeepsRunningAndTerminateEndsTheLoopO
         });
     };
     EXPECT_EQ(hb::Application::shared().run(), 0);
-    EXPECT_EQ(delegate.calls, QStringList({"didFinishLaunching", "willTerminate"}));
+    // Showing the window may also activate the program; only launching and quitting matter here.
+    const QStringList lifeCycle = delegate.calls.filter(QRegularExpression("Launching|Terminate"));
+    EXPECT_EQ(lifeCycle.join(' ').toStdString(), "didFinishLaunching willTerminate");
 }
 
 }  // namespace
