@@ -51,7 +51,8 @@ $A find $PID Undo 10 || { shot no-main-controller; $A tree $PID > "$ARTIFACTS/tr
 $A absent $PID "$GRANT" 2 || fail "the first-launch page is still on screen"
 sleep 0.3
 shot main-controller-after-set-up
-grep -q '"SETUPCOMPLETE"' "$XDG_CONFIG_HOME/harbrill/com.mirelda.Harbrill.json" || fail "set-up not recorded"
+"$PY" -c 'import json, sys; sys.exit(json.load(open(sys.argv[1]))["SETUPCOMPLETE"]["value"] is not True)' \
+    "$XDG_CONFIG_HOME/harbrill/com.mirelda.Harbrill.json" || fail "set-up not recorded as complete"
 
 # A destination from the file manager's action, then three files handed over.
 "$APP" --service addToLocation "$DEST" > "$RUN/add.out" 2>&1 || fail "addToLocation refused: $(cat "$RUN/add.out")"
