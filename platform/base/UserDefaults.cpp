@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -87,6 +88,23 @@ struct FileStamp {
                modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
     }
 };
+
+// A write killed after its temporary file got a name and before the rename leaves that file beside
+// ours ("<file>.XXXXXX"). Called with the file lock held, when no write of ours is under way.
+void removeKilledWriteLeftovers(const QString& path)
+{
+    const QFileInfo info(path);
+    const QRegularExpression temporary(
+        QStringLiteral("^%1\\.[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(info.fileName())));
+    const QStringList names = QDir(info.path()).entryList({info.fileName() + QStringLiteral(".??????")},
+                                                          QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (!temporary.match(name).hasMatch())
+            continue;
+        qCWarning(hbLog) << "removing" << name << "left by a defaults write that did not finish";
+        QFile::remove(info.path() + u'/' + name);
+    }
+}
 
 // Moves an unreadable file aside under a name that is never reused, so nothing is overwritten.
 bool moveAside(const QString& path)
@@ -214,8 +232,11 @@ public:
         values.clear();
         // Reading may move an unreadable file aside: take the file lock when the folder allows it.
         std::optional<FileLock> lock;
-        if (QFileInfo::exists(path) && QFileInfo(QFileInfo(path).path()).isWritable())
+        if (QFileInfo::exists(path) && QFileInfo(QFileInfo(path).path()).isWritable()) {
             lock.emplace(path + QStringLiteral(".lock"));
+            if (lock->isLocked())
+                removeKilledWriteLeftovers(path);
+        }
         values = readFile(path).values;
         stamp = FileStamp::of(path);
         loaded = true;

@@ -159,6 +159,7 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
     }
 
     const std::string partial = copying::partialName(name);
+    const copying::PartialRecord record(folder, partial);
     const Outcome outcome = tree.copy(Place{AT_FDCWD, source, source}, status,
                                       Place{folder, partial, folderPath + '/' + partial}, destination,
                                       [&] { return placeWithoutReplacing(folder, partial, name); });

@@ -1,8 +1,13 @@
 #include "platform/files/CopyPartial.h"
 
+#include "platform/base/Locations.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,23 +27,25 @@ namespace {
 
 const char kPrefix[] = ".harbrill-partial-";
 
-bool processRuns(pid_t pid)
+bool isPartialName(const char* name)
 {
-    return kill(pid, 0) == 0 || errno != ESRCH;
+    return std::strncmp(name, kPrefix, sizeof kPrefix - 1) == 0;
 }
 
-// The writer's pid of a partial name, or 0 when the name is not one of ours.
-pid_t writerOf(const char* name)
+// Where the record of the partial item `name` in the folder `directory` lives: one file per item,
+// named after the folder's identity and the item's name.
+std::string recordPath(int directory, const std::string& name, bool create)
 {
-    if (std::strncmp(name, kPrefix, sizeof kPrefix - 1) != 0)
-        return 0;
-    const char* digits = name + sizeof kPrefix - 1;
-    char* end = nullptr;
-    errno = 0;
-    const long pid = std::strtol(digits, &end, 10);
-    if (errno != 0 || end == digits || *end != '-' || pid <= 0 || pid > INT_MAX)
-        return 0;
-    return static_cast<pid_t>(pid);
+    struct stat folder;
+    if (fstat(directory, &folder) != 0)
+        return {};
+    const QString records = Locations::containerDirectory() + QStringLiteral("/partial-copies");
+    if (create)
+        QDir().mkpath(records);
+    const QByteArray key = QByteArray::number(quint64(folder.st_dev)) + ':' + QByteArray::number(quint64(folder.st_ino))
+        + ':' + QByteArray::fromStdString(name);
+    const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex();
+    return (records + QLatin1Char('/')).toStdString() + hash.toStdString();
 }
 
 std::vector<std::string> entriesOf(int directory)
@@ -75,13 +82,41 @@ std::string partialName(const std::string& name)
     return result;
 }
 
+PartialRecord::PartialRecord(int directory, const std::string& partial)
+    : m_path(recordPath(directory, partial, true))
+{
+    if (m_path.empty())
+        return;
+    m_fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    if (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0) {
+        close(m_fd);
+        m_fd = -1;
+    }
+}
+
+PartialRecord::~PartialRecord()
+{
+    if (m_fd < 0)
+        return;
+    unlink(m_path.c_str());
+    close(m_fd);
+}
+
 void removeLeftovers(int directory)
 {
-    const pid_t self = getpid();
     for (const std::string& name : entriesOf(directory)) {
-        const pid_t writer = writerOf(name.c_str());
-        if (writer != 0 && writer != self && !processRuns(writer))
+        if (!isPartialName(name.c_str()))
+            continue;
+        const std::string record = recordPath(directory, name, false);
+        const int fd = record.empty() ? -1 : open(record.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;  // no record: not written by us
+        // Held: a copy (of this process or another) is still writing it.
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
             removeItem(directory, name);
+            unlink(record.c_str());
+        }
+        close(fd);
     }
 }
 

@@ -296,6 +296,23 @@ TEST_F(Defaults, KilledWriterLeavesOldOrNewContents)
     }
 }
 
+TEST_F(Defaults, TheTemporaryFileOfAKilledWriteIsRemovedAtTheNextStart)
+{
+    UserDefaults::standard().setObject("kept", 1);
+    ASSERT_TRUE(UserDefaults::standard().synchronize());
+    const QString path = UserDefaults::standard().filePath();
+    const QString folder = QFileInfo(path).path();
+    env.writeFile("config/harbrill/com.mirelda.Harbrill.json.Ab12Cd", "{\"half\": ");
+    env.writeFile("config/harbrill/R4KX7PZ2QD.com.mirelda.Harbrill.Locations.json.Ab12Cd", "another store's");
+    env.writeFile("config/harbrill/com.mirelda.Harbrill.json.notes", "not a temporary name");
+
+    UserDefaults::resetSharedInstances();
+    EXPECT_EQ(UserDefaults::standard().integerForKey("kept"), 1);
+    EXPECT_FALSE(QFile::exists(path + ".Ab12Cd"));
+    EXPECT_TRUE(QFile::exists(folder + "/R4KX7PZ2QD.com.mirelda.Harbrill.Locations.json.Ab12Cd"));
+    EXPECT_TRUE(QFile::exists(path + ".notes"));
+}
+
 TEST_F(Defaults, FilesAreReadableByTheirOwnerOnly)
 {
     // An older file readable by everyone becomes private at the next write, whatever the umask.

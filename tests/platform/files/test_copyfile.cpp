@@ -2,8 +2,13 @@
 
 #include "CopyFixtures.h"
 
+#include "platform/files/AccessRegistry.h"
+
 #include <QDir>
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -398,25 +403,52 @@ TEST_F(CopyFileTest, NeedsReadAccessToTheSourceAndWriteAccessToTheFolder)
     EXPECT_EQ(entries(outside), std::set<std::string>{"ungranted.txt"});
 }
 
-TEST_F(CopyFileTest, NextCopyRemovesLeftoversOfAKilledProcess)
+// A leftover is what a killed copy left, known by its record that no copy holds any more; a name that
+// merely looks like a partial item is the user's and stays.
+TEST_F(CopyFileTest, NextCopyRemovesLeftoversOfAKilledCopyOnly)
 {
-    const pid_t dead = fork();
-    if (dead == 0)
-        _exit(0);
-    ASSERT_GT(dead, 0);
-    waitpid(dead, nullptr, 0);
-    const QString leftover = QStringLiteral(".harbrill-partial-%1-0badc0de-Photos").arg(dead);
-    env.writeFile("destination/" + leftover + "/locked/inner.jpg", "partial");
-    chmod((destination + "/" + leftover + "/locked").toUtf8().constData(), 0555);
-    const QString running = QStringLiteral(".harbrill-partial-%1-12345678-Other").arg(getpid());
-    env.writeFile("destination/" + running, "still being written");
+    const QString big = source + "/big.img";
+    {
+        QFile image(big);
+        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(image.resize(qint64(8) << 30));
+    }
+    QProcess killed;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HB_COPY_HELPER_FROM", big);
+    environment.insert("HB_COPY_HELPER_TO", destination + "/big.img");
+    killed.setProcessEnvironment(environment);
+    killed.setProcessChannelMode(QProcess::ForwardedChannels);
+    killed.start(QCoreApplication::applicationFilePath(),
+                 {"--gtest_also_run_disabled_tests", "--gtest_filter=CopyFileHelper.DISABLED_CopyUntilKilled"});
+    ASSERT_TRUE(killed.waitForStarted());
+    const auto partials = [&] {
+        std::set<std::string> found;
+        for (const std::string& name : entries(destination))
+            if (name.rfind(".harbrill-partial-", 0) == 0)
+                found.insert(name);
+        return found;
+    };
+    ASSERT_TRUE(waitUntil([&] { return partials().size() == 1; }, 20000));
+    // A copy in progress keeps its partial item.
+    const QString other = env.writeFile("source/other.txt", "o");
+    ASSERT_EQ(copyfile(other.toUtf8().constData(), (destination + "/other.txt").toUtf8().constData(), nullptr, COPYFILE_ALL), 0);
+    const std::set<std::string> leftover = partials();
+    ASSERT_EQ(leftover.size(), 1u);
+    const pid_t dead = pid_t(killed.processId());
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished());
+
+    const QString lookalike = QStringLiteral(".harbrill-partial-%1-0badc0de-Photos").arg(dead);
+    env.writeFile("destination/" + lookalike, "the user's own");
     env.writeFile("destination/.harbrill-partial-notes", "not ours");
 
     const QString file = env.writeFile("source/new.txt", "new");
     ASSERT_EQ(copyfile(file.toUtf8().constData(), (destination + "/new.txt").toUtf8().constData(), nullptr,
                        COPYFILE_ALL | COPYFILE_RECURSIVE),
               0);
-    EXPECT_EQ(entries(destination), (std::set<std::string>{"new.txt", running.toStdString(), ".harbrill-partial-notes"}));
+    EXPECT_EQ(entries(destination), (std::set<std::string>{"new.txt", "other.txt", lookalike.toStdString(),
+                                                           ".harbrill-partial-notes"}));
 }
 
 // A small file system of its own, to run out of space for real.
@@ -468,4 +500,16 @@ TEST_F(CopyFileSpaceTest, RunningOutOfSpaceLeavesEarlierItemsAndNoPartialItem)
     EXPECT_LT(kept.size(), 4u);
     for (const std::string& name : kept)
         EXPECT_TRUE(contents(small + "/Album/" + QString::fromStdString(name)) == pattern(400 << 10)) << name;
+}
+
+// Run by the leftover test above in a process of its own, which it kills halfway through the copy.
+TEST(CopyFileHelper, DISABLED_CopyUntilKilled)
+{
+    const QString from = qEnvironmentVariable("HB_COPY_HELPER_FROM");
+    const QString to = qEnvironmentVariable("HB_COPY_HELPER_TO");
+    if (from.isEmpty() || to.isEmpty())
+        GTEST_SKIP() << "runs only as a helper process";
+    AccessRegistry::grantStanding(QFileInfo(from).path());
+    AccessRegistry::grantStanding(QFileInfo(to).path());
+    copyfile(from.toUtf8().constData(), to.toUtf8().constData(), nullptr, COPYFILE_ALL);
 }
