@@ -247,7 +247,8 @@ bool startAccessing(const URL& url)
 {
     if (!url.isSecurityScoped() || url.isEmpty())
         return false;
-    const std::string root = canonical(url.path().toStdString(), true);
+    // A final link opens only itself: its far end may lie outside every grant.
+    const std::string root = canonical(url.path().toStdString(), false);
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     auto& scope = r.scopes[url.path()];

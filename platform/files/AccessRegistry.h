@@ -15,7 +15,7 @@ namespace AccessRegistry {
 // on first use of the registry.
 void grantStanding(const QString& path);
 // Opens the URL's subtree when it came from resolving a security-scoped bookmark (reference counted);
-// false for a plain URL.
+// false for a plain URL. A URL naming a link opens the link itself, never what it points to.
 bool startAccessing(const URL& url);
 void stopAccessing(const URL& url);  // without a matching start does nothing
 // Called after a folder (or a link) was renamed, exchanged or removed, so no check relies on its old name.

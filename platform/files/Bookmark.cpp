@@ -27,6 +27,7 @@ constexpr char kMagic[4] = {'H', 'B', 'B', 'K'};
 constexpr quint16 kVersion = 1;
 constexpr quint16 kFlagSecurityScope = 1;
 constexpr quint16 kFlagDirectory = 2;
+constexpr quint16 kFlagLink = 4;
 constexpr quint32 kMaxValues = 64;
 constexpr quint32 kMaxPathBytes = 64 * 1024;
 enum ValueType : quint8 { TypeBool = 1, TypeUnsigned = 2, TypeString = 3 };
@@ -253,11 +254,13 @@ bool matches(const struct statx& st, const QString& path, const Identity& id)
 
 // Finds the entry of `folder` that is `id`: under its recorded name, else by identity among the
 // entries, else a replacement under the recorded name on the same volume and of the same kind.
-std::optional<QString> locate(const QString& folder, const QString& name, const Identity& id, bool isDirectory)
+std::optional<QString> locate(const QString& folder, const QString& name, const Identity& id, bool isDirectory,
+                              bool isLink)
 {
     struct statx st {};
     const QString byName = Path::join(folder, name);
-    const bool nameExists = statPath(byName, &st);
+    // A link where no link was recorded (or the reverse) is another item, whatever its inode number.
+    const bool nameExists = statPath(byName, &st) && S_ISLNK(st.stx_mode) == isLink;
     if (nameExists && matches(st, byName, id))
         return name;
     if (DIR* dir = ::opendir(folder.toUtf8().constData())) {
@@ -266,7 +269,8 @@ std::optional<QString> locate(const QString& folder, const QString& name, const 
             if (!std::strcmp(entry->d_name, ".") || !std::strcmp(entry->d_name, ".."))
                 continue;
             struct statx candidate {};
-            if (StatValues::read(::dirfd(dir), entry->d_name, &candidate) && candidate.stx_ino == id.inode) {
+            if (StatValues::read(::dirfd(dir), entry->d_name, &candidate) && candidate.stx_ino == id.inode
+                && S_ISLNK(candidate.stx_mode) == isLink) {
                 const QString entryName = QString::fromUtf8(entry->d_name);
                 if (sameVolume(candidate, Path::join(folder, entryName), id)) {
                     found = entryName;
@@ -372,7 +376,7 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     const quint64 fileSystem = device == last.device && last.fileSystem != 0 ? last.fileSystem : fileSystemId(path);
     data.item = Identity{device, fileSystem, quint64(item.stx_ino)};
     data.flags = (options & NSURLBookmarkCreationWithSecurityScope ? kFlagSecurityScope : 0)
-        | (S_ISDIR(item.stx_mode) ? kFlagDirectory : 0);
+        | (S_ISDIR(item.stx_mode) ? kFlagDirectory : 0) | (S_ISLNK(item.stx_mode) ? kFlagLink : 0);
     for (const QString& key : keys) {
         const QVariant value = StatValues::value(path, item, key);
         const auto type = value.typeId();
@@ -406,8 +410,9 @@ std::optional<URL> resolve(const QByteArray& bytes, unsigned options, bool* isSt
     }
     const bool scoped = options & NSURLBookmarkResolutionWithSecurityScope;
     const bool isDirectory = data->flags & kFlagDirectory;
+    const bool isLink = data->flags & kFlagLink;
     struct statx st {};
-    if (statPath(data->path, &st) && matches(st, data->path, data->item))
+    if (statPath(data->path, &st) && S_ISLNK(st.stx_mode) == isLink && matches(st, data->path, data->item))
         return URL::fileURLWithPath(data->path, S_ISDIR(st.stx_mode)).withSecurityScope(scoped);
 
     // Find the nearest ancestor still where it was recorded, then walk down by identity.
@@ -422,7 +427,7 @@ std::optional<URL> resolve(const QByteArray& bytes, unsigned options, bool* isSt
     for (qsizetype level = surviving + 1; level <= components.size(); ++level) {
         const bool isItem = level == components.size();
         const Identity& id = isItem ? data->item : data->ancestors[level];
-        const auto name = locate(current, components[level - 1], id, isItem ? isDirectory : true);
+        const auto name = locate(current, components[level - 1], id, isItem ? isDirectory : true, isItem && isLink);
         if (!name) {
             if (error)
                 *error = bookmarkError(NSFileNoSuchFileError, data->path);

@@ -98,6 +98,58 @@ TEST_F(BookmarkTest, LinkIsBookmarkedOnlyWithAccessToItsTarget)
     EXPECT_FALSE(AccessRegistry::hasAccess(outside));
 }
 
+// A bookmarked file or folder replaced by a link of the same name (whose inode number may be the
+// freed one's) is gone: the link is not taken for it, and no scope opens where the link points.
+TEST_F(BookmarkTest, AnItemReplacedByALinkDoesNotResolve)
+{
+    const QString outside = env.makeFolder("outside");
+    env.writeFile("outside/secret", "s");
+    struct Case { const char* name; bool folder; };
+    for (const Case c : {Case{"file", false}, Case{"folder", true}}) {
+        const QString item = work + "/" + c.name;
+        if (c.folder)
+            env.makeFolder(QString("work/") + c.name);
+        else
+            env.writeFile(QString("work/") + c.name, "mine");
+        const auto data = create(item);
+        ASSERT_TRUE(data) << c.name;
+        ASSERT_TRUE(c.folder ? QDir(item).removeRecursively() : QFile::remove(item)) << c.name;
+        ASSERT_TRUE(QFile::link(c.folder ? outside : outside + "/secret", item)) << c.name;
+
+        AccessRegistry::resetForTesting();
+        const Resolution resolved = resolve(*data);
+        EXPECT_FALSE(resolved.url) << c.name;
+        if (resolved.url) {
+            startAccessingSecurityScopedResource(*resolved.url);
+            EXPECT_FALSE(AccessRegistry::hasReadAccess(outside + "/secret")) << c.name;
+            stopAccessingSecurityScopedResource(*resolved.url);
+        }
+        env.grant(work);
+    }
+}
+
+TEST_F(BookmarkTest, TheScopeOfALinkOpensTheLinkNotItsFarEnd)
+{
+    const QString outside = env.makeFolder("outside");
+    env.writeFile("outside/secret", "s");
+    env.makeFolder("work/inside");
+    ASSERT_TRUE(QFile::link(work + "/inside", work + "/link"));
+    const auto data = create(work + "/link");
+    ASSERT_TRUE(data);
+    // The link now points elsewhere: still the recorded link, by name.
+    ASSERT_TRUE(QFile::remove(work + "/link"));
+    ASSERT_TRUE(QFile::link(outside, work + "/link"));
+
+    AccessRegistry::resetForTesting();
+    const Resolution resolved = resolve(*data);
+    ASSERT_TRUE(resolved.url);
+    ASSERT_TRUE(startAccessingSecurityScopedResource(*resolved.url));
+    EXPECT_TRUE(AccessRegistry::hasAccess(work + "/link", false));
+    EXPECT_FALSE(AccessRegistry::hasReadAccess(work + "/link/secret"));
+    EXPECT_FALSE(AccessRegistry::hasReadAccess(outside));
+    stopAccessingSecurityScopedResource(*resolved.url);
+}
+
 TEST_F(BookmarkTest, ResolvesInPlaceWithTheScopeAsAsked)
 {
     const QString file = env.writeFile("work/a/file", "12345");
