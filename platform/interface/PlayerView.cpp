@@ -3,9 +3,12 @@
 #include "platform/base/NotificationCenter.h"
 
 #include <QMediaPlayer>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QUrl>
-#include <QVBoxLayout>
-#include <QVideoWidget>
+#include <QVideoFrame>
+#include <QVideoSink>
 
 namespace hb {
 
@@ -24,9 +27,17 @@ Player::~Player() = default;
 
 void Player::seekToZero() { m_player->setPosition(0); }
 
-void Player::play() { m_player->play(); }
+void Player::play()
+{
+    m_wantsToPlay = true;
+    m_player->play();
+}
 
-void Player::pause() { m_player->pause(); }
+void Player::pause()
+{
+    m_wantsToPlay = false;
+    m_player->pause();
+}
 
 void Player::setRate(double rate)
 {
@@ -40,20 +51,22 @@ void Player::setRate(double rate)
 
 double Player::rate() const
 {
-    return m_player->playbackState() == QMediaPlayer::PlayingState ? m_player->playbackRate() : 0.0;
+    return m_wantsToPlay && m_player->playbackState() == QMediaPlayer::PlayingState ? m_player->playbackRate() : 0.0;
 }
 
 void Player::reachedEnd()
 {
+    m_wantsToPlay = false;
     if (m_actionAtItemEnd == ActionAtItemEnd::Pause)
-        pause();
+        m_player->pause();
     NotificationCenter::defaultCenter().post(PlayerDidPlayToEndTimeNotification, this);
 }
 
-PlayerView::PlayerView(QWidget* parent) : QWidget(parent)
+PlayerView::PlayerView(QWidget* parent) : QWidget(parent), m_sink(new QVideoSink(this))
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    setAccessibleName(QStringLiteral("Video"));
+    setToolTip(QStringLiteral("Click to play or pause"));
+    connect(m_sink, &QVideoSink::videoFrameChanged, this, &PlayerView::showFrame);
 }
 
 PlayerView::~PlayerView() = default;
@@ -64,18 +77,89 @@ void PlayerView::setPlayer(Player* player)
         return;
     delete m_player;
     m_player = player;
-    if (!m_player) {
-        delete m_video;
-        m_video = nullptr;
+    m_frame = QImage();
+    m_videoSize = QSize();
+    m_fetchingFirstFrame = false;
+    update();
+    if (!m_player)
+        return;
+    m_player->setParent(this);
+    QMediaPlayer* media = m_player->mediaPlayer();
+    media->setVideoSink(m_sink);
+    connect(media, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::LoadedMedia)
+            fetchFirstFrame();
+    });
+}
+
+void PlayerView::fetchFirstFrame()
+{
+    // Not every media backend decodes a frame while paused: run until the first frame arrives, then
+    // stop at the start again, unless someone asked to play meanwhile.
+    if (!m_player || m_player->wantsToPlay() || !m_frame.isNull())
+        return;
+    m_fetchingFirstFrame = true;
+    m_player->mediaPlayer()->play();
+}
+
+void PlayerView::showFrame(const QVideoFrame& frame)
+{
+    if (!frame.isValid())
+        return;
+    m_frame = frame.toImage();
+    if (m_fetchingFirstFrame) {
+        m_fetchingFirstFrame = false;
+        if (m_player && !m_player->wantsToPlay()) {
+            m_player->mediaPlayer()->pause();
+            m_player->seekToZero();
+        }
+    }
+    if (m_frame.size() != m_videoSize) {
+        m_videoSize = m_frame.size();
+        updateGeometry();
+    }
+    update();
+}
+
+QSize PlayerView::sizeHint() const { return m_videoSize.isValid() ? m_videoSize : QSize(480, 270); }
+
+bool PlayerView::hasHeightForWidth() const { return m_videoSize.isValid(); }
+
+int PlayerView::heightForWidth(int width) const
+{
+    if (!m_videoSize.isValid() || m_videoSize.width() == 0)
+        return QWidget::heightForWidth(width);
+    return width * m_videoSize.height() / m_videoSize.width();
+}
+
+void PlayerView::paintEvent(QPaintEvent*)
+{
+    if (m_frame.isNull())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSize fitted = m_frame.size().scaled(size(), Qt::KeepAspectRatio);
+    const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+    QPainterPath rounded;
+    rounded.addRoundedRect(target, 8, 8);
+    painter.setClipPath(rounded);
+    painter.drawImage(target, m_frame);
+}
+
+void PlayerView::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_player || event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
         return;
     }
-    m_player->setParent(this);
-    if (!m_video) {
-        m_video = new QVideoWidget(this);
-        m_video->setAspectRatioMode(Qt::KeepAspectRatio);
-        layout()->addWidget(m_video);
+    if (m_player->rate() != 0) {
+        m_player->pause();
+    } else {
+        if (m_player->mediaPlayer()->mediaStatus() == QMediaPlayer::EndOfMedia)
+            m_player->seekToZero();
+        m_player->play();
     }
-    m_player->mediaPlayer()->setVideoOutput(m_video);
+    event->accept();
 }
 
 }  // namespace hb

@@ -3,8 +3,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <QImage>
+
 class QMediaPlayer;
-class QVideoWidget;
+class QVideoFrame;
+class QVideoSink;
 
 namespace hb {
 
@@ -30,6 +33,8 @@ public:
     // 0 pauses; any other rate plays at that speed.
     void setRate(double rate);
     double rate() const;  // 0 unless playing
+    // Whether play was asked for since the last pause or end.
+    bool wantsToPlay() const { return m_wantsToPlay; }
 
     QMediaPlayer* mediaPlayer() const { return m_player; }
 
@@ -38,10 +43,13 @@ private:
 
     QString m_mediaPath;
     ActionAtItemEnd m_actionAtItemEnd = ActionAtItemEnd::None;
+    bool m_wantsToPlay = false;
     QMediaPlayer* m_player;
 };
 
-// Shows the picture of a Player; without one it shows nothing.
+// Shows the picture of a Player, scaled to fit with its proportions kept, over the background of its
+// parent; without a player it shows nothing. Before playing it shows the first frame, and a click plays
+// or pauses, so a video the program does not start can still be watched.
 class PlayerView : public QWidget {
     Q_OBJECT
 public:
@@ -52,9 +60,26 @@ public:
     void setPlayer(Player* player);
     Player* player() const { return m_player; }
 
+    // The frame on screen; null before the first one arrives.
+    const QImage& currentFrame() const { return m_frame; }
+
+    QSize sizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
 private:
+    void showFrame(const QVideoFrame& frame);
+    void fetchFirstFrame();
+
     Player* m_player = nullptr;
-    QVideoWidget* m_video = nullptr;
+    QVideoSink* m_sink;
+    QImage m_frame;
+    QSize m_videoSize;
+    bool m_fetchingFirstFrame = false;
 };
 
 }  // namespace hb

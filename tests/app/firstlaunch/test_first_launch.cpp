@@ -13,6 +13,7 @@
 #include "TestEnvironment.h"
 
 #include <QLabel>
+#include <QMediaPlayer>
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
@@ -109,6 +110,25 @@ TEST_F(FirstLaunchTest, EveryPageIsWalkedWithItsNamedButtons)
     }
     EXPECT_TRUE(buttonNamed(pages->selectedViewController(), "Install Script"));
     EXPECT_TRUE(buttonNamed(pages->selectedViewController(), "Open Scripts Folder"));
+}
+
+TEST_F(FirstLaunchTest, AVideoPlaysFromTheStartEachTimeItsPageIsReachedAndPausesWhenLeft)
+{
+    std::unique_ptr<HBPageViewController> pages = makePages();
+    ASSERT_TRUE(pages);
+    post(nextControllerNotification);
+    auto* features = qobject_cast<HBFirstLaunchFeaturesPage*>(pages->selectedViewController());
+    ASSERT_TRUE(features);
+    if (!features->playerView || !features->playerView->player())
+        GTEST_SKIP() << "no bundled video in this build";
+    hb::Player* player = features->playerView->player();
+    ASSERT_TRUE(waitUntil([&] { return player->mediaPlayer()->position() > 300; }, 10000));
+
+    post(nextControllerNotification);
+    EXPECT_EQ(player->rate(), 0);
+    post(backControllerNotification);
+    EXPECT_LT(player->mediaPlayer()->position(), 300) << "back at the start";
+    EXPECT_GT(player->rate(), 0);
 }
 
 // Pages are told they are left before the next one is told it is reached.
