@@ -41,7 +41,7 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     hb::UserDefaults::standard().registerDefaults(registeredDefaults());
 
-    if (std::optional<hb::Error> error = hb::Services::setServicesProvider(&handleServiceObject))
+    if (std::optional<hb::Error> error = hb::Services::setServicesProvider(this))
         qWarning().noquote() << "Services are not offered:" << error->localizedDescription();
     // Writing the desktop entries waits until start-up is done: nothing needs them before.
     QTimer::singleShot(0, this, [] {
@@ -87,6 +87,17 @@ void AppDelegate::applicationDidFinishLaunching()
     windowController->showWindow();
     hb::Application::shared().makeKeyAndOrderFront(window);
     hb::Application::shared().activateIgnoringOtherApps(true);
+}
+
+bool AppDelegate::performService(const QString& messageName, hb::Pasteboard& pasteboard, const QString& userData,
+                                 QString* error)
+{
+    if (!mainViewController) {
+        if (error)
+            *error = QStringLiteral("Harbrill is not set up yet: finish its first-launch pages, then try again.");
+        return true;
+    }
+    return handleServiceObject.performService(messageName, pasteboard, userData, error);
 }
 
 void AppDelegate::setUpStatusItem()

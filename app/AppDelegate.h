@@ -22,7 +22,7 @@ class Window;
 // Sets the program up once launching has finished (defaults, Services, tray item, transformers,
 // analytics, the main window), shows the first-launch pages until set-up is complete, and hides the
 // program whenever it stops being active.
-class AppDelegate : public QObject, public hb::ApplicationDelegate {
+class AppDelegate : public QObject, public hb::ApplicationDelegate, public hb::ServicesProvider {
     Q_OBJECT
 public:
     explicit AppDelegate(QObject* parent = nullptr);
@@ -48,6 +48,11 @@ public:
     void setUpComplete();
     // "Quit Harbrill" in the tray menu: the main controller asks first while shifts run.
     void quitFromMenu();
+
+    // Service requests reach handleServiceObject once the main controller is there to act on them;
+    // before that (during first launch) they are refused rather than silently dropped.
+    bool performService(const QString& messageName, hb::Pasteboard& pasteboard, const QString& userData,
+                        QString* error) override;
 
     // The nine settings every launch registers; the user's own values win.
     static QVariantMap registeredDefaults();

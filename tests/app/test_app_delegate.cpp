@@ -105,6 +105,26 @@ TEST_F(AppDelegateTest, FirstLaunchShowsThePagesAndEndingSetUpSwapsInTheMainCont
         << "a second notification is not listened to";
 }
 
+// During first launch nothing would act on the files: the request is refused, not lost.
+TEST_F(AppDelegateTest, ServiceRequestsAreRefusedUntilSetUpIsCompleteAndHandedOnAfter)
+{
+    launch(false);
+    observe({receivedDataNotification});
+    const QString file = env.writeFile("files/a.txt", "a");
+    hb::Pasteboard pasteboard = hb::Pasteboard::withFileURLs({hb::URL::fileURLWithPath(file)});
+    QString error;
+    EXPECT_TRUE(delegate->performService("moveHarbrill", pasteboard, {}, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(posted.isEmpty());
+
+    hb::NotificationCenter::defaultCenter().post(setupCompleteNotification);
+    error.clear();
+    EXPECT_TRUE(delegate->performService("moveHarbrill", pasteboard, {}, &error));
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(posted, QStringList({receivedDataNotification}));
+    EXPECT_FALSE(delegate->performService("deleteEverything", pasteboard, {}, &error));
+}
+
 TEST_F(AppDelegateTest, ActivationChangesAreForwardedAndResigningHidesEveryWindow)
 {
     launch(true);
