@@ -6,12 +6,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
+#include <cstring>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,19 +59,55 @@ bool isSameUser(QLocalSocket* socket)
            && credentials.uid == ::geteuid();
 }
 
+// A listening socket private to the user at `path`: its descriptor, or -1 with errno set.
+int listenAt(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (native.size() >= qsizetype(sizeof address.sun_path)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return -1;
+    const mode_t mask = ::umask(0177);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int bindError = errno;
+    ::umask(mask);
+    if (!bound || ::listen(fd, SOMAXCONN) != 0) {
+        const int error = bound ? errno : bindError;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 ServicesListener::ServicesListener(ServicesProvider* provider, QObject* parent)
-    : QObject(parent), m_provider(provider), m_server(new QLocalServer(this))
+    : QObject(parent), m_provider(provider)
 {
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, &ServicesListener::accept);
 }
 
 ServicesListener::~ServicesListener()
 {
     // Leaves no socket file behind for the next instance to probe.
-    m_server->close();
+    close();
+}
+
+void ServicesListener::close()
+{
+    if (m_fd < 0)
+        return;
+    delete m_notifier;
+    m_notifier = nullptr;
+    ::close(m_fd);
+    m_fd = -1;
+    QFile::remove(m_path);
 }
 
 std::optional<Error> ServicesListener::listen(const QString& socketPath)
@@ -81,28 +119,65 @@ std::optional<Error> ServicesListener::listen(const QString& socketPath)
             return listenError(EADDRINUSE, QStringLiteral("Another Harbrill already serves %1.").arg(socketPath));
         QFile::remove(socketPath);  // left behind by an instance that ended without closing it
     }
-    if (!m_server->listen(socketPath))
-        return listenError(EIO, m_server->errorString());
+    close();
+    m_fd = listenAt(socketPath);
+    if (m_fd < 0)
+        return listenError(errno, QStringLiteral("Cannot listen on %1: %2").arg(socketPath, QString::fromLocal8Bit(std::strerror(errno))));
+    m_path = socketPath;
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &ServicesListener::accept);
     return std::nullopt;
 }
 
 void ServicesListener::accept()
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!isSameUser(socket)) {
-            qCWarning(hbLog) << "Service request from another user refused";
-            finish(socket, {false, QStringLiteral("Not permitted: Harbrill serves only its own user.")});
+    for (;;) {
+        const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors: the waiting client stays queued; try again once some are free.
+                qCWarning(hbLog) << "Service connections wait: out of descriptors";
+                m_notifier->setEnabled(false);
+                QTimer::singleShot(kAcceptRetryMs, this, [this] {
+                    if (m_notifier)
+                        m_notifier->setEnabled(true);
+                });
+            }
+            return;
+        }
+        if (m_connections >= kMaximumConnections) {
+            ::close(fd);  // busy: the client hears the connection close and says so
             continue;
         }
-        socket->setReadBufferSize(ServicesFrame::kLengthSize + ServicesFrame::kMaximumBodySize + 1);
-        auto* idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
-        idle->start(kIdleTimeoutMs);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
-        readRequest(socket);
+        auto* socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete socket;
+            continue;
+        }
+        ++m_connections;
+        connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
+        serve(socket);
     }
+}
+
+void ServicesListener::serve(QLocalSocket* socket)
+{
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    if (!isSameUser(socket)) {
+        qCWarning(hbLog) << "Service request from another user refused";
+        finish(socket, {false, QStringLiteral("Not permitted: Harbrill serves only its own user.")});
+        return;
+    }
+    socket->setReadBufferSize(ServicesFrame::kLengthSize + ServicesFrame::kMaximumBodySize + 1);
+    auto* idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    idle->start(kIdleTimeoutMs);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
+    readRequest(socket);
 }
 
 void ServicesListener::readRequest(QLocalSocket* socket)

@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -247,6 +248,47 @@ TEST_F(ServicesTest, BadMessagesAreRefusedAndTheListenerGoesOn)
     QThread::msleep(100);
     EXPECT_EQ(sendFromChild("moveHarbrill", {"/tmp"}), "ok");
     EXPECT_EQ(provider.calls.size(), qsizetype(std::size(cases)) + 1);
+}
+
+// Many idle connections, and a process out of descriptors, only make clients wait or be turned away:
+// the listener goes on serving and its socket stays.
+TEST_F(ServicesTest, IdleConnectionsAndDescriptorExhaustionDoNotEndTheListener)
+{
+    ASSERT_EQ(hb::Services::setServicesProvider(&provider), std::nullopt);
+    const auto openDescriptors = [] { return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(); };
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const qsizetype before = openDescriptors();
+    for (const bool exhausted : {false, true}) {
+        qsizetype most = 0;
+        {
+            Child idle([] {
+                std::vector<int> held;
+                for (int i = 0; i < 300; ++i) {
+                    const int fd = connectRaw();
+                    if (fd >= 0)
+                        held.push_back(fd);
+                }
+                ::sleep(2);
+                return QByteArray::number(qsizetype(held.size()));
+            });
+            if (exhausted) {
+                rlimit low = saved;
+                low.rlim_cur = rlim_t(before + 4);
+                ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+            }
+            waitUntil([&] {
+                most = std::max(most, openDescriptors());
+                return false;
+            }, 1500);
+            ::setrlimit(RLIMIT_NOFILE, &saved);
+            idle.result();
+        }
+        EXPECT_LE(most, before + hb::ServicesListener::kMaximumConnections + 2) << exhausted;
+        EXPECT_TRUE(QFileInfo::exists(hb::Services::socketPath())) << exhausted;
+        ASSERT_TRUE(waitUntil([&] { return openDescriptors() <= before + 2; })) << exhausted;
+        EXPECT_EQ(sendFromChild("moveHarbrill", {"/tmp"}), "ok") << exhausted;
+    }
 }
 
 TEST_F(ServicesTest, SocketFolderIsPrivateAndOneInstanceServes)
