@@ -9,12 +9,27 @@
 namespace hb {
 
 namespace {
+// Windows the window manager does not manage, like the X11 tray's embedded icon, are not the
+// program's windows to hide or focus.
+bool isUnmanaged(const QWidget* widget)
+{
+    return widget->windowType() != Qt::Popup && widget->windowFlags().testFlag(Qt::BypassWindowManagerHint);
+}
+
 bool isOrdinaryWindow(const QWidget* widget)
 {
-    if (!widget || !widget->isWindow())
+    if (!widget || !widget->isWindow() || isUnmanaged(widget))
         return false;
     const Qt::WindowType type = widget->windowType();
     return type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen && type != Qt::Desktop;
+}
+// Shown, out of the minimised state, and on top.
+void orderFront(QWidget* window)
+{
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
 }
 }  // namespace
 
@@ -75,8 +90,7 @@ void Application::activateIgnoringOtherApps(bool)
     }
     if (!key)
         return;
-    key->show();
-    key->raise();
+    orderFront(key);
     // Under X11 this asks the window manager (_NET_ACTIVE_WINDOW) to focus the window.
     key->activateWindow();
     m_keyWindow = key;
@@ -86,8 +100,7 @@ void Application::makeKeyAndOrderFront(QWidget* window)
 {
     if (!window)
         return;
-    window->show();
-    window->raise();
+    orderFront(window);
     window->activateWindow();
     if (isOrdinaryWindow(window))
         m_keyWindow = window;
@@ -96,7 +109,7 @@ void Application::makeKeyAndOrderFront(QWidget* window)
 void Application::hide()
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (!widget->isVisible() || !widget->isWindow())
+        if (!widget->isVisible() || !widget->isWindow() || isUnmanaged(widget))
             continue;
         if (isOrdinaryWindow(widget)) {
             m_hiddenWindows.append(widget);

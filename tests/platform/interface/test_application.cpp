@@ -122,6 +122,27 @@ TEST_F(ApplicationTest, HiddenWindowsComeBackOnActivationWithTheLastActiveOneInF
     EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &first; }));
 }
 
+// The X11 tray's embedded icon is a top-level widget the window manager does not manage.
+TEST_F(ApplicationTest, UnmanagedWindowsStayAndAMinimisedKeyWindowComesBackUp)
+{
+    QWidget trayIcon(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
+    QWidget window;
+    trayIcon.show();
+    window.show();
+    hb::Application::shared().hide();
+    EXPECT_TRUE(trayIcon.isVisible());
+    EXPECT_FALSE(window.isVisible());
+
+    hb::Application::shared().activateIgnoringOtherApps(true);
+    window.showMinimized();
+    hb::Application::shared().makeKeyAndOrderFront(&window);
+    EXPECT_FALSE(window.isMinimized());
+    window.showMinimized();
+    hb::Application::shared().activateIgnoringOtherApps(true);
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window; }));
+}
+
 // A progress window emptied while the program is hidden must not come back empty.
 TEST_F(ApplicationTest, WindowsClosedOrPutAwayWhileHiddenStayAway)
 {
