@@ -46,6 +46,15 @@ Outcome fromAnswer(int answer)
     return answer == COPYFILE_SKIP ? Outcome::skipped : Outcome::cancelled;
 }
 
+// The item as "/proc/self/fd/<folder>/<name>": the l*xattr calls judge only its final component
+// themselves, whatever the depth of the folder.
+std::string shortPath(const Place& place)
+{
+    if (place.directory == AT_FDCWD)
+        return place.name;
+    return "/proc/self/fd/" + std::to_string(place.directory) + '/' + place.name;
+}
+
 bool ignorableAttributeError(int error, const char* name)
 {
     if (error == ENOTSUP)
@@ -377,8 +386,12 @@ Outcome CopyTree::copyAttributes(const Place& source, int sourceFd, const Place&
 {
     if (!(m_flags & (COPYFILE_XATTR | COPYFILE_ACL)))
         return Outcome::done;
-    const char* sourcePath = source.path.c_str();
-    const char* destinationPath = destination.path.c_str();
+    // Items without a descriptor (links, pipes, devices) are reached through their open folder, so
+    // the path stays short however deep the tree.
+    const std::string sourceAt = shortPath(source);
+    const std::string destinationAt = shortPath(destination);
+    const char* sourcePath = sourceAt.c_str();
+    const char* destinationPath = destinationAt.c_str();
     const auto list = [&](char* names, std::size_t capacity) {
         return sourceFd >= 0 ? flistxattr(sourceFd, names, capacity) : llistxattr(sourcePath, names, capacity);
     };

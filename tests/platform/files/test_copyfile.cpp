@@ -3,6 +3,7 @@
 #include "CopyFixtures.h"
 
 #include "platform/files/AccessRegistry.h"
+#include "platform/files/CopyPartial.h"
 
 #include <QDir>
 #include <QCoreApplication>
@@ -401,6 +402,50 @@ TEST_F(CopyFileTest, NeedsReadAccessToTheSourceAndWriteAccessToTheFolder)
     }
     EXPECT_EQ(entries(destination), std::set<std::string>{});
     EXPECT_EQ(entries(outside), std::set<std::string>{"ungranted.txt"});
+}
+
+// Deeper than a path can name: every item is reached from its open folder, attributes included.
+TEST_F(CopyFileTest, ATreeDeeperThanAPathCopiesWithItsLinksAndPipes)
+{
+    const std::string level(200, 'd');
+    const int top = open(source.toUtf8().constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(top, 0);
+    ASSERT_EQ(mkdirat(top, "Deep", 0755), 0);
+    int folder = openat(top, "Deep", O_RDONLY | O_DIRECTORY);
+    close(top);
+    for (int depth = 0; depth < 25; ++depth) {  // 25 * 201 bytes: beyond PATH_MAX
+        ASSERT_EQ(mkdirat(folder, level.c_str(), 0755), 0);
+        const int next = openat(folder, level.c_str(), O_RDONLY | O_DIRECTORY);
+        close(folder);
+        folder = next;
+        ASSERT_GE(folder, 0);
+    }
+    ASSERT_EQ(symlinkat("target", folder, "link"), 0);
+    ASSERT_EQ(mkfifoat(folder, "pipe", 0600), 0);
+    close(folder);
+
+    Recorder recorder;
+    ASSERT_EQ(recorder.copy(source + "/Deep", destination + "/Deep"), 0);
+    int copied = open((destination + "/Deep").toUtf8().constData(), O_RDONLY | O_DIRECTORY);
+    for (int depth = 0; depth < 25 && copied >= 0; ++depth) {
+        const int next = openat(copied, level.c_str(), O_RDONLY | O_DIRECTORY);
+        close(copied);
+        copied = next;
+    }
+    ASSERT_GE(copied, 0);
+    char target[16] = {};
+    EXPECT_EQ(readlinkat(copied, "link", target, sizeof target - 1), 6);
+    EXPECT_STREQ(target, "target");
+    struct stat pipe {};
+    EXPECT_EQ(fstatat(copied, "pipe", &pipe, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_TRUE(S_ISFIFO(pipe.st_mode));
+    close(copied);
+    // Too deep for removal by path when the test's folder goes.
+    for (const QString& root : {source, destination}) {
+        const int fd = open(root.toUtf8().constData(), O_RDONLY | O_DIRECTORY);
+        copying::removeItem(fd, "Deep");
+        close(fd);
+    }
 }
 
 // A leftover is what a killed copy left, known by its record that no copy holds any more; a name that
