@@ -56,10 +56,6 @@ QAction* StatusItem::addMenuItem(const QString& title, std::function<void()> han
 
 bool StatusItem::show()
 {
-    if (!isSystemTrayAvailable()) {
-        qWarning().noquote() << "No system tray in this session: start harbrill again to bring its window forward.";
-        return false;
-    }
     if (!m_tray) {
         m_tray = new QSystemTrayIcon(m_image, this);
         m_tray->setToolTip(m_title);
@@ -69,12 +65,18 @@ bool StatusItem::show()
                 performClick();
         });
     }
+    // Shown even without a tray: a panel that starts later (as at login) still takes the item.
     m_tray->show();
+    if (!isSystemTrayAvailable()) {
+        qWarning().noquote() << "No system tray in this session yet: the item appears when one starts; until then "
+                                "start harbrill again to bring its window forward.";
+        return false;
+    }
     HBDebug() << "Tray item shown";
     return true;
 }
 
-bool StatusItem::isVisible() const { return m_tray && m_tray->isVisible(); }
+bool StatusItem::isVisible() const { return isSystemTrayAvailable() && m_tray && m_tray->isVisible(); }
 
 bool StatusItem::isSystemTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 

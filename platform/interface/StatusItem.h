@@ -15,7 +15,7 @@ namespace hb {
 
 // The program's item in the panel's tray (StatusNotifierItem where a watcher runs, the X11 tray
 // otherwise). A left click runs the item's action; a right click opens a small menu, since some panels
-// never deliver a left click. Where no tray exists the item says so in the log and stays hidden.
+// never deliver a left click. Where no tray exists yet the item says so in the log and waits for one.
 class StatusItem : public QObject {
     Q_OBJECT
 public:
@@ -38,9 +38,10 @@ public:
     QAction* addMenuItem(const QString& title, std::function<void()> handler);
     QMenu* menu() const { return m_menu.get(); }
 
-    // Puts the item in the tray; false (and one log line) when the session has no tray.
+    // Puts the item in the tray; false (and one log line) when the session has no tray now. The item
+    // still appears once a tray comes up.
     bool show();
-    bool isVisible() const;
+    bool isVisible() const;  // in a tray
     static bool isSystemTrayAvailable();
 
 private:

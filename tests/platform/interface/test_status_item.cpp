@@ -22,7 +22,7 @@ TEST(StatusItem, TheClickRunsTheActionAndTheMenuEntriesTheirHandlers)
     EXPECT_EQ(item.menu()->actions().at(0)->text(), "Open Harbrill");
 }
 
-TEST(StatusItem, WithoutATrayShowingFailsAndTheItemStaysHidden)
+TEST(StatusItem, WithoutATrayShowingSaysSoAndTheItemIsInNoTray)
 {
     if (hb::StatusItem::isSystemTrayAvailable())
         GTEST_SKIP() << "this session has a tray";
