@@ -1,5 +1,6 @@
 #include "platform/interface/OpenPanel.h"
 
+#include "platform/base/Locations.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/interface/Alert.h"
 
@@ -129,8 +130,8 @@ std::optional<QList<URL>> OpenPanel::runDialog() const
         dialog.setFilter(dialog.filter() | QDir::Hidden);
     if (shouldEnableURL)
         dialog.setProxyModel(new EnableFilterModel(shouldEnableURL, &dialog));
-    if (directoryURL)
-        dialog.setDirectory(directoryURL->path());
+    // Without a start folder the panel opens in the home folder, never in the process's working folder.
+    dialog.setDirectory(directoryURL ? directoryURL->path() : Locations::userDatabaseHome());
     if (!title.isEmpty())
         dialog.setWindowTitle(title);
     if (!prompt.isEmpty())
