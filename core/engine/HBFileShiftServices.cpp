@@ -38,6 +38,24 @@ ErrorData containsSourceError(const hb::URL& source)
                                      .arg(source.lastPathComponent())}}}};
 }
 
+// The item's name reached us with bytes that are not text replaced, so no path names it exactly.
+ErrorData unnamableError(const hb::URL& source)
+{
+    return ErrorData{std::nullopt, HBError::fileError, false,
+                     hb::Error{hb::NSCocoaErrorDomain, hb::NSFileReadUnknownError,
+                               {{hb::NSLocalizedDescriptionKey,
+                                 QStringLiteral("The name of \u201c%1\u201d cannot be handled")
+                                     .arg(source.lastPathComponent())},
+                                {hb::NSLocalizedRecoverySuggestionErrorKey,
+                                 QStringLiteral("Please rename it and try again")},
+                                {hb::NSFilePathErrorKey, source.path()}}}};
+}
+
+bool lostBytesOfItsName(const hb::URL& source)
+{
+    return source.path().contains(QChar::ReplacementCharacter) && !hb::checkResourceIsReachable(source);
+}
+
 ErrorData noPermissionError()
 {
     return ErrorData{std::nullopt, HBError::noPermissionDestination, false, placeholderFrameworkError()};
@@ -537,6 +555,8 @@ void HBFileShiftServices::shiftFiles()
         ErrorData result;
         if (!reachable) {
             result = noPermissionError();
+        } else if (lostBytesOfItsName(source)) {
+            result = unnamableError(source);
         } else {
             m_sourceKind = hb::ItemKind::unknown;
             const Placement place = placement(destination, rule ? std::optional(rule->instruction) : std::nullopt);

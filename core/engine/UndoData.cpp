@@ -46,16 +46,21 @@ std::optional<ItemFingerprint> ItemFingerprint::of(const hb::URL& url)
     ItemFingerprint fingerprint{root->isFile ? root->size : 0, 1, root->modificationNs};
     if (!root->isDirectory)
         return fingerprint;
+    // The walker reads each entry from its open folder by its real name: a name that is not valid
+    // text has no path of its own to read it by.
+    static const QStringList keys{hb::NSURLIsRegularFileKey, hb::NSURLTotalFileSizeKey,
+                                  hb::HBURLContentModificationNanosecondsKey};
     bool readable = true;
-    hb::FileManager::defaultManager().enumerate(url, {}, 0, [&](const hb::EnumeratedItem& item) {
-        const std::optional<StatusTimes> times = statusTimes(item.url.path());
-        if (!times) {
+    hb::FileManager::defaultManager().enumerate(url, keys, 0, [&](const hb::EnumeratedItem& item) {
+        if (item.statusError != 0) {
             readable = false;
             return false;
         }
-        fingerprint.size += times->isFile ? times->size : 0;
+        if (item.values.value(hb::NSURLIsRegularFileKey).toBool())
+            fingerprint.size += item.values.value(hb::NSURLTotalFileSizeKey).toULongLong();
         fingerprint.entries += 1;
-        fingerprint.latestModificationNs = std::max(fingerprint.latestModificationNs, times->modificationNs);
+        fingerprint.latestModificationNs = std::max<std::int64_t>(
+            fingerprint.latestModificationNs, item.values.value(hb::HBURLContentModificationNanosecondsKey).toLongLong());
         return true;
     });
     if (!readable)

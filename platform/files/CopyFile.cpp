@@ -92,6 +92,8 @@ std::string nameOf(const std::string& path)
 
 QString text(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
 
+bool isExactText(const std::string& path) { return text(path).toStdString() == path; }
+
 // A link is read, not followed: reading it needs access to the folder that holds it.
 bool sourceReadable(const std::string& source, const struct stat& status)
 {
@@ -134,6 +136,10 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
         return -1;
     };
 
+    // The access checks judge text; a path whose bytes are not that text exactly (not valid UTF-8)
+    // would be judged as another path than the one the system calls use.
+    if (!isExactText(source) || !isExactText(destination))
+        return failWith(COPYFILE_RECURSE_FILE, EILSEQ);
     struct stat status;
     if (fstatat(AT_FDCWD, source.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return failWith(COPYFILE_RECURSE_FILE, errno);

@@ -103,6 +103,8 @@ QVariant value(const QString& path, const struct statx& st, const QString& key)
         return QStringLiteral("%1:%2").arg(deviceOf(st)).arg(quint64(st.stx_ino));
     if (key == NSURLContentModificationDateKey)
         return QDateTime::fromMSecsSinceEpoch(qint64(st.stx_mtime.tv_sec) * 1000 + st.stx_mtime.tv_nsec / 1000000);
+    if (key == HBURLContentModificationNanosecondsKey)
+        return qint64(st.stx_mtime.tv_sec) * 1'000'000'000 + st.stx_mtime.tv_nsec;
     if (key == NSURLIsUserImmutableKey)
         return isImmutable(path, st);
     // Only a link needs its target judged; anything else is judged by its folder's remembered name.

@@ -24,6 +24,8 @@ inline const QString NSURLIsHiddenKey = QStringLiteral("NSURLIsHiddenKey");
 inline const QString NSURLIsSymbolicLinkKey = QStringLiteral("NSURLIsSymbolicLinkKey");
 inline const QString NSURLIsRegularFileKey = QStringLiteral("NSURLIsRegularFileKey");
 inline const QString NSURLContentModificationDateKey = QStringLiteral("NSURLContentModificationDateKey");  // QDateTime
+// The modification time in nanoseconds (qint64): telling a change within one millisecond apart.
+inline const QString HBURLContentModificationNanosecondsKey = QStringLiteral("HBURLContentModificationNanosecondsKey");
 inline const QString NSURLNameKey = QStringLiteral("NSURLNameKey");
 inline const QString NSURLIsVolumeKey = QStringLiteral("NSURLIsVolumeKey");
 inline const QString NSURLVolumeURLKey = QStringLiteral("NSURLVolumeURLKey");  // QVariant::fromValue(URL)

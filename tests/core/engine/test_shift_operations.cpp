@@ -8,6 +8,7 @@
 #include "platform/files/Volumes.h"
 #include "platform/interface/Alert.h"
 
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
@@ -294,6 +295,24 @@ TEST_F(ShiftOperations, UndoOfACopyDeletesOnlyCopiesUnchangedSince)
     EXPECT_FALSE(manager.isPolling());  // a copy is undone at once, without an operation
     EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"b", "b!"}}));
     EXPECT_EQ(tree("src").size(), 4);
+}
+
+TEST_F(ShiftOperations, UndoDeletesAnUnchangedFolderCopyHoldingANameThatIsNotText)
+{
+    file("src/tree/c", "c");
+    const QByteArray odd = QFile::encodeName(path("src/tree")) + "/caf\xe9.txt";  // Latin-1, not UTF-8
+    const int fd = ::open(odd.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "latin", 5), 5);
+    ::close(fd);
+    folder("d");
+    start({"src/tree"}, "d", Action::copy);
+    ASSERT_TRUE(finish());
+    ASSERT_EQ(::access((QFile::encodeName(path("d/tree")) + "/caf\xe9.txt").constData(), F_OK), 0);  // byte-exact
+
+    manager.undoLastShift();
+    EXPECT_FALSE(QFileInfo::exists(path("d/tree")));
+    EXPECT_EQ(::access(odd.constData(), F_OK), 0);
 }
 
 TEST_F(ShiftOperations, UndoOfAMoveThatTurnedIntoACopyMovesBackAndDeletesOnlyTheCopies)

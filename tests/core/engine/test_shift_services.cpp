@@ -414,6 +414,28 @@ TEST_F(ShiftServices, OnlyWhatWillBeCopiedNeedsRoomOnTheDestinationVolume)
     }
 }
 
+// A name that is not valid text reaches the engine with its odd bytes replaced: the item cannot be
+// named, and that is what the user hears, not that it does not exist.
+TEST_F(ShiftServices, ASourceWhoseNameIsNotTextIsRefusedForItsName)
+{
+    folder("src");
+    folder("d");
+    const QByteArray odd = QFile::encodeName(path("src")) + "/caf\xe9.txt";
+    const int fd = ::open(odd.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    for (const Action action : {Action::move, Action::copy}) {
+        const Shift operation = HBFileShiftServices::create({hb::URL::fileURLWithPath(QString::fromUtf8(odd))}, url("d"),
+                                                            action, false, DataSource::finder, nullptr);
+        run(operation);
+        const hb::Error error = operation->fileShiftError().frameworkError;
+        EXPECT_EQ(error.localizedDescription(), "The name of \u201ccaf\ufffd.txt\u201d cannot be handled");
+        EXPECT_EQ(error.localizedRecoverySuggestion(), "Please rename it and try again");
+        EXPECT_EQ(::access(odd.constData(), F_OK), 0);
+        EXPECT_TRUE(tree("d").isEmpty());
+    }
+}
+
 TEST_F(ShiftServices, AnItemOutsideEveryBookmarkIsNotShifted)
 {
     const QString outside = env.writeFile(QStringLiteral("outside/a"), "a");

@@ -404,6 +404,31 @@ TEST_F(CopyFileTest, NeedsReadAccessToTheSourceAndWriteAccessToTheFolder)
     EXPECT_EQ(entries(outside), std::set<std::string>{"ungranted.txt"});
 }
 
+// The access check judges text: a path whose bytes are not that text exactly is refused, so a link
+// with such a name inside the grant cannot lead out of it.
+TEST_F(CopyFileTest, PathsThatAreNotTextAreRefused)
+{
+    const QString outside = env.makeFolder("outside");
+    env.writeFile("outside/secret", "s");
+    const QByteArray oddLink = QFile::encodeName(source) + "/\xff";
+    ASSERT_EQ(symlink(QFile::encodeName(outside).constData(), oddLink.constData()), 0);
+    const QString file = env.writeFile("source/a.txt", "a");
+    const struct {
+        const char* name;
+        QByteArray from;
+        QByteArray to;
+    } cases[] = {
+        {"through an odd link", oddLink + "/secret", QFile::encodeName(destination) + "/secret"},
+        {"to an odd name", QFile::encodeName(file), QFile::encodeName(destination) + "/\xfe.txt"},
+    };
+    for (const auto& c : cases) {
+        errno = 0;
+        EXPECT_EQ(copyfile(c.from.constData(), c.to.constData(), nullptr, COPYFILE_ALL | COPYFILE_RECURSIVE), -1) << c.name;
+        EXPECT_EQ(errno, EILSEQ) << c.name;
+    }
+    EXPECT_EQ(entries(destination), std::set<std::string>{});
+}
+
 // Deeper than a path can name: every item is reached from its open folder, attributes included.
 TEST_F(CopyFileTest, ATreeDeeperThanAPathCopiesWithItsLinksAndPipes)
 {
