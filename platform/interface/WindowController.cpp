@@ -1,5 +1,6 @@
 #include "platform/interface/WindowController.h"
 
+#include "platform/interface/Application.h"
 #include "platform/interface/ViewController.h"
 
 #include <QCloseEvent>
@@ -111,8 +112,9 @@ void WindowController::close()
 
 void WindowController::orderOut()
 {
+    // Through the application, so a window put away while the program is hidden stays away when it comes back.
     if (m_window)
-        m_window->hide();
+        Application::shared().orderOut(m_window);
 }
 
 bool WindowController::isVisible() const

@@ -1,3 +1,4 @@
+#include "platform/interface/Application.h"
 #include "platform/interface/ViewController.h"
 #include "platform/interface/WindowController.h"
 
@@ -80,6 +81,26 @@ TEST(WindowController, AWindowMovableByItsBackgroundFollowsADrag)
     QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(80, 70));
 
     EXPECT_EQ(window->pos() - start, QPoint(30, 20));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowController, AWindowPutAwayWhileTheProgramIsHiddenStaysAwayWhenItComesBack)
+{
+    hb::WindowController progress;
+    hb::WindowController main;
+    progress.showWindow();
+    main.showWindow();
+    hb::Application::shared().hide();
+    ASSERT_FALSE(progress.isVisible());
+
+    progress.orderOut();
+    hb::Application::shared().activateIgnoringOtherApps(true);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(progress.isVisible());
+    main.orderOut();
 }
 
 }  // namespace
