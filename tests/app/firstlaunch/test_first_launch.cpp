@@ -122,7 +122,7 @@ TEST_F(FirstLaunchTest, AVideoPlaysFromTheStartEachTimeItsPageIsReachedAndPauses
     if (!features->playerView || !features->playerView->player())
         GTEST_SKIP() << "no bundled video in this build";
     hb::Player* player = features->playerView->player();
-    ASSERT_TRUE(waitUntil([&] { return player->mediaPlayer()->position() > 300; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return player->mediaPlayer()->position() > 300; }, 60000));
 
     post(nextControllerNotification);
     EXPECT_EQ(player->rate(), 0);

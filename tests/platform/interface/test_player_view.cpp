@@ -24,7 +24,7 @@ TEST(PlayerView, ShowsTheFirstFrameBeforePlayingAndSizesToTheVideo)
         GTEST_SKIP() << "no bundled video in this build";
     hb::PlayerView view;
     view.setPlayer(new hb::Player(bundledVideo()));
-    ASSERT_TRUE(waitUntil([&] { return !view.currentFrame().isNull(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !view.currentFrame().isNull(); }, 60000));
     QTest::qWait(300);
     EXPECT_EQ(view.player()->mediaPlayer()->playbackState(), QMediaPlayer::PausedState) << "nothing plays until asked";
     EXPECT_EQ(view.player()->rate(), 0);
@@ -48,7 +48,7 @@ TEST(PlayerView, PlayingToTheEndIsAnnouncedOnceAndPauseAtTheEndStopsThere)
                                                         [&](const hb::Notification&) { ++ended; });
     player->setRate(2);
     EXPECT_GT(player->rate(), 0);
-    ASSERT_TRUE(waitUntil([&] { return ended > 0; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return ended > 0; }, 60000));
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(view.currentFrame().size(), QSize(480, 270));
     EXPECT_EQ(player->rate(), 0);
