@@ -5,6 +5,7 @@
 #include "core/engine/HBConstants.h"
 #include "mainwindow/ViewController.h"
 #include "mainwindow/controls/HBValueTransformers.h"
+#include "mainwindow/controls/HotKeyToStringTransformer.h"
 #include "mainwindow/controls/HBWindowController.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Log.h"
@@ -124,6 +125,7 @@ void AppDelegate::registerValueTransformers()
                                           QStringLiteral("FilePathToIconTransformer"));
     ValueTransformer::setValueTransformer(std::make_shared<HBUltaBoolTransformer>(),
                                           QStringLiteral("HBUltaBoolTransformer"));
+    ValueTransformer::setValueTransformer(std::make_shared<HotKeyToStringTransformer>(), QStringLiteral("HotKeyToStringTransformer"));
 }
 
 void AppDelegate::loadMainController()

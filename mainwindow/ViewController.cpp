@@ -141,6 +141,7 @@ void ViewController::addObservers()
 
 void ViewController::viewDidLoad()
 {
+    embedStatusControllers();
     const std::optional<HBCollectionViewNib> nib = loadCollectionViewNib(this, &destinationCollection);
     if (!nib) {
         HBDebug() << "Nib cannot be loaded";
@@ -458,6 +459,7 @@ void ViewController::cleanUpSourceAndResetState()
 void ViewController::updateStatus()
 {
     destinationCollection.setFirstItem(!isDataAvailable());
+    updateStatusTabs();
 }
 
 bool ViewController::isDataAvailable() const { return sourceManager && !sourceManager->getSourceURLs().isEmpty(); }

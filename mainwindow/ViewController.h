@@ -5,10 +5,12 @@
 #include "core/sources/DataSource.h"
 #include "core/sources/HBSourceManager.h"
 #include "core/store/HBDataManager.h"
+#include "mainwindow/status/HBSourceProtocol.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/URL.h"
 #include "platform/interface/CollectionView.h"
 #include "platform/interface/DraggingInfo.h"
+#include "platform/interface/StoryboardSegue.h"
 #include "platform/interface/ViewController.h"
 
 #include <QList>
@@ -22,6 +24,7 @@
 
 class HBCollectionView;
 class HBHotKeyManage;
+class HBStatusTabViewController;
 class LocationArrayController;
 class QBoxLayout;
 class QLineEdit;
@@ -36,7 +39,7 @@ class MainViewController;
 // The main window's content and the program's hub: it owns the destination store, the operations
 // manager and the current source; turns every way of picking files into a new source; keeps the first
 // tile in step with whether files are waiting; and starts, completes and undoes shifts. Main thread only.
-class ViewController : public hb::ViewController, public HBOperationsProtocol, public hb::CollectionViewDelegate {
+class ViewController : public hb::ViewController, public HBOperationsProtocol, public hb::CollectionViewDelegate, public HBSourceProtocol {
     Q_OBJECT
     Q_PROPERTY(bool stopSourceManager READ stopSourceManager WRITE setStopSourceManager NOTIFY stopSourceManagerChanged)
     Q_PROPERTY(bool undoEnabled READ undoEnabled WRITE setUndoEnabled NOTIFY undoEnabledChanged)
@@ -74,6 +77,8 @@ public:
     std::optional<int> horizontalConstraint;
     // Pins the holder to the full height of its container.
     QPointer<QBoxLayout> verticalConstraint;
+    // The status panes below the grid, set when they are handed over.
+    QPointer<HBStatusTabViewController> statusTabController;
 
     // The shared defaults controller, for bindings.
     hb::UserDefaultsController& defaults() const;
@@ -116,8 +121,8 @@ public:
     void updateStatus();
     bool isDataAvailable() const;
     std::optional<QList<hb::URL>> getURLS() const;
-    std::optional<QList<hb::URL>> sourceURLs() const;
-    std::optional<DataSource> dataSource() const;
+    std::optional<QList<hb::URL>> sourceURLs() const override;
+    std::optional<DataSource> dataSource() const override;
 
     // Observes "HotKeyFired" (once) and registers the stored hot key again.
     void addHotKeyToLaunchAppOnSelection();
@@ -147,6 +152,13 @@ public:
     bool canWeGoWithScript();
     // Escape: the program hides.
     void cancelOperation();
+
+    // Status area: the tabs are handed over by the segue "statusControllers".
+    void prepareForSegue(const hb::StoryboardSegue& segue);
+    void embedStatusControllers();
+    // Shows the pane that fits the source: the chooser while files are held, else the hint to select
+    // files, or to install the script while it is missing.
+    void updateStatusTabs();
 
 signals:
     void stopSourceManagerChanged(bool stop);

@@ -38,6 +38,8 @@ void HotKeys::setBackend(std::unique_ptr<HotKeyBackend> backend)
     });
 }
 
+void HotKeys::setGrabsSuspended(bool suspended) { backend().setGrabsSuspended(suspended); }
+
 void HotKeys::setReleasedHandler(HotKeyBackend::ReleasedHandler handler) { releasedHandler() = std::move(handler); }
 
 QString HotKeys::keyName(std::uint16_t keyCode)
@@ -73,6 +75,8 @@ void RecordingHotKeyBackend::refuse(std::uint16_t keyCode, std::uint64_t modifie
 
 int RecordingHotKeyBackend::release(std::uint16_t keyCode, std::uint64_t modifierFlags)
 {
+    if (grabsSuspended())
+        return 0;
     const QList<Registration> matching = [&] {
         QList<Registration> list;
         for (const Registration& r : m_registrations)

@@ -28,6 +28,10 @@ public:
     virtual std::optional<Ref> registerHotKey(std::uint16_t keyCode, std::uint64_t modifierFlags,
                                               std::uint32_t id, Error* error) = 0;
     virtual void unregisterHotKey(Ref ref) = 0;
+    // While suspended no combination is grabbed, so the program's own windows receive it (a key
+    // recorder); registrations made meanwhile take hold when resumed.
+    virtual void setGrabsSuspended(bool suspended) { m_suspended = suspended; }
+    bool grabsSuspended() const { return m_suspended; }
     void setReleasedHandler(ReleasedHandler handler) { m_released = std::move(handler); }
 
 protected:
@@ -39,6 +43,7 @@ protected:
 
 private:
     ReleasedHandler m_released;
+    bool m_suspended = false;
 };
 
 namespace HotKeys {
@@ -46,6 +51,8 @@ namespace HotKeys {
 HotKeyBackend& backend();
 // Replaces the backend (null restores the X11 registrar); the old one lets go of its grabs.
 void setBackend(std::unique_ptr<HotKeyBackend> backend);
+// Lets go of the session's grabs (true) or takes them again (false).
+void setGrabsSuspended(bool suspended);
 // The one receiver of releases, whichever backend is installed.
 void setReleasedHandler(HotKeyBackend::ReleasedHandler handler);
 // The character the key types on the current keyboard layout without modifiers (ASCII-capable group
@@ -70,7 +77,8 @@ public:
     const QList<Registration>& registrations() const { return m_registrations; }
     // Combinations the "system" refuses, as if another client held them.
     void refuse(std::uint16_t keyCode, std::uint64_t modifierFlags);
-    // Delivers a release to every registration of this combination; answers how many there were.
+    // Delivers a release to every registration of this combination; answers how many there were
+    // (none while grabs are suspended).
     int release(std::uint16_t keyCode, std::uint64_t modifierFlags);
 
 private:

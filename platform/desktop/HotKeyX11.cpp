@@ -123,8 +123,34 @@ public:
             trap.sync();
             return fail(hotKeyError(EBUSY, QStringLiteral("Another application already uses this key combination.")));
         }
+        if (grabsSuspended()) {
+            ungrab(grab);
+            XFlush(m_display);
+        }
         m_grabs.push_back(grab);
         return m_nextRef++;
+    }
+
+    void setGrabsSuspended(bool suspended) override
+    {
+        if (suspended == grabsSuspended())
+            return;
+        HotKeyBackend::setGrabsSuspended(suspended);
+        if (!m_display || m_dead)
+            return;
+        // Another client may have taken a combination meanwhile; that grab then stays lost.
+        ErrorTrap trap(m_display);
+        for (Grab& grab : m_grabs) {
+            grab.pressed = false;
+            if (suspended)
+                ungrab(grab);
+            else
+                for (unsigned int variant : variants(grab))
+                    XGrabKey(m_display, grab.keycode, grab.modifiers | variant, root(), False, GrabModeAsync,
+                             GrabModeAsync);
+        }
+        if (!trap.sync())
+            qCWarning(hbLog) << "A hot key could not be grabbed again after recording.";
     }
 
     void unregisterHotKey(Ref ref) override

@@ -1,0 +1,81 @@
+#include "mainwindow/controls/HBHotKeyViewController.h"
+
+#include "core/engine/HBConstants.h"
+#include "core/hotkey/HBHotKeyManage.h"
+#include "mainwindow/controls/HBCustomViews.h"
+#include "mainwindow/controls/HBTextView.h"
+#include "platform/base/UserDefaults.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+HBHotKeyViewController::HBHotKeyViewController(QWidget* parent)
+    : hb::ViewController(parent), textView(&HBTextView::sharedInstance()), hotKeyManager(&HBHotKeyManage::sharedInstance())
+{
+}
+
+HBHotKeyViewController::~HBHotKeyViewController()
+{
+    hb::NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+QPointer<hb::Popover> HBHotKeyViewController::showPopover(QWidget* anchor)
+{
+    auto content = std::make_unique<HBHotKeyViewController>();
+    HBHotKeyViewController* controller = content.get();
+    auto* popover = new hb::Popover(std::move(content), hb::PopoverBehavior::transient);
+    controller->presentingPopover = popover;
+    popover->showRelativeToRect(anchor->rect(), anchor, hb::RectEdge::minY);
+    return popover;
+}
+
+void HBHotKeyViewController::loadView()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 10, 12, 10);
+    placeHolderLabel = new QLabel(QStringLiteral("Type a new shortcut"), this);
+    placeHolderLabel->setAlignment(Qt::AlignCenter);
+    layout->addWidget(placeHolderLabel);
+    textField = new HBTextField(this);
+    textField->setAccessibleName(QStringLiteral("Shortcut"));
+    layout->addWidget(textField, 0, Qt::AlignHCenter);
+}
+
+void HBHotKeyViewController::viewWillAppear()
+{
+    textView->controller = this;
+    hb::NotificationCenter& center = hb::NotificationCenter::defaultCenter();
+    center.removeObserver(this, dimissHotKeyPopoverNotification);
+    center.addObserver(this, dimissHotKeyPopoverNotification, nullptr,
+                       [this](const hb::Notification& notification) { dimissPopOver(notification); });
+    hb::UserDefaults::standard().setBool(launchedHotkeyDefaultsKey, true);
+}
+
+void HBHotKeyViewController::viewDidAppear()
+{
+    if (textField)
+        textField->beginEditing();
+}
+
+void HBHotKeyViewController::viewWillDisappear()
+{
+    hb::UserDefaults::standard().setBool(launchedHotkeyDefaultsKey, false);
+}
+
+void HBHotKeyViewController::dimissPopOver(const hb::Notification&) { dismiss(); }
+
+void HBHotKeyViewController::dismiss()
+{
+    if (presentingPopover)
+        presentingPopover->close();
+}
+
+void HBHotKeyViewController::setHotKey(std::uint16_t keyCode, std::uint64_t modifierFlags)
+{
+    hotKeyManager->registerHotKeyWithKeyCode(keyCode, modifierFlags);
+}
+
+QString HBHotKeyViewController::getHotKeyString(std::uint16_t keyCode, std::uint64_t modifierFlags) const
+{
+    return hotKeyManager->getStringFrom(keyCode, modifierFlags);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/base/NotificationCenter.h"
+#include "platform/interface/Popover.h"
+#include "platform/interface/ViewController.h"
+
+#include <QPointer>
+
+#include <cstdint>
+
+class HBHotKeyManage;
+class HBTextField;
+class HBTextView;
+class QLabel;
+
+// The content of the hot-key popover: a field that records the next combination typed as the new global
+// hot key. "launchedHotkey" is true exactly while it is on screen.
+class HBHotKeyViewController : public hb::ViewController {
+    Q_OBJECT
+public:
+    explicit HBHotKeyViewController(QWidget* parent = nullptr);
+    ~HBHotKeyViewController() override;
+
+    // Shows a new recorder in a popover below `anchor`; recording starts at once.
+    static QPointer<hb::Popover> showPopover(QWidget* anchor);
+
+    HBTextView* textView;
+    QPointer<QLabel> placeHolderLabel;
+    HBHotKeyManage* hotKeyManager;
+    QPointer<HBTextField> textField;
+    // The popover presenting this controller, if any.
+    QPointer<hb::Popover> presentingPopover;
+
+    void dimissPopOver(const hb::Notification& notification);
+    void setHotKey(std::uint16_t keyCode, std::uint64_t modifierFlags);
+    QString getHotKeyString(std::uint16_t keyCode, std::uint64_t modifierFlags) const;
+
+protected:
+    void loadView() override;
+    void viewWillAppear() override;
+    void viewDidAppear() override;
+    void viewWillDisappear() override;
+
+private:
+    void dismiss();
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/sources/DataSource.h"
+#include "platform/base/URL.h"
+
+#include <QList>
+
+#include <optional>
+
+// What the status tabs ask the main view controller about the current source.
+class HBSourceProtocol {
+public:
+    virtual ~HBSourceProtocol() = default;
+    // None when there is no source or it holds no URL.
+    virtual std::optional<QList<hb::URL>> sourceURLs() const = 0;
+    // None when there is no source.
+    virtual std::optional<DataSource> dataSource() const = 0;
+};

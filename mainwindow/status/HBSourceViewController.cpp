@@ -1,0 +1,116 @@
+#include "mainwindow/status/HBSourceViewController.h"
+
+#include "platform/interface/ValueTransformer.h"
+#include "platform/interface/Workspace.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// One file of the list: its icon above its name.
+class HBSourceItem : public hb::CollectionViewItem {
+public:
+    HBSourceItem() : m_icon(new QLabel(this)), m_name(new QLabel(this))
+    {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(4, 4, 4, 4);
+        layout->setSpacing(2);
+        m_icon->setAlignment(Qt::AlignCenter);
+        m_name->setAlignment(Qt::AlignCenter);
+        m_name->setStyleSheet(QStringLiteral("color: rgb(225, 229, 236); font-size: 10px;"));
+        layout->addWidget(m_icon, 1);
+        layout->addWidget(m_name);
+    }
+
+    void setRepresentedObject(const QVariant& object) override
+    {
+        hb::CollectionViewItem::setRepresentedObject(object);
+        const QVariantMap row = object.toMap();
+        const QString name = row.value(QStringLiteral("Name")).toString();
+        m_name->setText(m_name->fontMetrics().elidedText(name, Qt::ElideMiddle, 72));
+        setAccessibleName(name);
+        const QString path = row.value(QStringLiteral("ImagePath")).toString();
+        const auto transformer =
+            hb::ValueTransformer::valueTransformerForName(QStringLiteral("FilePathToIconTransformer"));
+        const QVariant icon = transformer ? transformer->transformedValue(path) : QVariant();
+        const QIcon shown = icon.canConvert<QIcon>() ? icon.value<QIcon>() : hb::Workspace::iconForFile(path);
+        m_icon->setPixmap(shown.pixmap(40, 40));
+    }
+
+private:
+    QLabel* m_icon;
+    QLabel* m_name;
+};
+
+}  // namespace
+
+HBSourceViewController::HBSourceViewController(QWidget* parent) : hb::ViewController(parent) {}
+
+void HBSourceViewController::setData(const QList<Row>& data)
+{
+    m_data = data;
+    if (!collectionView)
+        return;
+    QVariantList content;
+    for (const Row& row : m_data) {
+        QVariantMap map;
+        for (auto it = row.begin(); it != row.end(); ++it)
+            map.insert(it.key(), it.value());
+        content << map;
+    }
+    collectionView->setContent(content);
+}
+
+void HBSourceViewController::loadData(const QList<hb::URL>& urls)
+{
+    QList<Row> rows = m_data;
+    for (const hb::URL& url : urls)
+        rows.prepend({{QStringLiteral("Name"), url.lastPathComponent()}, {QStringLiteral("ImagePath"), url.path()}});
+    setData(rows);
+}
+
+void HBSourceViewController::loadView()
+{
+    setStyleSheet(QStringLiteral("background-color: rgb(30, 33, 40);"));
+    collectionViewHolder = new QScrollArea;
+    collectionViewHolder->setFrameShape(QFrame::NoFrame);
+    collectionViewHolder->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    collectionViewHolder->setWidgetResizable(true);
+    collectionView = new hb::CollectionView;
+    collectionView->setAccessibleName(QStringLiteral("Selected Files"));
+    collectionView->setItemSize(QSize(kItemSide, kItemSide));
+    collectionView->setSpacing(0);
+    collectionView->setSelectable(false);
+    collectionView->setItemPrototype([] { return std::make_unique<HBSourceItem>(); });
+    collectionViewHolder->setWidget(collectionView);
+}
+
+void HBSourceViewController::viewDidLoad()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(collectionViewHolder);
+    setData(m_data);
+    setSize();
+}
+
+void HBSourceViewController::setSize()
+{
+    const qsizetype count = collectionView ? collectionView->content().size() : m_data.size();
+    const int columns = count > 4 ? 3 : 2;
+    const int rows = int((count + columns - 1) / columns);
+    changeSize(columns * kItemSide + kScrollerWidth, std::min(kMaximumHeight, rows * kItemSide));
+}
+
+void HBSourceViewController::changeSize(double width, double newHeight)
+{
+    m_width = int(width);
+    m_height = int(newHeight);
+    if (collectionViewHolder)
+        collectionViewHolder->setFixedSize(m_width, m_height);
+}

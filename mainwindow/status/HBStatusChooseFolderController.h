@@ -1,0 +1,62 @@
+#pragma once
+
+#include "core/sources/DataSource.h"
+#include "platform/base/URL.h"
+#include "platform/interface/Popover.h"
+#include "platform/interface/StoryboardSegue.h"
+#include "platform/interface/ViewController.h"
+
+#include <QImage>
+#include <QList>
+#include <QPointer>
+
+#include <optional>
+
+class HBFilePreview;
+class HBNoDragImageView;
+class QLabel;
+class QPushButton;
+
+// The status pane shown while files are held: how many (or the one file's name), a preview of the first
+// four, a pulsing count, the list of the files on demand and a button that lets them go.
+class HBStatusChooseFolderController : public hb::ViewController {
+    Q_OBJECT
+public:
+    static constexpr const char* sourceListSegueIdentifier = "sourcelistSegue";
+
+    explicit HBStatusChooseFolderController(QWidget* parent = nullptr);
+
+    QPointer<QLabel> statusLine;
+    QPointer<HBNoDragImageView> previewImageView;
+    QPointer<QLabel> fileCountLabel;
+    QPointer<QLabel> subText;
+    QPointer<QPushButton> sourceList;
+    QPointer<QPushButton> cancelSelectionButton;
+    // What the last updateStatus was given.
+    std::optional<QList<hb::URL>> sourceURLS;
+
+    void updateStatus(const std::optional<QList<hb::URL>>& urls, std::optional<DataSource> dataSource);
+    void updateStatusInitalState();
+    // Lets the held files go.
+    void cancelSelection();
+    void prepareForSegue(const hb::StoryboardSegue& segue);
+    // Shows the list of the held files in a popover.
+    void showSourceList();
+
+    HBFilePreview& preview() const { return *m_preview; }
+    QImage previewImage() const { return m_previewImage; }
+    QPointer<hb::Popover> sourceListPopover() const { return m_sourceListPopover; }
+
+    // The count line for a source.
+    static QString fileCountText(const QList<hb::URL>& urls, std::optional<DataSource> dataSource);
+
+protected:
+    void loadView() override;
+
+private:
+    void showPreview(const QImage& image);
+
+    HBFilePreview* m_preview;
+    QImage m_previewImage;
+    QPointer<hb::Popover> m_sourceListPopover;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class HBHotKeyLabel;
+class QBoxLayout;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+// The common row of a status pane: leading widgets, two lines of text, then buttons on the right.
+class HBStatusPaneLayout {
+public:
+    explicit HBStatusPaneLayout(QWidget* pane);
+
+    void addLeading(QWidget* widget);
+    QLabel* addLine(const QString& text, const QString& accessibleName);
+    QLabel* addSubLine(const QString& text);
+    QPushButton* addButton(const QString& text, const QString& accessibleName);
+    HBHotKeyLabel* addHotKeyLabel();
+
+private:
+    QWidget* m_pane;
+    QBoxLayout* m_row;
+    QBoxLayout* m_lines;
+};

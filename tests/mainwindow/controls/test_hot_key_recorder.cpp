@@ -1,0 +1,219 @@
+#include "TestEnvironment.h"
+
+#include "core/engine/HBConstants.h"
+#include "core/hotkey/DDHotKeyCenter.h"
+#include "core/hotkey/HBHotKeyManage.h"
+#include "mainwindow/controls/HBCustomViews.h"
+#include "mainwindow/controls/HBHotKeyViewController.h"
+#include "mainwindow/controls/HBTextView.h"
+#include "mainwindow/controls/HotKeyToStringTransformer.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/base/UserDefaults.h"
+#include "platform/desktop/HotKey.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+namespace Flag = hb::ModifierFlag;
+
+// Kernel input codes of the keys the tests press.
+enum InputCode : int { kEsc = 1, k2 = 3, kA = 30, kLeftShift = 42, kLeftCtrl = 29, kF5 = 63, kLeftMeta = 125 };
+
+struct Key {
+    int qtKey;
+    int inputCode;
+    QString text;
+};
+const Key super{Qt::Key_Super_L, kLeftMeta, {}};
+const Key control{Qt::Key_Control, kLeftCtrl, {}};
+const Key shift{Qt::Key_Shift, kLeftShift, {}};
+const Key two{Qt::Key_2, k2, QStringLiteral("2")};
+const Key letterA{Qt::Key_A, kA, QStringLiteral("a")};
+const Key f5{Qt::Key_F5, kF5, {}};
+const Key escape{Qt::Key_Escape, kEsc, QStringLiteral("\x1b")};
+
+// The recorder in its popover, with a recording hot-key backend and a window around the anchor that
+// holds another text field (which must see none of the recorded keys).
+class RecorderTest : public HarbrillTest {
+protected:
+    RecorderTest()
+    {
+        auto recording = std::make_unique<hb::RecordingHotKeyBackend>();
+        backend = recording.get();
+        hb::HotKeys::setBackend(std::move(recording));
+        HBHotKeyManage::sharedInstance().registerHotKey();  // Command-1
+        auto* layout = new QVBoxLayout(&window);
+        other = new QLineEdit(&window);
+        layout->addWidget(other);
+        anchor = new QWidget(&window);
+        anchor->setFixedSize(40, 20);
+        layout->addWidget(anchor);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        other->setFocus();
+    }
+    ~RecorderTest() override
+    {
+        if (popover)
+            popover->close();
+        waitUntil([this] { return popover.isNull(); }, 2000);
+        DDHotKeyCenter::sharedHotKeyCenter().unregisterAllHotKeys();
+        hb::HotKeys::setBackend(std::make_unique<hb::RecordingHotKeyBackend>());
+    }
+
+    bool openRecorder()
+    {
+        popover = HBHotKeyViewController::showPopover(anchor);
+        QApplication::setActiveWindow(popover->window());
+        return waitUntil([this] { return recorder().monitor && recorder().monitor->isInstalled(); });
+    }
+
+    static HBTextView& recorder() { return HBTextView::sharedInstance(); }
+
+    // Keys go to the window's field, as typing would; the recorder must take them first.
+    void send(QEvent::Type type, const Key& key, Qt::KeyboardModifiers modifiers)
+    {
+        QKeyEvent event(type, key.qtKey, modifiers, quint32(key.inputCode + 8), 0, 0, key.text);
+        QCoreApplication::sendEvent(other, &event);
+    }
+    void press(const Key& key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { send(QEvent::KeyPress, key, modifiers); }
+    void release(const Key& key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { send(QEvent::KeyRelease, key, modifiers); }
+
+    std::vector<std::pair<std::uint16_t, std::uint64_t>> grabbed() const
+    {
+        std::vector<std::pair<std::uint16_t, std::uint64_t>> list;
+        for (const auto& r : backend->registrations())
+            list.emplace_back(r.keyCode, r.modifierFlags);
+        return list;
+    }
+
+    hb::RecordingHotKeyBackend* backend;
+    QWidget window;
+    QLineEdit* other;
+    QWidget* anchor;
+    QPointer<hb::Popover> popover;
+};
+
+TEST_F(RecorderTest, ACombinationCompletedByAKeyIsShownAndRegisteredOnlyWithCommandControlOrOption)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::pair<Key, Qt::KeyboardModifiers>> presses;  // each pressed in turn, held
+        QString text;
+        bool accepted;
+        std::uint16_t keyCode;
+        std::uint64_t flags;
+    };
+    const Case cases[] = {
+        {"Super then 2", {{super, Qt::NoModifier}, {two, Qt::MetaModifier}}, QStringLiteral("⌘2"), true, 19, Flag::Command},
+        {"Control then A", {{control, Qt::NoModifier}, {letterA, Qt::ControlModifier}}, QStringLiteral("⌃A"), true, 0, Flag::Control},
+        {"F5 alone", {{f5, Qt::NoModifier}}, QString(), true, 96, 0},
+        {"A alone", {{letterA, Qt::NoModifier}}, QStringLiteral("A"), false, 0, 0},
+        {"Shift then A", {{shift, Qt::NoModifier}, {letterA, Qt::ShiftModifier}}, QStringLiteral("⇧A"), false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HBHotKeyManage::sharedInstance().registerHotKeyWithKeyCode(18, Flag::Command);
+        ASSERT_TRUE(openRecorder());
+        for (const auto& [key, modifiers] : c.presses)
+            press(key, modifiers);
+
+        if (!c.text.isEmpty()) {
+            EXPECT_EQ(recorder().toPlainText(), c.text);
+        }
+        EXPECT_EQ(recorder().textColor(), c.accepted ? HBTextView::acceptedColor() : HBTextView::incompleteColor());
+        const std::pair<std::uint16_t, std::uint64_t> expected =
+            c.accepted ? std::pair<std::uint16_t, std::uint64_t>{c.keyCode, c.flags} : std::pair<std::uint16_t, std::uint64_t>{18, Flag::Command};
+        EXPECT_EQ(grabbed(), (std::vector{expected})) << "exactly one hot key in force";
+        const QVariantMap stored = hb::UserDefaults::standard().object(hotKeyDefaultsKey).toMap();
+        EXPECT_EQ(stored.value(QStringLiteral("KeyCode")).toLongLong(), expected.first);
+        EXPECT_EQ(stored.value(QStringLiteral("ModifierFlags")).toULongLong(), expected.second);
+        EXPECT_EQ(recorder().monitor->isInstalled(), !c.accepted) << "an accepted combination ends recording";
+        EXPECT_TRUE(other->text().isEmpty()) << "no key reached the window's field";
+
+        popover->close();
+        ASSERT_TRUE(waitUntil([this] { return popover.isNull(); }));
+        EXPECT_FALSE(recorder().monitor->isInstalled());
+    }
+}
+
+TEST_F(RecorderTest, EscapeOrReturnAloneClosesThePopoverAndKeepsTheHotKey)
+{
+    const Key returnKey{Qt::Key_Return, 28, QStringLiteral("\r")};
+    for (const Key& key : {escape, returnKey}) {
+        ASSERT_TRUE(openRecorder());
+        int dismissals = 0;
+        hb::NotificationCenter::defaultCenter().addObserver(this, dimissHotKeyPopoverNotification, nullptr,
+                                                            [&](const hb::Notification&) { ++dismissals; });
+        press(key);
+        hb::NotificationCenter::defaultCenter().removeObserver(this);
+        EXPECT_EQ(dismissals, 1);
+        EXPECT_TRUE(waitUntil([this] { return popover.isNull(); }));
+        EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, Flag::Command}}));
+    }
+}
+
+TEST_F(RecorderTest, ModifiersAloneShowWhileHeldAndEmptyWhenReleased)
+{
+    ASSERT_TRUE(openRecorder());
+    press(shift);
+    EXPECT_EQ(recorder().toPlainText(), QStringLiteral("⇧"));
+    EXPECT_EQ(recorder().textColor(), HBTextView::incompleteColor());
+    release(shift, Qt::ShiftModifier);
+    EXPECT_TRUE(recorder().toPlainText().isEmpty());
+    EXPECT_EQ(grabbed().size(), 1u);
+}
+
+TEST_F(RecorderTest, TheHotKeyInForceCanBeRecordedBecauseItsGrabIsLetGoWhileRecording)
+{
+    EXPECT_EQ(backend->release(18, Flag::Command), 1);
+    ASSERT_TRUE(openRecorder());
+    EXPECT_TRUE(backend->grabsSuspended());
+    EXPECT_EQ(backend->release(18, Flag::Command), 0) << "the session's grab would take the keys from the recorder";
+    press(super);
+    press(two, Qt::MetaModifier);
+    EXPECT_FALSE(backend->grabsSuspended());
+    EXPECT_EQ(backend->release(19, Flag::Command), 1);
+    EXPECT_EQ(backend->release(18, Flag::Command), 0);
+}
+
+TEST_F(RecorderTest, LaunchedHotkeyIsSetExactlyWhileThePopoverIsShown)
+{
+    hb::UserDefaults& defaults = hb::UserDefaults::standard();
+    EXPECT_FALSE(defaults.boolForKey(launchedHotkeyDefaultsKey));
+    ASSERT_TRUE(openRecorder());
+    EXPECT_TRUE(defaults.boolForKey(launchedHotkeyDefaultsKey));
+    popover->close();
+    ASSERT_TRUE(waitUntil([this] { return popover.isNull(); }));
+    EXPECT_FALSE(defaults.boolForKey(launchedHotkeyDefaultsKey));
+}
+
+TEST(HotKeyToStringTransformer, ShortTextsAreLargerAndEverythingIsRaisedByFivePoints)
+{
+    const struct {
+        qlonglong keyCode;
+        qlonglong flags;
+        QString text;
+        double pointSize;
+    } cases[] = {
+        {18, qlonglong(Flag::Command), QStringLiteral("⌘1"), 32},
+        {122, qlonglong(Flag::Command | Flag::Shift), QStringLiteral("⌘⇧F1"), 22},
+    };
+    HotKeyToStringTransformer transformer;
+    EXPECT_FALSE(transformer.allowsReverseTransformation());
+    for (const auto& c : cases) {
+        const QVariant value = transformer.transformedValue(
+            QVariantMap{{QStringLiteral("KeyCode"), c.keyCode}, {QStringLiteral("ModifierFlags"), c.flags}});
+        ASSERT_TRUE(value.canConvert<HBAttributedString>());
+        const auto text = value.value<HBAttributedString>();
+        EXPECT_EQ(text.string, c.text);
+        EXPECT_EQ(text.font.pointSizeF(), c.pointSize) << c.text.toStdString();
+        EXPECT_EQ(text.baselineOffset, 5.0);
+    }
+}
+
+}  // namespace
