@@ -78,6 +78,7 @@ struct HBFileShiftServices::RunScopes {
     QHash<QString, hb::URL> byFolder;
     QHash<QString, QVariant> volumes;
     QHash<QString, QList<hb::ItemIdentity>> chains;
+    QHash<QString, std::optional<hb::ItemIdentity>> identities;
     QHash<QString, bool> opened;
     std::vector<hb::URL> toClose;
     // The answers last given, compared before any hashing: a pass asks about the same one or two
@@ -86,6 +87,7 @@ struct HBFileShiftServices::RunScopes {
     std::size_t nextRecent = 0;
     std::pair<QString, bool> lastOpened;
     std::pair<QString, QVariant> lastVolume;
+    std::pair<QString, std::optional<hb::ItemIdentity>> lastIdentity;
 
     ~RunScopes() { close(); }
 
@@ -155,10 +157,12 @@ struct HBFileShiftServices::RunScopes {
         byFolder.clear();
         volumes.clear();
         chains.clear();
+        identities.clear();
         for (auto& recent : recentFolders)
             recent = {};
         lastOpened = {};
         lastVolume = {};
+        lastIdentity = {};
     }
 
     // A destination folder and every folder that really holds it, read once per pass.
@@ -167,6 +171,18 @@ struct HBFileShiftServices::RunScopes {
         auto found = chains.find(folder.path());
         if (found == chains.end())
             found = chains.insert(folder.path(), hb::ItemIdentity::chain(folder, true));
+        return *found;
+    }
+
+    // Who a source's folder is (links followed), read once per pass.
+    std::optional<hb::ItemIdentity> identityOf(const hb::URL& folder)
+    {
+        if (lastIdentity.first == folder.path() && !lastIdentity.first.isEmpty())
+            return lastIdentity.second;
+        auto found = identities.constFind(folder.path());
+        if (found == identities.constEnd())
+            found = identities.insert(folder.path(), hb::ItemIdentity::of(folder, true));
+        lastIdentity = {folder.path(), *found};
         return *found;
     }
 
@@ -256,34 +272,36 @@ void HBFileShiftServices::fillInformation()
     for (qsizetype i = 0; i < m_sourceURLS.size(); ++i)
         scopes.emplace_back(m_scopes->scopeFor(m_sourceURLS[i]),
                             copying ? std::nullopt : m_scopes->scopeFor(m_destinationURLs[i].deletingLastPathComponent()));
-    const auto willBeCopied = [&](qsizetype i) {
-        return copying || !m_scopes->open(scopes[i].second)
-            || mustBeCopied(m_sourceURLS[i], m_destinationURLs[i].deletingLastPathComponent());
+    // A volume that cannot be told counts as another one.
+    const auto willBeCopied = [&](qsizetype i, const QVariantMap& values) {
+        if (copying || !m_scopes->open(scopes[i].second))
+            return true;
+        const QVariant volume = values.value(hb::NSURLVolumeIdentifierKey);
+        return !volume.isValid() || volume != m_scopes->volumeOf(m_destinationURLs[i].deletingLastPathComponent());
     };
 
     std::uint64_t size = 0;
     std::uint64_t sizeToCopy = 0;
     std::uint64_t count = 0;
     QList<std::pair<hb::URL, bool>> folders;
-    static const QStringList keys{hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey};
+    static const QStringList keys{hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey, hb::NSURLVolumeIdentifierKey};
     for (qsizetype i = 0; i < m_sourceURLS.size(); ++i) {
         const std::optional<QVariantMap> values =
             m_scopes->open(scopes[i].first) ? hb::resourceValues(m_sourceURLS[i], keys) : std::nullopt;
         if (values && values->value(hb::NSURLIsDirectoryKey).toBool()) {
-            folders.append({m_sourceURLS[i], willBeCopied(i)});
+            folders.append({m_sourceURLS[i], willBeCopied(i, *values)});
             continue;
         }
         if (values) {
             const std::uint64_t itemSize = values->value(hb::NSURLTotalFileSizeKey).toULongLong();
             size += itemSize;
-            if (willBeCopied(i))
+            if (willBeCopied(i, *values))
                 sizeToCopy += itemSize;
         }
         count += 1;
     }
     // The store sizes a folder inside its own scope; ours are closed first (see RunScopes).
     m_scopes->close();
-    m_sourceKind = hb::ItemKind::unknown;
     for (const auto& [folder, copied] : folders) {
         const auto [folderSize, folderCount] = HBURL::shared().directorySize(folder);
         size += folderSize;
@@ -468,8 +486,12 @@ bool HBFileShiftServices::isSamePlaceOnDisk(const hb::URL& source, const hb::URL
     const QList<hb::ItemIdentity>& folder = m_scopes->chainOf(destination.deletingLastPathComponent());
     if (folder.isEmpty())
         return false;
-    if (hb::ItemIdentity::of(source.deletingLastPathComponent(), true) == folder.first())
-        return true;
+    const std::optional<hb::ItemIdentity> parent = m_scopes->identityOf(source.deletingLastPathComponent());
+    if (!parent || *parent == folder.first())
+        return parent.has_value();
+    // A source that holds the destination folder has its own folder among the destination's too.
+    if (!folder.contains(*parent))
+        return false;
     const std::optional<hb::ItemIdentity> item = hb::ItemIdentity::of(source, false);
     return item && folder.contains(*item);
 }
