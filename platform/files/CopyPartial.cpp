@@ -32,16 +32,16 @@ bool isPartialName(const char* name)
     return std::strncmp(name, kPrefix, sizeof kPrefix - 1) == 0;
 }
 
+QString recordsFolder() { return Locations::containerDirectory() + QStringLiteral("/partial-copies"); }
+
 // Where the record of the partial item `name` in the folder `directory` lives: one file per item,
 // named after the folder's identity and the item's name.
-std::string recordPath(int directory, const std::string& name, bool create)
+std::string recordPath(int directory, const std::string& name)
 {
     struct stat folder;
     if (fstat(directory, &folder) != 0)
         return {};
-    const QString records = Locations::containerDirectory() + QStringLiteral("/partial-copies");
-    if (create)
-        QDir().mkpath(records);
+    const QString records = recordsFolder();
     const QByteArray key = QByteArray::number(quint64(folder.st_dev)) + ':' + QByteArray::number(quint64(folder.st_ino))
         + ':' + QByteArray::fromStdString(name);
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex();
@@ -83,11 +83,13 @@ std::string partialName(const std::string& name)
 }
 
 PartialRecord::PartialRecord(int directory, const std::string& partial)
-    : m_path(recordPath(directory, partial, true))
+    : m_path(recordPath(directory, partial))
 {
     if (m_path.empty())
         return;
     m_fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    if (m_fd < 0 && errno == ENOENT && QDir().mkpath(recordsFolder()))
+        m_fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
     if (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0) {
         close(m_fd);
         m_fd = -1;
@@ -107,7 +109,7 @@ void removeLeftovers(int directory)
     for (const std::string& name : entriesOf(directory)) {
         if (!isPartialName(name.c_str()))
             continue;
-        const std::string record = recordPath(directory, name, false);
+        const std::string record = recordPath(directory, name);
         const int fd = record.empty() ? -1 : open(record.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0)
             continue;  // no record: not written by us
