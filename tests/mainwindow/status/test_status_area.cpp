@@ -1,0 +1,86 @@
+#include "TestEnvironment.h"
+
+#include "core/engine/HBConstants.h"
+#include "core/hotkey/DDHotKeyCenter.h"
+#include "core/store/HBURL.h"
+#include "mainwindow/ViewController.h"
+#include "mainwindow/status/HBInstallScriptFromTabController.h"
+#include "mainwindow/status/HBStatusChooseFolderController.h"
+#include "mainwindow/status/HBStatusForSelectFilesController.h"
+#include "mainwindow/status/HBStatusTabViewController.h"
+#include "platform/base/NotificationCenter.h"
+#include "platform/desktop/HotKey.h"
+#include "platform/files/AccessRegistry.h"
+#include "platform/interface/Alert.h"
+#include "platform/interface/LayerAnimation.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+// The main view controller with its status area, on a folder reachable through a stored bookmark.
+class StatusAreaTest : public HarbrillTest {
+protected:
+    void SetUp() override
+    {
+        hb::HotKeys::setBackend(std::make_unique<hb::RecordingHotKeyBackend>());
+        hb::Alert::setPresenter([](const hb::Alert&) { return hb::NSAlertFirstButtonReturn; });
+        work = env.makeFolder(QStringLiteral("work"));
+        env.grant(work);
+        ASSERT_TRUE(HBURL::shared().bookmark(hb::URL::fileURLWithPath(work, true), false));
+        hb::AccessRegistry::resetForTesting();
+        controller = std::make_unique<ViewController>();
+        controller->show();
+        ASSERT_TRUE(controller->statusTabController);
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        hb::Alert::setPresenter(nullptr);
+        DDHotKeyCenter::sharedHotKeyCenter().unregisterAllHotKeys();
+        hb::HotKeys::setBackend(nullptr);
+    }
+    qsizetype shownTab() const { return controller->statusTabController->selectedTabViewItemIndex(); }
+    template <class Pane>
+    Pane& pane(qsizetype index) const
+    {
+        return *qobject_cast<Pane*>(controller->statusTabController->viewControllerAtIndex(index));
+    }
+    void receive(const QStringList& names) const
+    {
+        QVariantList urls;
+        for (const QString& name : names)
+            urls << QVariant::fromValue(hb::URL::fileURLWithPath(env.writeFile(QStringLiteral("work/") + name, "x")));
+        hb::NotificationCenter::defaultCenter().post(receivedDataNotification, nullptr, {{receivedDataUserInfoKey, urls}});
+    }
+
+    QString work;
+    std::unique_ptr<ViewController> controller;
+};
+
+TEST_F(StatusAreaTest, TheShownPaneFollowsTheScriptAndTheHeldFiles)
+{
+    EXPECT_EQ(shownTab(), 2) << "the script is missing";
+
+    pane<HBInstallScriptFromTabController>(2).installButton->click();
+    EXPECT_EQ(shownTab(), 0) << "installed from the tab";
+
+    receive({"a.txt", "b.txt"});
+    EXPECT_EQ(shownTab(), 1);
+    EXPECT_EQ(pane<HBStatusChooseFolderController>(1).fileCountLabel->text(), QStringLiteral("2 selected"));
+
+    pane<HBStatusChooseFolderController>(1).cancelSelectionButton->click();
+    EXPECT_EQ(shownTab(), 0) << "the selection was let go";
+    EXPECT_FALSE(controller->isDataAvailable());
+}
+
+TEST_F(StatusAreaTest, ATileClickedWithNothingHeldShakesTheStatusLine)
+{
+    QWidget* line = pane<HBInstallScriptFromTabController>(2).statusLine;
+    hb::NotificationCenter::defaultCenter().post(destinationSelectedNotification, nullptr,
+                                                 {{destinationUserInfoKey, QString()}, {actionUserInfoKey, QStringLiteral("NoneAction")}});
+    EXPECT_NE(hb::LayerAnimation::animationForKey(line, QStringLiteral("position.x")), nullptr);
+}
+
+}  // namespace
