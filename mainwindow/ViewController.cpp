@@ -99,6 +99,7 @@ void ViewController::loadView()
     undoButton->setEnabled(m_undoEnabled);
     connect(this, &ViewController::undoEnabledChanged, undoButton, &QWidget::setEnabled);
     connect(undoButton, &QPushButton::clicked, this, [this] { undoLastShift(); });
+    addDestinationObservers();
 }
 
 void ViewController::initializeApp()
@@ -131,6 +132,8 @@ void ViewController::addObservers()
         {locationAddedNotification, &ViewController::locationAdded},
         {receivedDataNotification, &ViewController::receivedData},
         {showAlertNotification, &ViewController::showPermissionAlert},
+        {didBecomeActiveNotification, &ViewController::didBecomeActive},
+        {fromDragSourceNotification, &ViewController::fromDragSource},
     };
     for (const auto& [name, handler] : observed) {
         center.removeObserver(this, name);
@@ -486,6 +489,8 @@ std::uint64_t ViewController::collectionViewValidateDrop(hb::CollectionView&, hb
                                                          std::int64_t& proposedDropIndex,
                                                          hb::CollectionViewDropOperation& proposedDropOperation)
 {
+    if (draggingInfo.draggingPasteboard().containsType(reorderPasteboardType))
+        return validateReorderDrop(draggingInfo, proposedDropIndex, proposedDropOperation);
     if (!draggingInfo.draggingPasteboard().containsType(hb::fileURLPasteboardType))
         return hb::NSDragOperationMove;
     if (proposedDropIndex >= destinationCollection.numberOfLocations())
@@ -500,7 +505,9 @@ bool ViewController::collectionViewAcceptDrop(hb::CollectionView&, hb::DraggingI
                                               std::int64_t index, hb::CollectionViewDropOperation)
 {
     isFinderData = false;
-    if (draggingInfo.draggingPasteboard().containsType(hb::fileURLPasteboardType)) {
+    if (draggingInfo.draggingPasteboard().containsType(reorderPasteboardType))
+        acceptReorderDrop();
+    else if (draggingInfo.draggingPasteboard().containsType(hb::fileURLPasteboardType)) {
         sourceAsDrag(draggingInfo);
         if (index != 0 && collectionView) {
             if (auto* tile = qobject_cast<HBCollectionViewItem*>(collectionView->itemAtIndex(index)))

@@ -148,6 +148,25 @@ public:
     bool collectionViewAcceptDrop(hb::CollectionView& collectionView, hb::DraggingInfo& draggingInfo,
                                   std::int64_t index, hb::CollectionViewDropOperation dropOperation) override;
 
+    // Destination list editing (tiles added through panels and drives, reordered by dragging).
+    void addToLocationTest();
+    Q_INVOKABLE void addRemovableDrives();
+    void didBecomeActive(const hb::Notification& notification);
+    void fromDragSource(const hb::Notification& notification);
+    void volumePermission(QWidget* sender);
+    bool confirmToHoldData();
+    // Files dropped on the window outside the grid.
+    std::uint64_t draggingEntered(const hb::DraggingInfo& draggingInfo) const;
+    bool prepareForDragOperation(const hb::DraggingInfo& draggingInfo) const;
+    bool performDragOperation(const hb::DraggingInfo& draggingInfo);
+    bool collectionViewCanDragItemsAtIndexes(hb::CollectionView& collectionView, const hb::IndexSet& indexes,
+                                             const QMouseEvent& event) override;
+    bool collectionViewWriteItemsAtIndexesToPasteboard(hb::CollectionView& collectionView,
+                                                       const hb::IndexSet& indexes,
+                                                       hb::DraggingPasteboard& pasteboard) override;
+    void collectionViewDraggingSessionEnded(hb::CollectionView& collectionView, const QPoint& screenPoint,
+                                            std::uint64_t operation) override;
+
     // The file-manager script can be run.
     bool canWeGoWithScript();
     // Escape: the program hides.
@@ -181,6 +200,10 @@ private:
     void applyHorizontalConstraint();
     void observeWhileShown();
     void stopObservingWhileShown();
+    void addDestinationObservers();
+    std::uint64_t validateReorderDrop(hb::DraggingInfo& draggingInfo, std::int64_t& proposedDropIndex,
+                                      hb::CollectionViewDropOperation& proposedDropOperation);
+    void acceptReorderDrop();
 
     std::unique_ptr<Ui::MainViewController> m_ui;
     bool m_stopSourceManager = false;

@@ -2,12 +2,22 @@
 
 #include "platform/interface/OpenPanel.h"
 
+#include <QCheckBox>
+
 HBNewFolderOpenPanel::HBNewFolderOpenPanel(HBNewFolderOpenPanelDelegate& panelDelegate) : delegate(panelDelegate) {}
 
 void HBNewFolderOpenPanel::presentPanelWithURL(const std::optional<hb::URL>& url,
                                                const std::optional<QString>& actionString)
 {
+    QCheckBox addToGridBox;
     hb::OpenPanel panel;
+    if (actionString && nibLoadState) {
+        addToGridBox.setText(QStringLiteral("Add to Grid"));
+        addToGridBox.setAccessibleName(QStringLiteral("Add to Grid"));
+        addToGridBox.setChecked(true);
+        addToGridBox.adjustSize();
+        panel.accessoryView = &addToGridBox;
+    }
     panel.canChooseDirectories = true;
     panel.canChooseFiles = false;
     panel.canCreateDirectories = true;
@@ -26,7 +36,6 @@ void HBNewFolderOpenPanel::presentPanelWithURL(const std::optional<hb::URL>& url
         panel.directoryURL = *url;
     if (panel.runModal() != hb::NSModalResponseOK)
         return;
-    // The "Add to Grid" box starts on and the panel offers no way to switch it off yet.
-    const bool addToGrid = !actionString || nibLoadState;
+    const bool addToGrid = !actionString || (panel.accessoryView && addToGridBox.isChecked());
     delegate.openPanelDidEnd(panel.URLs(), actionString, addToGrid);
 }

@@ -14,6 +14,7 @@
 #include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/interface/EventMonitor.h"
+#include "platform/interface/Popover.h"
 #include "platform/interface/Workspace.h"
 
 #include <QGraphicsOpacityEffect>
@@ -56,9 +57,7 @@ HBCollectionViewItem::HBCollectionViewItem(QWidget* parent)
         button->setCursor(Qt::ArrowCursor);
         button->hide();
     }
-    // Until the new-folder popover exists, both hover buttons shift into a folder chosen (or created) in
-    // the folder panel.
-    connect(ui->newFolderButton, &QPushButton::clicked, this, &HBCollectionViewItem::newFolderWithPanel);
+    connect(ui->newFolderButton, &QPushButton::clicked, this, &HBCollectionViewItem::newFolder);
     connect(ui->newFolderPanel, &QPushButton::clicked, this, &HBCollectionViewItem::newFolderWithPanel);
 
     contextualMenu = std::make_unique<QMenu>();
@@ -394,6 +393,21 @@ void HBCollectionViewItem::getPermission()
     if (granted && url)
         hb::NotificationCenter::defaultCenter().post(permissionGrantedNotification, this,
                                                      {{urlUserInfoKey, QVariant::fromValue(*url)}});
+}
+
+void HBCollectionViewItem::newFolder()
+{
+    auto controller = std::make_unique<HBNewFolderController>();
+    const QString path = locationEntry().value(HBLocationEntryKey::path);
+    if (!path.isEmpty())
+        controller->parentFolder = hb::URL::fileURLWithPath(path, true);
+    controller->collectionItem = this;
+    controller->actionString = copyMove();
+    inCreateFolderMode = true;
+    newFolderPopOver = new hb::Popover(std::move(controller), hb::PopoverBehavior::transient);
+    newFolderPopOver->showRelativeToRect(newFolderButton ? newFolderButton->rect() : rect(),
+                                         newFolderButton ? static_cast<QWidget*>(newFolderButton) : this,
+                                         hb::RectEdge::maxY);
 }
 
 void HBCollectionViewItem::newFolderWithPanel()

@@ -2,6 +2,7 @@
 
 #include "core/store/HBLocationEntry.h"
 #include "mainwindow/controls/HBCustomBox.h"
+#include "mainwindow/folders/HBNewFolderController.h"
 #include "mainwindow/folders/HBNewFolderOpenPanel.h"
 #include "platform/base/URL.h"
 #include "platform/interface/CollectionView.h"
@@ -29,7 +30,13 @@ class HBCollectionViewItem;
 // access to a folder the program may not reach, or adds folders; a press dragged far enough starts a
 // drag of the tile; the context menu and the hover buttons open, remove and choose folders.
 // Its represented object is its HBLocationEntry.
-class HBCollectionViewItem : public hb::CollectionViewItem, public HBNewFolderOpenPanelDelegate {
+namespace hb {
+class Popover;
+}
+
+class HBCollectionViewItem : public hb::CollectionViewItem,
+                             public HBNewFolderOpenPanelDelegate,
+                             public HBNewFolderControllerDelegate {
     Q_OBJECT
 public:
     explicit HBCollectionViewItem(QWidget* parent = nullptr);
@@ -42,6 +49,7 @@ public:
     QPointer<QPushButton> newFolderButton;
     QPointer<QPushButton> newFolderPanel;
     QPointer<HBCustomBox> backgroundBox;
+    QPointer<hb::Popover> newFolderPopOver;
 
     std::unique_ptr<QMouseEvent> lastMouseDownEvent;  // a plain press, held until a drag starts
     std::int64_t timesMouseDraggedInView = 0;
@@ -55,8 +63,8 @@ public:
     bool isPermitted() const;      // "permissionStatus" is exactly "true"
     bool isAction() const;         // the pseudo tile (empty "Path")
 
-    void newFolderCreated(const QString& folderPath, const std::optional<QString>& actionString);
-    void newFolderCancelled();
+    void newFolderCreated(const QString& folderPath, const std::optional<QString>& actionString) override;
+    void newFolderCancelled() override;
     QString copyMove() const;  // "Copy" in the grid's copy mode, else "Move"
     void animateBoxOnSelection();
 
@@ -74,6 +82,8 @@ public:
 
     void openFolder();
     void getPermission();
+    // The new-folder popover below the new-folder button: a subfolder made and shifted into.
+    void newFolder();
     void newFolderWithPanel();
     void addNewFolder();
     void openPanelDidEnd(const QList<hb::URL>& urls, const std::optional<QString>& actionString,

@@ -143,7 +143,17 @@ std::optional<QList<URL>> OpenPanel::runDialog() const
             grid->addWidget(label, grid->rowCount(), 0, 1, grid->columnCount());
         }
     }
-    if (dialog.exec() != QDialog::Accepted)
+    if (accessoryView) {
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(accessoryView, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The dialog deletes its children: the accessory goes back to the caller first.
+    if (accessoryView) {
+        accessoryView->hide();
+        accessoryView->setParent(nullptr);
+    }
+    if (!accepted)
         return std::nullopt;
     return dialog.chosen;
 }

@@ -3,7 +3,9 @@
 #include "platform/base/URL.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -27,6 +29,9 @@ public:
     QString prompt;  // the title of the accept button
     // Items it answers false for are shown greyed out and cannot be chosen.
     std::function<bool(const URL&)> shouldEnableURL;
+    // Shown below the file list while the panel runs (a check box, say); not owned, and handed back
+    // without a parent when the panel closes, so the caller reads it afterwards.
+    QPointer<QWidget> accessoryView;
 
     // NSModalResponseOK with URLs() set, or NSModalResponseCancel.
     int runModal();

@@ -4,6 +4,7 @@
 #include "platform/interface/OpenPanel.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -110,6 +111,44 @@ TEST_F(OpenPanelTest, RealDialogChoosesAFolder)
     EXPECT_EQ(seenPrompt, "Paste Script");
     EXPECT_EQ(panel.URLs(), QList<hb::URL>{hb::URL::fileURLWithPath(child)});
     EXPECT_TRUE(hb::AccessRegistry::hasAccess(child));
+}
+
+// The accessory is part of the real dialog while it runs, and comes back to the caller whole, with what
+// the user set in it, whether the panel was confirmed or cancelled.
+TEST_F(OpenPanelTest, AccessoryViewIsShownInTheDialogAndHandedBack)
+{
+    const QString folder = env.makeFolder("folder");
+    for (const bool confirm : {true, false}) {
+        SCOPED_TRACE(confirm ? "confirmed" : "cancelled");
+        QCheckBox box(QStringLiteral("Add to Grid"));
+        box.setChecked(true);
+        hb::OpenPanel panel;
+        panel.canChooseDirectories = true;
+        panel.canChooseFiles = false;
+        panel.directoryURL = hb::URL::fileURLWithPath(folder, true);
+        panel.accessoryView = &box;
+
+        bool shownInDialog = false;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            timer.stop();
+            shownInDialog = box.window() == dialog && box.isVisible();
+            box.click();
+            if (confirm)
+                static_cast<QDialog*>(dialog)->accept();
+            else
+                dialog->reject();
+        });
+        timer.start();
+        EXPECT_EQ(panel.runModal(), confirm ? hb::NSModalResponseOK : hb::NSModalResponseCancel);
+        EXPECT_TRUE(shownInDialog);
+        EXPECT_EQ(box.parent(), nullptr);
+        EXPECT_FALSE(box.isChecked());
+    }
 }
 
 }  // namespace
