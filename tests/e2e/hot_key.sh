@@ -1,7 +1,9 @@
 #!/bin/bash
 # A new global hot key recorded with real key presses: the hot key in force (Super+1) brings the window
 # forward; in the recorder popover Super+2 is typed and stored; from outside the program Super+2 then
-# brings the window forward, and Super+1 no longer does anything.
+# brings the window forward, and Super+1 no longer does anything. Last, the file-manager script is
+# installed from the status area: it lands executable in the Application Scripts folder and the
+# status area moves on to asking for a selection.
 # usage: hot_key.sh HARBRILL ARTIFACTS_DIR
 set -euo pipefail
 APP=$(realpath "$1")
@@ -33,9 +35,12 @@ hide_by_clicking_elsewhere() {
     if [ -z "$XM" ]; then
         xmessage -geometry 300x80+40+40 "another program" > /dev/null 2>&1 & XM=$!
         track $XM xmessage
-        wait_for 5 xdotool search --onlyvisible --class Xmessage || fail "the other program's window did not come up"
     fi
-    eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --class Xmessage | head -1)")"
+    # Its window may still be on its way to the screen (the window manager reparents it).
+    local geometry=
+    wait_for 5 eval 'geometry=$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --class Xmessage | head -1)" 2> /dev/null)' ||
+        fail "the other program's window did not come up"
+    eval "$geometry"
     xdotool mousemove $((X + 20)) $((Y + 10)) click 1
     wait_for 5 eval '! has_mapped_window $PID' || { shot not-hidden; fail "the window stayed up after clicking elsewhere"; }
 }
@@ -49,9 +54,15 @@ log "Super+1 brings the window forward"
 
 # Record Super+2 in the popover with real key presses.
 $A press $PID "Hot Key"
-# The popover is a popup outside the accessibility tree's windows: wait for it on screen.
-wait_for 5 eval '[ -n "$(xdotool search --onlyvisible --pid $PID --name "" 2>/dev/null | while read -r w; do xprop -id "$w" WM_STATE | grep -q "not found" && echo "$w"; done)" ]' ||
-    { shot no-recorder; fail "the recorder popover did not open"; }
+# The popover is a popup, a window the window manager does not manage.
+popup_shown() {
+    local w
+    for w in $(xdotool search --all --onlyvisible --pid "$PID" 2>/dev/null); do
+        xprop -id "$w" WM_STATE | grep -q 'not found' && return 0
+    done
+    return 1
+}
+wait_for 5 popup_shown || { shot no-recorder; fail "the recorder popover did not open"; }
 sleep 0.5
 shot recorder-open
 xdotool key super+2
@@ -59,6 +70,8 @@ wait_for 5 eval '[ "$(stored_hot_key)" = "19 1048576" ]' || { shot not-recorded;
 sleep 0.3
 shot super2-recorded
 log "Super+2 recorded and stored"
+xdotool key Escape
+wait_for 5 eval '! popup_shown' || { shot popover-stays; fail "Escape did not close the popover"; }
 
 hide_by_clicking_elsewhere
 shot hidden
@@ -74,4 +87,17 @@ sleep 1.5
 shot super1-does-nothing
 alive $PID || fail "the program ended"
 log "the old Super+1 does nothing"
+
+SCRIPT="$XDG_DATA_HOME/harbrill/Application Scripts/RodudoDedari.scpt"
+[ ! -e "$SCRIPT" ] || fail "the script was there before it was installed"
+xdotool key super+2
+wait_for 5 has_mapped_window $PID || fail "Super+2 did not bring the window forward again"
+$A press $PID "Install Script"
+wait_for 5 test -x "$SCRIPT" || { shot not-installed; fail "the script was not installed"; }
+[ "$(stat -c %a "$SCRIPT")" = 755 ] || fail "the script's mode is $(stat -c %a "$SCRIPT")"
+$A absent $PID "Install Script" 5 || { shot install-tab-stays; fail "the install tab stayed after installing"; }
+$A find $PID "Recent Files" 2 || fail "the select-files pane is not shown"
+sleep 0.3
+shot script-installed
+log "the script was installed from the status area (mode 755)"
 log "PASS"
