@@ -13,8 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace hb {
@@ -59,33 +57,6 @@ bool isSameUser(QLocalSocket* socket)
            && credentials.uid == ::geteuid();
 }
 
-// A listening socket private to the user at `path`: its descriptor, or -1 with errno set.
-int listenAt(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (native.size() >= qsizetype(sizeof address.sun_path)) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
-    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return -1;
-    const mode_t mask = ::umask(0177);
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    const int bindError = errno;
-    ::umask(mask);
-    if (!bound || ::listen(fd, SOMAXCONN) != 0) {
-        const int error = bound ? errno : bindError;
-        ::close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
-}
-
 }  // namespace
 
 ServicesListener::ServicesListener(ServicesProvider* provider, QObject* parent)
@@ -120,7 +91,7 @@ std::optional<Error> ServicesListener::listen(const QString& socketPath)
         QFile::remove(socketPath);  // left behind by an instance that ended without closing it
     }
     close();
-    m_fd = listenAt(socketPath);
+    m_fd = ServicesSocket::listenAt(socketPath);
     if (m_fd < 0)
         return listenError(errno, QStringLiteral("Cannot listen on %1: %2").arg(socketPath, QString::fromLocal8Bit(std::strerror(errno))));
     m_path = socketPath;
