@@ -279,6 +279,23 @@ TEST_F(DestinationsTest, FilesDroppedOnTheWindowOrTheDropBarBecomeTheSource)
     EXPECT_FALSE(controller->isFinderData);
 }
 
+TEST_F(DestinationsTest, KeepingTheEarlierSelectionIsTheFirstButton)
+{
+    for (const int pressed : {int(hb::NSAlertFirstButtonReturn), int(hb::NSAlertSecondButtonReturn)}) {
+        hb::Alert shown;
+        hb::Alert::setPresenter([&](const hb::Alert& alert) {
+            shown = alert;
+            return pressed;
+        });
+        EXPECT_EQ(controller->confirmToHoldData(), pressed == hb::NSAlertFirstButtonReturn);
+        EXPECT_EQ(shown.messageText, "Replace previous items?");
+        EXPECT_EQ(shown.informativeText,
+                  "Replacing will clear the items selected earlier and replace them with the new ones");
+        EXPECT_EQ(shown.buttons, (QStringList{"Keep earlier items", "Replace Items"}));
+        EXPECT_EQ(shown.alertStyle, hb::AlertStyle::informational);
+    }
+}
+
 // Drives: a real loop-mounted image. Without access it only shows the hint; with the start-up volume
 // granted it appears as a tile by itself while the program runs, once, and goes when it is unmounted.
 // Read-only and internal volumes never become tiles.
