@@ -8,7 +8,6 @@
 #include "mainwindow/grid/HBCollectionView.h"
 #include "mainwindow/grid/HBCollectionViewItem.h"
 #include "platform/base/Log.h"
-#include "platform/base/MainQueue.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/desktop/VolumeWatcher.h"
 #include "platform/files/ResourceValues.h"
