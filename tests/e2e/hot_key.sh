@@ -29,6 +29,15 @@ print(record.get("KeyCode", {}).get("value"), record.get("ModifierFlags", {}).ge
 PY
 }
 
+# The popover is a popup, a window the window manager does not manage.
+popup_shown() {
+    local w
+    for w in $(xdotool search --all --onlyvisible --pid "$PID" 2>/dev/null); do
+        xprop -id "$w" WM_STATE | grep -q 'not found' && return 0
+    done
+    return 1
+}
+
 # Another program's window takes the focus, so the program hides itself.
 XM=
 hide_by_clicking_elsewhere() {
@@ -52,16 +61,22 @@ $A find $PID "Hot Key" 5 || fail "no hot-key hint in the status area"
 shot super1-brings-window
 log "Super+1 brings the window forward"
 
+# The combination in force can itself be typed into the recorder (its grab is let go meanwhile): Super+1
+# completes the recording, so the Super+3 after it is not recorded.
+$A press $PID "Hot Key"
+wait_for 5 popup_shown || { shot no-recorder; fail "the recorder popover did not open"; }
+sleep 0.5
+xdotool key super+1
+sleep 0.3
+xdotool key super+3
+sleep 0.5
+[ "$(stored_hot_key)" = "18 1048576" ] || { shot in-force-not-recorded; fail "Super+1 did not reach the recorder: $(stored_hot_key)"; }
+xdotool key Escape
+wait_for 5 eval '! popup_shown' || { shot popover-stays; fail "Escape did not close the popover"; }
+log "the combination in force reaches the recorder"
+
 # Record Super+2 in the popover with real key presses.
 $A press $PID "Hot Key"
-# The popover is a popup, a window the window manager does not manage.
-popup_shown() {
-    local w
-    for w in $(xdotool search --all --onlyvisible --pid "$PID" 2>/dev/null); do
-        xprop -id "$w" WM_STATE | grep -q 'not found' && return 0
-    done
-    return 1
-}
 wait_for 5 popup_shown || { shot no-recorder; fail "the recorder popover did not open"; }
 sleep 0.5
 shot recorder-open
