@@ -13,7 +13,6 @@
 #include <QDragEnterEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>
-#include <QWindow>
 
 // The recorder
 
@@ -143,15 +142,6 @@ HBNoDragImageView::HBNoDragImageView(QWidget* parent) : QLabel(parent)
     setEnabled(true);
     setAcceptDrops(false);
     setFocusPolicy(Qt::NoFocus);
-}
-
-HBMovableWindowView::HBMovableWindowView(QWidget* parent) : QWidget(parent) {}
-
-void HBMovableWindowView::mousePressEvent(QMouseEvent* event)
-{
-    if (QWindow* handle = window()->windowHandle(); handle && handle->startSystemMove())
-        return;
-    QWidget::mousePressEvent(event);
 }
 
 // The drop bar

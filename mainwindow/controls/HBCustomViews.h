@@ -66,17 +66,6 @@ public:
     explicit HBNoDragImageView(QWidget* parent = nullptr);
 };
 
-// A view whose background drags its window.
-class HBMovableWindowView : public QWidget {
-    Q_OBJECT
-public:
-    explicit HBMovableWindowView(QWidget* parent = nullptr);
-    bool mouseDownCanMoveWindow() const { return true; }
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-};
-
 // The bar at the bottom of the main window that takes dropped files: it offers to move them when the
 // drag's source allows, else to copy, and hands the drop on as "fromDragSource" (object: the bar,
 // "Source": the dragging information).
@@ -104,7 +93,6 @@ public:
     explicit HBHotKeyLabel(QWidget* parent = nullptr);
 
     QString shownText() const;
-    QLabel* label() const { return m_label; }
     QPointer<hb::Popover> recorderPopover() const { return m_popover; }
 
 private:

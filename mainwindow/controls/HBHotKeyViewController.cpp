@@ -69,13 +69,3 @@ void HBHotKeyViewController::dismiss()
     if (presentingPopover)
         presentingPopover->close();
 }
-
-void HBHotKeyViewController::setHotKey(std::uint16_t keyCode, std::uint64_t modifierFlags)
-{
-    hotKeyManager->registerHotKeyWithKeyCode(keyCode, modifierFlags);
-}
-
-QString HBHotKeyViewController::getHotKeyString(std::uint16_t keyCode, std::uint64_t modifierFlags) const
-{
-    return hotKeyManager->getStringFrom(keyCode, modifierFlags);
-}

@@ -6,8 +6,6 @@
 
 #include <QPointer>
 
-#include <cstdint>
-
 class HBHotKeyManage;
 class HBTextField;
 class HBTextView;
@@ -32,8 +30,6 @@ public:
     QPointer<hb::Popover> presentingPopover;
 
     void dimissPopOver(const hb::Notification& notification);
-    void setHotKey(std::uint16_t keyCode, std::uint64_t modifierFlags);
-    QString getHotKeyString(std::uint16_t keyCode, std::uint64_t modifierFlags) const;
 
 protected:
     void loadView() override;

@@ -135,7 +135,15 @@ void HBTextView::resignFirstResponder()
 
 void HBTextView::endRecording()
 {
-    clearFocus();
+    // Focus moves on to the field's next key view; one that would start recording again does not count.
+    QWidget* next = textField ? textField->nextInFocusChain() : nullptr;
+    while (next && next != textField
+           && (next == this || !next->isVisible() || !next->isEnabled() || !(next->focusPolicy() & Qt::TabFocus)))
+        next = next->nextInFocusChain();
+    if (next && next != textField)
+        next->setFocus(Qt::TabFocusReason);
+    else
+        clearFocus();
     // Focus may have had nowhere to go (an inactive window): recording ends all the same.
     resignFirstResponder();
 }

@@ -25,7 +25,6 @@ public:
     void setExecutor(Executor executor) { m_executor = std::move(executor); }
     // Starts drawing the preview of `urls`; answers the request's number.
     std::uint64_t request(const QList<hb::URL>& urls);
-    std::uint64_t latestRequest() const { return m_latest; }
 
     // Draws the preview now. `icons` stand in, by index, for files without a thumbnail. Any thread.
     static QImage getPreviewImageForLastThree(const QList<hb::URL>& urls, const QList<QImage>& icons);

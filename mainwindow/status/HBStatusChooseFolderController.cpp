@@ -79,7 +79,6 @@ void HBStatusChooseFolderController::updateStatus(const std::optional<QList<hb::
 
 void HBStatusChooseFolderController::showPreview(const QImage& image)
 {
-    m_previewImage = image;
     if (previewImageView)
         previewImageView->setPixmap(QPixmap::fromImage(image));
 }

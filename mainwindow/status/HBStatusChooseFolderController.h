@@ -6,13 +6,13 @@
 #include "platform/interface/StoryboardSegue.h"
 #include "platform/interface/ViewController.h"
 
-#include <QImage>
 #include <QList>
 #include <QPointer>
 
 #include <optional>
 
 class HBFilePreview;
+class QImage;
 class HBNoDragImageView;
 class QLabel;
 class QPushButton;
@@ -44,7 +44,6 @@ public:
     void showSourceList();
 
     HBFilePreview& preview() const { return *m_preview; }
-    QImage previewImage() const { return m_previewImage; }
     QPointer<hb::Popover> sourceListPopover() const { return m_sourceListPopover; }
 
     // The count line for a source.
@@ -57,6 +56,5 @@ private:
     void showPreview(const QImage& image);
 
     HBFilePreview* m_preview;
-    QImage m_previewImage;
     QPointer<hb::Popover> m_sourceListPopover;
 };

@@ -7,8 +7,6 @@ namespace hb {
 TabViewController::TabViewController(QWidget* parent) : ViewController(parent), m_stack(new QStackedLayout(this))
 {
     m_stack->setContentsMargins(0, 0, 0, 0);
-    connect(m_stack, &QStackedLayout::currentChanged, this,
-            [this](int index) { emit selectedTabViewItemIndexChanged(index); });
 }
 
 void TabViewController::addChildViewController(ViewController* child)

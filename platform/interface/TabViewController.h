@@ -26,9 +26,6 @@ public:
     void setSelectedTabViewItemIndex(qsizetype index);
     ViewController* selectedViewController() const { return viewControllerAtIndex(selectedTabViewItemIndex()); }
 
-signals:
-    void selectedTabViewItemIndexChanged(qsizetype index);
-
 private:
     QStackedLayout* m_stack;
     QList<QPointer<ViewController>> m_children;

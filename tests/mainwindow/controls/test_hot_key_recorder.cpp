@@ -10,6 +10,7 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/desktop/HotKey.h"
+#include "platform/interface/ValueTransformer.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -214,6 +215,27 @@ TEST(HotKeyToStringTransformer, ShortTextsAreLargerAndEverythingIsRaisedByFivePo
         EXPECT_EQ(text.font.pointSizeF(), c.pointSize) << c.text.toStdString();
         EXPECT_EQ(text.baselineOffset, 5.0);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecorderTest, TheHotKeyLabelFollowsTheStoredHotKeyAndOpensTheRecorder)
+{
+    hb::ValueTransformer::setValueTransformer(std::make_shared<HotKeyToStringTransformer>(),
+                                              QStringLiteral("HotKeyToStringTransformer"));
+    HBHotKeyLabel label(&window);
+    label.show();
+    EXPECT_EQ(label.shownText(), QStringLiteral("⌘1"));
+    HBHotKeyManage::sharedInstance().registerHotKeyWithKeyCode(19, Flag::Command);
+    EXPECT_EQ(label.shownText(), QStringLiteral("⌘2"));
+
+    label.click();
+    popover = label.recorderPopover();
+    ASSERT_TRUE(popover);
+    EXPECT_TRUE(waitUntil([] { return recorder().monitor && recorder().monitor->isInstalled(); }));
+    hb::ValueTransformer::setValueTransformer(nullptr, QStringLiteral("HotKeyToStringTransformer"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "mainwindow/status/HBFilePreview.h"
 #include "mainwindow/status/HBInstallScriptFromTabController.h"
 #include "mainwindow/status/HBSourceViewController.h"
+#include "mainwindow/status/HBStatusChooseFolderController.h"
 #include "mainwindow/status/HBStatusForSelectFilesController.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/NotificationCenter.h"
@@ -60,6 +61,20 @@ TEST(SourceList, ListsTheFilesInReverseOrder)
         names << row.value(QStringLiteral("Name"));
     EXPECT_EQ(names, (QStringList{"c", "b", "a"}));
     EXPECT_EQ(list.data().first().value(QStringLiteral("ImagePath")), QStringLiteral("/tmp/held/c"));
+}
+
+TEST(SourceList, OpensFromTheChooseFolderPaneWithTheHeldFiles)
+{
+    TestEnvironment env;
+    HBStatusChooseFolderController pane;
+    pane.updateStatus(files(2), DataSource::finder);
+    pane.showSourceList();
+    ASSERT_TRUE(pane.sourceListPopover());
+    auto* list = qobject_cast<HBSourceViewController*>(pane.sourceListPopover()->contentViewController());
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->data().size(), 2);
+    EXPECT_EQ(list->data().first().value(QStringLiteral("Name")), QStringLiteral("b"));
+    pane.sourceListPopover()->close();
 }
 
 class PreviewTest : public HarbrillTest {
