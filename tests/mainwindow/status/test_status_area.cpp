@@ -4,6 +4,7 @@
 #include "core/hotkey/DDHotKeyCenter.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/ViewController.h"
+#include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBInstallScriptFromTabController.h"
 #include "mainwindow/status/HBStatusChooseFolderController.h"
 #include "mainwindow/status/HBStatusForSelectFilesController.h"
@@ -73,6 +74,18 @@ TEST_F(StatusAreaTest, TheShownPaneFollowsTheScriptAndTheHeldFiles)
     pane<HBStatusChooseFolderController>(1).cancelSelectionButton->click();
     EXPECT_EQ(shownTab(), 0) << "the selection was let go";
     EXPECT_FALSE(controller->isDataAvailable());
+}
+
+TEST_F(StatusAreaTest, FilesDroppedOnTheBarBecomeTheHeldFiles)
+{
+    auto* bar = controller->findChild<HBBottomBarView*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(bar->isAncestorOf(controller->statusTabController));
+    hb::DraggingPasteboard pasteboard;
+    pasteboard.writeFileURLs({hb::URL::fileURLWithPath(env.writeFile(QStringLiteral("work/dropped.txt"), "x"))});
+    EXPECT_TRUE(bar->performDragOperation(hb::DraggingInfo(pasteboard, hb::NSDragOperationMove, {})));
+    EXPECT_EQ(shownTab(), 1);
+    EXPECT_EQ(pane<HBStatusChooseFolderController>(1).fileCountLabel->text(), QStringLiteral("dropped.txt"));
 }
 
 TEST_F(StatusAreaTest, ATileClickedWithNothingHeldShakesTheStatusLine)
