@@ -4,11 +4,30 @@
 #include "platform/base/MainQueue.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/interface/Thumbnails.h"
-#include "platform/interface/Workspace.h"
 
+#include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QPointer>
+#include <QStyle>
 #include <QThreadPool>
+
+namespace {
+
+// The icon theme's icon for the type, as the desktop shows the file.
+QImage iconImage(const HBFilePreview::Part& part)
+{
+    QIcon icon = QIcon::fromTheme(part.iconName);
+    if (icon.isNull())
+        icon = QIcon::fromTheme(part.genericIconName);
+    if (icon.isNull())
+        icon = QApplication::style()->standardIcon(part.isFolder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    return icon.pixmap(HBFilePreview::kSide, HBFilePreview::kSide).toImage();
+}
+
+}  // namespace
 
 HBFilePreview::HBFilePreview(QObject* parent)
     : QObject(parent), m_executor([](std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); })
@@ -18,28 +37,42 @@ HBFilePreview::HBFilePreview(QObject* parent)
 std::uint64_t HBFilePreview::request(const QList<hb::URL>& urls)
 {
     const std::uint64_t number = ++m_latest;
-    const QList<hb::URL> drawn = urls.mid(0, kMaximumFiles);
-    const QList<QImage> icons = fallbackIcons(drawn);
     QPointer<HBFilePreview> self(this);
-    m_executor([self, number, drawn, icons] {
-        const QImage image = getPreviewImageForLastThree(drawn, icons);
-        hb::MainQueue::async([self, number, image] {
+    m_executor([self, number, urls] {
+        const QList<Part> parts = readParts(urls);
+        hb::MainQueue::async([self, number, parts] {
             if (self && number == self->m_latest)
-                emit self->previewReady(image, number);
+                emit self->previewReady(compose(parts), number);
         });
     });
     return number;
 }
 
-QList<QImage> HBFilePreview::fallbackIcons(const QList<hb::URL>& urls)
+QList<HBFilePreview::Part> HBFilePreview::readParts(const QList<hb::URL>& urls)
 {
-    QList<QImage> icons;
-    for (const hb::URL& url : urls.mid(0, kMaximumFiles))
-        icons << hb::Workspace::iconForFile(url.path()).pixmap(kSide, kSide).toImage();
-    return icons;
+    QList<Part> parts;
+    for (const hb::URL& url : urls.mid(0, kMaximumFiles)) {
+        Part part;
+        // Files the source holds are covered by a bookmark; one that is not is shown by its icon.
+        const std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(url);
+        if (scope && hb::startAccessingSecurityScopedResource(*scope)) {
+            part.thumbnail = hb::Thumbnails::thumbnailForFile(url, QSize(kSide, kSide));
+            hb::stopAccessingSecurityScopedResource(*scope);
+        }
+        if (!part.thumbnail) {
+            const QFileInfo info(url.path());
+            part.isFolder = info.isDir();
+            const QMimeType type = part.isFolder ? QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory"))
+                                                 : QMimeDatabase().mimeTypeForFile(info);
+            part.iconName = type.iconName();
+            part.genericIconName = type.genericIconName();
+        }
+        parts << part;
+    }
+    return parts;
 }
 
-QImage HBFilePreview::getPreviewImageForLastThree(const QList<hb::URL>& urls, const QList<QImage>& icons)
+QImage HBFilePreview::compose(const QList<Part>& parts)
 {
     QImage preview(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
     preview.fill(Qt::transparent);
@@ -47,22 +80,13 @@ QImage HBFilePreview::getPreviewImageForLastThree(const QList<hb::URL>& urls, co
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     // Each later file goes behind the ones drawn before it: the first lies on top.
     painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
-    for (qsizetype index = 0; index < urls.size() && index < kMaximumFiles; ++index) {
-        const hb::URL& url = urls.at(index);
-        // Files the source holds are covered by a bookmark; one that is not is drawn from its icon.
-        const std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(url);
-        const bool accessing = scope && hb::startAccessingSecurityScopedResource(*scope);
-        std::optional<QImage> image = accessing ? hb::Thumbnails::thumbnailForFile(url, QSize(kSide, kSide)) : std::nullopt;
-        if (accessing)
-            hb::stopAccessingSecurityScopedResource(*scope);
-        if (!image && index < icons.size())
-            image = icons.at(index);
-        if (!image || image->isNull())
+    for (const Part& part : parts) {
+        const QImage image = part.thumbnail ? *part.thumbnail : iconImage(part);
+        if (image.isNull())
             continue;
-        QSize size = image->size();
+        QSize size = image.size();
         size.scale(kSide, kSide, Qt::KeepAspectRatio);
-        const QRect target((kSide - size.width()) / 2, (kSide - size.height()) / 2, size.width(), size.height());
-        painter.drawImage(target, *image);
+        painter.drawImage(QRect((kSide - size.width()) / 2, (kSide - size.height()) / 2, size.width(), size.height()), image);
     }
     painter.end();
     return preview;

@@ -100,7 +100,7 @@ protected:
 
 TEST_F(PreviewTest, TheFirstFileLiesOnTop)
 {
-    const QImage preview = HBFilePreview::getPreviewImageForLastThree({red, blue}, {});
+    const QImage preview = HBFilePreview::getPreviewImageForLastThree({red, blue});
     EXPECT_EQ(preview.size(), QSize(40, 40));
     EXPECT_EQ(centre(preview), QColor(Qt::red));
 }
