@@ -203,6 +203,8 @@ void ViewController::observeWhileShown()
                        [this](const hb::Notification& notification) { locationAddedFomOpenPanel(notification); });
     center.addObserver(this, emptySourceNotification, nullptr,
                        [this](const hb::Notification& notification) { cancelSelection(notification); });
+    center.addObserver(this, forRecentFilesNotification, nullptr,
+                       [this](const hb::Notification& notification) { forRecentFiles(notification); });
 }
 
 void ViewController::stopObservingWhileShown()
@@ -212,7 +214,8 @@ void ViewController::stopObservingWhileShown()
     m_defaultsObservations.clear();
     hb::NotificationCenter& center = hb::NotificationCenter::defaultCenter();
     for (const QString& name :
-         {destinationSelectedNotification, removeSelectedNotification, addToGridNotification, emptySourceNotification})
+         {destinationSelectedNotification, removeSelectedNotification, addToGridNotification, emptySourceNotification,
+          forRecentFilesNotification})
         center.removeObserver(this, name);
 }
 

@@ -5,11 +5,13 @@
 #include "core/sources/DataSource.h"
 #include "core/sources/HBSourceManager.h"
 #include "core/store/HBDataManager.h"
+#include "mainwindow/recent/RecentViewController.h"
 #include "mainwindow/status/HBSourceProtocol.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/URL.h"
 #include "platform/interface/CollectionView.h"
 #include "platform/interface/DraggingInfo.h"
+#include "platform/interface/Popover.h"
 #include "platform/interface/StoryboardSegue.h"
 #include "platform/interface/ViewController.h"
 
@@ -39,7 +41,7 @@ class MainViewController;
 // The main window's content and the program's hub: it owns the destination store, the operations
 // manager and the current source; turns every way of picking files into a new source; keeps the first
 // tile in step with whether files are waiting; and starts, completes and undoes shifts. Main thread only.
-class ViewController : public hb::ViewController, public HBOperationsProtocol, public hb::CollectionViewDelegate, public HBSourceProtocol {
+class ViewController : public hb::ViewController, public HBOperationsProtocol, public hb::CollectionViewDelegate, public HBSourceProtocol, public recentFilesProtocol {
     Q_OBJECT
     Q_PROPERTY(bool stopSourceManager READ stopSourceManager WRITE setStopSourceManager NOTIFY stopSourceManagerChanged)
     Q_PROPERTY(bool undoEnabled READ undoEnabled WRITE setUndoEnabled NOTIFY undoEnabledChanged)
@@ -166,6 +168,13 @@ public:
                                                        hb::DraggingPasteboard& pasteboard) override;
     void collectionViewDraggingSessionEnded(hb::CollectionView& collectionView, const QPoint& screenPoint,
                                             std::uint64_t operation) override;
+
+    // The recent-files browser, while its popover is shown.
+    QPointer<RecentViewController> recentFilesViewController;
+    QPointer<hb::Popover> recentFilesPopover;
+    void forRecentFiles(const hb::Notification& notification);
+    void onResult(const QList<hb::URL>& urls) override;
+    void onClose() override;
 
     // The file-manager script can be run.
     bool canWeGoWithScript();
