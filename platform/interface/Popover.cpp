@@ -2,6 +2,7 @@
 
 #include "platform/interface/ViewController.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -38,17 +39,17 @@ private:
 
 Popover::Popover(std::unique_ptr<ViewController> content, PopoverBehavior behavior) : m_behavior(behavior)
 {
-    // A transient popover is a real popup: the window system closes it on a click outside.
-    const Qt::WindowFlags flags = behavior == PopoverBehavior::transient
-                                      ? Qt::Popup | Qt::FramelessWindowHint
-                                      : Qt::Tool | Qt::FramelessWindowHint;
-    m_window = std::make_unique<Frame>(*this, flags);
+    // A tool window rather than a popup: popups are left out of the accessibility tree, so screen readers
+    // and tests would not find what a popover holds. A transient one closes itself on a click elsewhere.
+    m_window = std::make_unique<Frame>(*this, Qt::Tool | Qt::FramelessWindowHint);
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
     auto* layout = new QVBoxLayout(m_window.get());
     layout->setContentsMargins(0, 0, 0, 0);
     m_content = content.release();
     m_content->loadViewIfNeeded();
     layout->addWidget(m_content);
+    if (behavior == PopoverBehavior::transient)
+        qApp->installEventFilter(this);
 }
 
 Popover::~Popover()
@@ -81,6 +82,24 @@ void Popover::close()
 }
 
 bool Popover::isShown() const { return !m_closed && m_window->isVisible(); }
+
+bool Popover::holds(const QWidget* widget) const
+{
+    // Menus and lists that pop up from the content are windows of their own, parented inside it.
+    for (const QWidget* ancestor = widget; ancestor; ancestor = ancestor->parentWidget()) {
+        if (ancestor == m_window.get())
+            return true;
+    }
+    return false;
+}
+
+bool Popover::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress && isShown() && watched->isWidgetType()
+        && !holds(static_cast<QWidget*>(watched)))
+        close();
+    return false;
+}
 
 void Popover::frameHidden()
 {

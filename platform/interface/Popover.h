@@ -17,7 +17,7 @@ class ViewController;
 enum class RectEdge { minX = 0, minY = 1, maxX = 2, maxY = 3 };
 
 // applicationDefined: stays until the program closes it (or Escape); transient: also closes when the
-// user clicks anywhere outside it.
+// user presses the mouse anywhere outside it.
 enum class PopoverBehavior { applicationDefined = 0, transient = 1 };
 
 // A popover: a frameless window holding one view controller, placed beside a rectangle of a view and kept
@@ -45,9 +45,13 @@ public:
 signals:
     void didClose();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     class Frame;
     void frameHidden();
+    bool holds(const QWidget* widget) const;
 
     PopoverBehavior m_behavior;
     std::unique_ptr<QWidget> m_window;

@@ -65,8 +65,7 @@ wait_for 5 has_mapped_window $PID || { shot no-window; fail "the window did not 
 $A find $PID Drives 5 || { shot no-drive-hint; fail "an unreadable drive did not show the drive hint"; }
 $A absent $PID HBSTICK 1 || fail "a drive without access became a tile"
 shot drive-hint
-# The popover is a popup window, which the accessibility bus does not list: its button is clicked where
-# it stands, right of the drive button.
+# The popover stands right of the drive button; its button is clicked where it stands, as a person would.
 read -r dx dy <<< "$($A center $PID Drives 2)"
 $A press $PID Drives
 sleep 0.5

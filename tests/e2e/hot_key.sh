@@ -30,10 +30,10 @@ PY
 }
 
 # The popover is a popup, a window the window manager does not manage.
-popup_shown() {
+popup_shown() {  # the recorder's popover: a utility window of the program on screen
     local w
     for w in $(xdotool search --all --onlyvisible --pid "$PID" 2>/dev/null); do
-        xprop -id "$w" WM_STATE | grep -q 'not found' && return 0
+        xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_UTILITY && return 0
     done
     return 1
 }

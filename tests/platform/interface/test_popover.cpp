@@ -55,11 +55,37 @@ TEST(Popover, EscapeClosesItOnceAndItGoesAway)
     EXPECT_TRUE(waitUntil([&] { return popover.isNull(); }));
 }
 
-TEST(Popover, ClosingBeforeShowingOrDeletingDirectlyAnnouncesNothingTwice)
+TEST(Popover, ATransientOneClosesOnAPressElsewhereButNotOnOneInsideOrInWhatPopsUpFromIt)
+{
+    auto content = std::make_unique<hb::ViewController>();
+    content->setMinimumSize(120, 80);
+    auto* inside = new QWidget(content.get());
+    inside->setGeometry(10, 10, 40, 20);
+    QPointer<Popover> popover = new Popover(std::move(content), PopoverBehavior::transient);
+    QSignalSpy closed(popover.data(), &Popover::didClose);
+    QWidget anchor;
+    anchor.resize(50, 20);
+    anchor.show();
+    popover->showRelativeToRect(anchor.rect(), &anchor, RectEdge::minY);
+    EXPECT_NE(popover->window()->windowType(), Qt::Popup) << "popups are hidden from accessibility";
+
+    QTest::mouseClick(inside, Qt::LeftButton);
+    auto* poppedUp = new QWidget(inside, Qt::Window);  // a menu or list opened from the content
+    poppedUp->resize(30, 30);
+    poppedUp->show();
+    QTest::mouseClick(poppedUp, Qt::LeftButton);
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_TRUE(popover->isShown());
+
+    QTest::mouseClick(&anchor, Qt::LeftButton);
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_TRUE(waitUntil([&] { return popover.isNull(); }));
+}
+
+TEST(Popover, DeletingItDirectlyAnnouncesNothing)
 {
     auto* popover = new Popover(std::make_unique<hb::ViewController>(), PopoverBehavior::transient);
     QSignalSpy closed(popover, &Popover::didClose);
-    EXPECT_TRUE(popover->window()->windowFlags().testFlag(Qt::Popup));
     delete popover;
     EXPECT_EQ(closed.count(), 0);
 }
