@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 HB_REGISTER_SCENE("HBRecentFiles", "RecentViewController", RecentViewController);
@@ -131,8 +133,11 @@ void RecentViewController::loadView()
     numberOfSelectedRowsTextField->setAccessibleName(QStringLiteral("Chosen items"));
     doneButton = new QPushButton(outerVisualEffect);
     doneButton->setAccessibleName(QStringLiteral("Done"));
+    doneButton->setFlat(true);
+    doneButton->setAutoFillBackground(true);
+    doneButton->setFixedSize(80, 28);
     doneButton->setEnabled(false);
-    doneButton->setIcon(doneButtonDisabledImage);
+    showDoneImage(doneButtonDisabledImage);
     footer->addWidget(recentItemsTextFiield, 1);
     footer->addWidget(numberOfSelectedRowsTextField);
     footer->addWidget(doneButton);
@@ -156,7 +161,9 @@ void RecentViewController::viewDidLoad()
     timeFramePopUpButton->addItems(timeFrame);
     timeFramePopUpButton->setCurrentIndex(2);
     doneButton->setText(QStringLiteral("Done"));
-    doneButton->setStyleSheet(QStringLiteral("color: white; font-family: 'Helvetica Neue'; font-size: 15pt;"));
+    QFont title(QStringLiteral("Helvetica Neue"));
+    title.setPointSizeF(15);
+    doneButton->setFont(title);
     tableView->setDelegate(this);
     tableView->setDataSource(this);
     datecalc();
@@ -259,7 +266,8 @@ std::unique_ptr<QWidget> RecentViewController::tableViewViewForRow(hb::TableView
         cell->setProperty("wired", true);
         QPushButton* box = cell->selectFileButton;
         QPushButton* reveal = cell->showFileButton;
-        connect(box, &QPushButton::clicked, this, [this, box] { selectFileClicked(box); });
+        // Toggled, not clicked: assistive technologies toggle a check box without clicking it.
+        connect(box, &QPushButton::toggled, this, [this, box] { selectFileClicked(box); });
         connect(reveal, &QPushButton::clicked, this, [this, reveal] { showFileButtonAction(reveal); });
     }
     return cell;
@@ -294,6 +302,7 @@ void RecentViewController::makeRowsInSight()
 
 void RecentViewController::setCheckbox(QPushButton* box, bool on)
 {
+    const QSignalBlocker quiet(box);
     box->setChecked(on);
     box->setIcon(on ? checkboxSelectedImage : checkboxDeselectedImage);
 }
@@ -369,12 +378,23 @@ void RecentViewController::removeMissingRow(std::int64_t row)
     alertDialogOKCancelWithErrortitle(QStringLiteral("File not Found"), QStringLiteral("File Deleted/Moved. Refresh and Try again"));
 }
 
+void RecentViewController::showDoneImage(const QIcon& image)
+{
+    // The image is the button's face, its title white on it in either state.
+    QPalette palette = doneButton->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setBrush(group, QPalette::Button, QBrush(image.pixmap(doneButton->size())));
+        palette.setColor(group, QPalette::ButtonText, Qt::white);
+    }
+    doneButton->setPalette(palette);
+}
+
 void RecentViewController::selectionCount()
 {
     const auto count = selectedItemDict.size();
     numberOfSelectedRowsTextField->setText(QString::number(count));
     doneButton->setEnabled(count > 0);
-    doneButton->setIcon(count > 0 ? doneButtonActiveImage : doneButtonDisabledImage);
+    showDoneImage(count > 0 ? doneButtonActiveImage : doneButtonDisabledImage);
 }
 
 void RecentViewController::showFileButtonAction(QPushButton* sender)

@@ -104,6 +104,7 @@ private:
     void makeRowsInSight();
     void setRowSelected(std::int64_t row, bool selected);
     void setCheckbox(QPushButton* box, bool on);
+    void showDoneImage(const QIcon& image);
 
     std::pair<std::int64_t, std::int64_t> m_sight{0, -1};  // rows whose views are made
     void removeMissingRow(std::int64_t row);
