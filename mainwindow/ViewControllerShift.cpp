@@ -11,6 +11,7 @@
 #include "platform/interface/Application.h"
 #include "platform/interface/Sound.h"
 
+#include <QPushButton>
 
 namespace {
 
@@ -136,5 +137,9 @@ void ViewController::showPermissionAlert(const hb::Notification& notification)
         QStringLiteral("Once activated, you will be able to quickly move or copy files within this drive");
     alert.addButtonWithTitle(QStringLiteral("Select drive..."));
     alert.addButtonWithTitle(QStringLiteral("Cancel"));
-    alert.runModal();
+    if (alert.runModal() != hb::NSAlertFirstButtonReturn)
+        return;
+    // The drive is granted from the volume popover, beside the drives button when it shows.
+    hb::Application::shared().makeKeyAndOrderFront(window());
+    volumePermission(thumbdrives && thumbdrives->isVisible() ? static_cast<QWidget*>(thumbdrives) : this);
 }

@@ -7,6 +7,7 @@
 #include "core/sources/HBFinderData.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/ViewController.h"
+#include "mainwindow/folders/HBVolumesPermissionController.h"
 #include "mainwindow/grid/HBCollectionView.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
@@ -18,6 +19,7 @@
 #include "platform/interface/Alert.h"
 #include "platform/interface/Application.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -345,6 +347,27 @@ TEST_F(ViewControllerTest, EachFailureShowsOneAlertWhetherOrNotTheWindowIsShown)
     controller.reset();
     post(showAlertNotification, {{errorDataUserInfoKey, driveError}});
     EXPECT_EQ(alerts.size(), 2u);
+}
+
+// "Select drive..." in the drive alert leads to the volume grant; "Cancel" to nothing.
+TEST_F(ViewControllerTest, SelectDriveInTheDriveAlertOpensTheVolumeGrant)
+{
+    const auto volumePromptShown = [] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible() && window->findChild<HBVolumesPermissionController*>())
+                return true;
+        return false;
+    };
+    controller->show();
+    answer = hb::NSAlertSecondButtonReturn;
+    post(showAlertNotification, {{errorDataUserInfoKey, QVariant::fromValue(placeholderFrameworkError())}});
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_FALSE(volumePromptShown());
+
+    answer = hb::NSAlertFirstButtonReturn;
+    post(showAlertNotification, {{errorDataUserInfoKey, QVariant::fromValue(placeholderFrameworkError())}});
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_TRUE(volumePromptShown());
 }
 
 TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
