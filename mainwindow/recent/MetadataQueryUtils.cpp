@@ -115,9 +115,9 @@ void MetadataQueryUtils::queryDidFinish(const hb::Notification& notification)
     // Only the held query's own announcement counts; one arriving with none held is stale.
     if (!notification.object || !metadataQuery || notification.object != metadataQuery.get())
         return;
-    const std::vector<hb::MetadataItem> items = metadataQuery->results();
+    std::vector<hb::MetadataItem> items = metadataQuery->takeResults();
     if (delegate)
-        delegate->updateRecentFiles(items);
+        delegate->updateRecentFiles(std::move(items));
     removeGatheringObserver();
     metadataQuery.reset();
 }

@@ -15,7 +15,7 @@
 class recentViewProtocol {
 public:
     virtual ~recentViewProtocol() = default;
-    virtual void updateRecentFiles(const std::vector<hb::MetadataItem>& items) = 0;
+    virtual void updateRecentFiles(std::vector<hb::MetadataItem> items) = 0;
 };
 
 // One search at a time for the recent-files browser: the items added under the home folder within a

@@ -219,9 +219,9 @@ void RecentViewController::querySearch()
     metadataQueryUtils->startQuery(typeSelected, timeStart, timeEnd);
 }
 
-void RecentViewController::updateRecentFiles(const std::vector<hb::MetadataItem>& items)
+void RecentViewController::updateRecentFiles(std::vector<hb::MetadataItem> items)
 {
-    resultArray = items;
+    resultArray = std::move(items);
     filesLoadingIndicator->hide();
     scrollArea->verticalScrollBar()->setValue(0);
     tableView->reloadData();
@@ -239,6 +239,9 @@ std::int64_t RecentViewController::numberOfRowsInTableView(hb::TableView& table)
 
 std::unique_ptr<QWidget> RecentViewController::tableViewViewForRow(hb::TableView& table, std::int64_t row)
 {
+    // Most rows are out of sight and nothing is chosen: they cost no more than this test.
+    if (!isInSight(row) && selectedItemDict.isEmpty())
+        return nullptr;
     const std::optional<QString> path = resultArray[static_cast<std::size_t>(row)].path();
     if (!path)
         return nullptr;

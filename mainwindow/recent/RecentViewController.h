@@ -81,7 +81,7 @@ public:
     void timeFrameChanged();
     void fileTypeChanged();
 
-    void updateRecentFiles(const std::vector<hb::MetadataItem>& items) override;
+    void updateRecentFiles(std::vector<hb::MetadataItem> items) override;
     std::int64_t numberOfRowsInTableView(hb::TableView& tableView) override;
     std::unique_ptr<QWidget> tableViewViewForRow(hb::TableView& tableView, std::int64_t row) override;
     void tableViewDidClickRow(hb::TableView& tableView, std::int64_t row) override;

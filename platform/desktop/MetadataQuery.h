@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace hb {
@@ -50,6 +51,8 @@ public:
     bool isStopped() const { return m_stopped; }
     const std::vector<MetadataItem>& results() const { return m_results; }
     std::size_t resultCount() const { return m_results.size(); }
+    // Hands the results over, leaving none: a large list is not copied.
+    std::vector<MetadataItem> takeResults() { return std::exchange(m_results, {}); }
 
 private:
     void finishGathering(std::vector<MetadataItem> results);

@@ -72,7 +72,7 @@ void removeRawNames(const TestEnvironment& env)
 class Recorder : public recentViewProtocol {
 public:
     std::vector<std::vector<hb::MetadataItem>> deliveries;
-    void updateRecentFiles(const std::vector<hb::MetadataItem>& items) override { deliveries.push_back(items); }
+    void updateRecentFiles(std::vector<hb::MetadataItem> items) override { deliveries.push_back(std::move(items)); }
 };
 
 QStringList names(const std::vector<hb::MetadataItem>& items)
