@@ -71,6 +71,9 @@ int Application::run()
 
 void Application::activateIgnoringOtherApps(bool)
 {
+    // Asked for now: a focus loss still being confirmed must not hide what comes forward before the
+    // window manager has handed the focus over.
+    m_resignPending = false;
     const QList<QPointer<QWidget>> hidden = std::exchange(m_hiddenWindows, {});
     for (const QPointer<QWidget>& window : hidden) {
         if (!window)
@@ -100,6 +103,7 @@ void Application::makeKeyAndOrderFront(QWidget* window)
 {
     if (!window)
         return;
+    m_resignPending = false;
     orderFront(window);
     window->activateWindow();
     if (isOrdinaryWindow(window))
