@@ -16,28 +16,26 @@ bool isMounted(const QString& path)
 }
 
 // A real mount and unmount while the watcher runs are each told, and the mount table read afterwards
-// already shows the change.
-TEST(VolumeWatcherTest, MountAndUnmountAreToldOnce)
+// already shows the change. Other tests mount volumes of their own at the same time, and the mount table
+// is shared, so the changes are counted from each step on rather than exactly.
+TEST(VolumeWatcherTest, MountAndUnmountAreTold)
 {
     TestEnvironment env;
     hb::VolumeWatcher watcher;
     ASSERT_TRUE(watcher.isWatching());
     QSignalSpy changes(&watcher, &hb::VolumeWatcher::volumesChanged);
-    waitUntil([] { return false; }, 100);
-    EXPECT_EQ(changes.count(), 0) << "nothing changed yet";
 
     const QString mountPoint = env.root() + "/Stick";
+    const qsizetype beforeMount = changes.count();
     LoopVolume volume(mountPoint);
     if (!volume.isMounted())
         HB_SKIP_WITHOUT_ROOT_SETUP(volume.reason().toStdString());
-    ASSERT_TRUE(waitUntil([&] { return changes.count() >= 1; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return changes.count() > beforeMount; }, 3000));
     EXPECT_TRUE(isMounted(mountPoint));
-    waitUntil([] { return false; }, 100);
-    EXPECT_EQ(changes.count(), 1);
 
+    const qsizetype beforeUnmount = changes.count();
     volume.unmount();
-    ASSERT_TRUE(waitUntil([&] { return changes.count() >= 2; }, 3000));
-    EXPECT_FALSE(isMounted(mountPoint));
+    ASSERT_TRUE(waitUntil([&] { return changes.count() > beforeUnmount && !isMounted(mountPoint); }, 3000));
 }
 
 }  // namespace
