@@ -106,8 +106,11 @@ def main():
         watcher.on_register = registered
         t0 = time.monotonic_ns()
         proc = subprocess.Popen([app], env=env, stdout=subprocess.DEVNULL, stderr=open(home + "/harbrill.log", "w"))
-        GLib.timeout_add(TIMEOUT_S * 1000, loop.quit)
+        # Each round's time limit ends with the round: a limit left armed would cut a later round short.
+        limit = GLib.timeout_add(TIMEOUT_S * 1000, loop.quit)
         loop.run()
+        if r["registered"] is not None:
+            GLib.source_remove(limit)
         if r["registered"] is None:
             proc.kill()
             sys.exit("bench_startup: round %d: no tray item registered within %d s (log: %s/harbrill.log)"
