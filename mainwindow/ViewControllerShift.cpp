@@ -3,6 +3,7 @@
 #include "core/analytics/GoogleReporter.h"
 #include "core/engine/HBConstants.h"
 #include "core/store/HBURL.h"
+#include "mainwindow/status/HBStatusTabViewController.h"
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
@@ -23,8 +24,12 @@ const QStringList homeFolderNames = {QStringLiteral("Desktop"), QStringLiteral("
 
 void ViewController::destinationChosen(const hb::Notification& notification)
 {
-    if (!isDataAvailable())
+    if (!isDataAvailable()) {
+        // Nothing held: draw the eye to the status line instead.
+        if (statusTabController)
+            statusTabController->shakeStatusLine();
         return;
+    }
     const QString destinationPath = notification.userInfo.value(destinationUserInfoKey).toString();
     if (!destinationPath.startsWith(QLatin1Char('/')))
         return;

@@ -2,7 +2,6 @@
 
 #include "mainwindow/ViewController.h"
 
-#include "core/engine/HBConstants.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBStatusTabViewController.h"
 
@@ -29,13 +28,6 @@ void ViewController::embedStatusControllers()
     prepareForSegue({statusControllersSegue, this, tabs});
     // Loaded after the hand-over, so a missing script still shows its tab.
     tabs->loadViewIfNeeded();
-
-    // A tile clicked while nothing is held draws the eye to the status line.
-    hb::NotificationCenter::defaultCenter().addObserver(tabs, destinationSelectedNotification, nullptr,
-                                                        [this](const hb::Notification&) {
-                                                            if (!isDataAvailable() && statusTabController)
-                                                                statusTabController->shakeStatusLine();
-                                                        });
 }
 
 void ViewController::prepareForSegue(const hb::StoryboardSegue& segue)
