@@ -98,7 +98,8 @@ done
 sleep 0.3
 shot gap-under-the-pointer
 xdotool mouseup 1
-sleep 0.2
+# Written at the drop, while the program runs on (a loaded machine may take a moment to handle the drop).
+wait_for 5 eval '[ "$(stored_order)" = "Alpha Gamma Beta HBSTICK" ]' || true
 kill -9 $PID
 wait $PID 2>/dev/null || true
 order=$(stored_order)
