@@ -90,6 +90,11 @@ void PlayerView::setPlayer(Player* player)
         if (status == QMediaPlayer::LoadedMedia)
             fetchFirstFrame();
     });
+    // Media that finished loading before the sink was attached never shows a frame in it, and announces
+    // nothing more: load it again, now into the sink.
+    const QUrl source = media->source();
+    media->setSource(QUrl());
+    media->setSource(source);
 }
 
 void PlayerView::fetchFirstFrame()
