@@ -13,6 +13,7 @@ packages=(
   fd-find
   e2fsprogs
   mount
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do
