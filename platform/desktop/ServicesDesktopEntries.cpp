@@ -59,8 +59,9 @@ QString desktopExec(const QString& executable, const Service& service)
 QString applicationEntry(const QString& executable)
 {
     QString text = QStringLiteral(
-                       "[Desktop Entry]\nType=Application\nVersion=1.5\nName=Harbrill\n"
-                       "Comment=Move or copy files into your favourite folders\nExec=%1\nTerminal=false\n"
+                       "[Desktop Entry]\nType=Application\nVersion=1.4\nName=Harbrill\n"
+                       "Comment=Move or copy files into your favourite folders\nExec=%1\nIcon=com.mirelda.Harbrill\n"
+                       "Terminal=false\n"
                        "Categories=Utility;FileTools;\nActions=addToLocation;moveHarbrill;\n")
                        .arg(keyFileValue(execArgument(executable)));
     for (const Service& service : kServices)

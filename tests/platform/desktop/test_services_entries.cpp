@@ -91,6 +91,8 @@ TEST_F(DesktopEntriesTest, EveryEntryRunsTheServiceCommandOnTheSelection)
     EXPECT_EQ(execArguments(execs[1]), QStringList({program, "--service", "addToLocation", "%F"}));
     EXPECT_EQ(execArguments(execs[2]), QStringList({program, "--service", "moveHarbrill", "%F"}));
     EXPECT_EQ(values(application, "Actions"), QStringList{"addToLocation;moveHarbrill;"});
+    // The packaged entry's icon, so the user's copy that hides it keeps the same picture.
+    EXPECT_EQ(values(application, "Icon"), QStringList{"com.mirelda.Harbrill"});
 
     const struct {
         QString file;
