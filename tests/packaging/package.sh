@@ -29,7 +29,7 @@ expected=(
   /usr/share/lintian/overrides/harbrill
 )
 for size in 16 22 24 32 48 64 128 256; do expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$ID.png"); done
-[ "$HAS_HELPER" = 1 ] && expected+=(/usr/bin/harbrill-helper)
+[ "$HAS_HELPER" = 1 ] && expected+=(/usr/bin/harbrill-helper /usr/share/man/man1/harbrill-helper.1.gz)
 
 # Exactly these files: a stray install rule (a test program, a header) shows up here.
 dpkg-deb -c "$DEB" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$RUN/contents.txt"
