@@ -48,7 +48,7 @@ for package in libc6 libqt6widgets6 libqt6svg6 libqt6multimedia6 libqt6dbus6 gst
 done
 
 log "lintian"
-lintian --fail-on error --no-tag-display-limit "$DEB" >"$RUN/lintian.log" 2>&1 || { cat "$RUN/lintian.log"; fail "lintian"; }
+lintian --fail-on error --tag-display-limit 0 "$DEB" >"$RUN/lintian.log" 2>&1 || { cat "$RUN/lintian.log"; fail "lintian"; }
 grep -E '^[EW]: ' "$RUN/lintian.log" || true
 
 ROOT=$RUN/root
