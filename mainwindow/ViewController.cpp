@@ -12,6 +12,7 @@
 #include "platform/base/MainQueue.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/base/UserDefaultsController.h"
+#include "platform/desktop/UserNotificationCenter.h"
 #include "platform/desktop/UserScriptTask.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/ResourceValues.h"
@@ -19,10 +20,12 @@
 #include "platform/interface/Application.h"
 #include "platform/interface/CursorStack.h"
 #include "platform/interface/StoryboardRegistry.h"
+#include "platform/interface/WindowController.h"
 
 #include "ui_MainViewController.h"
 
 #include <QKeyEvent>
+#include <QMenu>
 #include <QVBoxLayout>
 
 HB_REGISTER_SCENE("Main", "MainViewController", ViewController);
@@ -47,7 +50,9 @@ hb::UserDefaults& standardDefaults() { return hb::UserDefaults::standard(); }
 }  // namespace
 
 ViewController::ViewController(QWidget* parent)
-    : hb::ViewController(parent), hotKeyManager(&HBHotKeyManage::sharedInstance())
+    : hb::ViewController(parent),
+      hotKeyManager(&HBHotKeyManage::sharedInstance()),
+      userNotificationCenter(&hb::UserNotificationCenter::defaultUserNotificationCenter())
 {
 }
 
@@ -100,6 +105,7 @@ void ViewController::loadView()
     connect(this, &ViewController::undoEnabledChanged, undoButton, &QWidget::setEnabled);
     connect(undoButton, &QPushButton::clicked, this, [this] { undoLastShift(); });
     addDestinationObservers();
+    buildSettingsMenu();
 }
 
 void ViewController::initializeApp()
@@ -145,6 +151,12 @@ void ViewController::addObservers()
 void ViewController::viewDidLoad()
 {
     embedStatusControllers();
+    loadCollectionView();
+    scheduleCheckUp();
+}
+
+void ViewController::loadCollectionView()
+{
     const std::optional<HBCollectionViewNib> nib = loadCollectionViewNib(this, &destinationCollection);
     if (!nib) {
         HBDebug() << "Nib cannot be loaded";
@@ -285,6 +297,8 @@ void ViewController::willBecomeActive(const hb::Notification&)
 
 void ViewController::willResignActive(const hb::Notification&)
 {
+    aboutWindowController.reset();
+    aboutStoryBoard.reset();
     setStopSourceManager(false);
     cleanUpSourceAndResetState();
     hotKeyPressed = false;

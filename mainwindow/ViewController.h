@@ -12,6 +12,7 @@
 #include "platform/interface/CollectionView.h"
 #include "platform/interface/DraggingInfo.h"
 #include "platform/interface/Popover.h"
+#include "platform/interface/StoryboardRegistry.h"
 #include "platform/interface/StoryboardSegue.h"
 #include "platform/interface/ViewController.h"
 
@@ -28,11 +29,17 @@ class HBCollectionView;
 class HBHotKeyManage;
 class HBStatusTabViewController;
 class LocationArrayController;
+class QAction;
 class QBoxLayout;
 class QLineEdit;
+class QMenu;
 class QPushButton;
+class QTimer;
+class QToolButton;
 namespace hb {
 class UserDefaultsController;
+class UserNotificationCenter;
+class WindowController;
 }
 namespace Ui {
 class MainViewController;
@@ -181,6 +188,37 @@ public:
     // Escape: the program hides.
     void cancelOperation();
 
+    // The Desktop reminder: one pending one-shot timer; each check schedules the next three days on.
+    QPointer<QTimer> desktopCheckTimer;
+    // Where the reminder goes: the desktop's notification server.
+    hb::UserNotificationCenter* userNotificationCenter;
+    // Schedules the next Desktop check from the time of the last one ("checkDesktop").
+    void scheduleCheckUp();
+    // Reminds of a Desktop of more than 20 entries (while "notificationsActive"); schedules the next check.
+    void desktopClutter();
+
+    // Observes "HotKeyFired" (once) and registers the hot key again.
+    void addHotKey();
+    // The settings menu's "Start at Login" item asks for its new state; the item then shows the real one.
+    void addToLogin(QAction* sender);
+    // Turns starting at login on or off; a failure is shown with its reason.
+    void addToLoginWithState(bool state);
+
+    // The about box, made anew on each request; none when its scene is not there.
+    std::optional<hb::Storyboard> aboutStoryBoard;
+    std::unique_ptr<hb::WindowController> aboutWindowController;
+    void showAboutBox();
+    // A new e-mail to the support address.
+    void contactSupport();
+    // The Application Scripts folder in the file manager (made when missing).
+    void openScriptsFolder();
+
+    // The settings button and its menu: start at login, about, support, scripts folder, and the menu
+    // actions of the "Main" storyboard when they are there.
+    QPointer<QToolButton> settingsButton;
+    QPointer<QMenu> settingsMenu;
+    QPointer<QAction> startAtLoginItem;
+
     // Status area: the tabs are handed over by the segue "statusControllers".
     void prepareForSegue(const hb::StoryboardSegue& segue);
     void embedStatusControllers();
@@ -210,11 +248,16 @@ private:
     void observeWhileShown();
     void stopObservingWhileShown();
     void addDestinationObservers();
+    void loadCollectionView();
+    void buildSettingsMenu();
+    void scheduleDesktopCheck(qint64 seconds);
     std::uint64_t validateReorderDrop(hb::DraggingInfo& draggingInfo, std::int64_t& proposedDropIndex,
                                       hb::CollectionViewDropOperation& proposedDropOperation);
     void acceptReorderDrop();
 
     std::unique_ptr<Ui::MainViewController> m_ui;
+    // The storyboard's menu actions live as long as the settings menu that shows them.
+    std::unique_ptr<QMenu> m_menuActions;
     bool m_stopSourceManager = false;
     bool m_undoEnabled = false;
     QList<QMetaObject::Connection> m_defaultsObservations;
