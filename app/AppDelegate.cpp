@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/about/DevmateIntegrate.h"
 #include "app/firstlaunch/HBPageViewController.h"
 #include "core/analytics/GoogleReporter.h"
 #include "core/engine/HBConstants.h"
@@ -40,6 +41,7 @@ QVariantMap AppDelegate::registeredDefaults()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    DevmateIntegrate::shared().startUpServices();
     hb::UserDefaults::standard().registerDefaults(registeredDefaults());
 
     if (std::optional<hb::Error> error = hb::Services::setServicesProvider(this))

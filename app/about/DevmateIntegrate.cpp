@@ -1,0 +1,27 @@
+#include "app/about/DevmateIntegrate.h"
+
+#include "platform/base/Log.h"
+#include "platform/vendor/DM_SUUpdater.h"
+#include "platform/vendor/DevMateKit.h"
+
+DevmateIntegrate& DevmateIntegrate::shared()
+{
+    static DevmateIntegrate instance;
+    return instance;
+}
+
+void DevmateIntegrate::startUpServices()
+{
+    if (const std::optional<hb::Error> error = DevMateKit::sendTrackingReport())
+        HBDebug() << "Launch not recorded:" << error->localizedDescription();
+    DevMateKit::setupIssuesController(true);
+    if (DM_SUUpdater* updater = DM_SUUpdater::sharedUpdater())
+        updater->checkForUpdatesInBackground();
+}
+
+void DevmateIntegrate::showFeedbackWindow()
+{
+    feedbackController = DMFeedbackController::withWindowNibName(QStringLiteral("FeedbackWindow"));
+    if (feedbackController)
+        feedbackController->showFeedbackWindowInMode(DMFeedbackDefaultMode, [](bool) {});
+}
