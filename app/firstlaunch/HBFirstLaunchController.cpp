@@ -41,6 +41,7 @@ void HBFirstLaunchController::loadView()
     connect(selectButton, &QPushButton::clicked, this, &HBFirstLaunchController::selectRootDrive);
     connect(ui->backButton, &QPushButton::clicked, this, &HBFirstLaunchController::previousController);
     connect(ui->quitButton, &QPushButton::clicked, this, &HBFirstLaunchController::quitApp);
+    connect(ui->aboutButton, &QPushButton::clicked, this, &HBFirstLaunchController::showAboutBox);
 }
 
 bool HBFirstLaunchController::panelShouldEnableURL(const hb::URL& url) const
@@ -105,3 +106,13 @@ void HBFirstLaunchController::setupComplete()
 void HBFirstLaunchController::quitApp() { hb::Application::shared().terminate(); }
 
 void HBFirstLaunchController::previousController() { postBackController(); }
+
+void HBFirstLaunchController::showAboutBox()
+{
+    aboutStoryBoard = hb::Storyboard::storyboardWithName(QStringLiteral("HBAboutStoryBoard"));
+    if (!aboutStoryBoard)
+        return;
+    aboutWindowController = aboutStoryBoard->instantiateController<hb::WindowController>(QStringLiteral("AboutBox"));
+    if (aboutWindowController)
+        aboutWindowController->showWindow();
+}

@@ -3,7 +3,9 @@
 #include "app/firstlaunch/HBViewControllerNavigation.h"
 #include "platform/base/URL.h"
 #include "platform/interface/OpenPanel.h"
+#include "platform/interface/StoryboardRegistry.h"
 #include "platform/interface/ViewController.h"
+#include "platform/interface/WindowController.h"
 
 #include <QPointer>
 
@@ -30,6 +32,8 @@ public:
     QString driveName;
     std::optional<hb::URL> driveURL;
     hb::OpenPanel choosePanel;
+    std::optional<hb::Storyboard> aboutStoryBoard;
+    std::unique_ptr<hb::WindowController> aboutWindowController;
 
     // Asks for the home folder in the open panel and keeps a bookmark of it. False when the user
     // cancels, and when the bookmark cannot be made (the page then says why and stays).
@@ -41,6 +45,8 @@ public:
     void setupComplete();
     void quitApp();
     void previousController();
+    // Brings the about box ("HBAboutStoryBoard", "AboutBox") to the front.
+    void showAboutBox();
 
     void appear() override {}
     void disappear() override {}

@@ -1,6 +1,7 @@
 #include "app/firstlaunch/HBFirstLaunchScriptInstall.h"
 
 #include "app/firstlaunch/FirstLaunchVideo.h"
+#include "app/firstlaunch/HBHelpVideoViewController.h"
 #include "core/sources/HBFinderData.h"
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
@@ -21,6 +22,7 @@ void HBFirstLaunchScriptInstall::loadView()
     playerView = ui->playerView;
     connect(ui->installButton, &QPushButton::clicked, this, &HBFirstLaunchScriptInstall::downloadScript);
     connect(ui->openFolderButton, &QPushButton::clicked, this, &HBFirstLaunchScriptInstall::openScriptsFolder);
+    connect(ui->helpButton, &QPushButton::clicked, this, &HBFirstLaunchScriptInstall::showHelpVideo);
     connect(ui->backButton, &QPushButton::clicked, this, &HBFirstLaunchScriptInstall::previousController);
     connect(ui->nextButton, &QPushButton::clicked, this, &HBFirstLaunchScriptInstall::nextController);
     updateStatus();
@@ -54,6 +56,17 @@ void HBFirstLaunchScriptInstall::openScriptsFolder()
         return;
     }
     hb::Workspace::openFile(hb::URL::fileURLWithPath(folder, true));
+}
+
+void HBFirstLaunchScriptInstall::showHelpVideo()
+{
+    if (!m_helpWindowController) {
+        m_helpWindowController = std::make_unique<hb::WindowController>();
+        m_helpWindowController->setContentViewController(new HBHelpVideoViewController);
+        m_helpWindowController->window()->setWindowTitle(QStringLiteral("Harbrill Tutorial"));
+        m_helpWindowController->window()->setAccessibleName(QStringLiteral("Harbrill Tutorial"));
+    }
+    m_helpWindowController->showWindow();
 }
 
 void HBFirstLaunchScriptInstall::previousController() { postBackController(); }

@@ -3,6 +3,7 @@
 #include "app/firstlaunch/HBViewControllerNavigation.h"
 #include "platform/interface/PlayerView.h"
 #include "platform/interface/ViewController.h"
+#include "platform/interface/WindowController.h"
 
 #include <QPointer>
 
@@ -28,6 +29,8 @@ public:
     void downloadScript();
     // Shows the Application Scripts folder in the file manager.
     void openScriptsFolder();
+    // The tutorial video in a window of its own.
+    void showHelpVideo();
     void previousController();
     void nextController();
 
@@ -42,4 +45,5 @@ protected:
 private:
     void updateStatus();
     std::unique_ptr<Ui::HBFirstLaunchScriptInstall> ui;
+    std::unique_ptr<hb::WindowController> m_helpWindowController;
 };
