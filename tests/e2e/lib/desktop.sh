@@ -194,3 +194,33 @@ write_setup_complete_profile() {
     mkdir -p "$XDG_CONFIG_HOME/harbrill"
     printf '{"SETUPCOMPLETE": {"type": "bool", "value": true}}\n' > "$XDG_CONFIG_HOME/harbrill/com.mirelda.Harbrill.json"
 }
+
+# program_pids PROGRAM: pids of the running PROGRAM processes of this test's session (same runtime folder),
+# also those started by others (a login helper), so they can be tracked and stopped by pid.
+program_pids() {
+    "$PY" - "$(realpath "$1")" "$XDG_RUNTIME_DIR" <<'PYEOF'
+import os, sys
+exe, runtime = sys.argv[1], ("XDG_RUNTIME_DIR=" + sys.argv[2]).encode()
+for pid in filter(str.isdigit, os.listdir("/proc")):
+    try:
+        with open("/proc/%s/environ" % pid, "rb") as environ:
+            if os.readlink("/proc/%s/exe" % pid) == exe and runtime in environ.read().split(b"\0"):
+                print(pid)
+    except OSError:
+        pass
+PYEOF
+}
+
+# run_autostart_entry FILE: runs the Exec line of an XDG autostart entry as a desktop session does (GLib
+# reads and unquotes it), waits for the command to end and answers its exit status.
+run_autostart_entry() {
+    "$PY" - "$1" <<'PYEOF'
+import subprocess, sys
+from gi.repository import Gio, GLib
+info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])
+if info is None:
+    sys.exit("not a usable desktop entry: %s" % sys.argv[1])
+ok, argv = GLib.shell_parse_argv(info.get_commandline())
+sys.exit(subprocess.run(argv).returncode)
+PYEOF
+}
