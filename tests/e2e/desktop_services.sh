@@ -43,20 +43,9 @@ echo hidden > "$HOME/Desktop/.hidden"
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 "$APP" > "$RUN/harbrill.log" 2>&1 & PID=$!
 track $PID harbrill
-$A wait $PID 10 || fail "harbrill is not on the accessibility bus"
-
-# Set-up up to the home-folder grant: the Desktop becomes readable and the main window is loaded, which
+# Set-up with the home-folder grant: the Desktop becomes readable and the main window is loaded, which
 # checks the Desktop at once (never checked before).
-GRANT="Grant Access to Home"
-$A find $PID Next 10 || fail "no first-launch page with a Next button"
-for page in 2 3 4 5 6; do
-    $A find $PID "$GRANT" 0 2>/dev/null && break
-    $A turn $PID Next || fail "Next did not turn page $((page - 1))"
-done
-$A press $PID "$GRANT" || fail "never reached the home-folder page"
-$A find $PID Choose 10 || fail "no folder panel with a Choose button"
-$A press $PID Choose
-$A find $PID Undo 10 || { shot no-main-controller; fail "the main controller did not replace the first-launch pages"; }
+complete_setup_granting_home $PID
 wait_for 10 grep -q '"call": "Notify"' "$RUN/notifications.log" || { shot no-notification; fail "no notification"; }
 "$PY" - "$RUN/notifications.log" <<'PYEOF' || fail "the notification is not the Desktop reminder: $(cat "$RUN/notifications.log")"
 import json, sys

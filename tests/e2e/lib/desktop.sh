@@ -224,3 +224,19 @@ ok, argv = GLib.shell_parse_argv(info.get_commandline())
 sys.exit(subprocess.run(argv).returncode)
 PYEOF
 }
+
+# complete_setup_granting_home PID: walks a new user's first-launch pages with Next to the home-folder page,
+# grants the home folder in the folder panel and waits for the main window's controller.
+complete_setup_granting_home() {
+    local pid=$1 page grant="Grant Access to Home" atspi="$PY $E2E_TOOLS/atspi.py"
+    $atspi wait "$pid" 10 || fail "harbrill is not on the accessibility bus"
+    $atspi find "$pid" Next 10 || fail "no first-launch page with a Next button"
+    for page in 2 3 4 5 6; do
+        $atspi find "$pid" "$grant" 0 2>/dev/null && break
+        $atspi turn "$pid" Next || fail "Next did not turn page $((page - 1))"
+    done
+    $atspi press "$pid" "$grant" || fail "never reached the home-folder page"
+    $atspi find "$pid" Choose 10 || fail "no folder panel with a Choose button"
+    $atspi press "$pid" Choose
+    $atspi find "$pid" Undo 10 || { shot no-main-controller; fail "the main controller did not replace the first-launch pages"; }
+}
