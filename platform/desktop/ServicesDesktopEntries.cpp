@@ -60,10 +60,10 @@ QString applicationEntry(const QString& executable)
 {
     QString text = QStringLiteral(
                        "[Desktop Entry]\nType=Application\nVersion=1.4\nName=Harbrill\n"
-                       "Comment=Move or copy files into your favourite folders\nExec=%1\nIcon=com.mirelda.Harbrill\n"
-                       "Terminal=false\n"
+                       "Comment=Move or copy files into your favourite folders\nTryExec=%1\nExec=%2\n"
+                       "Icon=com.mirelda.Harbrill\nTerminal=false\n"
                        "Categories=Utility;FileTools;\nActions=addToLocation;moveHarbrill;\n")
-                       .arg(keyFileValue(execArgument(executable)));
+                       .arg(keyFileValue(executable), keyFileValue(execArgument(executable)));
     for (const Service& service : kServices)
         text += QStringLiteral("\n[Desktop Action %1]\nName=%2\nExec=%3\n")
                     .arg(QLatin1String(service.message), QLatin1String(service.title), desktopExec(executable, service));

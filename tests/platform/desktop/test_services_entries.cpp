@@ -93,6 +93,8 @@ TEST_F(DesktopEntriesTest, EveryEntryRunsTheServiceCommandOnTheSelection)
     EXPECT_EQ(values(application, "Actions"), QStringList{"addToLocation;moveHarbrill;"});
     // The packaged entry's icon, so the user's copy that hides it keeps the same picture.
     EXPECT_EQ(values(application, "Icon"), QStringList{"com.mirelda.Harbrill"});
+    // Once the program is removed, the user's copy no longer shows a menu entry that cannot start.
+    EXPECT_EQ(values(application, "TryExec"), QStringList{program});
 
     const struct {
         QString file;
