@@ -1,75 +1,173 @@
 #include "platform/files/CopyTree.h"
 
 #include "platform/files/CopyPartial.h"
+#include "platform/files/CopyTreeWorkers.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace hb::copying {
 
 namespace {
 
-constexpr std::size_t kChunk = 8 << 20;   // data between two progress reports
-constexpr std::size_t kBuffer = 1 << 20;  // read/write fallback
+// Enough to keep the disk busy with several files at once; more mostly adds contention.
+constexpr int kWorkers = 4;
+// Folders read to the end but still waiting for their entries, each holding two descriptors.
+constexpr int kWaitingFolders = 128;
 
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
+bool goesOn(int answer) { return answer == COPYFILE_CONTINUE || answer == COPYFILE_SKIP; }
 
-private:
-    int m_fd;
+struct Entry {
+    std::string name;
+    unsigned char type;
 };
-
-// Answers other than continue and skip stop the copy.
-Outcome fromAnswer(int answer)
-{
-    if (answer == COPYFILE_CONTINUE)
-        return Outcome::done;
-    return answer == COPYFILE_SKIP ? Outcome::skipped : Outcome::cancelled;
-}
-
-// The item as "/proc/self/fd/<folder>/<name>": the l*xattr calls judge only its final component
-// themselves, whatever the depth of the folder.
-std::string shortPath(const Place& place)
-{
-    if (place.directory == AT_FDCWD)
-        return place.name;
-    return "/proc/self/fd/" + std::to_string(place.directory) + '/' + place.name;
-}
-
-bool ignorableAttributeError(int error, const char* name)
-{
-    if (error == ENOTSUP)
-        return true;  // the destination file system keeps no such attributes
-    // Only the user's own attributes must always come along; the rest go where permitted.
-    return (error == EPERM || error == EACCES) && std::strncmp(name, "user.", 5) != 0;
-}
 
 }  // namespace
 
-Outcome CopyTree::fail(int error)
-{
-    m_error = error;
-    return Outcome::failed;
-}
+// A folder being copied: open on both sides until its entries are done and its metadata is set.
+struct CopyTree::Folder {
+    Folder(CopyTree& tree, std::shared_ptr<Folder> parent, Place source, Place destination, std::string reported)
+        : tree(tree), parent(std::move(parent)), source(std::move(source)), destination(std::move(destination)),
+          reported(std::move(reported))
+    {
+        std::lock_guard lock(tree.m_folderMutex);
+        ++tree.m_openFolders;
+    }
+    ~Folder()
+    {
+        if (in >= 0)
+            close(in);
+        if (out >= 0)
+            close(out);
+        {
+            std::lock_guard lock(tree.m_folderMutex);
+            --tree.m_openFolders;
+        }
+        tree.m_folderClosed.notify_all();
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    CopyTree& tree;
+    const std::shared_ptr<Folder> parent;
+    const Place source;
+    const Place destination;
+    const std::string reported;
+    struct stat status {};
+    int in = -1;
+    int out = -1;
+    // Entries not yet done, and one for the walker while it reads the folder.
+    std::atomic<int> pending{1};
+};
+
+// Reports that reach the callback as they are made (the report lock held).
+class CopyTree::LiveReports : public ItemReports {
+public:
+    LiveReports(CopyTree& tree, std::string source, std::string reported)
+        : m_tree(tree), m_source(std::move(source)), m_reported(std::move(reported))
+    {
+    }
+    int report(int what, int stage, const char*) override
+    {
+        if (stage == COPYFILE_START && what != COPYFILE_COPY_XATTR)
+            m_tree.m_state->copied = 0;
+        return m_tree.report(what, stage, m_source, m_reported);
+    }
+    int progress(off_t copied) override
+    {
+        m_tree.m_state->copied = copied;
+        return m_tree.report(COPYFILE_COPY_DATA, COPYFILE_PROGRESS, m_source, m_reported);
+    }
+    int error(int what, int error) override
+    {
+        m_tree.m_error = error;
+        return m_tree.reportError(what, m_source, m_reported, error);
+    }
+
+private:
+    CopyTree& m_tree;
+    const std::string m_source;
+    const std::string m_reported;
+};
+
+// Reports of an entry copied on a worker, kept until it is written and answered with continue
+// meanwhile; `deliver` then hands them to the callback and applies its answers.
+class CopyTree::HeldReports : public ItemReports {
+public:
+    int report(int what, int stage, const char* attribute) override
+    {
+        if (stage == COPYFILE_START && what != COPYFILE_COPY_XATTR)
+            m_copied = 0;
+        m_reports.push_back({what, stage, m_copied, 0, attribute ? attribute : ""});
+        return COPYFILE_CONTINUE;
+    }
+    int progress(off_t copied) override
+    {
+        m_copied = copied;
+        m_reports.push_back({COPYFILE_COPY_DATA, COPYFILE_PROGRESS, copied, 0, {}});
+        return COPYFILE_CONTINUE;
+    }
+    int error(int what, int error) override
+    {
+        m_reports.push_back({what, COPYFILE_ERR, m_copied, error, {}});
+        return COPYFILE_CONTINUE;
+    }
+
+    // With the report lock held.
+    Outcome deliver(CopyTree& tree, const Place& destination, const std::string& source, const std::string& reported)
+    {
+        for (std::size_t i = 0; i < m_reports.size(); ++i) {
+            const Held& held = m_reports[i];
+            if (tree.stopped())
+                return Outcome::cancelled;
+            tree.m_state->copied = held.copied;
+            if (held.stage == COPYFILE_ERR) {
+                tree.m_error = held.error;
+                if (goesOn(tree.reportError(held.what, source, reported, held.error)))
+                    return Outcome::leftOut;
+                return tree.stop(Outcome::aborted, held.error);
+            }
+            const Outcome answer = fromAnswer(tree.report(held.what, held.stage, source, reported));
+            if (answer == Outcome::cancelled)
+                return tree.stop(Outcome::cancelled, 0);
+            if (answer != Outcome::skipped)
+                continue;
+            if (held.what == COPYFILE_COPY_XATTR && held.stage == COPYFILE_START) {
+                // The attribute is left out, and so is its finish report.
+                lremovexattr(shortPath(destination).c_str(), held.attribute.c_str());
+                if (i + 1 < m_reports.size() && m_reports[i + 1].what == COPYFILE_COPY_XATTR
+                    && m_reports[i + 1].stage == COPYFILE_FINISH)
+                    ++i;
+            } else if (held.stage == COPYFILE_START || held.what == COPYFILE_COPY_DATA) {
+                removeItem(destination.directory, destination.name);
+                return Outcome::skipped;
+            }
+        }
+        return Outcome::done;
+    }
+
+private:
+    struct Held {
+        int what;
+        int stage;
+        off_t copied;
+        int error;
+        std::string attribute;
+    };
+    std::vector<Held> m_reports;
+    off_t m_copied = 0;
+};
+
+CopyTree::CopyTree(copyfile_state* state, copyfile_flags_t flags) : m_state(state), m_flags(flags), m_copier(flags) {}
+
+CopyTree::~CopyTree() = default;
 
 int CopyTree::report(int what, int stage, const std::string& source, const std::string& destination)
 {
@@ -86,38 +184,88 @@ int CopyTree::reportError(int what, const std::string& source, const std::string
     return m_state->callback(what, COPYFILE_ERR, m_state, source.c_str(), destination.c_str(), m_state->context);
 }
 
+Outcome CopyTree::stop(Outcome outcome, int error)
+{
+    if (!stopped()) {
+        m_stopOutcome = outcome;
+        if (outcome == Outcome::aborted)
+            m_error = error;
+        m_stopped.store(true, std::memory_order_relaxed);
+        m_folderDone.notify_all();
+        std::lock_guard lock(m_folderMutex);
+        m_folderClosed.notify_all();
+    }
+    return outcome;
+}
+
 Outcome CopyTree::copy(const Place& source, const struct stat& status, const Place& destination,
                        const std::string& reported, const std::function<int()>& commit)
 {
-    const int what = S_ISDIR(status.st_mode) ? COPYFILE_RECURSE_DIR : COPYFILE_RECURSE_FILE;
-    m_state->copied = 0;
-    Outcome outcome = fromAnswer(report(what, COPYFILE_START, source.path, reported));
+    LiveReports live(*this, source.path, reported);
+    ItemReports& reports = live;
+    if (!S_ISDIR(status.st_mode))
+        return copyItem(source, status, destination, reports, m_copier, commit);
+
+    Outcome outcome = fromAnswer(reports.report(COPYFILE_RECURSE_DIR, COPYFILE_START));
     if (outcome != Outcome::done)
         return outcome;
+    const auto top = std::make_shared<Folder>(*this, nullptr, source, destination, reported);
+    outcome = openFolder(*top);
+    if (outcome == Outcome::done && (m_flags & COPYFILE_RECURSIVE))
+        outcome = copyEntries(top);
+    {
+        std::unique_lock lock(m_reporting);
+        if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
+            stop(outcome, m_error);
+        entryDone(*top, m_copier);
+        m_folderDone.wait(lock, [&] { return stopped() || top->pending == 0; });
+        if (stopped())
+            outcome = m_stopOutcome;
+    }
+    if (m_workers)
+        m_workers->stop();  // nothing may write into the tree once this returns
+    if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
+        return outcome;
 
-    if (S_ISDIR(status.st_mode))
-        outcome = copyFolder(source, destination, reported);
-    else if (S_ISREG(status.st_mode))
-        outcome = copyFile(source, destination, reported);
-    else if (S_ISLNK(status.st_mode))
-        outcome = copyLink(source, status, destination, reported);
-    else
-        outcome = copySpecial(source, status, destination, reported);
+    if (outcome == Outcome::done)
+        outcome = cleanUp(*top, reports, m_copier);
     if (outcome == Outcome::done && commit) {
         if (const int error = commit())
-            outcome = fail(error);
+            outcome = m_copier.fail(error);
     }
+    return conclude(COPYFILE_RECURSE_DIR, outcome, destination, reports, m_copier, bool(commit));
+}
 
+Outcome CopyTree::copyItem(const Place& source, const struct stat& status, const Place& destination,
+                           ItemReports& reports, ItemCopy& copier, const std::function<int()>& commit)
+{
+    Outcome outcome = fromAnswer(reports.report(COPYFILE_RECURSE_FILE, COPYFILE_START));
+    if (outcome != Outcome::done)
+        return outcome;
+    if (S_ISREG(status.st_mode))
+        outcome = copier.copyFile(source, destination, reports);
+    else if (S_ISLNK(status.st_mode))
+        outcome = copier.copyLink(source, status, destination, reports);
+    else if (S_ISDIR(status.st_mode))
+        outcome = copier.fail(EISDIR);  // an entry that became a folder after its folder was read
+    else
+        outcome = copier.copySpecial(source, status, destination, reports);
+    if (outcome == Outcome::done && commit) {
+        if (const int error = commit())
+            outcome = copier.fail(error);
+    }
+    return conclude(COPYFILE_RECURSE_FILE, outcome, destination, reports, copier, bool(commit));
+}
+
+Outcome CopyTree::conclude(int what, Outcome outcome, const Place& destination, ItemReports& reports,
+                           ItemCopy& copier, bool placed)
+{
     switch (outcome) {
     case Outcome::done:
         break;
-    case Outcome::failed: {
-        const int error = m_error;
+    case Outcome::failed:
         removeItem(destination.directory, destination.name);
-        const int answer = reportError(what, source.path, reported, error);
-        m_error = error;
-        return answer == COPYFILE_CONTINUE || answer == COPYFILE_SKIP ? Outcome::leftOut : Outcome::aborted;
-    }
+        return goesOn(reports.error(what, copier.error())) ? Outcome::leftOut : Outcome::aborted;
     case Outcome::skipped:
         removeItem(destination.directory, destination.name);
         return outcome;
@@ -125,324 +273,219 @@ Outcome CopyTree::copy(const Place& source, const struct stat& status, const Pla
         return outcome;
     }
     // Once in place, the item stays: a quit at its finish report only stops what follows.
-    const Outcome answer = fromAnswer(report(what, COPYFILE_FINISH, source.path, reported));
-    return answer == Outcome::cancelled && !commit ? Outcome::cancelled : Outcome::done;
+    const Outcome answer = fromAnswer(reports.report(what, COPYFILE_FINISH));
+    return answer == Outcome::cancelled && !placed ? Outcome::cancelled : Outcome::done;
 }
 
-Outcome CopyTree::copyFolder(const Place& source, const Place& destination, const std::string& reported)
+Outcome CopyTree::openFolder(Folder& folder)
 {
+    const Place& source = folder.source;
+    const Place& destination = folder.destination;
     // Private until finished, so a read-only source folder can still be filled.
     if (mkdirat(destination.directory, destination.name.c_str(), S_IRWXU) != 0)
-        return fail(errno);
-    Fd out(openat(destination.directory, destination.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (out.get() < 0)
-        return fail(errno);
+        return m_copier.fail(errno);
+    folder.out = openat(destination.directory, destination.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder.out < 0)
+        return m_copier.fail(errno);
     if (m_topInode == 0) {
         struct stat created;
-        if (fstat(out.get(), &created) != 0)
-            return fail(errno);
+        if (fstat(folder.out, &created) != 0)
+            return m_copier.fail(errno);
         m_topDevice = created.st_dev;
         m_topInode = created.st_ino;
     }
-    Fd in(openat(source.directory, source.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (in.get() < 0)
-        return fail(errno);
-    struct stat status;
-    if (fstat(in.get(), &status) != 0)
-        return fail(errno);
+    folder.in = openat(source.directory, source.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder.in < 0)
+        return m_copier.fail(errno);
+    if (fstat(folder.in, &folder.status) != 0)
+        return m_copier.fail(errno);
+    return Outcome::done;
+}
 
-    if (m_flags & COPYFILE_RECURSIVE) {
-        const Outcome outcome = copyEntries(in.get(), source, out.get(), destination, reported);
-        if (outcome != Outcome::done)
-            return outcome;
-    }
-
-    m_state->copied = 0;
-    if (fromAnswer(report(COPYFILE_RECURSE_DIR_CLEANUP, COPYFILE_START, source.path, reported)) == Outcome::cancelled)
+Outcome CopyTree::cleanUp(Folder& folder, ItemReports& reports, ItemCopy& copier)
+{
+    if (fromAnswer(reports.report(COPYFILE_RECURSE_DIR_CLEANUP, COPYFILE_START)) == Outcome::cancelled)
         return Outcome::cancelled;
-    const Outcome outcome = copyMetadata(source, in.get(), status, destination, out.get(), reported);
+    const Outcome outcome = copier.copyMetadata(folder.source, folder.in, folder.status, folder.destination,
+                                                folder.out, reports);
     if (outcome != Outcome::done)
         return outcome;
-    if (fromAnswer(report(COPYFILE_RECURSE_DIR_CLEANUP, COPYFILE_FINISH, source.path, reported)) == Outcome::cancelled)
+    if (fromAnswer(reports.report(COPYFILE_RECURSE_DIR_CLEANUP, COPYFILE_FINISH)) == Outcome::cancelled)
         return Outcome::cancelled;
     return Outcome::done;
 }
 
-Outcome CopyTree::copyEntries(int in, const Place& source, int out, const Place& destination,
-                              const std::string& reported)
+Outcome CopyTree::copyEntries(const std::shared_ptr<Folder>& folder)
 {
-    std::vector<std::string> names;
+    std::vector<Entry> entries;
     {
-        const int listing = dup(in);
+        const int listing = dup(folder->in);
         DIR* dir = listing >= 0 ? fdopendir(listing) : nullptr;
         if (!dir) {
             const int error = errno;
             if (listing >= 0)
                 close(listing);
-            return fail(error);
+            return m_copier.fail(error);
         }
         errno = 0;
         while (const dirent* entry = readdir(dir)) {
             if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                names.emplace_back(entry->d_name);
+                entries.push_back({entry->d_name, entry->d_type});
             errno = 0;
         }
         const int error = errno;
         closedir(dir);
         if (error != 0)
-            return fail(error);
+            return m_copier.fail(error);
     }
 
-    for (const std::string& name : names) {
-        const Place from{in, name, source.path + '/' + name};
-        const Place to{out, name, destination.path + '/' + name};
-        const std::string shown = reported + '/' + name;
+    for (const Entry& entry : entries) {
+        if (stopped())
+            return Outcome::cancelled;
+        // Files are looked at by the workers; the walker needs to know only the folders.
+        if (entry.type != DT_DIR && entry.type != DT_UNKNOWN) {
+            addEntry(folder, entry.name);
+            continue;
+        }
         struct stat status;
-        if (fstatat(in, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (fstatat(folder->in, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             const int error = errno;
             if (error == ENOENT)
                 continue;  // gone since the folder was read
-            const int answer = reportError(COPYFILE_RECURSE_FILE, from.path, shown, error);
-            m_error = error;
-            if (answer != COPYFILE_CONTINUE && answer != COPYFILE_SKIP)
-                return Outcome::aborted;
+            std::lock_guard lock(m_reporting);
+            LiveReports reports(*this, folder->source.path + '/' + entry.name, folder->reported + '/' + entry.name);
+            if (!goesOn(reports.error(COPYFILE_RECURSE_FILE, error)))
+                return stop(Outcome::aborted, error);
+            continue;
+        }
+        if (!S_ISDIR(status.st_mode)) {
+            addEntry(folder, entry.name);
             continue;
         }
         if (status.st_dev == m_topDevice && status.st_ino == m_topInode)
             continue;
-        const Outcome outcome = copy(from, status, to, shown, {});
+        const Outcome outcome = enterFolder(folder, entry.name);
         if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
             return outcome;
     }
     return Outcome::done;
 }
 
-Outcome CopyTree::copyFile(const Place& source, const Place& destination, const std::string& reported)
+void CopyTree::addEntry(const std::shared_ptr<Folder>& folder, const std::string& name)
 {
-    // Non-blocking, so that a file replaced by a pipe meanwhile cannot hang the copy.
-    Fd in(openat(source.directory, source.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (in.get() < 0)
-        return fail(errno);
-    struct stat status;
-    if (fstat(in.get(), &status) != 0)
-        return fail(errno);
-    if (!S_ISREG(status.st_mode))
-        return fail(EINVAL);
-    Fd out(openat(destination.directory, destination.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                  S_IRUSR | S_IWUSR));
-    if (out.get() < 0)
-        return fail(errno);
-    if (m_flags & COPYFILE_DATA) {
-        const Outcome outcome = copyData(in.get(), out.get(), status, source.path, reported);
-        if (outcome != Outcome::done)
-            return outcome;
-    }
-    const Outcome outcome = copyMetadata(source, in.get(), status, destination, out.get(), reported);
-    if (outcome != Outcome::done)
-        return outcome;
-    if (close(out.release()) != 0)
-        return fail(errno);
-    return Outcome::done;
+    if (!m_workers)
+        m_workers = std::make_unique<CopyWorkers>(m_flags, kWorkers);
+    ++folder->pending;
+    m_workers->add([this, folder, name](ItemCopy& copier) { copyEntry(*folder, name, copier); });
 }
 
-Outcome CopyTree::copyData(int in, int out, const struct stat& status, const std::string& source,
-                           const std::string& reported)
+Outcome CopyTree::enterFolder(const std::shared_ptr<Folder>& parent, const std::string& name)
 {
-    if (status.st_dev != m_sourceDevice) {
-        m_sourceDevice = status.st_dev;
-        m_cloneFails = false;
-        m_rangeFails = false;
+    {
+        std::unique_lock lock(m_folderMutex);
+        m_folderClosed.wait(lock, [&] { return stopped() || m_openFolders - m_depth < kWaitingFolders; });
     }
-    off_t& copied = m_state->copied;
-    if (status.st_size > 0 && !m_cloneFails) {
-        if (ioctl(out, FICLONE, in) == 0) {
-            copied = status.st_size;
-            return fromAnswer(report(COPYFILE_COPY_DATA, COPYFILE_PROGRESS, source, reported));
-        }
-        m_cloneFails = errno == EOPNOTSUPP || errno == ENOTTY || errno == EINVAL || errno == EXDEV || errno == ENOSYS;
-    }
-    // Up to the size seen at the start; a file that reports no size may still hold data.
-    while (status.st_size == 0 || copied < status.st_size) {
-        long moved;
-        if (!m_rangeFails) {
-            moved = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-            if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-                m_rangeFails = true;
-                continue;
-            }
-        } else {
-            moved = readWrite(in, out, kChunk);
-        }
-        if (moved < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(errno);
-        }
-        if (moved == 0)
-            break;
-        copied += moved;
-        const Outcome outcome = fromAnswer(report(COPYFILE_COPY_DATA, COPYFILE_PROGRESS, source, reported));
-        if (outcome != Outcome::done)
-            return outcome;
-    }
-    return Outcome::done;
-}
-
-long CopyTree::readWrite(int in, int out, std::size_t length)
-{
-    if (!m_buffer)
-        m_buffer = std::make_unique<char[]>(kBuffer);
-    std::size_t moved = 0;
-    while (moved < length) {
-        const ssize_t got = read(in, m_buffer.get(), std::min(kBuffer, length - moved));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (got == 0)
-            break;
-        for (ssize_t written = 0; written < got;) {
-            const ssize_t put = write(out, m_buffer.get() + written, got - written);
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                return -1;
-            }
-            written += put;
-        }
-        moved += got;
-    }
-    return static_cast<long>(moved);
-}
-
-Outcome CopyTree::copyLink(const Place& source, const struct stat& status, const Place& destination,
-                           const std::string& reported)
-{
-    std::string target(std::max<off_t>(status.st_size, 255) + 1, '\0');
-    for (;;) {
-        const ssize_t length = readlinkat(source.directory, source.name.c_str(), target.data(), target.size());
-        if (length < 0)
-            return fail(errno);
-        if (static_cast<std::size_t>(length) < target.size()) {
-            target.resize(length);
-            break;
-        }
-        target.resize(target.size() * 2);
-    }
-    if (symlinkat(target.c_str(), destination.directory, destination.name.c_str()) != 0)
-        return fail(errno);
-    return copyMetadata(source, -1, status, destination, -1, reported);
-}
-
-Outcome CopyTree::copySpecial(const Place& source, const struct stat& status, const Place& destination,
-                              const std::string& reported)
-{
-    const int made = S_ISFIFO(status.st_mode)
-        ? mkfifoat(destination.directory, destination.name.c_str(), S_IRUSR | S_IWUSR)
-        : mknodat(destination.directory, destination.name.c_str(), (status.st_mode & S_IFMT) | S_IRUSR | S_IWUSR,
-                  status.st_rdev);
-    if (made != 0)
-        return fail(errno);
-    return copyMetadata(source, -1, status, destination, -1, reported);
-}
-
-Outcome CopyTree::copyMetadata(const Place& source, int sourceFd, const struct stat& status,
-                               const Place& destination, int fd, const std::string& reported)
-{
-    const char* name = destination.name.c_str();
-    bool owned = true;
-    if (m_flags & COPYFILE_STAT) {
-        const int changed = fd >= 0 ? fchown(fd, status.st_uid, status.st_gid)
-                                    : fchownat(destination.directory, name, status.st_uid, status.st_gid,
-                                               AT_SYMLINK_NOFOLLOW);
-        if (changed != 0) {
-            if (errno != EPERM)
-                return fail(errno);
-            owned = false;
-        }
-    }
-    // Attributes before the mode: an access list's mask then follows the copied group bits.
-    const Outcome outcome = copyAttributes(source, sourceFd, destination, fd, reported);
-    if (outcome != Outcome::done)
-        return outcome;
-    if (!S_ISLNK(status.st_mode)) {
-        mode_t mode = status.st_mode & 07777;
-        if (!owned)
-            mode &= ~(S_ISUID | S_ISGID);  // never hand someone else's set-id bits to our copy
-        if ((fd >= 0 ? fchmod(fd, mode) : fchmodat(destination.directory, name, mode, 0)) != 0)
-            return fail(errno);
-    }
-    if (m_flags & COPYFILE_STAT) {
-        const timespec times[2] = {status.st_atim, status.st_mtim};
-        if ((fd >= 0 ? futimens(fd, times) : utimensat(destination.directory, name, times, AT_SYMLINK_NOFOLLOW)) != 0)
-            return fail(errno);
-    }
-    return Outcome::done;
-}
-
-Outcome CopyTree::copyAttributes(const Place& source, int sourceFd, const Place& destination, int fd,
-                                 const std::string& reported)
-{
-    if (!(m_flags & (COPYFILE_XATTR | COPYFILE_ACL)))
-        return Outcome::done;
-    // Items without a descriptor (links, pipes, devices) are reached through their open folder, so
-    // the path stays short however deep the tree.
-    const std::string sourceAt = shortPath(source);
-    const std::string destinationAt = shortPath(destination);
-    const char* sourcePath = sourceAt.c_str();
-    const char* destinationPath = destinationAt.c_str();
-    const auto list = [&](char* names, std::size_t capacity) {
-        return sourceFd >= 0 ? flistxattr(sourceFd, names, capacity) : llistxattr(sourcePath, names, capacity);
-    };
-    if (m_names.empty()) {
-        m_names.resize(4096);
-        m_value.resize(64 << 10);  // the largest value Linux keeps
-    }
-    ssize_t size;
-    for (;;) {
-        size = list(m_names.data(), m_names.size());
-        if (size >= 0)
-            break;
-        if (errno == ENOTSUP)
-            return Outcome::done;
-        if (errno != ERANGE)
-            return fail(errno);
-        const ssize_t needed = list(nullptr, 0);
-        if (needed < 0)
-            return fail(errno);
-        m_names.resize(needed + 256);
-    }
-    for (const char* name = m_names.data(); name < m_names.data() + size; name += std::strlen(name) + 1) {
-        const bool accessList = std::strncmp(name, "system.posix_acl_", 17) == 0;
-        if (!(m_flags & (accessList ? COPYFILE_ACL : COPYFILE_XATTR)))
-            continue;
-        const Outcome answer = fromAnswer(report(COPYFILE_COPY_XATTR, COPYFILE_START, source.path, reported));
-        if (answer == Outcome::cancelled)
-            return answer;
-        if (answer == Outcome::skipped)
-            continue;
-        ssize_t length;
-        for (;;) {
-            length = sourceFd >= 0 ? fgetxattr(sourceFd, name, m_value.data(), m_value.size())
-                                   : lgetxattr(sourcePath, name, m_value.data(), m_value.size());
-            if (length >= 0 || errno != ERANGE)
-                break;
-            m_value.resize(m_value.size() * 2);
-        }
-        if (length < 0) {
-            if (errno == ENODATA)
-                continue;  // removed meanwhile
-            return fail(errno);
-        }
-        const int set = fd >= 0 ? fsetxattr(fd, name, m_value.data(), length, 0)
-                                : lsetxattr(destinationPath, name, m_value.data(), length, 0);
-        if (set != 0 && !ignorableAttributeError(errno, name))
-            return fail(errno);
-        if (fromAnswer(report(COPYFILE_COPY_XATTR, COPYFILE_FINISH, source.path, reported)) == Outcome::cancelled)
+    const auto folder = std::make_shared<Folder>(*this, parent, Place{parent->in, name, parent->source.path + '/' + name},
+                                                 Place{parent->out, name, parent->destination.path + '/' + name},
+                                                 parent->reported + '/' + name);
+    LiveReports live(*this, folder->source.path, folder->reported);
+    ItemReports& reports = live;
+    {
+        std::lock_guard lock(m_reporting);
+        if (stopped())
             return Outcome::cancelled;
+        const Outcome answer = fromAnswer(reports.report(COPYFILE_RECURSE_DIR, COPYFILE_START));
+        if (answer == Outcome::cancelled)
+            return stop(answer, 0);
+        if (answer == Outcome::skipped)
+            return answer;
     }
-    return Outcome::done;
+    Outcome outcome = openFolder(*folder);
+    if (outcome == Outcome::done && (m_flags & COPYFILE_RECURSIVE)) {
+        ++m_depth;
+        outcome = copyEntries(folder);
+        --m_depth;
+    }
+    std::lock_guard lock(m_reporting);
+    if (stopped())
+        return Outcome::cancelled;
+    if (outcome == Outcome::done) {
+        ++parent->pending;
+        entryDone(*folder, m_copier);
+        return stopped() ? m_stopOutcome : Outcome::done;
+    }
+    // Failed before any of its entries was handed out.
+    outcome = conclude(COPYFILE_RECURSE_DIR, outcome, folder->destination, reports, m_copier, false);
+    if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
+        return stop(outcome, m_error);
+    return outcome;
+}
+
+void CopyTree::copyEntry(Folder& folder, const std::string& name, ItemCopy& copier)
+{
+    if (stopped())
+        return;
+    const Place source{folder.in, name, folder.source.path + '/' + name};
+    const Place destination{folder.out, name, folder.destination.path + '/' + name};
+    const std::string reported = folder.reported + '/' + name;
+    struct stat status;
+    if (fstatat(folder.in, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int error = errno;
+        std::lock_guard lock(m_reporting);
+        if (stopped())
+            return;
+        // Gone since the folder was read: nothing to copy or report.
+        if (error != ENOENT) {
+            LiveReports reports(*this, source.path, reported);
+            if (!goesOn(reports.error(COPYFILE_RECURSE_FILE, error))) {
+                stop(Outcome::aborted, error);
+                return;
+            }
+        }
+        entryDone(folder, copier);
+        return;
+    }
+
+    Outcome outcome;
+    if (S_ISREG(status.st_mode) && status.st_size > off_t(kDataChunk)) {
+        // Its progress is shown as it goes; other entries wait to be reported meanwhile.
+        std::lock_guard lock(m_reporting);
+        if (stopped())
+            return;
+        LiveReports reports(*this, source.path, reported);
+        outcome = copyItem(source, status, destination, reports, copier, {});
+        if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
+            stop(outcome, m_error);
+        else
+            entryDone(folder, copier);
+        return;
+    }
+    HeldReports held;
+    copyItem(source, status, destination, held, copier, {});
+    std::lock_guard lock(m_reporting);
+    if (stopped())
+        return;
+    outcome = held.deliver(*this, destination, source.path, reported);
+    if (outcome != Outcome::aborted && outcome != Outcome::cancelled)
+        entryDone(folder, copier);
+}
+
+void CopyTree::entryDone(Folder& folder, ItemCopy& copier)
+{
+    if (stopped() || --folder.pending > 0)
+        return;
+    if (!folder.parent) {
+        m_folderDone.notify_all();  // the walker finishes the top folder itself
+        return;
+    }
+    LiveReports reports(*this, folder.source.path, folder.reported);
+    const Outcome outcome = conclude(COPYFILE_RECURSE_DIR, cleanUp(folder, reports, copier), folder.destination,
+                                     reports, copier, false);
+    if (outcome == Outcome::aborted || outcome == Outcome::cancelled) {
+        stop(outcome, m_error);
+        return;
+    }
+    entryDone(*folder.parent, copier);
 }
 
 }  // namespace hb::copying

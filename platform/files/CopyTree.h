@@ -1,14 +1,17 @@
 #pragma once
 
 #include "platform/files/CopyFile.h"
+#include "platform/files/CopyTreeItem.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
-#include <vector>
 
 struct hb::copyfile_state {
     copyfile_callback_t callback = nullptr;
@@ -18,30 +21,21 @@ struct hb::copyfile_state {
 
 namespace hb::copying {
 
-// One side of an item: the folder it lies in, its name there, and its path (for reports and for
-// items that are not opened: links and special files).
-struct Place {
-    int directory;
-    std::string name;
-    std::string path;
-};
-
-enum class Outcome {
-    done,
-    skipped,    // the callback skipped it; nothing was reported as an error
-    leftOut,    // it failed, was reported, and the callback let the copy go on without it
-    aborted,    // it failed, was reported, and the callback quit
-    cancelled,  // the callback quit at another report
-    failed,     // it failed and has not been reported yet
-};
+class CopyWorkers;
 
 // Copies one item (a whole tree for a folder) with status reports, keeping the item's data,
 // permission bits, owner, times and extended attributes. The caller decides where the finished
 // item goes: `commit`, when given, runs before the item's finish report and answers 0 or an
 // error number.
+// The walker creates a tree's folders in order and hands the other entries to a few worker threads.
+// Reports stay one at a time, and those of one entry come together: an entry copied by a worker is
+// reported once it is written, and the answers are then applied to it (a skipped entry is removed).
+// A file whose data takes more than one report is reported while it is copied. A folder's metadata
+// is set, and the folder reported finished, once all its entries are done.
 class CopyTree {
 public:
-    CopyTree(copyfile_state* state, copyfile_flags_t flags) : m_state(state), m_flags(flags) {}
+    CopyTree(copyfile_state* state, copyfile_flags_t flags);
+    ~CopyTree();
 
     Outcome copy(const Place& source, const struct stat& status, const Place& destination,
                  const std::string& reported, const std::function<int()>& commit);
@@ -51,37 +45,50 @@ public:
     int reportError(int what, const std::string& source, const std::string& destination, int error);
 
 private:
-    Outcome copyFolder(const Place& source, const Place& destination, const std::string& reported);
-    Outcome copyEntries(int in, const Place& source, int out, const Place& destination, const std::string& reported);
-    Outcome copyFile(const Place& source, const Place& destination, const std::string& reported);
-    Outcome copyData(int in, int out, const struct stat& status, const std::string& source,
-                     const std::string& reported);
-    Outcome copyLink(const Place& source, const struct stat& status, const Place& destination,
-                     const std::string& reported);
-    Outcome copySpecial(const Place& source, const struct stat& status, const Place& destination,
-                        const std::string& reported);
-    // Owner, extended attributes, permission bits and times; by descriptor where one is open (>= 0).
-    Outcome copyMetadata(const Place& source, int sourceFd, const struct stat& status, const Place& destination,
-                         int fd, const std::string& reported);
-    Outcome copyAttributes(const Place& source, int sourceFd, const Place& destination, int fd,
-                           const std::string& reported);
-    long readWrite(int in, int out, std::size_t length);
-    Outcome fail(int error);
+    struct Folder;
+    class LiveReports;
+    class HeldReports;
+
+    // Reports, copies and concludes one item that is not a folder, as `reports` answer.
+    Outcome copyItem(const Place& source, const struct stat& status, const Place& destination,
+                     ItemReports& reports, ItemCopy& copier, const std::function<int()>& commit);
+    // The finish or error report of an item, by its outcome so far; a failed or skipped item goes.
+    Outcome conclude(int what, Outcome outcome, const Place& destination, ItemReports& reports, ItemCopy& copier,
+                     bool placed);
+    // On the walker: creates the folder and opens both sides.
+    Outcome openFolder(Folder& folder);
+    // The folder's own metadata, between its clean-up reports.
+    Outcome cleanUp(Folder& folder, ItemReports& reports, ItemCopy& copier);
+    // On the walker: reads the folder, enters its subfolders and hands out its other entries.
+    Outcome copyEntries(const std::shared_ptr<Folder>& folder);
+    Outcome enterFolder(const std::shared_ptr<Folder>& parent, const std::string& name);
+    void addEntry(const std::shared_ptr<Folder>& folder, const std::string& name);
+    // On a worker.
+    void copyEntry(Folder& folder, const std::string& name, ItemCopy& copier);
+    // With the report lock held: an entry of `folder` is done; the last one finishes the folder.
+    void entryDone(Folder& folder, ItemCopy& copier);
+    // With the report lock held: the copy stops; the first reason stays.
+    Outcome stop(Outcome outcome, int error);
+    bool stopped() const { return m_stopped.load(std::memory_order_relaxed); }
 
     copyfile_state* m_state;
     copyfile_flags_t m_flags;
     int m_error = 0;
+    ItemCopy m_copier;  // of the walker
+    std::unique_ptr<CopyWorkers> m_workers;
+    // Reports go one at a time; folder counts and the reason to stop are kept under the same lock.
+    std::mutex m_reporting;
+    std::condition_variable m_folderDone;
+    std::atomic<bool> m_stopped{false};
+    Outcome m_stopOutcome = Outcome::done;
+    // Open folders, which hold descriptors: the walker waits while too many wait for their entries.
+    std::mutex m_folderMutex;
+    std::condition_variable m_folderClosed;
+    int m_openFolders = 0;
+    int m_depth = 0;  // of the walker
     // The copy's own top folder: a copy into the source's own tree must not copy itself.
     dev_t m_topDevice = 0;
     ino_t m_topInode = 0;
-    // The destination is one file system; data paths that fail for a source file system are not
-    // tried again until the source file system changes.
-    dev_t m_sourceDevice = 0;
-    bool m_cloneFails = false;
-    bool m_rangeFails = false;
-    std::unique_ptr<char[]> m_buffer;
-    std::vector<char> m_names;
-    std::vector<char> m_value;
 };
 
 }  // namespace hb::copying

@@ -13,13 +13,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <functional>
+#include <mutex>
 #include <map>
 #include <optional>
 #include <set>
@@ -37,24 +40,39 @@ struct Report {
     std::string destination;
     int error;      // of ERR reports
     off_t copied;   // COPYFILE_STATE_COPIED at the report
+    int answer = COPYFILE_CONTINUE;
 };
 
 // Records every report and answers through `answer` (by default: quit at errors, else continue).
+// Notes reports that overlap (from two threads at once) and reports after a quitting answer.
 struct Recorder {
     std::vector<Report> reports;
     std::function<int(const Report&)> answer;
+    std::atomic<int> inside{0};
+    bool overlapped = false;
+    bool reportedAfterQuit = false;
+    bool quit = false;
+    std::mutex mutex;
 
     static int callback(int what, int stage, copyfile_state_t state, const char* source, const char* destination,
                         void* context)
     {
         const int error = errno;
         auto* self = static_cast<Recorder*>(context);
+        const bool alone = self->inside.fetch_add(1) == 0;
+        std::lock_guard lock(self->mutex);
+        self->overlapped = self->overlapped || !alone;
+        self->reportedAfterQuit = self->reportedAfterQuit || self->quit;
         off_t copied = -1;
         copyfile_state_get(state, COPYFILE_STATE_COPIED, &copied);
         self->reports.push_back({what, stage, source, destination, stage == COPYFILE_ERR ? error : 0, copied});
+        int result = stage == COPYFILE_ERR ? COPYFILE_QUIT : COPYFILE_CONTINUE;
         if (self->answer)
-            return self->answer(self->reports.back());
-        return stage == COPYFILE_ERR ? COPYFILE_QUIT : COPYFILE_CONTINUE;
+            result = self->answer(self->reports.back());
+        self->reports.back().answer = result;
+        self->quit = result != COPYFILE_CONTINUE && result != COPYFILE_SKIP;
+        self->inside.fetch_sub(1);
+        return result;
     }
 
     int copy(const QString& from, const QString& to, copyfile_flags_t flags = COPYFILE_ALL | COPYFILE_RECURSIVE)
@@ -158,6 +176,73 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
+// Breaks of the order a reader of the reports relies on: the reports of one entry come together
+// (nothing else between its start and its finish or error), and a folder starts before and finishes
+// after everything inside it.
+std::vector<std::string> orderFaults(const std::vector<Report>& reports)
+{
+    std::vector<std::string> faults;
+    std::string current;  // the entry whose reports are coming
+    std::set<std::string> started, finished;
+    const auto inside = [](const std::string& path, const std::string& folder) {
+        return path.rfind(folder + "/", 0) == 0;
+    };
+    for (const Report& report : reports) {
+        const std::string at = std::to_string(report.what) + "/" + std::to_string(report.stage) + " " + report.source;
+        const bool itemStage = report.stage == COPYFILE_START || report.stage == COPYFILE_FINISH
+            || report.stage == COPYFILE_ERR;
+        if (report.what == COPYFILE_RECURSE_FILE && itemStage) {
+            if (report.stage == COPYFILE_START ? !current.empty() : (!current.empty() && current != report.source))
+                faults.push_back("interleaved: " + at);
+            current = report.stage == COPYFILE_START && report.answer != COPYFILE_SKIP ? report.source : "";
+        } else if (report.what == COPYFILE_COPY_DATA || report.what == COPYFILE_COPY_XATTR) {
+            if (!current.empty() && current != report.source)
+                faults.push_back("interleaved: " + at);
+            if (report.what == COPYFILE_COPY_DATA && report.answer == COPYFILE_SKIP)
+                current.clear();
+        } else if (!current.empty()) {
+            faults.push_back("folder report inside an entry: " + at);
+        }
+        for (const std::string& folder : finished) {
+            if (inside(report.source, folder))
+                faults.push_back("after its folder finished: " + at);
+        }
+        bool enclosed = false;
+        for (const std::string& folder : started)
+            enclosed = enclosed || folder == report.source || inside(report.source, folder);
+        if (!started.empty() && !enclosed)
+            faults.push_back("before its folder started: " + at);
+        if (report.what == COPYFILE_RECURSE_DIR && report.stage == COPYFILE_START)
+            started.insert(report.source);
+        if (report.what == COPYFILE_RECURSE_DIR && report.stage == COPYFILE_FINISH)
+            finished.insert(report.source);
+    }
+    return faults;
+}
+
+// The byte count a progress reader keeps: the growth of each data report, restarting at each finish.
+struct ProgressSum {
+    std::uint64_t bytes = 0;
+    int items = 0;
+    bool shrank = false;
+
+    explicit ProgressSum(const std::vector<Report>& reports)
+    {
+        off_t previous = 0;
+        for (const Report& report : reports) {
+            if (report.what == COPYFILE_COPY_DATA) {
+                shrank = shrank || report.copied < previous;
+                bytes += report.copied - previous;
+                previous = report.copied;
+            } else if ((report.what == COPYFILE_RECURSE_FILE || report.what == COPYFILE_RECURSE_DIR)
+                       && report.stage == COPYFILE_FINISH) {
+                ++items;
+                previous = 0;
+            }
+        }
+    }
+};
+
 }  // namespace
 
 class CopyFileTest : public SourceAndDestinationTest {
@@ -184,6 +269,63 @@ protected:
         setTimes(tree + "/sub", 1500000000, 1);
         setTimes(tree, 1600000000, 42);
         return tree;
+    }
+
+    // `folders` folders of `files` small files each, every file of its own size and data, with modes,
+    // times and attributes that vary, a link every 50 files, and one file large enough to report its
+    // data in several steps.
+    struct ManyFiles {
+        std::uint64_t bytes = 0;
+        int attributes = 0;
+    };
+    ManyFiles makeManyFiles(const QString& tree, int folders, int files)
+    {
+        ManyFiles made;
+        for (int f = 0; f < folders; ++f) {
+            const QString folder = env.makeFolder(QStringLiteral("source/%1/folder%2").arg(QFileInfo(tree).fileName()).arg(f));
+            for (int i = 0; i < files; ++i) {
+                const int n = f * files + i;
+                const std::string path = QStringLiteral("%1/file%2").arg(folder).arg(i).toStdString();
+                if (n % 50 == 49) {
+                    EXPECT_EQ(symlink(("file" + std::to_string(i - 1)).c_str(), path.c_str()), 0);
+                    continue;
+                }
+                const QByteArray data = pattern(n % 3000).right(n % 3000 - n % 7) + QByteArray::number(n);
+                const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                EXPECT_EQ(write(fd, data.constData(), data.size()), data.size());
+                made.bytes += data.size();
+                const mode_t modes[] = {0644, 0600, 0755, 0444, 0640};
+                fchmod(fd, modes[n % 5]);
+                if (n % 7 == 0) {
+                    EXPECT_EQ(fsetxattr(fd, "user.n", &n, sizeof n, 0), 0);
+                    ++made.attributes;
+                }
+                const timespec times[2] = {{1500000000 + n, 0}, {1500000000 + n, n * 1000}};
+                futimens(fd, times);
+                close(fd);
+            }
+            chmod(folder.toUtf8().constData(), f % 2 ? 0750 : 0555);
+            setTimes(folder, 1400000000 + f, f);
+        }
+        const QByteArray large = pattern((8 << 20) + 4097);
+        env.writeFile(QStringLiteral("source/%1/folder0/large.bin").arg(QFileInfo(tree).fileName()), large);
+        setTimes(tree, 1300000000, 7);
+        made.bytes += large.size();
+        return made;
+    }
+
+    // The fixture's read-only folders, on both sides, open again for the test's clean-up.
+    void TearDown() override
+    {
+        for (const QString& root : {source, destination}) {
+            nftw(root.toUtf8().constData(),
+                 [](const char* path, const struct stat* status, int type, FTW*) {
+                     if (type == FTW_D || type == FTW_DNR)
+                         chmod(path, (status->st_mode & 07777) | S_IRWXU);
+                     return 0;
+                 },
+                 16, FTW_PHYS);
+        }
     }
 };
 
@@ -519,6 +661,170 @@ TEST_F(CopyFileTest, NextCopyRemovesLeftoversOfAKilledCopyOnly)
               0);
     EXPECT_EQ(entries(destination), (std::set<std::string>{"new.txt", "other.txt", lookalike.toStdString(),
                                                            ".harbrill-partial-notes"}));
+}
+
+// Many entries are copied at once; what the callback sees stays as if one at a time.
+TEST_F(CopyFileTest, ManyFilesCopyWholeWithReportsThatAddUp)
+{
+    const QString tree = source + "/Many";
+    const ManyFiles made = makeManyFiles(tree, 4, 300);
+    Recorder recorder;
+    ASSERT_EQ(recorder.copy(tree, destination + "/Many"), 0) << strerror(errno);
+
+    EXPECT_EQ(describe(destination + "/Many"), describe(tree));
+    EXPECT_FALSE(recorder.overlapped);
+    EXPECT_EQ(orderFaults(recorder.reports), std::vector<std::string>{});
+    const int entries = 4 * 300 + 1;
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_START), entries);
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_FINISH), entries);
+    EXPECT_EQ(recorder.count(COPYFILE_RECURSE_DIR, COPYFILE_FINISH), 5);
+    EXPECT_EQ(recorder.count(COPYFILE_COPY_XATTR, COPYFILE_FINISH), made.attributes);
+    const ProgressSum progress(recorder.reports);
+    EXPECT_EQ(progress.bytes, made.bytes);
+    EXPECT_EQ(progress.items, entries + 5);
+    EXPECT_FALSE(progress.shrank);
+    // The large file's data is reported as it goes, in more than one step.
+    int largeReports = 0;
+    for (const Report& report : recorder.reports)
+        largeReports += report.what == COPYFILE_COPY_DATA && report.source.ends_with("/large.bin");
+    EXPECT_GE(largeReports, 2);
+}
+
+// Answers reach entries that were already written when they were reported.
+TEST_F(CopyFileTest, AnswersApplyToEntriesCopiedAhead)
+{
+    const QString tree = source + "/Many";
+    const ManyFiles made = makeManyFiles(tree, 3, 200);
+    const std::string from = tree.toStdString();
+    struct Case {
+        const char* name;
+        std::function<int(const Report&)> answer;
+        std::set<std::string> missing;  // relative to the top
+        bool attributeKept;             // user.n of folder0/file7
+    };
+    const auto isFile = [&](const Report& r, const char* relative, int what, int stage) {
+        return r.what == what && r.stage == stage && r.source == from + relative;
+    };
+    const Case cases[] = {
+        {"skip at a file's start",
+         [&](const Report& r) {
+             return isFile(r, "/folder1/file4", COPYFILE_RECURSE_FILE, COPYFILE_START) ? COPYFILE_SKIP
+                                                                                         : COPYFILE_CONTINUE;
+         },
+         {"/folder1/file4"}, true},
+        {"skip at a file's data",
+         [&](const Report& r) {
+             return isFile(r, "/folder2/file10", COPYFILE_COPY_DATA, COPYFILE_PROGRESS) ? COPYFILE_SKIP
+                                                                                          : COPYFILE_CONTINUE;
+         },
+         {"/folder2/file10"}, true},
+        {"skip at an attribute",
+         [&](const Report& r) {
+             return isFile(r, "/folder0/file7", COPYFILE_COPY_XATTR, COPYFILE_START) ? COPYFILE_SKIP
+                                                                                       : COPYFILE_CONTINUE;
+         },
+         {}, false},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        QDir(destination + "/Many").removeRecursively();
+        Recorder recorder;
+        recorder.answer = test.answer;
+        ASSERT_EQ(recorder.copy(tree, destination + "/Many"), 0) << strerror(errno);
+
+        std::map<std::string, std::string> expected = describe(tree);
+        std::map<std::string, std::string> copied = describe(destination + "/Many");
+        for (const std::string& relative : test.missing) {
+            EXPECT_EQ(copied.erase(relative), 0u) << relative;
+            expected.erase(relative);
+        }
+        const std::string withAttribute = "/folder0/file7";
+        EXPECT_EQ(copied[withAttribute].find("user.n=") != std::string::npos, test.attributeKept);
+        copied.erase(withAttribute);
+        expected.erase(withAttribute);
+        EXPECT_EQ(copied, expected);
+        EXPECT_EQ(orderFaults(recorder.reports), std::vector<std::string>{});
+        EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_FINISH), 3 * 200 + 1 - int(test.missing.size()));
+        // The attribute skipped has no finish report.
+        EXPECT_EQ(recorder.count(COPYFILE_COPY_XATTR, COPYFILE_FINISH), made.attributes - !test.attributeKept);
+    }
+}
+
+// An entry that fails among many: quitting leaves nothing, going on leaves out that entry alone.
+TEST_F(CopyFileTest, AFailingEntryAmongManyStopsTheCopyOrIsLeftOut)
+{
+    const QString tree = source + "/Many";
+    makeManyFiles(tree, 3, 200);
+    const QString unreadable = tree + "/folder1/file120";
+    ASSERT_EQ(chmod(unreadable.toUtf8().constData(), 0), 0);
+    struct Case {
+        const char* name;
+        int answer;
+        bool copied;
+    };
+    const Case cases[] = {
+        {"quit", COPYFILE_QUIT, false},
+        {"skip", COPYFILE_SKIP, true},
+        {"continue", COPYFILE_CONTINUE, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        QDir(destination + "/Many").removeRecursively();
+        Recorder recorder;
+        recorder.answer = [&](const Report& report) {
+            return report.stage == COPYFILE_ERR ? test.answer : COPYFILE_CONTINUE;
+        };
+        int result;
+        {
+            WithoutFilePermissionOverride asAnyUser;
+            result = recorder.copy(tree, destination + "/Many");
+        }
+        EXPECT_EQ(result, test.copied ? 0 : -1);
+        ASSERT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_ERR), 1);
+        EXPECT_FALSE(recorder.reportedAfterQuit);
+        EXPECT_EQ(orderFaults(recorder.reports), std::vector<std::string>{});
+        if (!test.copied) {
+            EXPECT_EQ(errno, EACCES);
+            EXPECT_EQ(entries(destination), std::set<std::string>{});
+            continue;
+        }
+        std::map<std::string, std::string> expected = describe(tree);
+        expected.erase("/folder1/file120");
+        EXPECT_EQ(describe(destination + "/Many"), expected);
+        EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_FINISH), 3 * 200);
+    }
+}
+
+TEST_F(CopyFileTest, QuittingInTheMiddleOfManyFilesLeavesNothing)
+{
+    const QString tree = source + "/Many";
+    makeManyFiles(tree, 4, 250);
+    struct Case {
+        const char* name;
+        std::function<bool(const Report&, int finished)> quitAt;
+    };
+    const Case cases[] = {
+        {"at the 300th finished file",
+         [](const Report& r, int finished) { return r.what == COPYFILE_RECURSE_FILE && finished == 300; }},
+        {"as a folder finishes",
+         [](const Report& r, int) { return r.what == COPYFILE_RECURSE_DIR && r.stage == COPYFILE_FINISH; }},
+        {"within the large file",
+         [](const Report& r, int) { return r.what == COPYFILE_COPY_DATA && r.copied > (8 << 20); }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        Recorder recorder;
+        int finished = 0;
+        recorder.answer = [&](const Report& report) {
+            finished += report.what == COPYFILE_RECURSE_FILE && report.stage == COPYFILE_FINISH;
+            return test.quitAt(report, finished) ? COPYFILE_QUIT : COPYFILE_CONTINUE;
+        };
+        EXPECT_EQ(recorder.copy(tree, destination + "/Many"), -1);
+        EXPECT_EQ(errno, ECANCELED);
+        EXPECT_TRUE(recorder.quit);
+        EXPECT_FALSE(recorder.reportedAfterQuit);
+        EXPECT_EQ(entries(destination), std::set<std::string>{});
+    }
 }
 
 // A small file system of its own, to run out of space for real.

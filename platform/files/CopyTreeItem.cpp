@@ -1,0 +1,292 @@
+#include "platform/files/CopyTreeItem.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace hb::copying {
+
+namespace {
+
+constexpr std::size_t kBuffer = 1 << 20;  // read/write fallback
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+bool ignorableAttributeError(int error, const char* name)
+{
+    if (error == ENOTSUP)
+        return true;  // the destination file system keeps no such attributes
+    // Only the user's own attributes must always come along; the rest go where permitted.
+    return (error == EPERM || error == EACCES) && std::strncmp(name, "user.", 5) != 0;
+}
+
+}  // namespace
+
+Outcome fromAnswer(int answer)
+{
+    if (answer == COPYFILE_CONTINUE)
+        return Outcome::done;
+    return answer == COPYFILE_SKIP ? Outcome::skipped : Outcome::cancelled;
+}
+
+std::string shortPath(const Place& place)
+{
+    if (place.directory == AT_FDCWD)
+        return place.name;
+    return "/proc/self/fd/" + std::to_string(place.directory) + '/' + place.name;
+}
+
+Outcome ItemCopy::fail(int error)
+{
+    m_error = error;
+    return Outcome::failed;
+}
+
+Outcome ItemCopy::copyFile(const Place& source, const Place& destination, ItemReports& reports)
+{
+    // Non-blocking, so that a file replaced by a pipe meanwhile cannot hang the copy.
+    Fd in(openat(source.directory, source.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (in.get() < 0)
+        return fail(errno);
+    struct stat status;
+    if (fstat(in.get(), &status) != 0)
+        return fail(errno);
+    if (!S_ISREG(status.st_mode))
+        return fail(EINVAL);
+    Fd out(openat(destination.directory, destination.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                  S_IRUSR | S_IWUSR));
+    if (out.get() < 0)
+        return fail(errno);
+    if (m_flags & COPYFILE_DATA) {
+        const Outcome outcome = copyData(in.get(), out.get(), status, reports);
+        if (outcome != Outcome::done)
+            return outcome;
+    }
+    const Outcome outcome = copyMetadata(source, in.get(), status, destination, out.get(), reports);
+    if (outcome != Outcome::done)
+        return outcome;
+    if (close(out.release()) != 0)
+        return fail(errno);
+    return Outcome::done;
+}
+
+Outcome ItemCopy::copyData(int in, int out, const struct stat& status, ItemReports& reports)
+{
+    if (status.st_dev != m_sourceDevice) {
+        m_sourceDevice = status.st_dev;
+        m_cloneFails = false;
+        m_rangeFails = false;
+    }
+    if (status.st_size > 0 && !m_cloneFails) {
+        if (ioctl(out, FICLONE, in) == 0)
+            return fromAnswer(reports.progress(status.st_size));
+        m_cloneFails = errno == EOPNOTSUPP || errno == ENOTTY || errno == EINVAL || errno == EXDEV || errno == ENOSYS;
+    }
+    // Up to the size seen at the start; a file that reports no size may still hold data.
+    off_t copied = 0;
+    while (status.st_size == 0 || copied < status.st_size) {
+        long moved;
+        if (!m_rangeFails) {
+            moved = copy_file_range(in, nullptr, out, nullptr, kDataChunk, 0);
+            if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                m_rangeFails = true;
+                continue;
+            }
+        } else {
+            moved = readWrite(in, out, kDataChunk);
+        }
+        if (moved < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(errno);
+        }
+        if (moved == 0)
+            break;
+        copied += moved;
+        const Outcome outcome = fromAnswer(reports.progress(copied));
+        if (outcome != Outcome::done)
+            return outcome;
+    }
+    return Outcome::done;
+}
+
+long ItemCopy::readWrite(int in, int out, std::size_t length)
+{
+    if (!m_buffer)
+        m_buffer = std::make_unique<char[]>(kBuffer);
+    std::size_t moved = 0;
+    while (moved < length) {
+        const ssize_t got = read(in, m_buffer.get(), std::min(kBuffer, length - moved));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (got == 0)
+            break;
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t put = write(out, m_buffer.get() + written, got - written);
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                return -1;
+            }
+            written += put;
+        }
+        moved += got;
+    }
+    return static_cast<long>(moved);
+}
+
+Outcome ItemCopy::copyLink(const Place& source, const struct stat& status, const Place& destination,
+                           ItemReports& reports)
+{
+    std::string target(std::max<off_t>(status.st_size, 255) + 1, '\0');
+    for (;;) {
+        const ssize_t length = readlinkat(source.directory, source.name.c_str(), target.data(), target.size());
+        if (length < 0)
+            return fail(errno);
+        if (static_cast<std::size_t>(length) < target.size()) {
+            target.resize(length);
+            break;
+        }
+        target.resize(target.size() * 2);
+    }
+    if (symlinkat(target.c_str(), destination.directory, destination.name.c_str()) != 0)
+        return fail(errno);
+    return copyMetadata(source, -1, status, destination, -1, reports);
+}
+
+Outcome ItemCopy::copySpecial(const Place& source, const struct stat& status, const Place& destination,
+                              ItemReports& reports)
+{
+    const int made = S_ISFIFO(status.st_mode)
+        ? mkfifoat(destination.directory, destination.name.c_str(), S_IRUSR | S_IWUSR)
+        : mknodat(destination.directory, destination.name.c_str(), (status.st_mode & S_IFMT) | S_IRUSR | S_IWUSR,
+                  status.st_rdev);
+    if (made != 0)
+        return fail(errno);
+    return copyMetadata(source, -1, status, destination, -1, reports);
+}
+
+Outcome ItemCopy::copyMetadata(const Place& source, int sourceFd, const struct stat& status,
+                               const Place& destination, int fd, ItemReports& reports)
+{
+    const char* name = destination.name.c_str();
+    bool owned = true;
+    if (m_flags & COPYFILE_STAT) {
+        const int changed = fd >= 0 ? fchown(fd, status.st_uid, status.st_gid)
+                                    : fchownat(destination.directory, name, status.st_uid, status.st_gid,
+                                               AT_SYMLINK_NOFOLLOW);
+        if (changed != 0) {
+            if (errno != EPERM)
+                return fail(errno);
+            owned = false;
+        }
+    }
+    // Attributes before the mode: an access list's mask then follows the copied group bits.
+    const Outcome outcome = copyAttributes(source, sourceFd, destination, fd, reports);
+    if (outcome != Outcome::done)
+        return outcome;
+    if (!S_ISLNK(status.st_mode)) {
+        mode_t mode = status.st_mode & 07777;
+        if (!owned)
+            mode &= ~(S_ISUID | S_ISGID);  // never hand someone else's set-id bits to our copy
+        if ((fd >= 0 ? fchmod(fd, mode) : fchmodat(destination.directory, name, mode, 0)) != 0)
+            return fail(errno);
+    }
+    if (m_flags & COPYFILE_STAT) {
+        const timespec times[2] = {status.st_atim, status.st_mtim};
+        if ((fd >= 0 ? futimens(fd, times) : utimensat(destination.directory, name, times, AT_SYMLINK_NOFOLLOW)) != 0)
+            return fail(errno);
+    }
+    return Outcome::done;
+}
+
+Outcome ItemCopy::copyAttributes(const Place& source, int sourceFd, const Place& destination, int fd,
+                                 ItemReports& reports)
+{
+    if (!(m_flags & (COPYFILE_XATTR | COPYFILE_ACL)))
+        return Outcome::done;
+    // Items without a descriptor (links, pipes, devices) are reached through their open folder, so
+    // the path stays short however deep the tree.
+    const std::string sourceAt = shortPath(source);
+    const std::string destinationAt = shortPath(destination);
+    const char* sourcePath = sourceAt.c_str();
+    const char* destinationPath = destinationAt.c_str();
+    const auto list = [&](char* names, std::size_t capacity) {
+        return sourceFd >= 0 ? flistxattr(sourceFd, names, capacity) : llistxattr(sourcePath, names, capacity);
+    };
+    if (m_names.empty()) {
+        m_names.resize(4096);
+        m_value.resize(64 << 10);  // the largest value Linux keeps
+    }
+    ssize_t size;
+    for (;;) {
+        size = list(m_names.data(), m_names.size());
+        if (size >= 0)
+            break;
+        if (errno == ENOTSUP)
+            return Outcome::done;
+        if (errno != ERANGE)
+            return fail(errno);
+        const ssize_t needed = list(nullptr, 0);
+        if (needed < 0)
+            return fail(errno);
+        m_names.resize(needed + 256);
+    }
+    for (const char* name = m_names.data(); name < m_names.data() + size; name += std::strlen(name) + 1) {
+        const bool accessList = std::strncmp(name, "system.posix_acl_", 17) == 0;
+        if (!(m_flags & (accessList ? COPYFILE_ACL : COPYFILE_XATTR)))
+            continue;
+        const Outcome answer = fromAnswer(reports.report(COPYFILE_COPY_XATTR, COPYFILE_START, name));
+        if (answer == Outcome::cancelled)
+            return answer;
+        if (answer == Outcome::skipped)
+            continue;
+        ssize_t length;
+        for (;;) {
+            length = sourceFd >= 0 ? fgetxattr(sourceFd, name, m_value.data(), m_value.size())
+                                   : lgetxattr(sourcePath, name, m_value.data(), m_value.size());
+            if (length >= 0 || errno != ERANGE)
+                break;
+            m_value.resize(m_value.size() * 2);
+        }
+        if (length < 0) {
+            if (errno == ENODATA)
+                continue;  // removed meanwhile
+            return fail(errno);
+        }
+        const int set = fd >= 0 ? fsetxattr(fd, name, m_value.data(), length, 0)
+                                : lsetxattr(destinationPath, name, m_value.data(), length, 0);
+        if (set != 0 && !ignorableAttributeError(errno, name))
+            return fail(errno);
+        if (fromAnswer(reports.report(COPYFILE_COPY_XATTR, COPYFILE_FINISH, name)) == Outcome::cancelled)
+            return Outcome::cancelled;
+    }
+    return Outcome::done;
+}
+
+}  // namespace hb::copying
