@@ -1,100 +1,117 @@
-// Copy speed and memory beside the system's cp, on the same disk file system.
-//   bench_copy [folder]   (default: $TMPDIR, else /var/tmp; tmpfs is refused)
+// Copy speed beside the system's `cp -a`, on the same disk file system, with the page cache dropped
+// before every run. Both sides run as processes timed from spawn to reaping: `cp -a` and this program
+// started again as a copy driver (`--copy`), which copies through the program's own copy operation
+// and checks its progress counters. Every run's destination is compared with the source.
+//   bench_copy [folder] [--only large|2000|20000|100000]   (default folder: $TMPDIR, else /var/tmp)
+// Run as root: the page cache cannot be dropped otherwise.
+#include "BenchRounds.h"
+
 #include "core/engine/HBCopyFileOperation.h"
 #include "platform/files/AccessRegistry.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <linux/magic.h>
-#include <spawn.h>
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
-
-extern char** environ;
+#include <cstring>
+#include <map>
+#include <string>
 
 namespace {
 
 constexpr int kRounds = 5;
 
-struct Run {
-    double seconds;
-};
-
-long ownPeakKiB()
+// The copy driver: copies FROM to TO with the program's copy operation; the progress must count
+// exactly ITEMS finished items and BYTES bytes.
+int copyDriver(const QString& from, const QString& to, std::int64_t items, std::uint64_t bytes)
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-Run runTool(const std::vector<const char*>& command)
-{
-    std::vector<char*> argv;
-    for (const char* part : command)
-        argv.push_back(const_cast<char*>(part));
-    argv.push_back(nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        std::perror("posix_spawnp");
-        std::exit(1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed\n", command[0]);
-        std::exit(1);
-    }
-    return {seconds};
-}
-
-Run runOurs(const QString& from, const QString& to, std::uint64_t* bytes, std::int32_t* items)
-{
-    QElapsedTimer timer;
-    timer.start();
+    hb::AccessRegistry::grantStanding(QFileInfo(from).path());
+    hb::AccessRegistry::grantStanding(QFileInfo(to).path());
     HBCopyFileOperation operation{CopyProgressData()};
     const auto error = operation.copyFileOperationWithSource(hb::URL::fileURLWithPath(from), hb::URL::fileURLWithPath(to),
                                                              false);
-    const double seconds = timer.nsecsElapsed() / 1e9;
     if (error) {
         std::fprintf(stderr, "copy failed: %s\n", qPrintable(error->localizedDescription()));
-        std::exit(1);
+        return 1;
     }
-    *bytes = operation.getProgressData().completedSizeOfFiles;
-    *items = operation.getProgressData().completedCountOfFiles;
-    return {seconds};
+    const CopyProgressData progress = operation.getProgressData();
+    if (progress.completedCountOfFiles != items || progress.completedSizeOfFiles != bytes) {
+        std::fprintf(stderr, "progress counted %d items and %llu bytes, not %lld and %llu\n",
+                     progress.completedCountOfFiles, static_cast<unsigned long long>(progress.completedSizeOfFiles),
+                     static_cast<long long>(items), static_cast<unsigned long long>(bytes));
+        return 1;
+    }
+    return 0;
 }
 
-void settle(const QString& remove)
+// What both copies must keep of every item: type, mode, size, modification time and data.
+using TreeDescription = std::map<std::string, std::string>;
+
+std::string hashOf(const std::string& path)
 {
-    QDir(remove).removeRecursively();
-    QFile::remove(remove);
-    sync();  // earlier writes are not flushed on someone else's time
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        bench::fail("cannot read %s", path.c_str());
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(&file);
+    return hash.result().toHex().toStdString();
 }
 
-double median(std::vector<double> values)
+void describe(const std::string& root, const std::string& relative, TreeDescription& out)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    const std::string path = root + relative;
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0)
+        bench::fail("cannot look at %s", path.c_str());
+    std::string text = std::to_string(status.st_mode) + ' ' + std::to_string(status.st_size) + ' '
+        + std::to_string(status.st_mtim.tv_sec) + '.' + std::to_string(status.st_mtim.tv_nsec);
+    if (S_ISREG(status.st_mode))
+        text += ' ' + hashOf(path);
+    out[relative] = text;
+    if (!S_ISDIR(status.st_mode))
+        return;
+    const QStringList names = QDir(QString::fromStdString(path))
+                                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names)
+        describe(root, relative + '/' + name.toStdString(), out);
 }
 
-void writeBigFile(const QString& path, qint64 size)
+TreeDescription describe(const QString& root)
+{
+    TreeDescription out;
+    describe(root.toStdString(), "", out);
+    return out;
+}
+
+void verifyCopy(const TreeDescription& expected, const QString& copy, const char* side)
+{
+    const TreeDescription found = describe(copy);
+    if (found.size() != expected.size())
+        bench::fail("%s: %zu items instead of %zu in %s", side, found.size(), expected.size(), qPrintable(copy));
+    for (const auto& [relative, text] : expected) {
+        const auto it = found.find(relative);
+        if (it == found.end())
+            bench::fail("%s: %s missing from the copy", side, relative.c_str());
+        if (it->second != text)
+            bench::fail("%s: %s differs: '%s' instead of '%s'", side, relative.c_str(), it->second.c_str(), text.c_str());
+    }
+}
+
+void writeLargeFile(const QString& path, qint64 size)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        std::exit(1);
+        bench::fail("cannot write %s", qPrintable(path));
     QByteArray block(1 << 20, Qt::Uninitialized);
     for (qint64 written = 0; written < size; written += block.size()) {
         for (int i = 0; i < block.size(); i += 8)
@@ -103,37 +120,72 @@ void writeBigFile(const QString& path, qint64 size)
     }
 }
 
-void makeTree(const QString& root, int folders, int subfolders, int files)
+// `files` files of 4 KiB in 20 x 10 folders, each file's data its own, with a few modes and times.
+void makeTree(const QString& root, int files)
 {
-    const QByteArray data(4096, 'x');
-    for (int f = 0; f < folders; ++f) {
-        for (int s = 0; s < subfolders; ++s) {
+    const int perFolder = files / 200;
+    QByteArray data(4096, Qt::Uninitialized);
+    int n = 0;
+    for (int f = 0; f < 20; ++f) {
+        for (int s = 0; s < 10; ++s) {
             const QString folder = QStringLiteral("%1/f%2/s%3").arg(root).arg(f).arg(s);
             QDir().mkpath(folder);
-            for (int n = 0; n < files; ++n) {
-                QFile file(QStringLiteral("%1/file%2.dat").arg(folder).arg(n));
-                file.open(QIODevice::WriteOnly);
-                file.write(data);
+            for (int i = 0; i < perFolder; ++i, ++n) {
+                const std::string path = QStringLiteral("%1/file%2.dat").arg(folder).arg(i).toStdString();
+                std::memset(data.data(), 'a' + n % 26, data.size());
+                std::memcpy(data.data(), &n, sizeof n);
+                const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+                if (fd < 0 || write(fd, data.constData(), data.size()) != data.size())
+                    bench::fail("cannot write %s", path.c_str());
+                const mode_t modes[] = {0644, 0600, 0755, 0444};
+                fchmod(fd, modes[n % 4]);
+                const timespec times[2] = {{1600000000 + n, 0}, {1600000000 + n, n % 1000000000}};
+                futimens(fd, times);
+                close(fd);
             }
         }
     }
 }
 
-void compare(const char* title, const std::vector<double>& ours, const std::vector<double>& tool, const char* toolName)
-{
-    const double a = median(ours);
-    const double b = median(tool);
-    const double bestA = *std::min_element(ours.begin(), ours.end());
-    const double bestB = *std::min_element(tool.begin(), tool.end());
-    std::printf("%-22s ours %.3f s   %-20s %.3f s   ratio %.3f (median of %d; best %.3f / %.3f = %.3f)\n", title, a,
-                toolName, b, a / b, kRounds, bestA, bestB, bestA / bestB);
-}
+struct Case {
+    std::string key;    // for --only
+    std::string title;
+    std::function<void(const QString&)> make;
+    std::int64_t items;  // finished items the progress must count
+    std::uint64_t bytes;
+};
 
-// Alternating who goes first, so neither always meets the other's leftover writeback.
-void inAlternatingOrder(int round, const std::function<void()>& ours, const std::function<void()>& tool)
+bench::Outcome runCase(const Case& test, const QString& root, const std::string& self)
 {
-    (round % 2 ? tool : ours)();
-    (round % 2 ? ours : tool)();
+    const QString source = root + "/source";
+    test.make(source);
+    const TreeDescription expected = describe(source);
+    const QString ours = root + "/copy.ours";
+    const QString theirs = root + "/copy.cp";
+    const auto clearAndDrop = [](const QString& target) {
+        return [target] {
+            QDir(target).removeRecursively();
+            QFile::remove(target);
+            if (!bench::dropCaches())
+                bench::fail("cannot drop the page cache (run as root)");
+        };
+    };
+    const bench::Side a{"ours (copy driver)", clearAndDrop(ours),
+                        [&] {
+                            return bench::runTool({self, "--copy", source.toStdString(), ours.toStdString(),
+                                                   std::to_string(test.items), std::to_string(test.bytes)});
+                        },
+                        [&] { verifyCopy(expected, ours, "ours"); }};
+    const bench::Side b{"cp -a", clearAndDrop(theirs),
+                        [&] { return bench::runTool({"cp", "-a", source.toStdString(), theirs.toStdString()}); },
+                        [&] { verifyCopy(expected, theirs, "cp -a"); }};
+    const bench::Outcome outcome = bench::compare(test.title, a, b, kRounds);
+    for (const QString& path : {source, ours, theirs}) {
+        QDir(path).removeRecursively();
+        QFile::remove(path);
+    }
+    sync();
+    return outcome;
 }
 
 }  // namespace
@@ -141,82 +193,47 @@ void inAlternatingOrder(int round, const std::function<void()>& ours, const std:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("TMPDIR", "/var/tmp");
-    struct statfs fs{};
+    const QStringList arguments = app.arguments();
+    if (arguments.size() == 6 && arguments[1] == "--copy")
+        return copyDriver(arguments[2], arguments[3], arguments[4].toLongLong(), arguments[5].toULongLong());
+
+    QString base = qEnvironmentVariable("TMPDIR", "/var/tmp");
+    QString only;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--only" && i + 1 < arguments.size())
+            only = arguments[++i];
+        else
+            base = arguments[i];
+    }
+    struct statfs fs {};
     if (statfs(base.toLocal8Bit().constData(), &fs) != 0 || fs.f_type == TMPFS_MAGIC) {
         std::fprintf(stderr, "%s: give a folder on a disk file system (not tmpfs)\n", qPrintable(base));
         return 2;
     }
     QTemporaryDir work(base + "/bench_copy-XXXXXX");
     const QString root = work.path();
-    hb::AccessRegistry::grantStanding(root);
-    std::printf("folder %s (file system type 0x%lx)\n", qPrintable(root), static_cast<unsigned long>(fs.f_type));
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    const bench::Sample start = bench::processStartCost();
+    std::printf("folder %s (file system type 0x%lx); starting a process costs %.4f s wall, %.4f s cpu "
+                "(both sides pay it, ours with the program's libraries)\n",
+                qPrintable(root), static_cast<unsigned long>(fs.f_type), start.wall, start.cpu);
 
-    // One large file with byte progress.
-    const qint64 size = qint64(1) << 30;
-    const QString big = root + "/big.bin";
-    writeBigFile(big, size);
-    sync();
-    const long peakBefore = ownPeakKiB();
-    std::vector<double> ours, cpAuto, cpNever;
-    for (int round = 0; round < kRounds; ++round) {
-        const QString ourCopy = root + "/big.ours";
-        const QString theirCopy = root + "/big.cp";
-        const auto oursOnce = [&] {
-            std::uint64_t bytes = 0;
-            std::int32_t items = 0;
-            ours.push_back(runOurs(big, ourCopy, &bytes, &items).seconds);
-            if (bytes != quint64(size) || items != 1) {
-                std::fprintf(stderr, "progress counted %llu bytes, %d items\n", static_cast<unsigned long long>(bytes),
-                             items);
-                std::exit(1);
-            }
-            settle(ourCopy);
-        };
-        const auto cpOnce = [&] {
-            cpAuto.push_back(runTool({"cp", big.toLocal8Bit().constData(), theirCopy.toLocal8Bit().constData()}).seconds);
-            settle(theirCopy);
-            cpNever.push_back(runTool({"cp", "--reflink=never", big.toLocal8Bit().constData(),
-                                       theirCopy.toLocal8Bit().constData()}).seconds);
-            settle(theirCopy);
-        };
-        inAlternatingOrder(round, oursOnce, cpOnce);
+    const qint64 large = qint64(1) << 30;
+    const auto tree = [](int files) { return [files](const QString& path) { makeTree(path, files); }; };
+    // A tree counts every file and every folder: 200 leaf folders, 20 between, and the top.
+    const std::vector<Case> cases = {
+        {"large", "one file of 1 GiB", [&](const QString& path) { writeLargeFile(path, large); }, 1,
+         std::uint64_t(large)},
+        {"2000", "2,000 files of 4 KiB", tree(2000), 2000 + 221, 2000ull * 4096},
+        {"20000", "20,000 files of 4 KiB", tree(20000), 20000 + 221, 20000ull * 4096},
+        {"100000", "100,000 files of 4 KiB", tree(100000), 100000 + 221, 100000ull * 4096},
+    };
+    for (const Case& test : cases) {
+        if (!only.isEmpty() && only.toStdString() != test.key)
+            continue;
+        const bench::Outcome outcome = runCase(test, root, self);
+        if (test.key == "20000")
+            std::printf("  target: within 0.700 x cp -a: %s\n", outcome.ratio() <= 0.7 ? "met" : "missed");
     }
-    const long peakAfterBig = ownPeakKiB();
-    compare("1 GiB file", ours, cpAuto, "cp");
-    compare("1 GiB file", ours, cpNever, "cp --reflink=never");
-    QFile::remove(big);
-    sync();
-
-    // A tree of 20,000 small files.
-    const QString tree = root + "/tree";
-    makeTree(tree, 20, 10, 100);
-    sync();
-    std::vector<double> oursTree, cpTree;
-    for (int round = 0; round < kRounds; ++round) {
-        const QString ourCopy = root + "/tree.ours";
-        const QString theirCopy = root + "/tree.cp";
-        const auto oursOnce = [&] {
-            std::uint64_t bytes = 0;
-            std::int32_t items = 0;
-            oursTree.push_back(runOurs(tree, ourCopy, &bytes, &items).seconds);
-            if (items != 20000 + 20 * 10 + 20 + 1 || bytes != 20000ull * 4096) {
-                std::fprintf(stderr, "progress counted %llu bytes, %d items\n", static_cast<unsigned long long>(bytes),
-                             items);
-                std::exit(1);
-            }
-            settle(ourCopy);
-        };
-        const auto cpOnce = [&] {
-            cpTree.push_back(
-                runTool({"cp", "-a", tree.toLocal8Bit().constData(), theirCopy.toLocal8Bit().constData()}).seconds);
-            settle(theirCopy);
-        };
-        inAlternatingOrder(round, oursOnce, cpOnce);
-    }
-    compare("20,000 files of 4 KiB", oursTree, cpTree, "cp -a");
-    std::printf("peak RSS of the driver: %ld KiB before copying, %ld KiB after the 1 GiB copies, %ld KiB after the "
-                "trees\n",
-                peakBefore, peakAfterBig, ownPeakKiB());
     return 0;
 }
