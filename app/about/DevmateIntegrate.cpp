@@ -4,10 +4,19 @@
 #include "platform/vendor/DM_SUUpdater.h"
 #include "platform/vendor/DevMateKit.h"
 
+#include <QCoreApplication>
+
 DevmateIntegrate& DevmateIntegrate::shared()
 {
     static DevmateIntegrate instance;
     return instance;
+}
+
+DevmateIntegrate::DevmateIntegrate()
+{
+    // The feedback window must go while the application object still exists, not with this object at exit.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QObject::connect(application, &QCoreApplication::aboutToQuit, [this] { feedbackController.reset(); });
 }
 
 void DevmateIntegrate::startUpServices()

@@ -19,5 +19,5 @@ public:
     void showFeedbackWindow();
 
 private:
-    DevmateIntegrate() = default;
+    DevmateIntegrate();
 };
