@@ -1,63 +1,48 @@
-// Shifts through the operations manager side by side with the shell tools on the same files:
-// a move of many small files (one source each), a copy of a tree of small files, a large copy with
-// the progress window open, and the CPU cost of the progress poll.
-// Usage: bench_shift [small files, default 20000] [large copy MiB, default 1024] [parts, default move,tree,large]
+// Shifts through the operations manager side by side with the shell tools on the same files, in
+// rounds that alternate which side goes first:
+//   move   N files of 4 KiB, each its own source, within one volume, against mv; then the undo of
+//          that move against mv back. Ours is timed in-process from the request until the
+//          completion report has been delivered and the undo record registered; mv as a process
+//          (its start-up cost is stated beside). Peak RSS growth per item is reported too.
+//   tree   a copy of a tree of N small files as one source, against cp -a.
+//   large  a copy of one large file with the progress window open, against cp.
+// Every run of either side is verified (names at the destination, nothing left at the source, bytes
+// of the large copy, the tools' exit status); a failed check ends the benchmark with status 1.
+// Usage: bench_shift [files, default 20000] [large copy MiB, default 1024] [parts, default move,tree,large]
+//                    [rounds, default 5]
+#include "BenchRounds.h"
+
 #include "core/engine/HBFileShiftOperations.h"
-#include "core/engine/HBFileShiftServices.h"
+#include "core/engine/HBOperationsProtocol.h"
 #include "core/engine/HBProgressWindowController.h"
 #include "core/store/HBURL.h"
-#include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
-#include <sys/resource.h>
+#include <dirent.h>
 
 #include <cstdio>
-#include <algorithm>
-#include <functional>
-#include <thread>
+#include <cstring>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
 
-double seconds(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e9; }
-
-double threadCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double shell(const QString& command)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QProcess::execute(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), command});
-    return seconds(timer);
-}
-
-void writeFiles(const QString& folder, int count, int size, int perFolder = 0)
-{
-    const QByteArray data(size, 'd');
-    for (int i = 0; i < count; ++i) {
-        const QString sub = perFolder ? QStringLiteral("/s%1").arg(i / perFolder) : QString();
-        if (perFolder && i % perFolder == 0)
-            QDir().mkpath(folder + sub);
-        QFile file(folder + sub + QStringLiteral("/f%1").arg(i));
-        file.open(QIODevice::WriteOnly);
-        file.write(data);
-    }
-}
+class Reports : public HBOperationsProtocol {
+public:
+    int completed = 0;
+    void operationComplete(const hb::URL&) override { ++completed; }
+    void canUndo(bool) override {}
+};
 
 void grantThroughBookmark(const QString& path)
 {
@@ -66,52 +51,242 @@ void grantThroughBookmark(const QString& path)
     hb::AccessRegistry::resetForTesting();
 }
 
-struct ShiftTiming {
-    double creation = 0; // the request itself: sizing the sources and the free-space check
-    double work = 0;     // from the request until the operation is complete
-    double handled = 0;  // until the poll has handled it (undo record made)
-    double mainThreadCpu = 0;  // after the request: poll ticks, rows and the event loop
-};
+QString name(int i) { return QStringLiteral("f%1").arg(i, 6, 10, QLatin1Char('0')); }
 
-// Runs one shift through the manager; the event loop runs meanwhile, as in the program.
-ShiftTiming shift(HBFileShiftOperations& manager, const QList<hb::URL>& sources, const QString& destination,
-                  Action action)
+void writeFiles(const QString& folder, int count, int perFolder = 0)
 {
-    ShiftTiming timing;
-    QElapsedTimer timer;
-    timer.start();
-    manager.shiftFiles(sources, hb::URL::fileURLWithPath(destination), action, false, DataSource::finder);
-    timing.creation = seconds(timer);
-    // The request (sizing the sources) is not the poll: count the main thread's time from here on.
-    const double cpuBefore = threadCpuSeconds();
-    // The work item's end is taken on a thread of its own, so the main thread only runs its loop.
-    std::thread waiter([&timing, &timer, block = manager.operations().rbegin()->second->blockOperation] {
-        block->waitUntilFinished();
-        timing.work = seconds(timer);
-    });
+    const QByteArray data(4096, 'd');
+    for (int i = 0; i < count; ++i) {
+        const QString sub = perFolder ? QStringLiteral("/s%1").arg(i / perFolder) : QString();
+        if (perFolder && i % perFolder == 0)
+            QDir().mkpath(folder + sub);
+        QFile file(folder + sub + QLatin1Char('/') + name(i));
+        bench::check(file.open(QIODevice::WriteOnly) && file.write(data) == data.size(), "cannot write %s",
+                     qPrintable(file.fileName()));
+    }
+}
+
+// The names directly in `folder`, sorted.
+QStringList entries(const QString& folder)
+{
+    QStringList names;
+    if (DIR* directory = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* entry = ::readdir(directory)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names << QFile::decodeName(entry->d_name);
+        }
+        ::closedir(directory);
+    }
+    names.sort();
+    return names;
+}
+
+// Every file below `folder`, as paths relative to it, sorted.
+QStringList treeFiles(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next().mid(folder.size() + 1);
+    files.sort();
+    return files;
+}
+
+// Moves every file of `from` into `to` without timing anything: the next round's starting point.
+void putBack(const QString& from, const QString& to)
+{
+    for (const QString& entry : entries(from))
+        bench::check(::rename(qPrintable(from + QLatin1Char('/') + entry), qPrintable(to + QLatin1Char('/') + entry)) == 0,
+                     "cannot put %s back", qPrintable(entry));
+}
+
+// Runs the event loop, as the program does, until `done` holds (looked at every millisecond).
+void runUntil(const std::function<bool()>& done, const char* what)
+{
+    QElapsedTimer limit;
+    limit.start();
     QEventLoop loop;
     QTimer check;
+    check.setTimerType(Qt::PreciseTimer);
     QObject::connect(&check, &QTimer::timeout, [&] {
-        if (manager.operations().empty())
+        if (done())
             loop.quit();
+        bench::check(limit.elapsed() < 600'000, "%s did not finish within 10 minutes", what);
     });
-    check.start(50);
-    loop.exec();
-    timing.handled = seconds(timer);
-    waiter.join();
-    timing.mainThreadCpu = threadCpuSeconds() - cpuBefore;
-    return timing;
+    check.start(1);
+    if (!done())
+        loop.exec();
 }
 
-double median(std::vector<double> values)
+// One request through the manager, timed until its completion report has been delivered and the
+// manager holds no operation (the undo record is registered by then).
+bench::Sample throughManager(HBFileShiftOperations& manager, Reports& reports, const std::function<void()>& request)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    const int before = reports.completed;
+    return bench::measure([&] {
+        request();
+        runUntil([&] { return reports.completed > before && manager.operations().empty(); }, "the shift");
+    });
 }
 
-void row(const char* name, double ours, double tool, const char* toolName)
+std::vector<std::string> mvCommand(const QString& into, int count)
 {
-    std::printf("%-44s harbrill %8.3f s   %-6s %8.3f s   ratio %.2f\n", name, ours, toolName, tool, ours / tool);
+    std::vector<std::string> command{"mv", "-t", into.toStdString()};
+    for (int i = 0; i < count; ++i)
+        command.push_back(name(i).toStdString());
+    return command;
+}
+
+void movePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int rounds)
+{
+    const QString a = root + QStringLiteral("/move/a");
+    const QString b = root + QStringLiteral("/move/b");
+    QDir().mkpath(a);
+    QDir().mkpath(b);
+    writeFiles(a, count);
+    QStringList names;
+    QList<hb::URL> sources, movedSources;
+    for (int i = 0; i < count; ++i) {
+        names << name(i);
+        sources << hb::URL::fileURLWithPath(a + QLatin1Char('/') + name(i));
+    }
+    const auto expectIn = [&](const QString& full, const QString& empty, const char* side) {
+        bench::check(entries(full) == names, "%s: %s does not hold exactly the %d moved items", side, qPrintable(full), count);
+        bench::check(entries(empty).isEmpty(), "%s: items left in %s", side, qPrintable(empty));
+    };
+    const auto fromA = [&] {
+        putBack(b, a);
+        sync();
+    };
+    const auto moveOurs = [&] {
+        manager.shiftFiles(sources, hb::URL::fileURLWithPath(b), Action::move, false, DataSource::finder);
+    };
+
+    // Memory first, on a process that has not shifted yet: peak RSS growth of one move and of its undo,
+    // each read before its result is verified.
+    const long base = bench::peakRssKiB();
+    throughManager(manager, reports, moveOurs);
+    const long afterMove = bench::peakRssKiB();
+    expectIn(b, a, "harbrill");
+    const long beforeUndo = bench::peakRssKiB();
+    throughManager(manager, reports, [&] { manager.undoLastShift(); });
+    const long afterUndo = bench::peakRssKiB();
+    expectIn(a, b, "harbrill undo");
+    std::printf("memory: peak RSS growth of the move %ld KiB = %.0f bytes per item (target: at most 300); of its undo "
+                "%ld KiB = %.0f bytes per item\n",
+                afterMove - base, (afterMove - base) * 1024.0 / count, afterUndo - beforeUndo,
+                (afterUndo - beforeUndo) * 1024.0 / count);
+
+    const bench::Sample start = bench::processStartCost();
+    std::printf("mv is timed as a process; starting and reaping a process costs %.4f s wall, %.4f s cpu (median)\n",
+                start.wall, start.cpu);
+
+    const bench::Side oursMove{"harbrill move", fromA, [&] { return throughManager(manager, reports, moveOurs); },
+                               [&] {
+                                   expectIn(b, a, "harbrill");
+                                   bench::check(manager.undoManager().canUndo(), "harbrill: no undo registered");
+                               }};
+    const bench::Side mvMove{"mv", fromA, [&] { return bench::runTool(mvCommand(b, count), a.toStdString()); },
+                             [&] { expectIn(b, a, "mv"); }};
+    bench::compare(QStringLiteral("move of %1 files of 4 KiB as %1 sources, request to completion report").arg(count).toStdString(),
+                   oursMove, mvMove, rounds);
+
+    const bench::Side oursUndo{"harbrill undo of the move",
+                               [&] {
+                                   fromA();
+                                   throughManager(manager, reports, moveOurs);
+                                   expectIn(b, a, "harbrill");
+                                   sync();
+                               },
+                               [&] { return throughManager(manager, reports, [&] { manager.undoLastShift(); }); },
+                               [&] { expectIn(a, b, "harbrill undo"); }};
+    const bench::Side mvBack{"mv back",
+                             [&] {
+                                 fromA();
+                                 bench::runTool(mvCommand(b, count), a.toStdString());
+                                 expectIn(b, a, "mv");
+                                 sync();
+                             },
+                             [&] { return bench::runTool(mvCommand(a, count), b.toStdString()); },
+                             [&] { expectIn(a, b, "mv back"); }};
+    bench::compare("undo of that move, request to completion report", oursUndo,
+                   mvBack, rounds);
+    QDir(root + QStringLiteral("/move")).removeRecursively();
+}
+
+void treePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int rounds)
+{
+    const QString source = root + QStringLiteral("/tree/src/tree");
+    const QString ours = root + QStringLiteral("/tree/ours");
+    const QString cp = root + QStringLiteral("/tree/cp");
+    QDir().mkpath(source);
+    writeFiles(source, count, 1000);
+    const QStringList files = treeFiles(source);
+    bench::check(files.size() == count, "the source tree holds %lld files, not %d", qlonglong(files.size()), count);
+    const auto emptied = [](const QString& folder) {
+        return [folder] {
+            QDir(folder).removeRecursively();
+            QDir().mkpath(folder);
+            sync();
+        };
+    };
+    const auto copied = [&](const QString& into, const char* side) {
+        return [&files, into, side] {
+            bench::check(entries(into) == QStringList{QStringLiteral("tree")}, "%s: the copy is not where expected", side);
+            bench::check(treeFiles(into + QStringLiteral("/tree")) == files, "%s: the copied tree differs", side);
+        };
+    };
+    bench::compare(QStringLiteral("copy of a tree of %1 files of 4 KiB as one source").arg(count).toStdString(),
+                   {"harbrill copy", emptied(ours),
+                    [&] {
+                        return throughManager(manager, reports, [&] {
+                            manager.shiftFiles({hb::URL::fileURLWithPath(source)}, hb::URL::fileURLWithPath(ours),
+                                               Action::copy, false, DataSource::finder);
+                        });
+                    },
+                    copied(ours, "harbrill")},
+                   {"cp -a", emptied(cp), [&] { return bench::runTool({"cp", "-a", source.toStdString(), cp.toStdString()}); },
+                    copied(cp, "cp -a")},
+                   rounds);
+    QDir(root + QStringLiteral("/tree")).removeRecursively();
+}
+
+void largePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int mebibytes, int rounds)
+{
+    const QString folder = root + QStringLiteral("/large");
+    QDir().mkpath(folder + QStringLiteral("/ours"));
+    QDir().mkpath(folder + QStringLiteral("/cp"));
+    const std::string big = (folder + QStringLiteral("/big")).toStdString();
+    bench::runTool({"dd", "if=/dev/urandom", "of=" + big, "bs=1M", "count=" + std::to_string(mebibytes), "status=none"});
+    // The copy may end before the first poll tick would open the window: it is open from the start.
+    manager.showProgressWindow();
+    const auto removed = [](const QString& path) {
+        return [path] {
+            QFile::remove(path);
+            sync();
+        };
+    };
+    const auto same = [big](const QString& copy, const char* side) {
+        return [big, copy, side] {
+            bench::check(bench::runProcess({"cmp", "-s", big, copy.toStdString()}).exitStatus == 0,
+                         "%s: the copy's bytes differ", side);
+        };
+    };
+    const QString ours = folder + QStringLiteral("/ours/big");
+    const QString cp = folder + QStringLiteral("/cp/big");
+    bench::compare(QStringLiteral("copy of one file of %1 MiB, progress window open").arg(mebibytes).toStdString(),
+                   {"harbrill copy", removed(ours),
+                    [&] {
+                        return throughManager(manager, reports, [&] {
+                            manager.shiftFiles({hb::URL::fileURLWithPath(QString::fromStdString(big))},
+                                               hb::URL::fileURLWithPath(folder + QStringLiteral("/ours")), Action::copy,
+                                               false, DataSource::finder);
+                        });
+                    },
+                    same(ours, "harbrill")},
+                   {"cp", removed(cp), [&] { return bench::runTool({"cp", big, cp.toStdString()}); }, same(cp, "cp")},
+                   rounds);
+    QDir(folder).removeRecursively();
 }
 
 }  // namespace
@@ -124,128 +299,24 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int smallFiles = argc > 1 ? std::atoi(argv[1]) : 20000;
+    const int files = argc > 1 ? std::atoi(argv[1]) : 20000;
     const int largeMiB = argc > 2 ? std::atoi(argv[2]) : 1024;
     const QStringList parts = QString::fromLocal8Bit(argc > 3 ? argv[3] : "move,tree,large").split(QLatin1Char(','));
+    const int rounds = argc > 4 ? std::atoi(argv[4]) : 5;
+    bench::check(files > 0 && rounds >= 1, "files and rounds must be positive");
 
     QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/bench-shift-XXXXXX"));
     const QString root = scratch.path();
     grantThroughBookmark(root);
     HBFileShiftOperations manager;
+    Reports reports;
+    manager.delegate = &reports;
 
-    // 1. Move of many small files, each its own source, within one volume.
-    if (parts.contains(QStringLiteral("move"))) {
-        QDir().mkpath(root + "/move/src");
-        QDir().mkpath(root + "/move/dst");
-        writeFiles(root + "/move/src", smallFiles, 4096);
-        QList<hb::URL> sources;
-        for (int i = 0; i < smallFiles; ++i)
-            sources << hb::URL::fileURLWithPath(root + QStringLiteral("/move/src/f%1").arg(i));
-
-        QElapsedTimer resolve;
-        resolve.start();
-        for (const hb::URL& source : sources)
-            HBURL::shared().bookmarkedURL(source);
-        const double perItem = seconds(resolve) / smallFiles;
-
-        // Both start with the freshly written files on disk, so neither waits for the other's writeback.
-        shell(QStringLiteral("sync"));
-        const ShiftTiming ours = shift(manager, sources, root + "/move/dst", Action::move);
-        shell(QStringLiteral("sync"));
-        const double mv = shell(QStringLiteral("cd '%1/move' && mv dst/* src/").arg(root));
-        row("move, small files as separate sources", ours.work, mv, "mv");
-        std::printf("  of which sizing the sources %.3f s; bookmark resolution per item (uncached) %.1f us;\n"
-                    "  poll handling incl. undo record %.3f s after the work\n",
-                    ours.creation, perItem * 1e6, ours.handled - ours.work);
-    }
-
-    // 2. Copy of a tree of small files as one source. The disk's speed at creating files swings from
-    // run to run, so rounds alternate who goes first and the medians are compared.
-    if (parts.contains(QStringLiteral("tree"))) {
-        QDir().mkpath(root + "/tree/src/tree");
-        writeFiles(root + "/tree/src/tree", smallFiles, 4096, 1000);
-        shell(QStringLiteral("cat -- '%1'/tree/src/tree/*/* > /dev/null; sync").arg(root));
-        // The window's one-time creation (fonts, first layout) is not the poll: it exists beforehand.
-        manager.showProgressWindow();
-        constexpr int rounds = 5;
-        std::vector<double> oursTimes, cpTimes;
-        ShiftTiming last;
-        for (int round = 0; round < rounds; ++round) {
-            const QString ours = root + QStringLiteral("/tree/ours%1").arg(round);
-            const QString cpInto = root + QStringLiteral("/tree/cp%1").arg(round);
-            QDir().mkpath(ours);
-            QDir().mkpath(cpInto);
-            const auto runOurs = [&] {
-                shell(QStringLiteral("sync"));
-                last = shift(manager, {hb::URL::fileURLWithPath(root + "/tree/src/tree")}, ours, Action::copy);
-                oursTimes.push_back(last.work);
-            };
-            const auto runCp = [&] {
-                shell(QStringLiteral("sync"));
-                cpTimes.push_back(shell(QStringLiteral("cp -a '%1/tree/src/tree' '%2/'").arg(root, cpInto)));
-            };
-            if (round % 2) {
-                runCp();
-                runOurs();
-            } else {
-                runOurs();
-                runCp();
-            }
-            const QString check = QStringLiteral("test $(find '%1' -type f | wc -l) -eq %2").arg(ours).arg(smallFiles);
-            if (QProcess::execute(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), check}) != 0)
-                std::printf("  the copy is incomplete\n");
-            QDir(ours).removeRecursively();
-            QDir(cpInto).removeRecursively();
-        }
-        row(qPrintable(QStringLiteral("copy, one tree of small files (median of %1)").arg(rounds)), median(oursTimes),
-            median(cpTimes), "cp -a");
-        std::printf("  main thread (poll with a progress row, event loop) CPU %.3f s over %.3f s = %.2f %% of one core\n",
-                    last.mainThreadCpu, last.handled - last.creation, 100.0 * last.mainThreadCpu / (last.handled - last.creation));
-        QDir(root + "/tree").removeRecursively();
-    }
-
-    // 3. A large copy with the progress window open, and what the poll costs meanwhile; rounds in
-    // alternating order, medians compared.
-    if (parts.contains(QStringLiteral("large"))) {
-        QDir().mkpath(root + "/large/src");
-        QDir().mkpath(root + "/large/ours");
-        QDir().mkpath(root + "/large/cp");
-        shell(QStringLiteral("head -c %1M /dev/urandom > '%2/large/src/big'").arg(largeMiB).arg(root));
-        bool windowShown = false;
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            windowShown |= manager.progressWindowController() && manager.progressWindowController()->isVisible();
-        });
-        watch.start(100);
-        // The copy may end before the first poll tick would open the window: it is open from the start.
-        manager.showProgressWindow();
-        constexpr int rounds = 5;
-        std::vector<double> oursTimes, cpTimes;
-        ShiftTiming last;
-        for (int round = 0; round < rounds; ++round) {
-            const std::function<void()> runOurs = [&] {
-                shell(QStringLiteral("sync"));
-                last = shift(manager, {hb::URL::fileURLWithPath(root + "/large/src/big")}, root + "/large/ours",
-                             Action::copy);
-                oursTimes.push_back(last.work);
-                QFile::remove(root + "/large/ours/big");
-            };
-            const std::function<void()> runCp = [&] {
-                shell(QStringLiteral("sync"));
-                cpTimes.push_back(shell(QStringLiteral("cp '%1/large/src/big' '%1/large/cp/'").arg(root)));
-                QFile::remove(root + "/large/cp/big");
-            };
-            (round % 2 ? runCp : runOurs)();
-            (round % 2 ? runOurs : runCp)();
-        }
-        watch.stop();
-        row(qPrintable(QStringLiteral("copy, one file of %1 MiB, window %2 (median of %3)")
-                           .arg(largeMiB)
-                           .arg(windowShown ? "open" : "closed")
-                           .arg(rounds)),
-            median(oursTimes), median(cpTimes), "cp");
-        std::printf("  main thread (poll, window, event loop) CPU %.3f s over %.3f s = %.2f %% of one core\n",
-                    last.mainThreadCpu, last.handled - last.creation, 100.0 * last.mainThreadCpu / (last.handled - last.creation));
-    }
+    if (parts.contains(QStringLiteral("move")))
+        movePart(manager, reports, root, files, rounds);
+    if (parts.contains(QStringLiteral("tree")))
+        treePart(manager, reports, root, files, rounds);
+    if (parts.contains(QStringLiteral("large")))
+        largePart(manager, reports, root, largeMiB, rounds);
     return 0;
 }

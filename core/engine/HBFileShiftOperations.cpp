@@ -4,11 +4,8 @@
 #include "core/engine/HBFileShiftServices.h"
 #include "core/engine/HBProgressViewController.h"
 #include "core/engine/HBProgressWindowController.h"
-#include "core/store/HBURL.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/NotificationCenter.h"
-#include "platform/files/AccessRegistry.h"
-#include "platform/files/FileManager.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/RepeatingTimer.h"
 
@@ -82,7 +79,24 @@ void HBFileShiftOperations::enqueue(const std::shared_ptr<HBFileShiftServices>& 
                 shift->observeValue(changed, newValue);
         });
     }
+    // The manager's own observation: queue threads ask the main queue for a check.
+    block->addObserver(this, isFinishedKeyPath,
+                       [life = std::weak_ptr<int>(m_life), pending = m_checkPending, this](const QString&, bool finished) {
+        if (!finished || pending->exchange(true))
+            return;
+        hb::MainQueue::async([life, pending, this] {
+            pending->store(false);
+            if (life.lock())
+                checkSoon();
+        });
+    });
     operationQueue().addOperation(block);
+}
+
+void HBFileShiftOperations::checkSoon()
+{
+    if (m_timer)
+        progressCheck();
 }
 
 void HBFileShiftOperations::progressCheck()
@@ -136,13 +150,12 @@ void HBFileShiftOperations::progressCheck()
         }
         case OperationState::complete: {
             const ErrorData error = operation->fileShiftError();
-            const UndoInformation information = operation->undoInformation();
             const bool cancelled = operation->hasBeenCancelled();
-            // A failed item does not cost the undo of the items shifted before and after it.
-            if (!operation->isUndoOperation() && !information.items.isEmpty() && !cancelled) {
-                auto undoData = std::make_shared<UndoData>(information.items, information.action);
-                m_undoManager.registerUndo(this, [this, undoData] { undoAction(*undoData); });
-            }
+            // The record was made on the queue thread. A failed item does not cost the undo of the
+            // items shifted before and after it.
+            if (const std::shared_ptr<const UndoData> undoData = operation->undoRecord();
+                undoData && !cancelled && !operation->isUndoOperation())
+                m_undoManager.registerUndo(this, [this, undoData] { undoAction(undoData); });
             if (error.errorCode != HBError::none) {
                 hb::NotificationCenter::defaultCenter().post(
                     showAlertNotification, nullptr,
@@ -150,8 +163,8 @@ void HBFileShiftOperations::progressCheck()
             } else {
                 if (!operation->spacefeasbility())
                     asyncOnMain([this] { showNotEnoughSpaceAlert(); });
-                if (!cancelled && !information.items.isEmpty())
-                    asyncOnMain([this, executed = information.items] { notifyOperationComplete(executed); });
+                if (const std::optional<hb::URL> first = operation->firstExecutedDestination(); first && !cancelled)
+                    asyncOnMain([this, first = *first] { notifyOperationComplete(first); });
             }
             finished.push_back(identifier);
             m_keysDataSource.removeKey(identifier);
@@ -263,41 +276,9 @@ void HBFileShiftOperations::undoLastShift()
         delegate->canUndo(false);
 }
 
-void HBFileShiftOperations::undoAction(const UndoData& undoData)
+void HBFileShiftOperations::undoAction(const std::shared_ptr<const UndoData>& undoData)
 {
-    // A destination that was moved or renamed since is followed through its bookmark.
-    QList<ShiftedItem> items = undoData.items();
-    for (ShiftedItem& item : items) {
-        const auto bookmark = undoData.lastDestinationURLBookMarks().constFind(item.destination.path());
-        if (bookmark == undoData.lastDestinationURLBookMarks().constEnd())
-            continue;
-        if (const std::optional<hb::URL> current = HBURL::shared().resolveRefreshingBookmark(*bookmark))
-            item.destination = hb::URL::fileURLWithPath(current->path());
-    }
-    performUndo(items);
-}
-
-void HBFileShiftOperations::performUndo(const QList<ShiftedItem>& items)
-{
-    QList<hb::URL> movedBack;
-    QList<hb::URL> formerPlaces;
-    for (const ShiftedItem& item : items) {
-        if (item.action != Action::copy) {
-            movedBack << item.destination;
-            formerPlaces << item.source;
-            continue;
-        }
-        const std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(item.destination);
-        if (!scope)
-            continue;
-        // A copy changed since it was made holds the user's work: it stays.
-        if (hb::startAccessingSecurityScopedResource(*scope) && item.copyFingerprint
-            && ItemFingerprint::of(item.destination) == item.copyFingerprint)
-            hb::FileManager::defaultManager().removeItem(item.destination);
-        hb::stopAccessingSecurityScopedResource(*scope);
-    }
-    if (!movedBack.isEmpty())
-        shiftFiles(movedBack, formerPlaces, Action::move, true, DataSource::finder);
+    start(HBFileShiftServices::create(undoData, this));
 }
 
 void HBFileShiftOperations::showNotEnoughSpaceAlert()
@@ -308,8 +289,8 @@ void HBFileShiftOperations::showNotEnoughSpaceAlert()
     alert.runModal();
 }
 
-void HBFileShiftOperations::notifyOperationComplete(const QList<ShiftedItem>& executed)
+void HBFileShiftOperations::notifyOperationComplete(const hb::URL& firstDestination)
 {
-    if (delegate && !executed.isEmpty())
-        delegate->operationComplete(executed.first().destination);
+    if (delegate)
+        delegate->operationComplete(firstDestination);
 }

@@ -14,6 +14,7 @@
 
 #include <QList>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -68,15 +69,19 @@ public:
     void reloadProgress(const std::optional<QList<std::int64_t>>& rows, bool reloadAll);
 
     void undoLastShift();
-    void undoAction(const UndoData& undoData);
-    // Moved items go back through an undo shift; copies still as they were made are deleted.
-    void performUndo(const QList<ShiftedItem>& items);
+    // Starts the undo shift of the record: on its queue thread, copies still as they were made are
+    // deleted and moved items go back.
+    void undoAction(const std::shared_ptr<const UndoData>& undoData);
     void showNotEnoughSpaceAlert();
-    void notifyOperationComplete(const QList<ShiftedItem>& executed);
+    // Reports the first item a finished shift produced.
+    void notifyOperationComplete(const hb::URL& firstDestination);
 
 private:
     void start(const std::shared_ptr<HBFileShiftServices>& operation);
     void asyncOnMain(std::function<void()> block);
+    // A work item that ends has its outcome handled at once, not at the next tick; ends close together
+    // share one check.
+    void checkSoon();
 
     std::map<std::int64_t, std::shared_ptr<HBFileShiftServices>> m_operations;
     HBOperationKeys m_keysDataSource;
@@ -87,4 +92,6 @@ private:
     std::optional<hb::Storyboard> m_storyBoard;
     // Calls queued on the main queue do nothing once the manager is gone.
     std::shared_ptr<int> m_life = std::make_shared<int>(0);
+    // Set from queue threads while a check is on its way to the main queue.
+    std::shared_ptr<std::atomic<bool>> m_checkPending = std::make_shared<std::atomic<bool>>(false);
 };

@@ -1,6 +1,8 @@
 #include "core/engine/HBFileShiftServices.h"
 
 #include "core/engine/HBCopyFileOperation.h"
+#include "core/engine/HBSourceSizing.h"
+#include "core/engine/ShiftBookmarker.h"
 #include "core/store/HBURL.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/ItemIdentity.h"
@@ -68,156 +70,23 @@ ErrorData fileError(const hb::Error& error)
 
 }  // namespace
 
-// The security scopes that one pass over the items works in, and the volumes of its destination
-// folders. Items of one folder share the scope that covers the folder, so a shift of many files from
-// one folder resolves its bookmark once, not per item. Every scope is resolved before any is opened:
-// a lookup made while a scope is open would store a bookmark of its own for every item it covers.
-// An opened scope stays open until the pass ends, so items do not open and close it one by one.
-struct HBFileShiftServices::RunScopes {
-    QHash<QString, std::optional<hb::URL>> byItem;  // items whose scope does not cover their folder
-    QHash<QString, hb::URL> byFolder;
-    QHash<QString, QVariant> volumes;
-    QHash<QString, QList<hb::ItemIdentity>> chains;
-    QHash<QString, std::optional<hb::ItemIdentity>> identities;
-    QHash<QString, bool> opened;
-    std::vector<hb::URL> toClose;
-    // The answers last given, compared before any hashing: a pass asks about the same one or two
-    // folders and scopes for item after item.
-    std::pair<QString, hb::URL> recentFolders[2];
-    std::size_t nextRecent = 0;
-    std::pair<QString, bool> lastOpened;
-    std::pair<QString, QVariant> lastVolume;
-    std::pair<QString, std::optional<hb::ItemIdentity>> lastIdentity;
-
-    ~RunScopes() { close(); }
-
-    std::optional<hb::URL> scopeFor(const hb::URL& item)
-    {
-        if (!byItem.isEmpty()) {
-            if (const auto found = byItem.constFind(item.path()); found != byItem.constEnd())
-                return *found;
-        }
-        const QString& path = item.path();
-        const qsizetype slash = path.lastIndexOf(u'/');
-        const QStringView folderView = slash <= 0 ? QStringView(u"/") : QStringView(path).left(slash);
-        for (const auto& [folder, scope] : recentFolders) {
-            if (!folder.isEmpty() && folder == folderView)
-                return scope;
-        }
-        const QString folder = folderView.toString();
-        if (const auto found = byFolder.constFind(folder); found != byFolder.constEnd()) {
-            remember(folder, *found);
-            return *found;
-        }
-        std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(item);
-        if (scope && scope->contains(hb::URL::fileURLWithPath(folder, true))) {
-            byFolder.insert(folder, *scope);
-            remember(folder, *scope);
-        } else {
-            byItem.insert(path, scope);
-        }
-        return scope;
-    }
-
-    void remember(const QString& folder, const hb::URL& scope)
-    {
-        recentFolders[nextRecent] = {folder, scope};
-        nextRecent = (nextRecent + 1) % std::size(recentFolders);
-    }
-
-    // Opens the scope once per pass; a start that failed is closed again at once and not retried.
-    bool open(const std::optional<hb::URL>& scope)
-    {
-        if (!scope)
-            return false;
-        if (!lastOpened.first.isEmpty() && lastOpened.first == scope->path())
-            return lastOpened.second;
-        if (const auto found = opened.constFind(scope->path()); found != opened.constEnd()) {
-            lastOpened = {scope->path(), *found};
-            return *found;
-        }
-        const bool started = hb::startAccessingSecurityScopedResource(*scope);
-        if (started)
-            toClose.push_back(*scope);
-        else
-            hb::stopAccessingSecurityScopedResource(*scope);
-        opened.insert(scope->path(), started);
-        lastOpened = {scope->path(), started};
-        return started;
-    }
-
-    // Ends the pass: every opened scope is closed, and the next pass resolves afresh.
-    void close()
-    {
-        for (auto scope = toClose.rbegin(); scope != toClose.rend(); ++scope)
-            hb::stopAccessingSecurityScopedResource(*scope);
-        toClose.clear();
-        opened.clear();
-        byItem.clear();
-        byFolder.clear();
-        volumes.clear();
-        chains.clear();
-        identities.clear();
-        for (auto& recent : recentFolders)
-            recent = {};
-        lastOpened = {};
-        lastVolume = {};
-        lastIdentity = {};
-    }
-
-    // A destination folder and every folder that really holds it, read once per pass.
-    const QList<hb::ItemIdentity>& chainOf(const hb::URL& folder)
-    {
-        auto found = chains.find(folder.path());
-        if (found == chains.end())
-            found = chains.insert(folder.path(), hb::ItemIdentity::chain(folder, true));
-        return *found;
-    }
-
-    // Who a source's folder is (links followed), read once per pass.
-    std::optional<hb::ItemIdentity> identityOf(const hb::URL& folder)
-    {
-        if (lastIdentity.first == folder.path() && !lastIdentity.first.isEmpty())
-            return lastIdentity.second;
-        auto found = identities.constFind(folder.path());
-        if (found == identities.constEnd())
-            found = identities.insert(folder.path(), hb::ItemIdentity::of(folder, true));
-        lastIdentity = {folder.path(), *found};
-        return *found;
-    }
-
-    // The volume of a destination folder, read once per pass.
-    QVariant volumeOf(const hb::URL& folder)
-    {
-        if (!lastVolume.first.isEmpty() && lastVolume.first == folder.path())
-            return lastVolume.second;
-        if (const auto found = volumes.constFind(folder.path()); found != volumes.constEnd()) {
-            lastVolume = {folder.path(), *found};
-            return *found;
-        }
-        const QVariant volume = hb::resourceValue(folder, hb::NSURLVolumeIdentifierKey).value_or(QVariant());
-        if (volume.isValid()) {
-            volumes.insert(folder.path(), volume);
-            lastVolume = {folder.path(), volume};
-        }
-        return volume;
-    }
-};
-
-HBFileShiftServices::HBFileShiftServices(const QList<hb::URL>& sources, Action action, bool isUndo,
-                                         DataSource dataSource)
+HBFileShiftServices::HBFileShiftServices(const QList<hb::URL>& sources, ShiftDestinations destinations,
+                                         Action action, bool isUndo, DataSource dataSource)
     : m_identifier(++identifierCounter),
       m_sourceURLS(sources),
+      m_destinations(std::move(destinations)),
+      m_executed(m_sourceURLS, m_destinations),
       m_dataSourceType(dataSource),
       m_userFileAction(action),
       m_isUndoOperation(isUndo),
-      m_scopes(std::make_unique<RunScopes>())
+      m_scopes(std::make_unique<ShiftScopes>())
 {
     m_progressData.fileAction = action;
 }
 
 HBFileShiftServices::~HBFileShiftServices() = default;
 
+// The sources are sized, and the room on the destination volume checked, by the work item.
 std::shared_ptr<HBFileShiftServices> HBFileShiftServices::create(const QList<hb::URL>& sources,
                                                                  const hb::URL& destination, Action action,
                                                                  bool isUndo, DataSource dataSource,
@@ -226,11 +95,9 @@ std::shared_ptr<HBFileShiftServices> HBFileShiftServices::create(const QList<hb:
     for (const hb::URL& source : sources)
         if (!source.isFileURL())
             return nullptr;
-    std::shared_ptr<HBFileShiftServices> operation(new HBFileShiftServices(sources, action, isUndo, dataSource));
+    std::shared_ptr<HBFileShiftServices> operation(new HBFileShiftServices(
+        sources, ShiftDestinations::intoFolder(destination), action, isUndo, dataSource));
     operation->m_progressData.currentDestinationURL = destination;
-    operation->m_destinationURLs = destinationURLs(sources, destination);
-    operation->fillInformation();
-    operation->m_spacefeasbility = operation->checkSpaceFeasbility(destination);
     return operation;
 }
 
@@ -244,12 +111,20 @@ std::shared_ptr<HBFileShiftServices> HBFileShiftServices::create(const QList<hb:
     for (const hb::URL& source : sources)
         if (!source.isFileURL())
             return nullptr;
-    std::shared_ptr<HBFileShiftServices> operation(new HBFileShiftServices(sources, action, isUndo, dataSource));
-    const hb::URL folder = destinations.first().deletingLastPathComponent();
-    operation->m_progressData.currentDestinationURL = folder;
-    operation->m_destinationURLs = destinations;
-    operation->fillInformation();
-    operation->m_spacefeasbility = operation->checkSpaceFeasbility(folder);
+    std::shared_ptr<HBFileShiftServices> operation(
+        new HBFileShiftServices(sources, ShiftDestinations::each(destinations), action, isUndo, dataSource));
+    operation->m_progressData.currentDestinationURL = destinations.first().deletingLastPathComponent();
+    return operation;
+}
+
+std::shared_ptr<HBFileShiftServices> HBFileShiftServices::create(std::shared_ptr<const UndoData> record,
+                                                                 HBFileShiftDelegate*)
+{
+    if (!record)
+        return nullptr;
+    std::shared_ptr<HBFileShiftServices> operation(
+        new HBFileShiftServices({}, ShiftDestinations::each({}), Action::move, true, DataSource::finder));
+    operation->m_undoing = std::move(record);
     return operation;
 }
 
@@ -262,55 +137,80 @@ QList<hb::URL> HBFileShiftServices::destinationURLs(const QList<hb::URL>& source
     return destinations;
 }
 
-void HBFileShiftServices::fillInformation()
+QList<hb::URL> HBFileShiftServices::destinationURLs() const
 {
-    // A move within one volume renames and needs no room: only what will be copied is counted for the
-    // space check (a copy, or an item that has to be copied to reach its destination).
-    const bool copying = m_userFileAction == Action::copy;
-    std::vector<std::pair<std::optional<hb::URL>, std::optional<hb::URL>>> scopes;
-    scopes.reserve(m_sourceURLS.size());
+    QList<hb::URL> destinations;
+    destinations.reserve(m_sourceURLS.size());
     for (qsizetype i = 0; i < m_sourceURLS.size(); ++i)
-        scopes.emplace_back(m_scopes->scopeFor(m_sourceURLS[i]),
-                            copying ? std::nullopt : m_scopes->scopeFor(m_destinationURLs[i].deletingLastPathComponent()));
-    // A volume that cannot be told counts as another one.
-    const auto willBeCopied = [&](qsizetype i, const QVariantMap& values) {
-        if (copying || !m_scopes->open(scopes[i].second))
-            return true;
-        const QVariant volume = values.value(hb::NSURLVolumeIdentifierKey);
-        return !volume.isValid() || volume != m_scopes->volumeOf(m_destinationURLs[i].deletingLastPathComponent());
-    };
+        destinations << m_destinations.at(i, m_sourceURLS[i]);
+    return destinations;
+}
 
-    std::uint64_t size = 0;
-    std::uint64_t sizeToCopy = 0;
-    std::uint64_t count = 0;
-    QList<std::pair<hb::URL, bool>> folders;
-    static const QStringList keys{hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey, hb::NSURLVolumeIdentifierKey};
-    for (qsizetype i = 0; i < m_sourceURLS.size(); ++i) {
-        const std::optional<QVariantMap> values =
-            m_scopes->open(scopes[i].first) ? hb::resourceValues(m_sourceURLS[i], keys) : std::nullopt;
-        if (values && values->value(hb::NSURLIsDirectoryKey).toBool()) {
-            folders.append({m_sourceURLS[i], willBeCopied(i, *values)});
+std::optional<hb::URL> HBFileShiftServices::firstExecutedDestination() const
+{
+    if (m_executed.isEmpty())
+        return std::nullopt;
+    return m_executed.destination(0);
+}
+
+std::shared_ptr<UndoData> HBFileShiftServices::undoRecord() const
+{
+    std::lock_guard lock(m_monitor);
+    return m_undoRecord;
+}
+
+void HBFileShiftServices::performUndo()
+{
+    const ShiftedItems& items = m_undoing->items();
+    QList<hb::URL> movedBack;
+    QList<hb::URL> formerPlaces;
+    QList<ShiftedItem> copies;
+    for (qsizetype k = 0; k < items.size(); ++k) {
+        ShiftedItem item = items.at(k);
+        // A destination that was moved or renamed since is followed through its bookmark.
+        if (const std::optional<QByteArray> bookmark = m_undoing->bookmark(k)) {
+            if (const std::optional<hb::URL> current = HBURL::shared().resolveRefreshingBookmark(*bookmark))
+                item.destination = hb::URL::fileURLWithPath(current->path());
+        }
+        if (item.action == Action::copy) {
+            copies << item;
+        } else {
+            movedBack << item.destination;
+            formerPlaces << item.source;
+        }
+    }
+    removeUnchangedCopies(copies);
+    m_sourceURLS = movedBack;
+    m_destinations = ShiftDestinations::each(formerPlaces);
+    m_executed = ShiftedItems(m_sourceURLS, m_destinations);
+    std::lock_guard lock(m_monitor);
+    if (!formerPlaces.isEmpty())
+        m_progressData.currentDestinationURL = formerPlaces.first().deletingLastPathComponent();
+}
+
+void HBFileShiftServices::removeUnchangedCopies(const QList<ShiftedItem>& copies)
+{
+    const QList<std::optional<hb::URL>> scopes = HBURL::shared().bookmarkedURLs(destinationsOf(copies));
+    for (qsizetype i = 0; i < copies.size(); ++i) {
+        if (!scopes[i])
             continue;
-        }
-        if (values) {
-            const std::uint64_t itemSize = values->value(hb::NSURLTotalFileSizeKey).toULongLong();
-            size += itemSize;
-            if (willBeCopied(i, *values))
-                sizeToCopy += itemSize;
-        }
-        count += 1;
+        const ShiftedItem& copy = copies[i];
+        // A copy changed since it was made holds the user's work: it stays.
+        if (hb::startAccessingSecurityScopedResource(*scopes[i]) && copy.copyFingerprint
+            && ItemFingerprint::of(copy.destination) == copy.copyFingerprint)
+            hb::FileManager::defaultManager().removeItem(copy.destination);
+        hb::stopAccessingSecurityScopedResource(*scopes[i]);
     }
-    // The store sizes a folder inside its own scope; ours are closed first (see RunScopes).
-    m_scopes->close();
-    for (const auto& [folder, copied] : folders) {
-        const auto [folderSize, folderCount] = HBURL::shared().directorySize(folder);
-        size += folderSize;
-        if (copied)
-            sizeToCopy += folderSize;
-        count += static_cast<std::uint64_t>(std::max<qint64>(0, folderCount));
-    }
-    m_sizeToCopy = sizeToCopy;
-    setNumberInformation(size, count, m_sourceURLS.size());
+}
+
+bool HBFileShiftServices::fillInformation()
+{
+    const SourceTotals totals = HBSourceSizing::measure(m_sourceURLS, m_destinations, m_userFileAction == Action::copy,
+                                                        *m_scopes, [this] { return operationState() == OperationState::cancel; });
+    m_sizeToCopy = totals.sizeToCopy;
+    m_sourceFacts = std::move(totals.facts);
+    setNumberInformation(totals.size, totals.count, m_sourceURLS.size());
+    return !totals.stopped;
 }
 
 bool HBFileShiftServices::checkSpaceFeasbility(const hb::URL& folder) const
@@ -319,6 +219,12 @@ bool HBFileShiftServices::checkSpaceFeasbility(const hb::URL& folder) const
     if (!freeSize)
         return true;
     return m_sizeToCopy <= *freeSize;
+}
+
+bool HBFileShiftServices::spacefeasbility() const
+{
+    std::lock_guard lock(m_monitor);
+    return m_spacefeasbility;
 }
 
 bool HBFileShiftServices::hasBeenCancelled() const
@@ -453,8 +359,6 @@ void HBFileShiftServices::main()
 {
     {
         std::lock_guard lock(m_monitor);
-        if (!m_spacefeasbility)
-            m_progressData.operationState = OperationState::cancel;
         // Complete already: stopped while its work item waited in the queue.
         if (m_progressData.operationState == OperationState::complete)
             return;
@@ -464,15 +368,43 @@ void HBFileShiftServices::main()
         }
         m_copyManager.reset();
     }
+    if (m_undoing) {
+        performUndo();
+        m_undoing.reset();
+    }
+    if (!m_sized) {
+        m_sized = true;
+        const bool sized = fillInformation();
+        const bool room = !sized || m_sourceURLS.isEmpty() || checkSpaceFeasbility(m_destinations.folderAt(0));
+        std::lock_guard lock(m_monitor);
+        m_spacefeasbility = room;
+        if (!m_spacefeasbility)
+            m_progressData.operationState = OperationState::cancel;
+        if (m_progressData.operationState == OperationState::cancel) {
+            m_fileShiftError = ErrorData::reset();
+            return;
+        }
+    }
     m_fileManager = std::make_unique<hb::FileManager>();
     m_fileManager->delegate = this;
+    if (!m_isUndoOperation)
+        m_bookmarker = std::make_unique<ShiftBookmarker>(std::move(m_bookmarks));
     shiftFiles();
+    m_sourceFacts = {};
+    if (m_bookmarker) {
+        m_bookmarks = m_bookmarker->finish();
+        m_bookmarker.reset();
+    }
     m_scopes->close();
+    std::lock_guard lock(m_monitor);
+    if (!m_isUndoOperation && m_previousStop == m_sourceURLS.size() && !m_executed.isEmpty()
+        && m_progressData.operationState != OperationState::cancel && !m_hasBeenCancelled)
+        m_undoRecord = std::make_shared<UndoData>(m_executed, std::move(m_bookmarks), m_userFileAction);
 }
 
 UndoInformation HBFileShiftServices::undoInformation() const
 {
-    return UndoInformation{m_executedURLS, userFileAction()};
+    return UndoInformation{m_executed.toList(), userFileAction()};
 }
 
 bool HBFileShiftServices::isSamePlace(const hb::URL& source, const hb::URL& destination)
@@ -494,6 +426,15 @@ bool HBFileShiftServices::isSamePlaceOnDisk(const hb::URL& source, const hb::URL
         return false;
     const std::optional<hb::ItemIdentity> item = hb::ItemIdentity::of(source, false);
     return item && folder.contains(*item);
+}
+
+bool HBFileShiftServices::mustBeCopied(qsizetype index, const hb::URL& source, const hb::URL& folder)
+{
+    const std::uint8_t facts = std::size_t(index) < m_sourceFacts.size() ? m_sourceFacts[std::size_t(index)] : 0;
+    if (!(facts & sourceFactKnown))
+        return mustBeCopied(source, folder);
+    m_sourceKind = facts & sourceFactRegularFile ? hb::ItemKind::regularFile : hb::ItemKind::other;
+    return facts & sourceFactCopied;
 }
 
 bool HBFileShiftServices::mustBeCopied(const hb::URL& source, const hb::URL& folder)
@@ -550,21 +491,20 @@ void HBFileShiftServices::shiftFiles()
     std::optional<Rule> rule = currentRule();
     const qsizetype first = m_previousStop;
     const qsizetype count = m_sourceURLS.size();
-    m_executedURLS.reserve(m_executedURLS.size() + count - first);
-    // Each item's destination folder scope and its own, all resolved before any is opened.
-    std::vector<std::pair<std::optional<hb::URL>, std::optional<hb::URL>>> scopes;
-    scopes.reserve(static_cast<std::size_t>(std::max<qsizetype>(0, count - first)));
-    for (qsizetype i = first; i < count; ++i)
-        scopes.emplace_back(m_scopes->scopeFor(m_destinationURLs[i].deletingLastPathComponent()),
-                            m_scopes->scopeFor(m_sourceURLS[i]));
+    // Each item's destination folder scope and its own, all looked up before any is opened; asked
+    // again in the loop, they answer from memory.
+    for (qsizetype i = first; i < count; ++i) {
+        m_scopes->scopeFor(m_destinations.folderAt(i));
+        m_scopes->scopeFor(m_sourceURLS[i]);
+    }
 
     for (qsizetype i = first; i < count; ++i) {
-        const hb::URL source = m_sourceURLS[i];
-        hb::URL destination = m_destinationURLs[i];
+        const hb::URL& source = m_sourceURLS[i];
+        hb::URL destination = m_destinations.at(i, source);
         setProgressFileName(source, destination);
 
-        const auto& [folderScope, itemScope] = scopes[static_cast<std::size_t>(i - first)];
-        const bool reachable = m_scopes->open(folderScope) && m_scopes->open(itemScope);
+        const bool reachable = m_scopes->open(m_scopes->scopeFor(m_destinations.folderAt(i)))
+            && m_scopes->open(m_scopes->scopeFor(source));
         // By path text, and by what the paths reach: a link may name the source's own folder.
         if (isSamePlace(source, destination) || (reachable && isSamePlaceOnDisk(source, destination))) {
             setFileShiftError(samePlaceError());
@@ -575,37 +515,48 @@ void HBFileShiftServices::shiftFiles()
         }
 
         ErrorData result;
+        const qsizetype shiftedBefore = m_executed.size();
+        m_currentIndex = i;
         if (!reachable) {
             result = noPermissionError();
         } else if (lostBytesOfItsName(source)) {
             result = unnamableError(source);
         } else {
             m_sourceKind = hb::ItemKind::unknown;
-            const Placement place = placement(destination, rule ? std::optional(rule->instruction) : std::nullopt);
-            destination = place.url;
-            m_destinationURLs[i] = destination;
             // Another volume, or a locked item, can only be copied: so is the rest of the operation.
-            if (userFileAction() != Action::copy && mustBeCopied(source, destination.deletingLastPathComponent())) {
+            if (userFileAction() != Action::copy && mustBeCopied(i, source, m_destinations.folderAt(i))) {
                 std::lock_guard lock(m_monitor);
                 m_userFileAction = Action::copy;
                 m_progressData.fileAction = Action::copy;
             }
-            if (place.exists && !rule) {
-                setFileShiftError(ErrorData{source, HBError::fileExists, place.isDirectory, placeholderFrameworkError()});
-                return;
+            if (!rule && userFileAction() == Action::move) {
+                if (!moveUnlessSomethingIsThere(source, destination, result))
+                    return;
+            } else {
+                const Placement place = placement(destination, rule ? std::optional(rule->instruction) : std::nullopt);
+                if (place.url != destination) {
+                    destination = place.url;
+                    m_destinations.rename(i, destination);
+                    m_executed.setDestinations(m_destinations);
+                }
+                if (place.exists && !rule) {
+                    setFileShiftError(ErrorData{source, HBError::fileExists, place.isDirectory, placeholderFrameworkError()});
+                    return;
+                }
+                result = shiftItem(source, destination, place.isDirectory, place.exists);
             }
-            result = shiftItem(source, destination, place.isDirectory, place.exists);
         }
         setFileShiftError(result);
         if (result.errorCode != HBError::none && !m_firstFailure)
             m_firstFailure = result;
+        if (m_bookmarker && m_executed.size() > shiftedBefore)
+            m_bookmarker->add(shiftedBefore, destination);
 
         if (rule && !rule->applyToAll) {
             setRule(std::nullopt);
             rule.reset();
         }
-        const ProgressData progress = getProgressData();
-        if (progress.operationState == OperationState::cancel) {
+        if (afterItem() == OperationState::cancel) {
             setFileShiftError(ErrorData::reset());
             return;
         }
@@ -613,6 +564,36 @@ void HBFileShiftServices::shiftFiles()
     }
     if (m_firstFailure)
         setFileShiftError(*m_firstFailure);
+}
+
+bool HBFileShiftServices::moveUnlessSomethingIsThere(const hb::URL& source, const hb::URL& destination,
+                                                      ErrorData& result)
+{
+    hb::Error error;
+    if (m_fileManager->moveItem(source, destination, &error, m_sourceKind)) {
+        m_executed.append(m_currentIndex, Action::move, std::nullopt);
+        result = ErrorData::reset();
+        return true;
+    }
+    bool isDirectory = false;
+    if (error.code == hb::NSFileWriteFileExistsError
+        && m_fileManager->fileExists(destination.path(), &isDirectory)) {
+        setFileShiftError(ErrorData{source, HBError::fileExists, isDirectory, placeholderFrameworkError()});
+        return false;
+    }
+    result = fileError(error);
+    return true;
+}
+
+OperationState HBFileShiftServices::afterItem()
+{
+    std::lock_guard lock(m_monitor);
+    // A finished copy's counts carry over into the record, so the next item's copy starts from them.
+    if (m_progressData.fileAction == Action::copy)
+        getProgressData();
+    if (m_userFileAction != m_progressData.fileAction)
+        m_progressData.fileAction = m_userFileAction;
+    return m_progressData.operationState;
 }
 
 ErrorData HBFileShiftServices::shiftItem(const hb::URL& source, const hb::URL& destination, bool isDirectory,
@@ -690,7 +671,7 @@ ErrorData HBFileShiftServices::copyItem(const hb::URL& source, const hb::URL& de
             return fileError(replaceError);
         }
     }
-    m_executedURLS.append(ShiftedItem{source, destination, Action::copy, ItemFingerprint::of(destination)});
+    m_executed.append(m_currentIndex, Action::copy, ItemFingerprint::of(destination));
     return ErrorData::reset();
 }
 
@@ -702,6 +683,6 @@ ErrorData HBFileShiftServices::moveItem(const hb::URL& source, const hb::URL& de
         : m_fileManager->moveItem(source, destination, &error, m_sourceKind);
     if (!moved)
         return fileError(error);
-    m_executedURLS.append(ShiftedItem{source, destination, Action::move, std::nullopt});
+    m_executed.append(m_currentIndex, Action::move, std::nullopt);
     return ErrorData::reset();
 }

@@ -3,6 +3,10 @@
 #include "core/sources/DataSource.h"
 #include "core/engine/HBEngineTypes.h"
 #include "core/engine/HBFileShiftDelegate.h"
+#include "core/engine/PackedBookmarks.h"
+#include "core/engine/ShiftDestinations.h"
+#include "core/engine/ShiftScopes.h"
+#include "core/engine/ShiftedItems.h"
 #include "core/engine/UndoData.h"
 #include "platform/base/URL.h"
 #include "platform/files/FileManager.h"
@@ -15,12 +19,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class CopyProgressData;
 class HBCopyFileOperation;
 namespace hb {
 class BlockOperation;
 }
+class ShiftBookmarker;
 
 // What a finished operation leaves for its undo record: every item shifted, in order, and the
 // action in force at the end.
@@ -35,6 +41,17 @@ struct UndoInformation {
 // manager queues, polls, answers at a name conflict and discards when complete. It never calls its
 // manager; its state is read from its progress record and last error. The record, the last error,
 // the action in force and the cancellation path are guarded by monitor().
+//
+// Its work item, on a queue thread, does all of its file work. States (the manager moves the ones it
+// answers):
+//   idle --work item starts--> running (cancel when stopped while queued)
+//   running: undo only: follow the record's bookmarks, delete unchanged copies, list what moves back
+//            first run only: size the sources (totals known before the first item), check for room
+//            then the item loop; each item shifted is bookmarked for the undo record as it goes
+//   work item ends: all done --> complete (the undo record made on the queue thread)
+//                   stopped by cancel --> complete, cancelled;  at a conflict --> getInstruction
+//   getInstruction --manager shows it--> waitingForInstruction --answer--> idle, queued again
+//   cancelOperation(): running --> cancel; any other --> complete
 class HBFileShiftServices : public std::enable_shared_from_this<HBFileShiftServices>,
                             public hb::FileManagerDelegate {
 public:
@@ -47,18 +64,26 @@ public:
                                                        const QList<hb::URL>& destinations, Action action,
                                                        bool isUndo, DataSource dataSource,
                                                        HBFileShiftDelegate* delegate);
+    // Undoes a finished shift, moving its items back as an undo shift of its own.
+    static std::shared_ptr<HBFileShiftServices> create(std::shared_ptr<const UndoData> record,
+                                                       HBFileShiftDelegate* delegate);
     ~HBFileShiftServices() override;
 
     std::int64_t identifier() const { return m_identifier; }
     DataSource dataSourceType() const { return m_dataSourceType; }
     bool isUndoOperation() const { return m_isUndoOperation; }
     bool hasBeenCancelled() const;
-    bool spacefeasbility() const { return m_spacefeasbility; }
-    const QList<hb::URL>& sourceURLS() const { return m_sourceURLS; }
+    // Known once the work item has sized the sources; true until then.
+    bool spacefeasbility() const;
     // Read by the manager only once the operation has stopped.
-    const QList<hb::URL>& destinationURLs() const { return m_destinationURLs; }
-    const QList<ShiftedItem>& executedURLS() const { return m_executedURLS; }
+    const QList<hb::URL>& sourceURLS() const { return m_sourceURLS; }
+    QList<hb::URL> destinationURLs() const;
+    QList<ShiftedItem> executedURLS() const { return m_executed.toList(); }
+    std::optional<hb::URL> firstExecutedDestination() const;
     std::int64_t previousStop() const { return m_previousStop; }
+    // The record that undoes this shift: made on the queue thread when every item has been handled,
+    // not cancelled, by a shift that is not itself an undo and shifted something.
+    std::shared_ptr<UndoData> undoRecord() const;
 
     std::recursive_mutex& monitor() const { return m_monitor; }
     ErrorData fileShiftError() const;
@@ -97,7 +122,6 @@ public:
     bool shouldProceedAfterError(hb::FileManager&, const hb::Error&, const hb::URL&, const hb::URL&) override;
 
 private:
-    struct RunScopes;
     // Where an item goes (its destination, or under keepBoth the first free " Copy" name) and what
     // is there now.
     struct Placement {
@@ -107,8 +131,14 @@ private:
     };
     static Placement placement(const hb::URL& url, std::optional<Instruction> instruction);
 
-    HBFileShiftServices(const QList<hb::URL>& sources, Action action, bool isUndo, DataSource dataSource);
-    void fillInformation();
+    HBFileShiftServices(const QList<hb::URL>& sources, ShiftDestinations destinations, Action action, bool isUndo,
+                        DataSource dataSource);
+    // Follows the record's destinations, deletes the copies still as they were made, and lists the
+    // moved items as this shift's sources, their former places as its destinations.
+    void performUndo();
+    static void removeUnchangedCopies(const QList<ShiftedItem>& copies);
+    // Sizes the sources; false when stopped by a cancellation meanwhile.
+    bool fillInformation();
     bool checkSpaceFeasbility(const hb::URL& folder) const;
     void shiftFiles();
     ErrorData shiftItem(const hb::URL& source, const hb::URL& destination, bool isDirectory, bool exists);
@@ -117,19 +147,27 @@ private:
     // Another volume than the folder's, or a locked item, can only be copied. A volume that cannot be
     // told counts as another one, a lock flag that cannot be read as set. Notes the source's kind.
     bool mustBeCopied(const hb::URL& source, const hb::URL& folder);
+    // The same from what sizing read, in the loop's first pass; else read now.
+    bool mustBeCopied(qsizetype index, const hb::URL& source, const hb::URL& folder);
+    // A move that nothing stands in the way of as far as the rename can tell: it refuses to replace
+    // anything, so no look at the destination is needed first. False at a conflict (recorded).
+    bool moveUnlessSomethingIsThere(const hb::URL& source, const hb::URL& destination, ErrorData& result);
     // The same-place test on what the paths reach: the destination folder is the source's own folder,
     // or the source or a folder inside it.
     bool isSamePlaceOnDisk(const hb::URL& source, const hb::URL& destination);
     // Whether the existing item is the source or one of the folders that hold it.
     static bool containsSource(const hb::URL& existing, const hb::URL& source);
     void setFileShiftError(const ErrorData& error);
+    // Brings the record up to date after an item; the state in force.
+    OperationState afterItem();
     OperationState operationState() const;
     std::optional<Rule> currentRule() const;
 
     const std::int64_t m_identifier;
     QList<hb::URL> m_sourceURLS;
-    QList<hb::URL> m_destinationURLs;
-    QList<ShiftedItem> m_executedURLS;
+    ShiftDestinations m_destinations;
+    ShiftedItems m_executed;
+    std::shared_ptr<const UndoData> m_undoing;  // the record this undo shift puts back, until it is read
     const DataSource m_dataSourceType;
     ErrorData m_fileShiftError;
     // The first item that failed in this operation: reported at the end, even after later successes.
@@ -142,9 +180,18 @@ private:
     const bool m_isUndoOperation;
     bool m_hasBeenCancelled = false;
     bool m_spacefeasbility = true;
+    bool m_sized = false;
     // The bytes that will be copied (not renamed): what the destination volume must have room for.
     std::uint64_t m_sizeToCopy = 0;
-    std::unique_ptr<RunScopes> m_scopes;
+    std::unique_ptr<ShiftScopes> m_scopes;
+    // What sizing read of each source, for the first pass of the item loop only.
+    std::vector<std::uint8_t> m_sourceFacts;
+    // Bookmarks of the items shifted, made beside the loop while their scopes are open, and the record
+    // built from them.
+    PackedBookmarks m_bookmarks;
+    std::unique_ptr<ShiftBookmarker> m_bookmarker;
+    std::shared_ptr<UndoData> m_undoRecord;
+    qsizetype m_currentIndex = 0;  // the item being shifted
     // The current item's kind as the volume and lock test read it, handed to the move.
     hb::ItemKind m_sourceKind = hb::ItemKind::unknown;
     mutable std::recursive_mutex m_monitor;

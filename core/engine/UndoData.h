@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/engine/HBEngineTypes.h"
+#include "core/engine/PackedBookmarks.h"
+#include "core/engine/ShiftedItems.h"
 #include "platform/base/URL.h"
 
 #include <QByteArray>
@@ -8,50 +10,38 @@
 #include <QMap>
 #include <QString>
 
-#include <cstdint>
 #include <optional>
 
-// What an item looks like on disk: for a folder, the whole tree. Tells whether a copy was changed
-// since it was made.
-struct ItemFingerprint {
-    std::uint64_t size = 0;            // bytes of the files (the tree's for a folder)
-    std::int64_t entries = 0;          // the item and everything below it
-    std::int64_t latestModificationNs = 0;  // the newest modification time in the tree
-
-    // None when the item cannot be read. Needs access to the item.
-    static std::optional<ItemFingerprint> of(const hb::URL& url);
-    bool operator==(const ItemFingerprint&) const = default;
-};
-
-// One item a shift put somewhere, with the action that put it there. A copy keeps its fingerprint
-// from right after it was made, so that undo removes it only while it is unchanged.
-struct ShiftedItem {
-    hb::URL source;
-    hb::URL destination;
-    Action action = Action::move;
-    std::optional<ItemFingerprint> copyFingerprint;
-};
-
-QList<hb::URL> sourcesOf(const QList<ShiftedItem>& items);
-QList<hb::URL> destinationsOf(const QList<ShiftedItem>& items);
+namespace hb::Bookmark {
+class Maker;
+}
 
 // The record of a finished shift that the undo manager keeps: what went from where to where, and a
 // fresh bookmark of every readable destination so that it can still be reached (and followed when it
 // was moved or renamed) at undo time.
 class UndoData {
 public:
+    // Bookmarks each readable destination itself.
     UndoData(const QList<ShiftedItem>& items, Action type);
+    // With the bookmarks its shift made as it went (keyed by the position in `items`).
+    UndoData(ShiftedItems items, PackedBookmarks bookmarks, Action type);
 
-    QList<hb::URL> lastSourceURLs() const { return sourcesOf(m_items); }
-    QList<hb::URL> lastDestinationURLs() const { return destinationsOf(m_items); }
+    // Fresh bookmark data of a destination item whose covering scope the caller holds open; none when
+    // the item is not readable or no data can be made.
+    static std::optional<QByteArray> bookmarkInOpenScope(const hb::URL& destination, hb::Bookmark::Maker& maker);
+
+    QList<hb::URL> lastSourceURLs() const { return sourcesOf(m_items.toList()); }
+    QList<hb::URL> lastDestinationURLs() const { return destinationsOf(m_items.toList()); }
     // Destination path -> security-scoped bookmark data of that item.
-    const QMap<QString, QByteArray>& lastDestinationURLBookMarks() const { return m_bookmarks; }
+    QMap<QString, QByteArray> lastDestinationURLBookMarks() const;
     // The action in force at the end of the shift; each item keeps its own in items().
     Action lastType() const { return m_type; }
-    const QList<ShiftedItem>& items() const { return m_items; }
+    const ShiftedItems& items() const { return m_items; }
+    // The bookmark data of the item at position `k` of items().
+    std::optional<QByteArray> bookmark(qsizetype k) const { return m_bookmarks.find(k); }
 
 private:
-    QList<ShiftedItem> m_items;
-    QMap<QString, QByteArray> m_bookmarks;
+    ShiftedItems m_items;
+    PackedBookmarks m_bookmarks;
     Action m_type;
 };

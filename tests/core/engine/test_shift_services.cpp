@@ -62,13 +62,16 @@ TEST_F(ShiftServices, GathersSizesAndCountsThroughTheBookmark)
     file("src/tree/sub/c", QByteArray(7, 'c'));
     folder("src/tree/empty");
     folder("d");
-    const Shift operation = shift({"src/a", "src/tree", "src/missing"}, "d");
+    const Shift operation = shift({"src/a", "src/tree", "src/missing"}, "d", Action::copy);
+    // The request sizes nothing: that is the work item's first step.
+    EXPECT_EQ(operation->getProgressData().totalCountOfFiles, 0u);
+    EXPECT_EQ(operation->getProgressData().currentDestinationURL, url("d"));
+    run(operation);
     const ProgressData progress = operation->getProgressData();
     EXPECT_EQ(progress.totalSizeOfFiles, 157u);
     EXPECT_EQ(progress.totalCountOfFiles, 4u);  // a, b, c, and one for the unreadable item
     EXPECT_EQ(progress.numberOfSource, 3);
-    EXPECT_EQ(progress.operationState, OperationState::idle);
-    EXPECT_EQ(progress.currentDestinationURL, url("d"));
+    EXPECT_EQ(progress.operationState, OperationState::complete);
     EXPECT_TRUE(operation->spacefeasbility());
 }
 
@@ -367,11 +370,14 @@ TEST_F(ShiftServices, AnExactlyFullVolumeHasRoomAndOneByteMoreHasNot)
     ASSERT_TRUE(free && *free > 0);
     file("exact", QByteArray(static_cast<qsizetype>(*free), 'e'));
     file("over", QByteArray(static_cast<qsizetype>(*free) + 1, 'o'));
-    EXPECT_TRUE(shift({"exact"}, "volume", Action::copy)->spacefeasbility());
+    const Shift exact = shift({"exact"}, "volume", Action::copy);
+    run(exact);
+    EXPECT_TRUE(exact->spacefeasbility());
+    EXPECT_TRUE(QFile::remove(path("volume/exact")));
 
     const Shift tooLarge = shift({"over"}, "volume", Action::copy);
-    EXPECT_FALSE(tooLarge->spacefeasbility());
     run(tooLarge);
+    EXPECT_FALSE(tooLarge->spacefeasbility());
     EXPECT_EQ(state(tooLarge), OperationState::complete);
     EXPECT_TRUE(tooLarge->hasBeenCancelled());
     EXPECT_EQ(tooLarge->fileShiftError().errorCode, HBError::none);
@@ -406,8 +412,8 @@ TEST_F(ShiftServices, OnlyWhatWillBeCopiedNeedsRoomOnTheDestinationVolume)
         const std::string label = std::string(c.source) + (c.action == Action::copy ? " (copy)" : " (move)");
 
         const Shift operation = shift({c.source}, "volume/d", c.action);
-        EXPECT_EQ(operation->spacefeasbility(), c.room) << label;
         run(operation);
+        EXPECT_EQ(operation->spacefeasbility(), c.room) << label;
         EXPECT_EQ(state(operation), OperationState::complete) << label;
         EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none) << label;
         EXPECT_EQ(QFile::exists(path("volume/d/") + QFileInfo(c.source).fileName()), c.room) << label;
