@@ -21,17 +21,28 @@ constexpr int serverDecidesTimeout = -1;
 
 UserNotificationCenter& UserNotificationCenter::defaultUserNotificationCenter()
 {
-    static UserNotificationCenter* center = new UserNotificationCenter(QDBusConnection::sessionBus());
+    static UserNotificationCenter* center = new UserNotificationCenter();
     return *center;
 }
 
 UserNotificationCenter::UserNotificationCenter(const QDBusConnection& connection, QObject* parent)
     : QObject(parent), m_connection(connection)
 {
-    m_connection.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
-                         SLOT(actionInvoked(uint, QString)));
-    m_connection.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
-                         SLOT(notificationClosed(uint, uint)));
+    bus();
+}
+
+QDBusConnection& UserNotificationCenter::bus()
+{
+    if (!m_connection)
+        m_connection = QDBusConnection::sessionBus();
+    if (!m_subscribed) {
+        m_connection->connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
+                              SLOT(actionInvoked(uint, QString)));
+        m_connection->connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
+                              SLOT(notificationClosed(uint, uint)));
+        m_subscribed = true;
+    }
+    return *m_connection;
 }
 
 void UserNotificationCenter::scheduleNotification(const UserNotification& notification)
@@ -44,7 +55,7 @@ void UserNotificationCenter::scheduleNotification(const UserNotification& notifi
     call << applicationName << quint32(0) << iconName << notification.title << notification.informativeText << actions
          << hints << serverDecidesTimeout;
 
-    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus().asyncCall(call), this);
     const quint64 generation = m_generation;
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
@@ -74,7 +85,7 @@ void UserNotificationCenter::closeNotification(quint32 id)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("CloseNotification"));
     call << id;
-    m_connection.send(call);
+    bus().send(call);
 }
 
 void UserNotificationCenter::actionInvoked(uint id, const QString& actionKey)

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace hb {
 
 // What a desktop notification shows: a summary, a body and one button.
@@ -21,7 +23,7 @@ struct UserNotification {
 class UserNotificationCenter : public QObject {
     Q_OBJECT
 public:
-    // The centre on the session bus.
+    // The centre on the session bus, which it reaches only when it first has something to show.
     static UserNotificationCenter& defaultUserNotificationCenter();
 
     explicit UserNotificationCenter(const QDBusConnection& connection, QObject* parent = nullptr);
@@ -42,9 +44,12 @@ private slots:
     void notificationClosed(uint id, uint reason);
 
 private:
+    UserNotificationCenter() = default;
+    QDBusConnection& bus();
     void closeNotification(quint32 id);
 
-    QDBusConnection m_connection;
+    std::optional<QDBusConnection> m_connection;
+    bool m_subscribed = false;
     QList<quint32> m_delivered;
     // Bumped by every removal: a post answered after a removal that followed it is closed at once.
     quint64 m_generation = 0;
