@@ -219,22 +219,12 @@ std::pair<quint64, qint64> HBURL::directorySize(const hb::URL& url)
     if (!scoped)
         return {0, 0};
     return withAccess(*scoped, [&](bool) {
-        quint64 size = 0;
-        qint64 count = 0;
-        const bool opened = hb::FileManager::defaultManager().enumerate(
-            url, {hb::NSURLTotalFileSizeKey}, hb::DirectoryEnumerationUnordered, [&](const hb::EnumeratedItem& item) {
-                if (item.statusError != 0) {
-                    HBDebug() << "Error in calculating directory size";
-                    return true;
-                }
-                const QVariant value = item.values.value(hb::NSURLTotalFileSizeKey);
-                if (value.isValid()) {
-                    size += value.toULongLong();
-                    ++count;
-                }
-                return true;
-            });
-        return opened ? std::pair{size, count} : std::pair<quint64, qint64>{0, 0};
+        const std::optional<hb::TreeTotals> totals = hb::FileManager::defaultManager().totals(url);
+        if (!totals)
+            return std::pair<quint64, qint64>{0, 0};
+        for (qint64 i = 0; i < totals->unreadable; ++i)
+            HBDebug() << "Error in calculating directory size";
+        return std::pair{totals->bytes, totals->items};
     });
 }
 

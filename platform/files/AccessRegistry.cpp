@@ -1,6 +1,7 @@
 #include "platform/files/AccessRegistry.h"
 
 #include "platform/base/Locations.h"
+#include "platform/files/GrantResolver.h"
 
 #include <QDir>
 
@@ -9,11 +10,8 @@
 
 #include <cstdio>
 
-#include <array>
-#include <atomic>
-#include <chrono>
+#include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -81,63 +79,6 @@ void appendComponent(std::string& path, const std::string& component)
 
 std::string canonical(std::string path, bool followFinal);
 
-std::atomic<std::uint64_t> folderGeneration{0};
-
-// The canonical name of an existing folder, remembered per thread for a moment: a shift checks the same
-// few folders for every item. Our own renames and removals of folders forget every remembered name,
-// and the short lifetime bounds how long a change made by another program can go unseen.
-// Looked up by the caller's own text, so a remembered folder costs no conversion.
-const std::string& canonicalFolder(QStringView path)
-{
-    struct Entry {
-        QString path;
-        std::string canonical;
-        std::uint64_t generation = 0;
-        std::chrono::steady_clock::time_point at;
-    };
-    constexpr auto lifetime = std::chrono::milliseconds(100);
-    thread_local std::array<Entry, 8> entries;
-    thread_local std::size_t next = 0;
-    thread_local std::string uncached;
-    const auto now = std::chrono::steady_clock::now();
-    const std::uint64_t generation = folderGeneration.load(std::memory_order_acquire);
-    for (const Entry& entry : entries) {
-        if (entry.generation == generation && now - entry.at < lifetime && entry.path == path)
-            return entry.canonical;
-    }
-    const std::string native = path.toUtf8().toStdString();
-    std::string resolved = realPath(native);
-    if (resolved.empty()) {
-        uncached = canonical(native, true);
-        return uncached;
-    }
-    Entry& entry = entries[next];
-    next = (next + 1) % entries.size();
-    entry = Entry{path.toString(), std::move(resolved), generation, now};
-    return entry.canonical;
-}
-
-bool isDotOrDotDot(QStringView name)
-{
-    return name == u"." || name == u"..";
-}
-
-// Appends `name` as UTF-8 without a temporary for the usual plain-ASCII name.
-void appendUtf8(std::string& target, QStringView name)
-{
-    for (const QChar c : name) {
-        if (c.unicode() >= 0x80) {
-            const QByteArray utf8 = name.toUtf8();
-            target.append(utf8.constData(), std::size_t(utf8.size()));
-            return;
-        }
-    }
-    const std::size_t start = target.size();
-    target.resize(start + std::size_t(name.size()));
-    for (qsizetype i = 0; i < name.size(); ++i)
-        target[start + std::size_t(i)] = char(name[i].unicode());
-}
-
 std::string canonical(std::string path, bool followFinal)
 {
     if (path.empty() || path[0] != '/')
@@ -147,8 +88,7 @@ std::string canonical(std::string path, bool followFinal)
     const auto lastSlash = path.rfind('/');
     const std::string last = path.substr(lastSlash + 1);
     if (!followFinal && !last.empty() && last != "." && last != "..") {
-        std::string parent = canonicalFolder(
-            QString::fromStdString(lastSlash == 0 ? std::string("/") : path.substr(0, lastSlash)));
+        std::string parent = canonical(lastSlash == 0 ? std::string("/") : path.substr(0, lastSlash), true);
         appendComponent(parent, last);
         return parent;
     }
@@ -171,7 +111,7 @@ std::string canonical(std::string path, bool followFinal)
     return resolved;
 }
 
-bool inside(const std::string& path, const std::string& root)
+bool inside(std::string_view path, std::string_view root)
 {
     if (root == "/")
         return true;
@@ -187,40 +127,15 @@ void grantDefaults(Registry& r)
     r.standing.push_back({canonical(Locations::applicationScriptsDirectory().toStdString(), true), true});
 }
 
-// The canonical form of `path` into `target`. The common case, a link judged where it lies under an
-// absolute folder, takes the folder's remembered name and appends the last component.
-void canonicalInto(const QString& path, bool followFinal, std::string& target)
-{
-    const qsizetype lastSlash = path.lastIndexOf(u'/');
-    const QStringView last = QStringView(path).mid(lastSlash + 1);
-    if (followFinal || lastSlash < 0 || path.front() != u'/' || last.isEmpty() || isDotOrDotDot(last)) {
-        target = canonical(path.toStdString(), followFinal);
-        return;
-    }
-    target = canonicalFolder(lastSlash == 0 ? QStringView(u"/") : QStringView(path).left(lastSlash));
-    if (target.size() > 1)
-        target += '/';
-    appendUtf8(target, last);
-}
-
-bool check(const QString& path, bool followFinal, bool reading)
+// Resolving the path is the check: it succeeds only beneath a grant. A path whose end does not exist
+// (yet) resolves as far as it exists, and the resolver answers "missing" only inside a grant.
+bool check(const QString& path, bool followFinal, bool writing)
 {
     if (path.isEmpty())
         return false;
-    thread_local std::string target;
-    canonicalInto(path, followFinal, target);
-    Registry& r = registry();
-    std::lock_guard lock(r.mutex);
-    grantDefaults(r);
-    for (const Grant& grant : r.standing) {
-        if ((reading || !grant.readOnly) && inside(target, grant.path))
-            return true;
-    }
-    for (const auto& [path, scope] : r.scopes) {
-        if (inside(target, scope.root))
-            return true;
-    }
-    return false;
+    const Need need = writing ? Need::writing : Need::reading;
+    const int error = followFinal ? GrantResolver::open(path, need).error : GrantResolver::item(path, need).error;
+    return error == 0 || error == ENOENT || error == ENOTDIR;
 }
 
 }  // namespace
@@ -268,11 +183,44 @@ void stopAccessing(const URL& url)
         r.scopes.erase(it);
 }
 
-void folderNamesChanged() { folderGeneration.fetch_add(1, std::memory_order_release); }
+bool hasAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, true); }
 
-bool hasAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, false); }
+bool hasReadAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, false); }
 
-bool hasReadAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, true); }
+std::string deepestRootCovering(std::string_view absolutePath, bool writing)
+{
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    grantDefaults(r);
+    const std::string* deepest = nullptr;
+    const auto consider = [&](const std::string& root) {
+        if (inside(absolutePath, root) && (!deepest || root.size() > deepest->size()))
+            deepest = &root;
+    };
+    for (const Grant& grant : r.standing) {
+        if (!writing || !grant.readOnly)
+            consider(grant.path);
+    }
+    for (const auto& [key, scope] : r.scopes)
+        consider(scope.root);
+    return deepest ? *deepest : std::string();
+}
+
+bool covers(std::string_view canonicalPath, bool writing)
+{
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    grantDefaults(r);
+    for (const Grant& grant : r.standing) {
+        if ((!writing || !grant.readOnly) && inside(canonicalPath, grant.path))
+            return true;
+    }
+    for (const auto& [key, scope] : r.scopes) {
+        if (inside(canonicalPath, scope.root))
+            return true;
+    }
+    return false;
+}
 
 void resetForTesting()
 {
@@ -281,7 +229,6 @@ void resetForTesting()
     r.defaultsGranted = false;
     r.standing.clear();
     r.scopes.clear();
-    folderNamesChanged();  // a test's folders may come and go under the same names
 }
 
 }  // namespace AccessRegistry

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <string>
+#include <string_view>
+
 namespace hb {
 
 // The process-wide sandbox: the program's own file operations may touch a path only while it lies
@@ -18,15 +21,18 @@ void grantStanding(const QString& path);
 // false for a plain URL. A URL naming a link opens the link itself, never what it points to.
 bool startAccessing(const URL& url);
 void stopAccessing(const URL& url);  // without a matching start does nothing
-// Called after a folder (or a link) was renamed, exchanged or removed, so no check relies on its old name.
-void folderNamesChanged();
 // `followFinalLink` false judges a link by where it lies, not where it points (for operations on
-// the link itself: remove, move, lstat).
+// the link itself: remove, move, lstat). The answer holds for the moment of the call: the layer's own
+// operations do not ask first and act later, they resolve the path beneath its grant (GrantResolver).
 bool hasAccess(const QString& path, bool followFinalLink = true);
 bool hasReadAccess(const QString& path, bool followFinalLink = true);  // also true inside read-only grants
 // The absolute path with every symlink of its existing prefix resolved (the final component only
 // when `followFinalLink`); the missing rest is appended as normalised text.
 QString canonicalPath(const QString& path, bool followFinalLink = true);
+// For the resolver: the root of the deepest grant whose text holds `absolutePath` by whole components
+// (empty when none), and whether a canonical path lies inside a grant.
+std::string deepestRootCovering(std::string_view absolutePath, bool writing);
+bool covers(std::string_view canonicalPath, bool writing);
 // Tests start from a clean registry (after redirecting the roots).
 void resetForTesting();
 }  // namespace AccessRegistry

@@ -1,6 +1,6 @@
 #include "platform/files/Bookmark.h"
 
-#include "platform/files/AccessRegistry.h"
+#include "platform/files/GrantResolver.h"
 #include "platform/files/ResourceValues.h"
 #include "platform/files/StatValues.h"
 #include "platform/files/Volumes.h"
@@ -349,14 +349,14 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     };
     if (path.isEmpty())
         return fail(EACCES, path);
+    const ResolvedItem resolved = GrantResolver::item(path, Need::writing);
+    if (!resolved)
+        return fail(resolved.error, path);
     struct statx item {};
-    if (!statPath(path, &item)) {
-        const int code = errno;
-        return fail(AccessRegistry::hasAccess(path) ? code : EACCES, path);
-    }
-    // Starting the bookmark's scope opens what a final link points to, so that is what needs the access;
-    // any other item is judged by its folder's canonical name, which the registry remembers.
-    if (!AccessRegistry::hasAccess(path, S_ISLNK(item.stx_mode)))
+    if (!StatValues::read(resolved.folder.get(), resolved.name.c_str(), &item))
+        return fail(errno, path);
+    // Starting the bookmark's scope opens what a final link points to, so that needs the access too.
+    if (S_ISLNK(item.stx_mode) && !GrantResolver::open(path, Need::writing))
         return fail(EACCES, path);
 
     const QString folder = Path::parent(path);
@@ -377,8 +377,9 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     data.item = Identity{device, fileSystem, quint64(item.stx_ino)};
     data.flags = (options & NSURLBookmarkCreationWithSecurityScope ? kFlagSecurityScope : 0)
         | (S_ISDIR(item.stx_mode) ? kFlagDirectory : 0) | (S_ISLNK(item.stx_mode) ? kFlagLink : 0);
+    const StatValues::ItemAt at{resolved.folder.get(), resolved.name.c_str(), path};
     for (const QString& key : keys) {
-        const QVariant value = StatValues::value(path, item, key);
+        const QVariant value = StatValues::value(at, item, key);
         const auto type = value.typeId();
         if (type == QMetaType::Bool || type == QMetaType::QString || type == QMetaType::ULongLong)
             data.values.insert(key, value);

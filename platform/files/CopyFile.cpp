@@ -1,8 +1,8 @@
 #include "platform/files/CopyFile.h"
 
-#include "platform/files/AccessRegistry.h"
 #include "platform/files/CopyPartial.h"
 #include "platform/files/CopyTree.h"
+#include "platform/files/GrantResolver.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -94,14 +94,6 @@ QString text(const std::string& path) { return QString::fromUtf8(path.data(), st
 
 bool isExactText(const std::string& path) { return text(path).toStdString() == path; }
 
-// A link is read, not followed: reading it needs access to the folder that holds it.
-bool sourceReadable(const std::string& source, const struct stat& status)
-{
-    if (AccessRegistry::hasReadAccess(text(source)))
-        return true;
-    return S_ISLNK(status.st_mode) && AccessRegistry::hasReadAccess(text(parentOf(source)));
-}
-
 int placeWithoutReplacing(int folder, const std::string& partial, const std::string& name)
 {
     if (renameat2(folder, partial.c_str(), folder, name.c_str(), RENAME_NOREPLACE) == 0)
@@ -140,39 +132,40 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
     // would be judged as another path than the one the system calls use.
     if (!isExactText(source) || !isExactText(destination))
         return failWith(COPYFILE_RECURSE_FILE, EILSEQ);
+    // A link is copied as a link, not followed: the source is judged where it lies.
+    const ResolvedItem sourceItem = GrantResolver::item(source, Need::reading);
+    if (!sourceItem)
+        return failWith(COPYFILE_RECURSE_FILE, sourceItem.error);
     struct stat status;
-    if (fstatat(AT_FDCWD, source.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(sourceItem.folder.get(), sourceItem.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return failWith(COPYFILE_RECURSE_FILE, errno);
     const int what = S_ISDIR(status.st_mode) ? COPYFILE_RECURSE_DIR : COPYFILE_RECURSE_FILE;
     const std::string folderPath = parentOf(destination);
     const std::string name = nameOf(destination);
     if (name.empty() || name == "." || name == "..")
         return failWith(what, EINVAL);
-    if (!sourceReadable(source, status) || !AccessRegistry::hasAccess(text(folderPath)))
-        return failWith(what, EACCES);
-
-    const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0)
-        return failWith(what, errno);
+    // The copy is written into the destination folder under a temporary name, so the folder itself
+    // must lie beneath a grant, not only the name it will have.
+    const OpenedItem destinationFolder = GrantResolver::open(folderPath, Need::writing, O_RDONLY | O_DIRECTORY);
+    if (!destinationFolder)
+        return failWith(what, destinationFolder.error);
+    const int folder = destinationFolder.fd.get();
     copying::removeLeftovers(folder);
     struct stat existing;
     const int taken = fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST
         : errno == ENOENT                                                              ? 0
                                                                                        : errno;
-    if (taken) {
-        close(folder);
+    if (taken)
         return failWith(what, taken);
-    }
 
     const std::string partial = copying::partialName(name);
     const copying::PartialRecord record(folder, partial);
-    const Outcome outcome = tree.copy(Place{AT_FDCWD, source, source}, status,
+    const Outcome outcome = tree.copy(Place{sourceItem.folder.get(), sourceItem.name, source}, status,
                                       Place{folder, partial, folderPath + '/' + partial}, destination,
                                       [&] { return placeWithoutReplacing(folder, partial, name); });
     const bool copied = outcome == Outcome::done || outcome == Outcome::skipped;
     if (!copied)
         copying::removeItem(folder, partial);
-    close(folder);
     if (copied)
         return 0;
     errno = outcome == Outcome::cancelled ? ECANCELED : tree.error();

@@ -1,17 +1,19 @@
 #include "platform/files/FileManager.h"
 
 #include "platform/base/Log.h"
-#include "platform/files/AccessRegistry.h"
+#include "platform/files/GrantResolver.h"
 #include "platform/files/StatValues.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <cerrno>
@@ -90,33 +92,33 @@ bool removeContents(int fd, const QString& path, Error* error)
     return true;
 }
 
-bool removePath(const QString& path, Error* error)
+// Removes the entry `name` of the open folder `folder` (a whole tree for a folder) without following links.
+bool removeAt(int folder, const std::string& name, const QString& path, Error* error)
 {
-    const QByteArray native = path.toUtf8();
     struct stat st {};
-    if (::lstat(native.constData(), &st) != 0)
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return fail(error, errno, path, true);
-    if (!S_ISDIR(st.st_mode)) {
-        if (::unlink(native.constData()) != 0)
+    if (S_ISDIR(st.st_mode)) {
+        const Descriptor fd(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd.isOpen())
             return fail(error, errno, path, true);
-        return true;
+        if (!removeContents(fd.get(), path, error))
+            return false;
     }
-    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return fail(error, errno, path, true);
-    const bool emptied = removeContents(fd, path, error);
-    ::close(fd);
-    if (!emptied)
-        return false;
-    if (::rmdir(native.constData()) != 0)
+    if (::unlinkat(folder, name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) != 0)
         return fail(error, errno, path, true);
     return true;
 }
 
-bool isDirectoryNoFollow(const QByteArray& path)
+bool statAt(const ResolvedItem& item, struct stat* st)
+{
+    return ::fstatat(item.folder.get(), item.name.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool isDirectoryAt(const ResolvedItem& item)
 {
     struct stat st {};
-    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return statAt(item, &st) && S_ISDIR(st.st_mode);
 }
 
 // Puts `newItem` in place of `original` (which may be missing) by exchanging the two, then removes the
@@ -133,44 +135,45 @@ bool failSelfReplace(Error* error, const QString& path)
     return false;
 }
 
-bool replaceExisting(const QString& original, const QString& newItem, Error* error)
+bool replaceExisting(const ResolvedItem& original, const QString& originalPath, const ResolvedItem& newItem,
+                     const QString& newPath, Error* error)
 {
-    const QByteArray to = original.toUtf8();
-    const QByteArray from = newItem.toUtf8();
+    const int toFolder = original.folder.get();
+    const int fromFolder = newItem.folder.get();
+    const char* to = original.name.c_str();
+    const char* from = newItem.name.c_str();
     // Two names of one item (a link in the path, a hard link): exchanging them changes nothing, and
     // removing the "old" one would remove the only copy.
     struct stat before {};
-    const bool hadOriginal = ::lstat(to.constData(), &before) == 0;
+    const bool hadOriginal = statAt(original, &before);
     struct stat replacement {};
-    if (hadOriginal && ::lstat(from.constData(), &replacement) == 0 && sameItem(before, replacement))
-        return failSelfReplace(error, original);
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
-        AccessRegistry::folderNamesChanged();
+    if (hadOriginal && statAt(newItem, &replacement) && sameItem(before, replacement))
+        return failSelfReplace(error, originalPath);
+    if (::renameat2(fromFolder, from, toFolder, to, RENAME_EXCHANGE) == 0) {
         struct stat swapped {};
-        if (!hadOriginal || ::lstat(from.constData(), &swapped) != 0 || !sameItem(swapped, before))
-            return failSelfReplace(error, original);
+        if (!hadOriginal || !statAt(newItem, &swapped) || !sameItem(swapped, before))
+            return failSelfReplace(error, originalPath);
         // The exchange is done, so a leftover of the old item is logged, not reported as a failed replace.
         Error removal;
-        if (!removePath(newItem, &removal))
-            HBDebug() << "Could not remove the replaced item at" << newItem << removal.localizedDescription();
+        if (!removeAt(fromFolder, newItem.name, newPath, &removal))
+            HBDebug() << "Could not remove the replaced item at" << newPath << removal.localizedDescription();
         return true;
     }
     const int exchangeError = errno;
     struct stat st {};
     int result = -1;
-    if (exchangeError == ENOENT && ::lstat(from.constData(), &st) == 0) {
+    if (exchangeError == ENOENT && statAt(newItem, &st)) {
         // Nothing to replace (any more): a plain move that still never overwrites.
-        result = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
-    } else if ((exchangeError == EINVAL || exchangeError == ENOSYS) && !isDirectoryNoFollow(to)
-               && !isDirectoryNoFollow(from)) {
+        result = ::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE);
+    } else if ((exchangeError == EINVAL || exchangeError == ENOSYS) && !isDirectoryAt(original)
+               && !isDirectoryAt(newItem)) {
         // File systems without exchanging renames still replace a file atomically.
-        result = ::rename(from.constData(), to.constData());
+        result = ::renameat(fromFolder, from, toFolder, to);
     } else {
-        return fail(error, exchangeError, exchangeError == ENOENT ? newItem : original, true);
+        return fail(error, exchangeError, exchangeError == ENOENT ? newPath : originalPath, true);
     }
     if (result != 0)
-        return fail(error, errno, original, true);
-    AccessRegistry::folderNamesChanged();
+        return fail(error, errno, originalPath, true);
     return true;
 }
 
@@ -178,23 +181,20 @@ bool replaceExisting(const QString& original, const QString& newItem, Error* err
 struct Visit {
     EnumeratedItem item;
     bool isDirectory = false;
-    quint64 device = 0;
-    quint64 inode = 0;
 };
 
-Visit visitEntry(int fd, const QString& folder, const Entry& entry, const QStringList& keys, bool needIdentity)
+Visit visitEntry(int fd, const QString& folder, const Entry& entry, const QStringList& keys)
 {
     Visit visit;
     const QString path = Path::join(folder, QString::fromStdString(entry.name));
     visit.isDirectory = entry.type == DT_DIR;
-    if (!keys.isEmpty() || entry.type == DT_UNKNOWN || (needIdentity && visit.isDirectory)) {
+    if (!keys.isEmpty() || entry.type == DT_UNKNOWN) {
         struct statx st {};
         if (StatValues::read(fd, entry.name.c_str(), &st)) {
             visit.isDirectory = S_ISDIR(st.stx_mode);
-            visit.device = StatValues::deviceOf(st);
-            visit.inode = st.stx_ino;
+            const StatValues::ItemAt at{fd, entry.name.c_str(), path};
             for (const QString& key : keys) {
-                QVariant value = StatValues::value(path, st, key);
+                QVariant value = StatValues::value(at, st, key);
                 if (value.isValid())
                     visit.item.values.insert(key, std::move(value));
             }
@@ -205,6 +205,11 @@ Visit visitEntry(int fd, const QString& folder, const Entry& entry, const QStrin
     }
     visit.item.url = URL::fileURLWithPath(path, visit.isDirectory);
     return visit;
+}
+
+Descriptor openChildFolder(int folder, const char* name)
+{
+    return Descriptor(::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 class Walker {
@@ -228,16 +233,12 @@ public:
         for (const Entry& entry : entries) {
             if (skipHidden && entry.name[0] == '.')
                 continue;
-            const Visit visit = visitEntry(fd, path, entry, m_keys, false);
+            const Visit visit = visitEntry(fd, path, entry, m_keys);
             if (!m_visitor(visit.item))
                 return false;
             if (visit.isDirectory && descend) {
-                const int childFd = ::openat(fd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (childFd < 0)
-                    continue;
-                const bool goOn = walk(childFd, visit.item.url.path());
-                ::close(childFd);
-                if (!goOn)
+                const Descriptor child = openChildFolder(fd, entry.name.c_str());
+                if (child.isOpen() && !walk(child.get(), visit.item.url.path()))
                     return false;
             }
         }
@@ -251,38 +252,45 @@ private:
     const std::function<bool(const EnumeratedItem&)>& m_visitor;
 };
 
-// Reads folders on several threads; the visitor's calls are serialised. A folder is opened by path
-// without following a final link and must still be the folder its parent listed, so a link swapped
-// in meanwhile leads nowhere.
+// A folder still to read: its name in the opened folder that listed it, so the walk never leaves that
+// folder by a path (a link swapped in for the name is not followed).
+struct PendingFolder {
+    std::shared_ptr<const Descriptor> parent;
+    std::string name;
+    QString path;  // for listers that build items; empty otherwise
+};
+
+unsigned workerCount()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    const int usable = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    return unsigned(std::clamp(usable, 1, 4));
+}
+
+// Reads the folders of a tree on as many threads as the process may run on (at most four): the calling
+// thread, and helpers started only once folders wait in the queue (a small tree costs no thread).
+// `Lister` reads one opened folder: `bool list(int fd, const QString& path, std::vector<PendingFolder>& found)`
+// adds the subfolders to descend (their parent left empty) and answers false to stop the walk.
+template <typename Lister>
 class ParallelWalker {
 public:
-    ParallelWalker(const QStringList& keys, unsigned options, const std::function<bool(const EnumeratedItem&)>& visitor)
-        : m_keys(keys), m_options(options), m_visitor(visitor)
-    {
-    }
+    explicit ParallelWalker(Lister& lister) : m_lister(lister), m_limit(workerCount()) {}
 
-    void run(int rootFd, const QString& rootPath)
+    void run(Descriptor root, const QString& rootPath)
     {
-        list(rootFd, rootPath);
-        const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-        std::vector<std::thread> threads;
-        for (unsigned i = 0; i < count; ++i)
-            threads.emplace_back([this] { work(); });
-        for (auto& thread : threads)
-            thread.join();
+        list(std::make_shared<const Descriptor>(std::move(root)), rootPath);
+        work();
+        // Helpers are started only from list(), which no thread runs any more once work() has returned here.
+        for (auto& helper : m_helpers)
+            helper.join();
     }
 
 private:
-    struct Folder {
-        QString path;
-        quint64 device;
-        quint64 inode;
-    };
-
     void work()
     {
         for (;;) {
-            Folder folder;
+            PendingFolder folder;
             {
                 std::unique_lock lock(m_queueMutex);
                 m_wake.wait(lock, [this] { return !m_queue.empty() || m_busy == 0 || m_stopped; });
@@ -292,12 +300,10 @@ private:
                 m_queue.pop_back();
                 ++m_busy;
             }
-            const int fd = ::open(folder.path.toUtf8().constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            struct stat st {};
-            if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_dev == folder.device && st.st_ino == folder.inode)
-                list(fd, folder.path);
-            if (fd >= 0)
-                ::close(fd);
+            Descriptor fd = openChildFolder(folder.parent->get(), folder.name.c_str());
+            folder.parent.reset();
+            if (fd.isOpen())
+                list(std::make_shared<const Descriptor>(std::move(fd)), folder.path);
             {
                 std::lock_guard lock(m_queueMutex);
                 --m_busy;
@@ -306,65 +312,141 @@ private:
         }
     }
 
-    void list(int fd, const QString& path)
+    void list(const std::shared_ptr<const Descriptor>& fd, const QString& path)
     {
-        std::vector<Entry> entries;
-        if (!readEntries(fd, entries))
+        std::vector<PendingFolder> found;
+        if (!m_lister.list(fd->get(), path, found)) {
+            std::lock_guard lock(m_queueMutex);
+            m_stopped = true;
+            m_wake.notify_all();
             return;
-        const bool skipHidden = m_options & NSDirectoryEnumerationSkipsHiddenFiles;
-        const bool descend = !(m_options & NSDirectoryEnumerationSkipsSubdirectoryDescendants);
-        std::vector<Folder> found;
-        for (const Entry& entry : entries) {
-            if (skipHidden && entry.name[0] == '.')
-                continue;
-            Visit visit = visitEntry(fd, path, entry, m_keys, descend);
-            {
-                std::lock_guard lock(m_visitorMutex);
-                if (m_stopped || !m_visitor(visit.item)) {
-                    std::lock_guard queueLock(m_queueMutex);
-                    m_stopped = true;
-                    m_wake.notify_all();
-                    return;
-                }
-            }
-            if (visit.isDirectory && descend && visit.inode != 0)
-                found.push_back({visit.item.url.path(), visit.device, visit.inode});
         }
         if (found.empty())
             return;
         {
             std::lock_guard lock(m_queueMutex);
-            for (auto& folder : found)
+            for (auto& folder : found) {
+                folder.parent = fd;
                 m_queue.push_back(std::move(folder));
+            }
+            if (m_queue.size() > 1 && m_helpers.size() + 1 < m_limit)
+                m_helpers.emplace_back([this] { work(); });
         }
         m_wake.notify_all();
     }
 
+    Lister& m_lister;
+    const unsigned m_limit;
+    std::vector<std::thread> m_helpers;
+    std::mutex m_queueMutex;
+    std::condition_variable m_wake;
+    std::vector<PendingFolder> m_queue;
+    int m_busy = 0;
+    bool m_stopped = false;
+};
+
+// Builds an item for each entry and hands it to the visitor, one call at a time.
+class ItemLister {
+public:
+    ItemLister(const QStringList& keys, unsigned options, const std::function<bool(const EnumeratedItem&)>& visitor)
+        : m_keys(keys), m_options(options), m_visitor(visitor)
+    {
+    }
+
+    bool list(int fd, const QString& path, std::vector<PendingFolder>& found)
+    {
+        std::vector<Entry> entries;
+        if (!readEntries(fd, entries))
+            return true;
+        const bool skipHidden = m_options & NSDirectoryEnumerationSkipsHiddenFiles;
+        const bool descend = !(m_options & NSDirectoryEnumerationSkipsSubdirectoryDescendants);
+        for (const Entry& entry : entries) {
+            if (skipHidden && entry.name[0] == '.')
+                continue;
+            Visit visit = visitEntry(fd, path, entry, m_keys);
+            {
+                std::lock_guard lock(m_visitorMutex);
+                if (m_stopped || !m_visitor(visit.item)) {
+                    m_stopped = true;
+                    return false;
+                }
+            }
+            if (visit.isDirectory && descend)
+                found.push_back({nullptr, entry.name, visit.item.url.path()});
+        }
+        return true;
+    }
+
+private:
     const QStringList& m_keys;
     unsigned m_options;
     const std::function<bool(const EnumeratedItem&)>& m_visitor;
     std::mutex m_visitorMutex;
-    std::mutex m_queueMutex;
-    std::condition_variable m_wake;
-    std::vector<Folder> m_queue;
-    int m_busy = 0;
     bool m_stopped = false;
+};
+
+// Sums sizes straight from the folder's entries: no item, path or value map per entry, and no status
+// read for folders (the entry's type says it is one, and folders have no size to add).
+class TotalsLister {
+public:
+    bool list(int fd, const QString&, std::vector<PendingFolder>& found)
+    {
+        TreeTotals local;
+        alignas(8) char buffer[32768];
+        for (;;) {
+            const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            for (ssize_t offset = 0; offset < n;) {
+                const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
+                offset += d->d_reclen;
+                const char* name = d->d_name;
+                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                    continue;
+                if (d->d_type == DT_DIR) {
+                    found.push_back({nullptr, name, {}});
+                    continue;
+                }
+                struct statx st {};
+                if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_SIZE, &st) != 0) {
+                    ++local.unreadable;
+                } else if (S_ISDIR(st.stx_mode)) {
+                    found.push_back({nullptr, name, {}});
+                } else {
+                    local.bytes += st.stx_size;
+                    ++local.items;
+                }
+            }
+        }
+        std::lock_guard lock(m_mutex);
+        m_totals.bytes += local.bytes;
+        m_totals.items += local.items;
+        m_totals.unreadable += local.unreadable;
+        return true;
+    }
+
+    TreeTotals totals() const { return m_totals; }
+
+private:
+    std::mutex m_mutex;
+    TreeTotals m_totals;
 };
 
 bool enumerateTree(const URL& directory, const QStringList& keys, unsigned options, bool sorted,
                    const std::function<bool(const EnumeratedItem&)>& visitor, Error* error)
 {
     const QString& path = directory.path();
-    if (path.isEmpty() || !AccessRegistry::hasReadAccess(path))
-        return fail(error, EACCES, path, false);
-    const int fd = ::open(path.toUtf8().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(error, errno, path, false);
-    if (!sorted && (options & DirectoryEnumerationUnordered))
-        ParallelWalker(keys, options, visitor).run(fd, path);
-    else
-        Walker(keys, options, sorted, visitor).walk(fd, path);
-    ::close(fd);
+    OpenedItem root = GrantResolver::open(path, Need::reading, O_RDONLY | O_DIRECTORY);
+    if (!root)
+        return fail(error, root.error, path, false);
+    if (!sorted && (options & DirectoryEnumerationUnordered)) {
+        ItemLister lister(keys, options, visitor);
+        ParallelWalker(lister).run(std::move(root.fd), path);
+    } else {
+        Walker(keys, options, sorted, visitor).walk(root.fd.get(), path);
+    }
     return true;
 }
 
@@ -378,50 +460,47 @@ FileManager& FileManager::defaultManager()
 
 bool FileManager::fileExists(const QString& path, bool* isDirectory) const
 {
+    if (path.isEmpty())
+        return false;
+    const ResolvedItem item = GrantResolver::item(path, Need::reading);
     struct stat st {};
-    if (path.isEmpty() || !AccessRegistry::hasReadAccess(path, false) || ::lstat(path.toUtf8().constData(), &st) != 0)
+    if (!item || !statAt(item, &st))
         return false;
     if (isDirectory)
         *isDirectory = S_ISDIR(st.st_mode);
     return true;
 }
 
-bool FileManager::moveItem(const URL& source, const URL& destination, Error* error, ItemKind sourceKind)
+bool FileManager::moveItem(const URL& source, const URL& destination, Error* error, ItemKind)
 {
     const QString& from = source.path();
     const QString& to = destination.path();
-    if (from.isEmpty() || !AccessRegistry::hasAccess(from, false))
-        return fail(error, EACCES, from, true);
-    if (to.isEmpty() || !AccessRegistry::hasAccess(to, false))
-        return fail(error, EACCES, to, true);
+    const ResolvedItem fromItem = GrantResolver::item(from, Need::writing);
+    if (from.isEmpty() || !fromItem)
+        return fail(error, from.isEmpty() ? EACCES : fromItem.error, from, true);
+    const ResolvedItem toItem = GrantResolver::item(to, Need::writing);
+    if (to.isEmpty() || !toItem)
+        return fail(error, to.isEmpty() ? EACCES : toItem.error, to, true);
     if (delegate && !delegate->shouldMoveItem(*this, source, destination))
         return fail(error, ECANCELED, from, true);
-    const QByteArray fromNative = from.toUtf8();
-    const QByteArray toNative = to.toUtf8();
-    bool movesFolderName = sourceKind != ItemKind::regularFile;
-    if (sourceKind == ItemKind::unknown) {
-        struct stat moved {};
-        movesFolderName = ::lstat(fromNative.constData(), &moved) != 0 || !S_ISREG(moved.st_mode);
-    }
-    int result = ::renameat2(AT_FDCWD, fromNative.constData(), AT_FDCWD, toNative.constData(), RENAME_NOREPLACE);
+    const int fromFolder = fromItem.folder.get();
+    const int toFolder = toItem.folder.get();
+    int result = ::renameat2(fromFolder, fromItem.name.c_str(), toFolder, toItem.name.c_str(), RENAME_NOREPLACE);
     if (result != 0 && errno == EINVAL) {
         // File systems without RENAME_NOREPLACE: check, then rename.
         struct stat st {};
-        if (::lstat(toNative.constData(), &st) == 0)
+        if (statAt(toItem, &st))
             errno = EEXIST;
         else
-            result = ::rename(fromNative.constData(), toNative.constData());
+            result = ::renameat(fromFolder, fromItem.name.c_str(), toFolder, toItem.name.c_str());
     }
-    if (result == 0) {
-        if (movesFolderName)
-            AccessRegistry::folderNamesChanged();
+    if (result == 0)
         return true;
-    }
     if (errno != EEXIST)
         return fail(error, errno, errno == ENOENT ? from : to, true);
     const Error exists = Error::fromErrno(EEXIST, to, true);
     if (delegate && delegate->shouldProceedAfterError(*this, exists, source, destination))
-        return replaceExisting(to, from, error);
+        return replaceExisting(toItem, to, fromItem, from, error);
     if (error)
         *error = exists;
     return false;
@@ -431,47 +510,44 @@ bool FileManager::replaceItem(const URL& original, const URL& newItem, const QSt
 {
     const QString& target = original.path();
     const QString& replacement = newItem.path();
-    if (target.isEmpty() || !AccessRegistry::hasAccess(target, false))
-        return fail(error, EACCES, target, true);
-    if (replacement.isEmpty() || !AccessRegistry::hasAccess(replacement, false))
-        return fail(error, EACCES, replacement, true);
-    return replaceExisting(target, replacement, error);
+    const ResolvedItem targetItem = GrantResolver::item(target, Need::writing);
+    if (target.isEmpty() || !targetItem)
+        return fail(error, target.isEmpty() ? EACCES : targetItem.error, target, true);
+    const ResolvedItem replacementItem = GrantResolver::item(replacement, Need::writing);
+    if (replacement.isEmpty() || !replacementItem)
+        return fail(error, replacement.isEmpty() ? EACCES : replacementItem.error, replacement, true);
+    return replaceExisting(targetItem, target, replacementItem, replacement, error);
 }
 
 bool FileManager::removeItem(const URL& url, Error* error)
 {
     const QString& path = url.path();
-    if (path.isEmpty() || !AccessRegistry::hasAccess(path, false))
-        return fail(error, EACCES, path, true);
-    const bool removed = removePath(path, error);
-    AccessRegistry::folderNamesChanged();
-    return removed;
+    const ResolvedItem item = GrantResolver::item(path, Need::writing);
+    if (path.isEmpty() || !item)
+        return fail(error, path.isEmpty() ? EACCES : item.error, path, true);
+    return removeAt(item.folder.get(), item.name, path, error);
 }
 
 bool FileManager::createDirectory(const URL& url, bool withIntermediateDirectories, Error* error)
 {
     const QString& path = url.path();
-    if (path.isEmpty() || !AccessRegistry::hasAccess(path))
+    if (path.isEmpty())
         return fail(error, EACCES, path, true);
-    if (!withIntermediateDirectories) {
-        if (::mkdir(path.toUtf8().constData(), 0777) != 0)
-            return fail(error, errno, path, true);
+    ResolvedItem item = GrantResolver::item(path, Need::writing);
+    if (!item && item.error == ENOENT && withIntermediateDirectories && path != u"/") {
+        if (!createDirectory(url.deletingLastPathComponent(), true, error))
+            return false;
+        item = GrantResolver::item(path, Need::writing);
+    }
+    if (!item)
+        return fail(error, item.error, path, true);
+    if (::mkdirat(item.folder.get(), item.name.c_str(), 0777) == 0)
         return true;
-    }
-    const QStringList components = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString current;
-    for (const QString& component : components) {
-        current += QLatin1Char('/') + component;
-        const QByteArray native = current.toUtf8();
-        if (::mkdir(native.constData(), 0777) == 0)
-            continue;
-        const int mkdirError = errno;
-        struct stat st {};
-        if (mkdirError == EEXIST && ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
-            continue;
-        return fail(error, mkdirError, current, true);
-    }
-    return true;
+    const int mkdirError = errno;
+    // An existing folder (or a link to one within the grants) is what was asked for.
+    if (mkdirError == EEXIST && withIntermediateDirectories && GrantResolver::open(path, Need::writing, O_PATH | O_DIRECTORY))
+        return true;
+    return fail(error, mkdirError, path, true);
 }
 
 std::optional<QList<EnumeratedItem>> FileManager::enumerate(const URL& directory, const QStringList& prefetchKeys,
@@ -493,14 +569,28 @@ bool FileManager::enumerate(const URL& directory, const QStringList& prefetchKey
     return enumerateTree(directory, prefetchKeys, options, false, visitor, error);
 }
 
+std::optional<TreeTotals> FileManager::totals(const URL& directory, Error* error) const
+{
+    const QString& path = directory.path();
+    OpenedItem root = GrantResolver::open(path, Need::reading, O_RDONLY | O_DIRECTORY);
+    if (!root) {
+        fail(error, root.error, path, false);
+        return std::nullopt;
+    }
+    TotalsLister lister;
+    ParallelWalker(lister).run(std::move(root.fd), {});
+    return lister.totals();
+}
+
 std::optional<QVariantMap> FileManager::attributesOfFileSystem(const QString& path, Error* error) const
 {
-    if (path.isEmpty() || !AccessRegistry::hasReadAccess(path)) {
-        fail(error, EACCES, path, false);
+    const OpenedItem item = GrantResolver::open(path, Need::reading);
+    if (path.isEmpty() || !item) {
+        fail(error, path.isEmpty() ? EACCES : item.error, path, false);
         return std::nullopt;
     }
     struct statvfs st {};
-    if (::statvfs(path.toUtf8().constData(), &st) != 0) {
+    if (::fstatvfs(item.fd.get(), &st) != 0) {
         fail(error, errno, path, false);
         return std::nullopt;
     }

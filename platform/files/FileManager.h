@@ -44,8 +44,16 @@ struct EnumeratedItem {
     int statusError = 0;  // errno when the item's status could not be read (values then empty)
 };
 
-// Every operation checks the access registry and fails with the platform-style error
-// (NSCocoaErrorDomain, 257 reading / 513 writing) outside it.
+// What sizing a tree needs, without an item for each entry.
+struct TreeTotals {
+    quint64 bytes = 0;      // NSURLTotalFileSizeKey summed over every item that has it (all but folders)
+    qint64 items = 0;       // the items summed
+    qint64 unreadable = 0;  // items whose status could not be read (left out)
+};
+
+// Every operation resolves its paths beneath the grants of the access registry (GrantResolver) and acts
+// on what it resolved; outside them it fails with the platform-style error (NSCocoaErrorDomain,
+// 257 reading / 513 writing).
 class FileManager {
 public:
     static FileManager& defaultManager();
@@ -57,8 +65,8 @@ public:
 
     // renameat2(RENAME_NOREPLACE); across file systems fails (the caller copies). A move the delegate
     // refuses fails (nothing moved). On an existing destination the delegate decides whether it is
-    // replaced; an item never replaces itself (two names of one item). `sourceKind`, when known, tells
-    // whether the move can rename a folder or a link (which the access checks must then learn).
+    // replaced; an item never replaces itself (two names of one item). `sourceKind` is not needed any
+    // more: the access checks remember no names.
     bool moveItem(const URL& source, const URL& destination, Error* error = nullptr,
                   ItemKind sourceKind = ItemKind::unknown);
     // Puts `newItem` in place of `original` atomically (RENAME_EXCHANGE), then removes the old item
@@ -78,6 +86,10 @@ public:
     // stop. Returns false (with the error) only when the root cannot be opened.
     bool enumerate(const URL& directory, const QStringList& prefetchKeys, unsigned options,
                    const std::function<bool(const EnumeratedItem&)>& visitor, Error* error = nullptr) const;
+
+    // The whole tree below `directory` summed for sizing (hidden items included, links not followed,
+    // the folder itself not counted), read on several threads. None when the folder cannot be opened.
+    std::optional<TreeTotals> totals(const URL& directory, Error* error = nullptr) const;
 
     // NSFileSystemFreeSize and friends for the file system holding `path`.
     std::optional<QVariantMap> attributesOfFileSystem(const QString& path, Error* error = nullptr) const;

@@ -1,6 +1,7 @@
 #include "platform/files/ItemIdentity.h"
 
 #include "platform/files/AccessRegistry.h"
+#include "platform/files/GrantResolver.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,13 +21,18 @@ ItemIdentity identityOf(const struct stat& st)
 std::optional<ItemIdentity> ItemIdentity::of(const URL& url, bool followFinalLink)
 {
     const QString& path = url.path();
-    if (path.isEmpty() || !AccessRegistry::hasReadAccess(path, followFinalLink))
+    if (path.isEmpty())
         return std::nullopt;
     struct stat st {};
-    const QByteArray native = path.toUtf8();
-    const int result = followFinalLink ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st);
-    if (result != 0)
-        return std::nullopt;
+    if (followFinalLink) {
+        const OpenedItem item = GrantResolver::open(path, Need::reading);
+        if (!item || ::fstat(item.fd.get(), &st) != 0)
+            return std::nullopt;
+    } else {
+        const ResolvedItem item = GrantResolver::item(path, Need::reading);
+        if (!item || ::fstatat(item.folder.get(), item.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return std::nullopt;
+    }
     return identityOf(st);
 }
 

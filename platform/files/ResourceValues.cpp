@@ -1,6 +1,7 @@
 #include "platform/files/ResourceValues.h"
 
 #include "platform/files/AccessRegistry.h"
+#include "platform/files/GrantResolver.h"
 #include "platform/files/StatValues.h"
 #include "platform/files/Volumes.h"
 
@@ -21,24 +22,39 @@ namespace {
 
 // The Finder lock: statx reports the immutable flag where the file system knows it; otherwise ask
 // FS_IOC_GETFLAGS. File systems without the flag (tmpfs) are never locked.
-QVariant isImmutable(const QString& path, const struct statx& st)
+QVariant isImmutable(const StatValues::ItemAt& item, const struct statx& st)
 {
     if (st.stx_attributes_mask & STATX_ATTR_IMMUTABLE)
         return bool(st.stx_attributes & STATX_ATTR_IMMUTABLE);
     if (!S_ISREG(st.stx_mode) && !S_ISDIR(st.stx_mode))
         return false;
-    const int fd = ::open(path.toUtf8().constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    const Descriptor fd(::openat(item.folder, item.name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (!fd.isOpen())
         return {};
     int flags = 0;
-    const int result = ::ioctl(fd, FS_IOC_GETFLAGS, &flags);
+    const int result = ::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags);
     const int error = errno;
-    ::close(fd);
     if (result == 0)
         return bool(flags & FS_IMMUTABLE_FL);
     if (error == ENOTTY || error == EOPNOTSUPP || error == EINVAL || error == ENOSYS)
         return false;
     return {};
+}
+
+// Whether the process may read (or write) the item: the file's own permissions, and a grant. A link is
+// judged by what it points to, which must itself lie beneath a grant.
+bool isAccessible(const StatValues::ItemAt& item, const struct statx& st, bool writing)
+{
+    const int mode = writing ? W_OK : R_OK;
+    const Need need = writing ? Need::writing : Need::reading;
+    if (S_ISLNK(st.stx_mode)) {
+        const OpenedItem target = GrantResolver::open(item.path, need);
+        return target && ::faccessat(target.fd.get(), "", mode, AT_EACCESS | AT_EMPTY_PATH) == 0;
+    }
+    if (::faccessat(item.folder, item.name, mode, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    // Read access was checked when the item was reached; write access may be missing (a read-only grant).
+    return !writing || AccessRegistry::hasAccess(item.path, false);
 }
 
 QVariant volumeValue(const QString& path, const QString& key)
@@ -83,8 +99,9 @@ bool isVolumeKey(const QString& key)
         || key == NSURLVolumeIsBrowsableKey || key == NSURLVolumeLocalizedNameKey;
 }
 
-QVariant value(const QString& path, const struct statx& st, const QString& key)
+QVariant value(const ItemAt& item, const struct statx& st, const QString& key)
 {
+    const QString& path = item.path;
     if (key == NSURLIsDirectoryKey)
         return S_ISDIR(st.stx_mode);
     if (key == NSURLTotalFileSizeKey || key == NSURLFileSizeKey)
@@ -106,15 +123,11 @@ QVariant value(const QString& path, const struct statx& st, const QString& key)
     if (key == HBURLContentModificationNanosecondsKey)
         return qint64(st.stx_mtime.tv_sec) * 1'000'000'000 + st.stx_mtime.tv_nsec;
     if (key == NSURLIsUserImmutableKey)
-        return isImmutable(path, st);
-    // Only a link needs its target judged; anything else is judged by its folder's remembered name.
-    const bool isLink = S_ISLNK(st.stx_mode);
+        return isImmutable(item, st);
     if (key == NSURLIsReadableKey)
-        return ::faccessat(AT_FDCWD, path.toUtf8().constData(), R_OK, AT_EACCESS) == 0
-            && AccessRegistry::hasReadAccess(path, isLink);
+        return isAccessible(item, st, false);
     if (key == NSURLIsWritableKey)
-        return ::faccessat(AT_FDCWD, path.toUtf8().constData(), W_OK, AT_EACCESS) == 0
-            && AccessRegistry::hasAccess(path, isLink);
+        return isAccessible(item, st, true);
     if (isVolumeKey(key))
         return volumeValue(path, key);
     return {};
@@ -125,22 +138,27 @@ QVariant value(const QString& path, const struct statx& st, const QString& key)
 std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& keys, Error* error)
 {
     const QString& path = url.path();
+    const auto failWith = [&](int code) {
+        if (error)
+            *error = Error::fromErrno(code, path, false);
+        return std::nullopt;
+    };
+    if (path.isEmpty())
+        return failWith(ENOENT);
+    ResolvedItem item = GrantResolver::item(path, Need::reading);
+    // The volume keys of a mount root need no access: the volume list shows every mounted volume.
     const bool onlyVolumeKeys = std::all_of(keys.begin(), keys.end(), StatValues::isVolumeKey);
-    const bool allowed = AccessRegistry::hasReadAccess(path, false) || (onlyVolumeKeys && Volumes::isMountRoot(path));
-    if (!allowed) {
-        if (error)
-            *error = Error::fromErrno(EACCES, path, false);
-        return std::nullopt;
-    }
+    if (!item && item.error == EACCES && onlyVolumeKeys && Volumes::isMountRoot(path))
+        item = {Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)), path.toUtf8().toStdString()};
+    if (!item)
+        return failWith(item.error);
     struct statx st {};
-    if (path.isEmpty() || !StatValues::read(AT_FDCWD, path.toUtf8().constData(), &st)) {
-        if (error)
-            *error = Error::fromErrno(path.isEmpty() ? ENOENT : errno, path, false);
-        return std::nullopt;
-    }
+    if (!StatValues::read(item.folder.get(), item.name.c_str(), &st))
+        return failWith(errno);
+    const StatValues::ItemAt at{item.folder.get(), item.name.c_str(), path};
     QVariantMap values;
     for (const QString& key : keys) {
-        QVariant value = StatValues::value(path, st, key);
+        QVariant value = StatValues::value(at, st, key);
         if (value.isValid())
             values.insert(key, std::move(value));
     }
