@@ -1,5 +1,7 @@
 #include "platform/files/CopyTreeWorkers.h"
 
+#include <system_error>
+
 namespace hb::copying {
 
 namespace {
@@ -22,9 +24,21 @@ CopyWorkers::~CopyWorkers()
 void CopyWorkers::add(Job job)
 {
     std::unique_lock lock(m_mutex);
+    if (!m_started) {
+        m_started = true;
+        try {
+            for (int i = 0; i < m_count; ++i)
+                m_threads.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            // Fewer threads than asked for, or none: then the caller copies each entry itself.
+        }
+    }
     if (m_threads.empty()) {
-        for (int i = 0; i < m_count; ++i)
-            m_threads.emplace_back([this] { work(); });
+        lock.unlock();
+        if (!m_inline)
+            m_inline = std::make_unique<ItemCopy>(m_flags);
+        job(*m_inline);
+        return;
     }
     m_jobTaken.wait(lock, [this] { return m_jobs.size() < kQueued; });
     m_jobs.push_back(std::move(job));

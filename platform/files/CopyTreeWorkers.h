@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -22,7 +23,8 @@ public:
     CopyWorkers(const CopyWorkers&) = delete;
     CopyWorkers& operator=(const CopyWorkers&) = delete;
 
-    // Starts the threads on first use; waits while the queue is full.
+    // Starts the threads on first use; waits while the queue is full. Runs the job itself when no
+    // thread could be started.
     void add(Job job);
     // Jobs not yet started are dropped; returns once no job runs.
     void stop();
@@ -38,7 +40,9 @@ private:
     std::deque<Job> m_jobs;
     int m_running = 0;
     bool m_closing = false;
+    bool m_started = false;
     std::vector<std::thread> m_threads;
+    std::unique_ptr<ItemCopy> m_inline;
 };
 
 }  // namespace hb::copying
