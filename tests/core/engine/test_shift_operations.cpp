@@ -80,6 +80,29 @@ protected:
         }
         return false;
     }
+    // Five copies held at their next locked step fill the queue's five places: until released, what
+    // a further request has done is what the main thread did. Made as undo shifts, they leave the
+    // undo steps alone.
+    std::vector<std::unique_lock<std::recursive_mutex>> fillTheQueue()
+    {
+        std::vector<std::unique_lock<std::recursive_mutex>> held;
+        std::vector<std::shared_ptr<HBFileShiftServices>> busy;
+        for (int s = 0; s < 5; ++s) {
+            const QString name = QStringLiteral("busy%1_%2").arg(++m_busy).arg(s);
+            for (int i = 0; i < 300; ++i)
+                file(QStringLiteral("%1/f%2").arg(name).arg(i), "x");
+            folder(name + QStringLiteral("_d"));
+            manager.shiftFiles(urls({name}), url(name + QStringLiteral("_d")), Action::copy, true, DataSource::finder);
+            busy.push_back(newest());
+            held.emplace_back(busy.back()->monitor());
+        }
+        EXPECT_TRUE(waitUntil([&] {
+            return std::all_of(busy.begin(), busy.end(), [](const auto& b) { return b->blockOperation->isExecuting(); });
+        }));
+        return held;
+    }
+    int m_busy = 0;
+
     HBFileConflictCellView* visibleConflictRow() const
     {
         if (!manager.progressWindowController() || !manager.progressWindowController()->isVisible())
@@ -403,4 +426,65 @@ TEST_F(ShiftOperations, EndToEndAConflictAnsweredInTheProgressWindowThenUndone)
     ASSERT_TRUE(finish());
     EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"report.txt", "old report"}}));
     EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"report.txt", "new report"}, {"photo.jpg", "photo"}}));
+}
+
+TEST_F(ShiftOperations, ARequestAndItsUndoLeaveEveryFileStepToTheQueue)
+{
+    for (int i = 0; i < 200; ++i)
+        file(QStringLiteral("src/tree/f%1").arg(i), "x");
+    file("src/a", "aa");
+    folder("d");
+    const auto expected = tree("src");
+    {
+        const auto held = fillTheQueue();
+        start({"src/tree", "src/a"}, "d");
+        const auto shift = newest();
+        QCoreApplication::processEvents();  // the main loop turns meanwhile
+        EXPECT_EQ(state(shift), OperationState::idle);
+        EXPECT_EQ(shift->getProgressData().totalCountOfFiles, 0u);  // not sized here
+        EXPECT_EQ(tree("src"), expected);
+    }
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(tree("d"), expected);
+    ASSERT_TRUE(manager.undoManager().canUndo());
+    {
+        const auto held = fillTheQueue();
+        manager.undoLastShift();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(state(newest()), OperationState::idle);
+        EXPECT_EQ(tree("d"), expected);  // nothing followed, deleted or moved back here
+    }
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(tree("src"), expected);
+    EXPECT_TRUE(tree("d").isEmpty());
+    EXPECT_TRUE(showAlerts.isEmpty());
+}
+
+// The stop lands while the sources are sized, or at the latest a few items in: no item is started
+// after it, and a stopped shift leaves no undo and no report.
+TEST_F(ShiftOperations, AStopWhileTheSourcesAreSizedEndsTheShift)
+{
+    constexpr int count = 2000;
+    QStringList sources;
+    for (int i = 0; i < count; ++i) {
+        file(QStringLiteral("src/f%1").arg(i), "x");
+        sources << QStringLiteral("src/f%1").arg(i);
+    }
+    folder("d");
+    start(sources, "d");
+    const auto shift = newest();
+    qsizetype movedAtStop = 0;
+    {
+        std::lock_guard hold(shift->monitor());  // the work item waits at its next locked step
+        movedAtStop = tree("d").size();
+        shift->cancelOperation();
+    }
+    ASSERT_TRUE(finish());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shift->hasBeenCancelled());
+    EXPECT_LE(tree("d").size(), movedAtStop + 1);  // at most the item under way
+    EXPECT_EQ(tree("src").size() + tree("d").size(), count);
+    EXPECT_FALSE(manager.undoManager().canUndo());
+    EXPECT_TRUE(recorder.completed.isEmpty());
+    EXPECT_TRUE(showAlerts.isEmpty());
 }

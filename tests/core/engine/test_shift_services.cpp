@@ -530,3 +530,42 @@ TEST_F(ShiftServices, ReplaceNeverRemovesTheFolderThatHoldsTheSource)
         EXPECT_TRUE(operation->undoInformation().items.isEmpty());
     }
 }
+
+TEST_F(ShiftServices, TotalsAreKnownBeforeTheFirstItem)
+{
+    file("src/a", QByteArray(100, 'a'));
+    file("src/b", QByteArray(20, 'b'));
+    file("d/a", "old");
+    const Shift operation = shift({"src/a", "src/b"}, "d");
+    run(operation);  // stops at the first item: a is in the way
+    ASSERT_EQ(state(operation), OperationState::getInstruction);
+    EXPECT_EQ(operation->previousStop(), 0);
+    const ProgressData progress = operation->getProgressData();
+    EXPECT_EQ(progress.totalSizeOfFiles, 120u);
+    EXPECT_EQ(progress.totalCountOfFiles, 2u);
+    EXPECT_EQ(progress.numberOfSource, 2);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "old"}}));
+}
+
+TEST_F(ShiftServices, TheUndoRecordMadeAlongsideTheItemsEqualsOneMadeAfterwards)
+{
+    QStringList sources;
+    for (int i = 0; i < 150; ++i) {  // more than one run of packed bookmarks
+        file(QStringLiteral("src/item%1").arg(i), QByteArray::number(i));
+        sources << QStringLiteral("src/item%1").arg(i);
+    }
+    folder("src/folder");
+    sources << "src/folder";
+    folder("d");
+    const Shift operation = shift(sources, "d");
+    run(operation);
+    ASSERT_EQ(state(operation), OperationState::complete);
+    const std::shared_ptr<UndoData> record = operation->undoRecord();
+    ASSERT_NE(record, nullptr);
+    const UndoData afterwards(operation->executedURLS(), Action::move);
+    EXPECT_EQ(record->lastDestinationURLBookMarks().size(), 151);
+    EXPECT_TRUE(record->lastDestinationURLBookMarks() == afterwards.lastDestinationURLBookMarks());
+    EXPECT_EQ(record->lastSourceURLs(), afterwards.lastSourceURLs());
+    EXPECT_EQ(record->lastDestinationURLs(), afterwards.lastDestinationURLs());
+    EXPECT_EQ(record->lastType(), Action::move);
+}
