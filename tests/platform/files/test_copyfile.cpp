@@ -87,6 +87,23 @@ struct Recorder {
         return result;
     }
 
+    // As any user would (permission bits count), answering `answer` at errors and continuing elsewhere.
+    int copyAnsweringErrors(const QString& from, const QString& to, int answer)
+    {
+        this->answer = [answer](const Report& report) {
+            return report.stage == COPYFILE_ERR ? answer : COPYFILE_CONTINUE;
+        };
+        int result;
+        int error;
+        {
+            WithoutFilePermissionOverride asAnyUser;
+            result = copy(from, to);
+            error = errno;
+        }
+        errno = error;
+        return result;
+    }
+
     int count(int what, int stage) const
     {
         int n = 0;
@@ -94,6 +111,18 @@ struct Recorder {
             n += report.what == what && report.stage == stage;
         return n;
     }
+};
+
+// Answers at an error, and whether the copy then goes on.
+const struct ErrorAnswer {
+    const char* name;
+    int answer;
+    bool copied;
+} kErrorAnswers[] = {
+    {"continue", COPYFILE_CONTINUE, true},
+    {"skip", COPYFILE_SKIP, true},
+    {"quit", COPYFILE_QUIT, false},
+    {"the error number", EACCES, false},
 };
 
 std::set<std::string> entries(const QString& folder)
@@ -456,29 +485,11 @@ TEST_F(CopyFileTest, OnlyContinueOrSkipAtAnErrorLetsTheCopyGoOn)
     const QString closed = env.makeFolder("source/Tree/closed");
     env.writeFile("source/Tree/closed/inner.txt", "inner");
     ASSERT_EQ(chmod(closed.toUtf8().constData(), 0444), 0);
-    struct Case {
-        const char* name;
-        int answer;
-        bool copied;
-    };
-    const Case cases[] = {
-        {"continue", COPYFILE_CONTINUE, true},
-        {"skip", COPYFILE_SKIP, true},
-        {"quit", COPYFILE_QUIT, false},
-        {"the error number", EACCES, false},
-    };
-    for (const Case& test : cases) {
+    for (const ErrorAnswer& test : kErrorAnswers) {
         SCOPED_TRACE(test.name);
         QDir(destination + "/Tree").removeRecursively();
         Recorder recorder;
-        recorder.answer = [&](const Report& report) {
-            return report.stage == COPYFILE_ERR ? test.answer : COPYFILE_CONTINUE;
-        };
-        int result;
-        {
-            WithoutFilePermissionOverride asAnyUser;
-            result = recorder.copy(source + "/Tree", destination + "/Tree");
-        }
+        const int result = recorder.copyAnsweringErrors(source + "/Tree", destination + "/Tree", test.answer);
         EXPECT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_ERR), 1);
         EXPECT_EQ(result, test.copied ? 0 : -1);
         if (test.copied) {
@@ -757,28 +768,11 @@ TEST_F(CopyFileTest, AFailingEntryAmongManyStopsTheCopyOrIsLeftOut)
     makeManyFiles(tree, 3, 200);
     const QString unreadable = tree + "/folder1/file120";
     ASSERT_EQ(chmod(unreadable.toUtf8().constData(), 0), 0);
-    struct Case {
-        const char* name;
-        int answer;
-        bool copied;
-    };
-    const Case cases[] = {
-        {"quit", COPYFILE_QUIT, false},
-        {"skip", COPYFILE_SKIP, true},
-        {"continue", COPYFILE_CONTINUE, true},
-    };
-    for (const Case& test : cases) {
+    for (const ErrorAnswer& test : kErrorAnswers) {
         SCOPED_TRACE(test.name);
         QDir(destination + "/Many").removeRecursively();
         Recorder recorder;
-        recorder.answer = [&](const Report& report) {
-            return report.stage == COPYFILE_ERR ? test.answer : COPYFILE_CONTINUE;
-        };
-        int result;
-        {
-            WithoutFilePermissionOverride asAnyUser;
-            result = recorder.copy(tree, destination + "/Many");
-        }
+        const int result = recorder.copyAnsweringErrors(tree, destination + "/Many", test.answer);
         EXPECT_EQ(result, test.copied ? 0 : -1);
         ASSERT_EQ(recorder.count(COPYFILE_RECURSE_FILE, COPYFILE_ERR), 1);
         EXPECT_FALSE(recorder.reportedAfterQuit);
