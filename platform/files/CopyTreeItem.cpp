@@ -104,6 +104,9 @@ Outcome ItemCopy::copyData(int in, int out, const struct stat& status, ItemRepor
             return fromAnswer(reports.progress(status.st_size));
         m_cloneFails = errno == EOPNOTSUPP || errno == ENOTTY || errno == EINVAL || errno == EXDEV || errno == ENOSYS;
     }
+    // A file read in several steps is read ahead further, as the system's own copy does.
+    if (status.st_size > off_t(kDataChunk))
+        posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
     // Up to the size seen at the start; a file that reports no size may still hold data.
     off_t copied = 0;
     while (status.st_size == 0 || copied < status.st_size) {
