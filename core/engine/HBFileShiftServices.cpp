@@ -10,7 +10,9 @@
 #include "platform/files/Volumes.h"
 #include "platform/queues/OperationQueue.h"
 
+#include <algorithm>
 #include <atomic>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -159,25 +161,50 @@ std::shared_ptr<UndoData> HBFileShiftServices::undoRecord() const
     return m_undoRecord;
 }
 
+// Where the record's destination `k` is now: followed through its bookmark when it was moved or
+// renamed since, else where it was put.
+static hb::URL followed(const UndoData& record, qsizetype k)
+{
+    const std::optional<QByteArray> bookmark = record.bookmark(k);
+    if (!bookmark)
+        return record.items().destination(k);
+    HBURL& store = HBURL::shared();
+    // The usual case, an item still where it was put, needs no refresh and none of the store's locking.
+    auto [current, stale] = store.resolveBookmark(*bookmark);
+    if (stale)
+        current = store.resolveRefreshingBookmark(*bookmark);
+    return current ? hb::URL::fileURLWithPath(current->path()) : record.items().destination(k);
+}
+
 void HBFileShiftServices::performUndo()
 {
     const ShiftedItems& items = m_undoing->items();
+    // Following a destination reads the disk: the items are shared out among a few threads.
+    std::vector<hb::URL> current(std::size_t(items.size()));
+    const qsizetype threads = std::clamp<qsizetype>(items.size() / 2048, 1, 4);
+    const qsizetype share = (items.size() + threads - 1) / threads;
+    const auto follow = [&](qsizetype from) {
+        for (qsizetype k = from; k < std::min(items.size(), from + share); ++k)
+            current[std::size_t(k)] = followed(*m_undoing, k);
+    };
+    std::vector<std::thread> helpers;
+    for (qsizetype t = 1; t < threads; ++t)
+        helpers.emplace_back(follow, t * share);
+    follow(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+
     QList<hb::URL> movedBack;
     QList<hb::URL> formerPlaces;
     QList<ShiftedItem> copies;
     for (qsizetype k = 0; k < items.size(); ++k) {
-        ShiftedItem item = items.at(k);
-        // A destination that was moved or renamed since is followed through its bookmark.
-        if (const std::optional<QByteArray> bookmark = m_undoing->bookmark(k)) {
-            if (const std::optional<hb::URL> current = HBURL::shared().resolveRefreshingBookmark(*bookmark))
-                item.destination = hb::URL::fileURLWithPath(current->path());
-        }
-        if (item.action == Action::copy) {
-            copies << item;
+        if (items.action(k) == Action::copy) {
+            copies << ShiftedItem{items.source(k), current[std::size_t(k)], Action::copy, items.fingerprint(k)};
         } else {
-            movedBack << item.destination;
-            formerPlaces << item.source;
+            movedBack << current[std::size_t(k)];
+            formerPlaces << items.source(k);
         }
+        current[std::size_t(k)] = {};
     }
     removeUnchangedCopies(copies);
     m_sourceURLS = movedBack;

@@ -1,5 +1,7 @@
 #include "core/engine/ShiftDestinations.h"
 
+#include <algorithm>
+
 ShiftDestinations ShiftDestinations::intoFolder(const hb::URL& folder)
 {
     ShiftDestinations destinations;
@@ -11,6 +13,18 @@ ShiftDestinations ShiftDestinations::each(const QList<hb::URL>& urls)
 {
     ShiftDestinations destinations;
     destinations.m_each = urls;
+    // Items put back after an undo usually all came from one folder: it is then worked out once.
+    if (!urls.isEmpty()) {
+        const hb::URL folder = urls.first().deletingLastPathComponent();
+        const QString& prefix = folder.path() == QStringLiteral("/") ? QString() : folder.path();
+        const bool shared = std::all_of(urls.begin(), urls.end(), [&](const hb::URL& url) {
+            const QString& path = url.path();
+            return path.size() > prefix.size() + 1 && path.startsWith(prefix) && path[prefix.size()] == u'/'
+                && path.indexOf(u'/', prefix.size() + 1) < 0;
+        });
+        if (shared)
+            destinations.m_folder = folder;
+    }
     return destinations;
 }
 
@@ -28,7 +42,7 @@ hb::URL ShiftDestinations::at(qsizetype index, const hb::URL& source) const
 hb::URL ShiftDestinations::folderAt(qsizetype index) const
 {
     // A " Copy" name stays in the folder of the name it replaces.
-    if (!m_each.isEmpty())
+    if (m_folder.isEmpty())
         return m_each.at(index).deletingLastPathComponent();
     return m_folder;
 }
