@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <vector>
 
 namespace hb {
@@ -143,7 +144,7 @@ Walked walkFromRoot(std::string_view path, Need need)
                 return stopped(length < 0 ? errno : ENAMETOOLONG, component);
             if (target[0] == '/') {
                 levels.resize(1);
-                text = "/";
+                text.assign(1, '/');  // not = "/": GCC 12 warns falsely on that
             }
             push(std::string_view(target, std::size_t(length)));
             continue;
@@ -190,6 +191,18 @@ bool walkInstead(int error)
     return error == EXDEV || error == ELOOP || error == EAGAIN;
 }
 
+bool hasDotComponents(std::string_view path)
+{
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view component = path.substr(start, end - start);
+        if (component == "." || component == "..")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 // `path` opened with `flags` beneath `root`, the deepest grant that holds its text; false when only
 // the walk from "/" can tell.
 bool openBelowRoot(const std::string& path, const std::string& root, int flags, OpenedItem& result)
@@ -197,6 +210,23 @@ bool openBelowRoot(const std::string& path, const std::string& root, int flags, 
     if (root.empty() || openat2Missing.load(std::memory_order_relaxed))
         return false;
     const std::string_view rest = below(path, root);
+    // The usual path holds no link and no "..": reached without following one, the place is where its
+    // text says, and the root holds that text. One system call.
+    if (!hasDotComponents(rest)) {
+        Descriptor direct(openBeneath(AT_FDCWD, path.c_str(), flags, RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS));
+        if (direct.isOpen()) {
+            result = {std::move(direct), 0};
+            return true;
+        }
+        if (errno != ELOOP) {
+            const int error = errno;
+            if (walkInstead(error))
+                return false;
+            result = {{}, error};
+            return true;
+        }
+    }
+    // A link on the way: followed only while it stays beneath the root.
     Descriptor fd = openRoot(root, rest.empty() ? flags : O_PATH);
     if (fd.isOpen() && !rest.empty())
         fd = Descriptor(openBeneath(fd.get(), std::string(rest).c_str(), flags, RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS));
@@ -211,6 +241,25 @@ bool openBelowRoot(const std::string& path, const std::string& root, int flags, 
     return true;
 }
 
+// A quick "no" for a path whose text lies under no grant: the kernel's own name of its existing part,
+// read once, lies outside every grant too. Only a "yes" needs the walk from "/", a "no" at one moment
+// is a sound answer.
+bool plainlyOutside(const std::string& existing, std::string_view name, bool writing)
+{
+    const Descriptor fd(::open(existing.c_str(), O_PATH | O_CLOEXEC));
+    if (!fd.isOpen())
+        return false;
+    char link[32];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd.get());
+    char buffer[PATH_MAX];
+    const ssize_t length = ::readlink(link, buffer, sizeof buffer);
+    if (length <= 0 || length >= ssize_t(sizeof buffer) || buffer[0] != '/')
+        return false;
+    std::string text(buffer, std::size_t(length));
+    appendComponent(text, name);
+    return !AccessRegistry::covers(text, writing);
+}
+
 bool isNamed(std::string_view name) { return !name.empty() && name != "." && name != ".."; }
 
 }  // namespace
@@ -222,8 +271,11 @@ OpenedItem open(std::string_view path, Need need, int flags)
     const std::string full = absolute(path);
     const bool writing = need == Need::writing;
     OpenedItem result;
-    if (openBelowRoot(full, AccessRegistry::deepestRootCovering(full, writing), flags, result))
+    const std::string root = AccessRegistry::deepestRootCovering(full, writing);
+    if (openBelowRoot(full, root, flags, result))
         return result;
+    if (root.empty() && plainlyOutside(full, {}, writing))
+        return {{}, EACCES};
     Walked walked = walkFromRoot(full, need);
     if (walked.error)
         return {{}, walked.error};
@@ -254,6 +306,8 @@ ResolvedItem item(std::string_view path, Need need, int folderFlags)
         OpenedItem opened;
         if (openBelowRoot(folder, root, folderFlags | O_DIRECTORY, opened))
             return {std::move(opened.fd), std::string(name), opened.error};
+        if (root.empty() && plainlyOutside(folder, name, writing))
+            return {{}, {}, EACCES};
     }
     Walked walked = walkFromRoot(folder, need);
     if (walked.error)

@@ -55,6 +55,37 @@ TEST_F(AccessRegistryTest, LinkInsideGrantDoesNotExtendIt)
     EXPECT_TRUE(AccessRegistry::hasAccess(outside + "/in/file"));
 }
 
+// Links are followed while they lead into a grant, whether they are relative or absolute, and the place
+// they lead to is what is judged.
+TEST_F(AccessRegistryTest, LinksLeadWhereTheyPointWithinTheGrants)
+{
+    const QString granted = env.makeFolder("granted");
+    const QString other = env.makeFolder("other");
+    env.makeFolder("granted/real/deep");
+    env.makeFolder("outside");
+    env.grant(granted);
+    env.grant(other);
+    const struct {
+        const char* link;
+        QString target;
+        bool expected;
+    } cases[] = {
+        {"relative", "real/deep", true},
+        {"absolute", granted + "/real/deep", true},
+        {"to another grant", other, true},
+        {"chain", granted + "/relative", true},
+        {"up and out", "../outside", false},
+        {"up and back in", "../granted/real", true},
+        {"absolute out", env.root() + "/outside", false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(QFile::link(c.target, granted + "/" + c.link)) << c.link;
+        EXPECT_EQ(AccessRegistry::hasAccess(granted + "/" + c.link + "/x"), c.expected) << c.link;
+        EXPECT_EQ(AccessRegistry::hasAccess(granted + "/" + c.link), c.expected) << c.link;
+        EXPECT_TRUE(AccessRegistry::hasAccess(granted + "/" + c.link, false)) << c.link;
+    }
+}
+
 // Each path is judged twice: once resolving its folder, once from the remembered folder name.
 TEST_F(AccessRegistryTest, LinksJudgedWhereTheyLieWithAnyNames)
 {
