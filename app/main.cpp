@@ -37,7 +37,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Harbrill"));
-    QApplication::setDesktopFileName(QStringLiteral("harbrill"));
+    QApplication::setDesktopFileName(QStringLiteral("com.mirelda.Harbrill"));
     if (QCoreApplication::arguments().size() > 1)
         return printed(stderr, QStringLiteral("usage: harbrill\n       harbrill --service addToLocation|moveHarbrill PATH..."), 2);
 
