@@ -1,7 +1,7 @@
 #!/bin/bash
 # The desktop services of the main window, as a person meets them: after set-up, a Desktop of 21 items
 # brings the "Desktop cluttered" notification (captured by a test notification server on the session
-# bus); "Start at Login" in the settings menu writes the autostart entry; its command, run as a desktop
+# bus); the settings menu brings up the about box; "Start at Login" in it writes the autostart entry; its command, run as a desktop
 # session would at the next login after quitting, starts Harbrill with its window hidden, and run again
 # leaves the running Harbrill alone; switched off, the entry is gone.
 # usage: desktop_services.sh HARBRILL ARTIFACTS_DIR
@@ -60,6 +60,18 @@ PYEOF
 sleep 0.3
 shot desktop-reminder-posted
 log "a Desktop of 21 items: $(grep '"Notify"' "$RUN/notifications.log")"
+
+# "About Harbrill" from the settings menu brings the about box up beside the main window.
+open_settings
+xdotool key Down Down Return
+wait_for 5 eval '[ "$(mapped_windows $PID | wc -l)" -ge 2 ]' || { shot no-about-box; fail "About Harbrill showed no about box"; }
+sleep 0.3
+shot about-box
+ABOUT=$(xdotool search --all --onlyvisible --pid $PID --name '^About Harbrill$' | head -1)
+[ -n "$ABOUT" ] || fail "no window named About Harbrill"
+xdotool windowactivate --sync "$ABOUT" key alt+F4
+wait_for 5 eval '[ "$(mapped_windows $PID | wc -l)" -le 1 ]' || { shot about-box-stayed; fail "the about box did not close"; }
+has_mapped_window $PID || fail "closing the about box hid the main window"
 
 # Start at Login from the settings menu.
 [ ! -e "$ENTRY" ] || fail "an autostart entry before it was asked for"
