@@ -2,12 +2,11 @@
 // item), it starts Harbrill and leaves. A Harbrill already running is left alone: a second start would
 // bring its window forward, which nobody asked for at login.
 
+#include "platform/desktop/LoginItem.h"
 #include "platform/desktop/SingleInstance.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -21,21 +20,12 @@ int printed(const QString& text, int exitCode)
     return exitCode;
 }
 
-// Harbrill beside the helper (as installed), else on the PATH.
-QString harbrillProgram()
-{
-    const QFileInfo beside(QCoreApplication::applicationDirPath() + QLatin1Char('/') + programName);
-    if (beside.isFile() && beside.isExecutable())
-        return beside.absoluteFilePath();
-    return QStandardPaths::findExecutable(programName);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QString program = harbrillProgram();
+    const QString program = hb::LoginItem::companionProgram(programName);
     if (program.isEmpty())
         return printed(QStringLiteral("%1 is neither beside %2 nor on the PATH.")
                            .arg(programName, QCoreApplication::applicationFilePath()),

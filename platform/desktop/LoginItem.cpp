@@ -78,12 +78,14 @@ QString LoginItem::entryPath(const QString& identifier)
     return Locations::configHome() + QStringLiteral("/autostart/") + identifier + QStringLiteral(".desktop");
 }
 
-QString LoginItem::helperProgram()
+QString LoginItem::helperProgram() { return companionProgram(helperProgramName); }
+
+QString LoginItem::companionProgram(const QString& name)
 {
-    const QFileInfo beside(QCoreApplication::applicationDirPath() + QLatin1Char('/') + helperProgramName);
+    const QFileInfo beside(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name);
     if (beside.isFile() && beside.isExecutable())
         return beside.absoluteFilePath();
-    const QString onPath = QStandardPaths::findExecutable(helperProgramName);
+    const QString onPath = QStandardPaths::findExecutable(name);
     return onPath.isEmpty() ? QString() : QFileInfo(onPath).absoluteFilePath();
 }
 

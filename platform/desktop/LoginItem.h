@@ -21,6 +21,9 @@ bool isEnabled(const QString& identifier);
 QString entryPath(const QString& identifier);
 // The helper's absolute path, empty when there is none to run.
 QString helperProgram();
+// The absolute path of a program installed beside the running one (as harbrill and its helper are),
+// else found on the PATH; empty when there is neither.
+QString companionProgram(const QString& name);
 }  // namespace LoginItem
 
 }  // namespace hb

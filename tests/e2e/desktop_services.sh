@@ -1,9 +1,9 @@
 #!/bin/bash
 # The desktop services of the main window, as a person meets them: after set-up, a Desktop of 21 items
 # brings the "Desktop cluttered" notification (captured by a test notification server on the session
-# bus); the settings menu brings up the about box; "Start at Login" in it writes the autostart entry; its command, run as a desktop
-# session would at the next login after quitting, starts Harbrill with its window hidden, and run again
-# leaves the running Harbrill alone; switched off, the entry is gone.
+# bus); the settings menu brings up the about box; its "Start at Login" writes the autostart entry, whose
+# command, run as a desktop session would at the next login after quitting, starts Harbrill with its
+# window hidden, and run again leaves the running Harbrill alone; switched off, the entry is gone.
 # usage: desktop_services.sh HARBRILL ARTIFACTS_DIR
 set -euo pipefail
 APP=$(realpath "$1")
