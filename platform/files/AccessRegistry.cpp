@@ -2,17 +2,11 @@
 
 #include "platform/base/Locations.h"
 #include "platform/files/GrantResolver.h"
+#include "platform/files/PathText.h"
 
 #include <QDir>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
-
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
@@ -44,38 +38,8 @@ Registry& registry()
     return instance;
 }
 
-// The kernel's own name of the opened item: two system calls where realpath() reads every component's link.
-std::string realPath(const std::string& path)
-{
-    char buffer[PATH_MAX];
-    const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
-    if (fd >= 0) {
-        char link[32];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-        const ssize_t length = ::readlink(link, buffer, sizeof buffer - 1);
-        ::close(fd);
-        if (length > 0 && length < ssize_t(sizeof buffer - 1) && buffer[0] == '/')  // else possibly cut short
-            return std::string(buffer, size_t(length));
-    }
-    if (::realpath(path.c_str(), buffer))
-        return buffer;
-    return {};
-}
-
-// Appends `component` to an absolute path, resolving "." and ".." as text (the component does not exist).
-void appendComponent(std::string& path, const std::string& component)
-{
-    if (component.empty() || component == ".")
-        return;
-    if (component == "..") {
-        const auto slash = path.rfind('/');
-        path.resize(slash == 0 ? 1 : slash);
-        return;
-    }
-    if (path.size() > 1)
-        path += '/';
-    path += component;
-}
+using PathText::appendComponent;
+using PathText::realPath;
 
 std::string canonical(std::string path, bool followFinal);
 

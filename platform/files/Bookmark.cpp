@@ -347,8 +347,6 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
             *error = Error::fromErrno(code, at, false);
         return std::nullopt;
     };
-    if (path.isEmpty())
-        return fail(EACCES, path);
     const ResolvedItem resolved = GrantResolver::item(path, Need::writing);
     if (!resolved)
         return fail(resolved.error, path);

@@ -30,8 +30,9 @@ struct Entry {
     unsigned char type;
 };
 
-// All entries of an open folder but "." and "..", read with getdents64.
-bool readEntries(int fd, std::vector<Entry>& entries)
+// Calls `visit` with each entry of the open folder `fd` but "." and ".."; false when reading failed.
+template <typename Visit>
+bool forEachEntry(int fd, Visit&& visit)
 {
     alignas(8) char buffer[32768];
     for (;;) {
@@ -47,9 +48,15 @@ bool readEntries(int fd, std::vector<Entry>& entries)
             offset += d->d_reclen;
             if (d->d_name[0] == '.' && (d->d_name[1] == 0 || (d->d_name[1] == '.' && d->d_name[2] == 0)))
                 continue;
-            entries.push_back({d->d_name, d->d_type});
+            visit(*d);
         }
     }
+}
+
+// All entries of an open folder but "." and "..".
+bool readEntries(int fd, std::vector<Entry>& entries)
+{
+    return forEachEntry(fd, [&](const dirent64& d) { entries.push_back({d.d_name, d.d_type}); });
 }
 
 bool fail(Error* error, int posixError, const QString& path, bool writing)
@@ -108,6 +115,13 @@ bool removeAt(int folder, const std::string& name, const QString& path, Error* e
     if (::unlinkat(folder, name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) != 0)
         return fail(error, errno, path, true);
     return true;
+}
+
+// The item at `path` resolved for a change, or false with the error.
+bool resolveForWriting(const QString& path, ResolvedItem& item, Error* error)
+{
+    item = GrantResolver::item(path, Need::writing);
+    return item || fail(error, item.error, path, true);
 }
 
 bool statAt(const ResolvedItem& item, struct stat* st)
@@ -392,34 +406,21 @@ public:
     bool list(int fd, const QString&, std::vector<PendingFolder>& found)
     {
         TreeTotals local;
-        alignas(8) char buffer[32768];
-        for (;;) {
-            const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            for (ssize_t offset = 0; offset < n;) {
-                const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
-                offset += d->d_reclen;
-                const char* name = d->d_name;
-                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-                    continue;
-                if (d->d_type == DT_DIR) {
-                    found.push_back({nullptr, name, {}});
-                    continue;
-                }
-                struct statx st {};
-                if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_SIZE, &st) != 0) {
-                    ++local.unreadable;
-                } else if (S_ISDIR(st.stx_mode)) {
-                    found.push_back({nullptr, name, {}});
-                } else {
-                    local.bytes += st.stx_size;
-                    ++local.items;
-                }
+        forEachEntry(fd, [&](const dirent64& d) {
+            if (d.d_type == DT_DIR) {
+                found.push_back({nullptr, d.d_name, {}});
+                return;
             }
-        }
+            struct statx st {};
+            if (::statx(fd, d.d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_SIZE, &st) != 0) {
+                ++local.unreadable;
+            } else if (S_ISDIR(st.stx_mode)) {
+                found.push_back({nullptr, d.d_name, {}});
+            } else {
+                local.bytes += st.stx_size;
+                ++local.items;
+            }
+        });
         std::lock_guard lock(m_mutex);
         m_totals.bytes += local.bytes;
         m_totals.items += local.items;
@@ -460,8 +461,6 @@ FileManager& FileManager::defaultManager()
 
 bool FileManager::fileExists(const QString& path, bool* isDirectory) const
 {
-    if (path.isEmpty())
-        return false;
     const ResolvedItem item = GrantResolver::item(path, Need::reading);
     struct stat st {};
     if (!item || !statAt(item, &st))
@@ -475,12 +474,10 @@ bool FileManager::moveItem(const URL& source, const URL& destination, Error* err
 {
     const QString& from = source.path();
     const QString& to = destination.path();
-    const ResolvedItem fromItem = GrantResolver::item(from, Need::writing);
-    if (from.isEmpty() || !fromItem)
-        return fail(error, from.isEmpty() ? EACCES : fromItem.error, from, true);
-    const ResolvedItem toItem = GrantResolver::item(to, Need::writing);
-    if (to.isEmpty() || !toItem)
-        return fail(error, to.isEmpty() ? EACCES : toItem.error, to, true);
+    ResolvedItem fromItem;
+    ResolvedItem toItem;
+    if (!resolveForWriting(from, fromItem, error) || !resolveForWriting(to, toItem, error))
+        return false;
     if (delegate && !delegate->shouldMoveItem(*this, source, destination))
         return fail(error, ECANCELED, from, true);
     const int fromFolder = fromItem.folder.get();
@@ -510,29 +507,23 @@ bool FileManager::replaceItem(const URL& original, const URL& newItem, const QSt
 {
     const QString& target = original.path();
     const QString& replacement = newItem.path();
-    const ResolvedItem targetItem = GrantResolver::item(target, Need::writing);
-    if (target.isEmpty() || !targetItem)
-        return fail(error, target.isEmpty() ? EACCES : targetItem.error, target, true);
-    const ResolvedItem replacementItem = GrantResolver::item(replacement, Need::writing);
-    if (replacement.isEmpty() || !replacementItem)
-        return fail(error, replacement.isEmpty() ? EACCES : replacementItem.error, replacement, true);
+    ResolvedItem targetItem;
+    ResolvedItem replacementItem;
+    if (!resolveForWriting(target, targetItem, error) || !resolveForWriting(replacement, replacementItem, error))
+        return false;
     return replaceExisting(targetItem, target, replacementItem, replacement, error);
 }
 
 bool FileManager::removeItem(const URL& url, Error* error)
 {
     const QString& path = url.path();
-    const ResolvedItem item = GrantResolver::item(path, Need::writing);
-    if (path.isEmpty() || !item)
-        return fail(error, path.isEmpty() ? EACCES : item.error, path, true);
-    return removeAt(item.folder.get(), item.name, path, error);
+    ResolvedItem item;
+    return resolveForWriting(path, item, error) && removeAt(item.folder.get(), item.name, path, error);
 }
 
 bool FileManager::createDirectory(const URL& url, bool withIntermediateDirectories, Error* error)
 {
     const QString& path = url.path();
-    if (path.isEmpty())
-        return fail(error, EACCES, path, true);
     ResolvedItem item = GrantResolver::item(path, Need::writing);
     if (!item && item.error == ENOENT && withIntermediateDirectories && path != u"/") {
         if (!createDirectory(url.deletingLastPathComponent(), true, error))
@@ -585,8 +576,8 @@ std::optional<TreeTotals> FileManager::totals(const URL& directory, Error* error
 std::optional<QVariantMap> FileManager::attributesOfFileSystem(const QString& path, Error* error) const
 {
     const OpenedItem item = GrantResolver::open(path, Need::reading);
-    if (path.isEmpty() || !item) {
-        fail(error, path.isEmpty() ? EACCES : item.error, path, false);
+    if (!item) {
+        fail(error, item.error, path, false);
         return std::nullopt;
     }
     struct statvfs st {};

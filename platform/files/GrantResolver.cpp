@@ -1,6 +1,7 @@
 #include "platform/files/GrantResolver.h"
 
 #include "platform/files/AccessRegistry.h"
+#include "platform/files/PathText.h"
 
 #include <QDir>
 
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <vector>
 
 namespace hb {
@@ -63,19 +63,7 @@ std::string_view below(std::string_view path, std::string_view root)
     return path.substr(root.size() == 1 ? 1 : root.size() + 1);
 }
 
-void appendComponent(std::string& path, std::string_view component)
-{
-    if (component.empty() || component == ".")
-        return;
-    if (component == "..") {
-        const auto slash = path.rfind('/');
-        path.resize(slash == 0 ? 1 : slash);
-        return;
-    }
-    if (path.size() > 1)
-        path += '/';
-    path.append(component);
-}
+using PathText::appendComponent;
 
 // The end of a walk from "/": the place reached, opened with O_PATH, and its canonical name.
 struct Walked {
@@ -246,16 +234,9 @@ bool openBelowRoot(const std::string& path, const std::string& root, int flags, 
 // is a sound answer.
 bool plainlyOutside(const std::string& existing, std::string_view name, bool writing)
 {
-    const Descriptor fd(::open(existing.c_str(), O_PATH | O_CLOEXEC));
-    if (!fd.isOpen())
+    std::string text = PathText::realPath(existing);
+    if (text.empty())
         return false;
-    char link[32];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd.get());
-    char buffer[PATH_MAX];
-    const ssize_t length = ::readlink(link, buffer, sizeof buffer);
-    if (length <= 0 || length >= ssize_t(sizeof buffer) || buffer[0] != '/')
-        return false;
-    std::string text(buffer, std::size_t(length));
     appendComponent(text, name);
     return !AccessRegistry::covers(text, writing);
 }
@@ -268,6 +249,8 @@ namespace GrantResolver {
 
 OpenedItem open(std::string_view path, Need need, int flags)
 {
+    if (path.empty())
+        return {{}, EACCES};
     const std::string full = absolute(path);
     const bool writing = need == Need::writing;
     OpenedItem result;
@@ -286,6 +269,8 @@ OpenedItem open(std::string_view path, Need need, int flags)
 
 ResolvedItem item(std::string_view path, Need need, int folderFlags)
 {
+    if (path.empty())
+        return {{}, {}, EACCES};
     const std::string full = absolute(path);
     const std::string_view name = std::string_view(full).substr(full.rfind('/') + 1);
     if (!isNamed(name)) {

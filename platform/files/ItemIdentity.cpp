@@ -21,8 +21,6 @@ ItemIdentity identityOf(const struct stat& st)
 std::optional<ItemIdentity> ItemIdentity::of(const URL& url, bool followFinalLink)
 {
     const QString& path = url.path();
-    if (path.isEmpty())
-        return std::nullopt;
     struct stat st {};
     if (followFinalLink) {
         const OpenedItem item = GrantResolver::open(path, Need::reading);
