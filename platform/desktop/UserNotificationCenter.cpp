@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QGuiApplication>
 #include <QVariantMap>
 
 namespace hb {
@@ -14,7 +15,6 @@ const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString applicationName = QStringLiteral("Harbrill");
-const QString iconName = QStringLiteral("harbrill");
 const QString defaultActionKey = QStringLiteral("default");
 constexpr int serverDecidesTimeout = -1;
 }  // namespace
@@ -51,8 +51,12 @@ void UserNotificationCenter::scheduleNotification(const UserNotification& notifi
     QStringList actions;
     if (!notification.otherButtonTitle.isEmpty())
         actions << defaultActionKey << notification.otherButtonTitle;
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("harbrill")}};
-    call << applicationName << quint32(0) << iconName << notification.title << notification.informativeText << actions
+    // The program's desktop entry names its icon in the theme too.
+    const QString desktopEntry = QGuiApplication::desktopFileName();
+    QVariantMap hints;
+    if (!desktopEntry.isEmpty())
+        hints.insert(QStringLiteral("desktop-entry"), desktopEntry);
+    call << applicationName << quint32(0) << desktopEntry << notification.title << notification.informativeText << actions
          << hints << serverDecidesTimeout;
 
     auto* watcher = new QDBusPendingCallWatcher(bus().asyncCall(call), this);

@@ -53,7 +53,8 @@ calls = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{")]
 notes = [c for c in calls if c["call"] == "Notify"]
 assert len(notes) == 1, notes
 n = notes[0]
-assert n["app"] == "Harbrill" and n["summary"] == "Desktop cluttered", n
+assert n["app"] == "Harbrill" and n["icon"] == "com.mirelda.Harbrill", n
+assert n["summary"] == "Desktop cluttered", n
 assert n["body"] == "Use Harbrill to quickly clean up and organize your Mac.", n
 assert n["actions"] == ["default", "Close"], n
 PYEOF

@@ -2,6 +2,7 @@
 
 #include "platform/desktop/UserNotificationCenter.h"
 
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QSignalSpy>
 
@@ -15,7 +16,12 @@ const hb::UserNotification cluttered{QStringLiteral("Desktop cluttered"),
 
 class UserNotificationCenterTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(bus.ready()) << "no private bus with the test notification server"; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus.ready()) << "no private bus with the test notification server";
+        QGuiApplication::setDesktopFileName(QStringLiteral("com.mirelda.Harbrill"));
+    }
+    void TearDown() override { QGuiApplication::setDesktopFileName({}); }
 
     PrivateNotificationBus bus;
     hb::UserNotificationCenter center{bus.connection()};
@@ -27,11 +33,11 @@ TEST_F(UserNotificationCenterTest, PostsSummaryBodyAndButtonToTheServerAndKeepsT
     ASSERT_TRUE(bus.waitForCalls(QStringLiteral("Notify"), 1));
     const QJsonObject call = bus.calls(QStringLiteral("Notify")).first();
     EXPECT_EQ(call.value("app").toString(), "Harbrill");
-    EXPECT_EQ(call.value("icon").toString(), "harbrill");
+    EXPECT_EQ(call.value("icon").toString(), "com.mirelda.Harbrill");
     EXPECT_EQ(call.value("summary").toString(), cluttered.title);
     EXPECT_EQ(call.value("body").toString(), cluttered.informativeText);
     EXPECT_EQ(call.value("actions").toArray(), QJsonArray({"default", "Close"}));
-    EXPECT_EQ(call.value("hints").toObject().value("desktop-entry").toString(), "harbrill");
+    EXPECT_EQ(call.value("hints").toObject().value("desktop-entry").toString(), "com.mirelda.Harbrill");
     ASSERT_TRUE(waitUntil([&] { return !center.deliveredNotifications().isEmpty(); }));
     EXPECT_EQ(center.deliveredNotifications(), QList<quint32>{quint32(call.value("id").toInt())});
 }
