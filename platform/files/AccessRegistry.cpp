@@ -1,13 +1,18 @@
 #include "platform/files/AccessRegistry.h"
 
 #include "platform/base/Locations.h"
+#include "platform/files/Descriptor.h"
 #include "platform/files/GrantResolver.h"
 #include "platform/files/PathText.h"
 
 #include <QDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,6 +35,7 @@ struct Registry {
         int count = 0;
     };
     std::map<QString, Scope> scopes;  // by the URL's own path
+    std::map<QString, ItemIdentity> resolvedItems;  // by the resolved URL's path
 };
 
 Registry& registry()
@@ -77,6 +83,8 @@ std::string canonical(std::string path, bool followFinal)
 
 bool inside(std::string_view path, std::string_view root)
 {
+    if (root.empty())  // a scope whose item could not be confirmed
+        return false;
     if (root == "/")
         return true;
     return path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == '/');
@@ -122,18 +130,46 @@ void grantStanding(const QString& path)
     r.standing.push_back({root, false});
 }
 
+// The scope's root: the kernel's name of the very item whose identity was checked, so the path cannot
+// name one item for the check and another for the root.
+std::string confirmedRoot(const QString& path, const ItemIdentity& expected)
+{
+    const Descriptor fd(::open(path.toUtf8().constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.isOpen() || ::fstat(fd.get(), &st) != 0
+        || ItemIdentity{quint64(st.st_dev), quint64(st.st_ino)} != expected)
+        return {};
+    return PathText::nameOf(fd.get());
+}
+
 bool startAccessing(const URL& url)
 {
     if (!url.isSecurityScoped() || url.isEmpty())
         return false;
+    std::optional<ItemIdentity> expected;
+    {
+        Registry& r = registry();
+        std::lock_guard lock(r.mutex);
+        if (const auto it = r.resolvedItems.find(url.path()); it != r.resolvedItems.end())
+            expected = it->second;
+    }
     // A final link opens only itself: its far end may lie outside every grant.
-    const std::string root = canonical(url.path().toStdString(), false);
+    const std::string root = expected ? confirmedRoot(url.path(), *expected) : canonical(url.path().toStdString(), false);
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     auto& scope = r.scopes[url.path()];
-    scope.root = root;
     ++scope.count;
+    if (root.empty())
+        return false;
+    scope.root = root;
     return true;
+}
+
+void noteResolvedItem(const QString& path, const ItemIdentity& item)
+{
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.resolvedItems[path] = item;
 }
 
 void stopAccessing(const URL& url)
@@ -193,6 +229,7 @@ void resetForTesting()
     r.defaultsGranted = false;
     r.standing.clear();
     r.scopes.clear();
+    r.resolvedItems.clear();
 }
 
 }  // namespace AccessRegistry

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/base/URL.h"
+#include "platform/files/ItemIdentity.h"
 
 #include <QString>
 
@@ -18,8 +19,12 @@ namespace AccessRegistry {
 // on first use of the registry.
 void grantStanding(const QString& path);
 // Opens the URL's subtree when it came from resolving a security-scoped bookmark (reference counted);
-// false for a plain URL. A URL naming a link opens the link itself, never what it points to.
+// false for a plain URL. A URL naming a link opens the link itself, never what it points to. When its
+// resolution noted the item, the scope opens on that item only: false (nothing opened, the count
+// still kept for the matching stop) when the path names another item by now.
 bool startAccessing(const URL& url);
+// Bookmark resolution notes which item a scoped URL names.
+void noteResolvedItem(const QString& path, const ItemIdentity& item);
 void stopAccessing(const URL& url);  // without a matching start does nothing
 // `followFinalLink` false judges a link by where it lies, not where it points (for operations on
 // the link itself: remove, move, lstat). The answer holds for the moment of the call: the layer's own

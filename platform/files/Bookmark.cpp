@@ -1,5 +1,6 @@
 #include "platform/files/Bookmark.h"
 
+#include "platform/files/AccessRegistry.h"
 #include "platform/files/GrantResolver.h"
 #include "platform/files/ResourceValues.h"
 #include "platform/files/StatValues.h"
@@ -322,6 +323,14 @@ bool isStillAt(const QString& path, const Identity& id)
     return statPath(path, &st) && StatValues::deviceOf(st) == id.device && st.stx_ino == id.inode;
 }
 
+// The URL of a resolved item; a scoped one tells the registry which item its scope may open.
+URL resolvedURL(const QString& path, const struct statx& st, bool scoped)
+{
+    if (scoped)
+        AccessRegistry::noteResolvedItem(path, ItemIdentity{StatValues::deviceOf(st), quint64(st.stx_ino)});
+    return URL::fileURLWithPath(path, S_ISDIR(st.stx_mode)).withSecurityScope(scoped);
+}
+
 }  // namespace
 
 namespace Bookmark {
@@ -412,7 +421,7 @@ std::optional<URL> resolve(const QByteArray& bytes, unsigned options, bool* isSt
     const bool isLink = data->flags & kFlagLink;
     struct statx st {};
     if (statPath(data->path, &st) && S_ISLNK(st.stx_mode) == isLink && matches(st, data->path, data->item))
-        return URL::fileURLWithPath(data->path, S_ISDIR(st.stx_mode)).withSecurityScope(scoped);
+        return resolvedURL(data->path, st, scoped);
 
     // Find the nearest ancestor still where it was recorded, then walk down by identity.
     const QStringList components = componentsOf(data->path);
@@ -436,8 +445,12 @@ std::optional<URL> resolve(const QByteArray& bytes, unsigned options, bool* isSt
     }
     if (isStale)
         *isStale = true;
-    const bool nowDirectory = statPath(current, &st) ? S_ISDIR(st.stx_mode) : isDirectory;
-    return URL::fileURLWithPath(current, nowDirectory).withSecurityScope(scoped);
+    if (!statPath(current, &st)) {
+        if (error)
+            *error = bookmarkError(NSFileNoSuchFileError, data->path);
+        return std::nullopt;
+    }
+    return resolvedURL(current, st, scoped);
 }
 
 std::optional<QVariantMap> resourceValues(const QByteArray& bytes, const QStringList& keys)

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <fcntl.h>
+
 #include <cstdio>
 
 using namespace hb;
@@ -126,6 +128,35 @@ TEST_F(BookmarkTest, AnItemReplacedByALinkDoesNotResolve)
         }
         env.grant(work);
     }
+}
+
+// Between resolving a bookmark and starting its scope, a folder on the item's path is swapped for a link
+// to a place holding an item of the same name: the scope must not open there.
+TEST_F(BookmarkTest, AScopeOpensOnlyOnTheItemItsBookmarkResolvedTo)
+{
+    env.writeFile("work/sub/item/file", "mine");
+    env.writeFile("outside/item/secret", "s");
+    ASSERT_TRUE(QFile::link(env.root() + "/outside", work + "/swap"));
+    const auto data = create(work + "/sub/item");
+    ASSERT_TRUE(data);
+    AccessRegistry::resetForTesting();  // a later run: only the bookmark opens the item
+    const Resolution resolved = resolve(*data);
+    ASSERT_TRUE(resolved.url);
+
+    const auto exchange = [&] {
+        return ::renameat2(AT_FDCWD, QFile::encodeName(work + "/sub").constData(), AT_FDCWD,
+                           QFile::encodeName(work + "/swap").constData(), RENAME_EXCHANGE) == 0;
+    };
+    ASSERT_TRUE(exchange());
+    EXPECT_FALSE(startAccessingSecurityScopedResource(*resolved.url));
+    EXPECT_FALSE(AccessRegistry::hasReadAccess(env.root() + "/outside/item/secret"));
+    stopAccessingSecurityScopedResource(*resolved.url);
+
+    ASSERT_TRUE(exchange());
+    EXPECT_TRUE(startAccessingSecurityScopedResource(*resolved.url));
+    EXPECT_TRUE(AccessRegistry::hasReadAccess(work + "/sub/item/file"));
+    stopAccessingSecurityScopedResource(*resolved.url);
+    EXPECT_FALSE(AccessRegistry::hasReadAccess(work + "/sub/item/file"));
 }
 
 TEST_F(BookmarkTest, TheScopeOfALinkOpensTheLinkNotItsFarEnd)
