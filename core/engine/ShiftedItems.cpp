@@ -66,23 +66,18 @@ std::optional<ItemFingerprint> ItemFingerprint::of(const hb::URL& url)
 }
 
 
-QList<hb::URL> sourcesOf(const QList<ShiftedItem>& items)
+static QList<hb::URL> urlsOf(const QList<ShiftedItem>& items, hb::URL ShiftedItem::*member)
 {
     QList<hb::URL> urls;
     urls.reserve(items.size());
     for (const ShiftedItem& item : items)
-        urls << item.source;
+        urls << item.*member;
     return urls;
 }
 
-QList<hb::URL> destinationsOf(const QList<ShiftedItem>& items)
-{
-    QList<hb::URL> urls;
-    urls.reserve(items.size());
-    for (const ShiftedItem& item : items)
-        urls << item.destination;
-    return urls;
-}
+QList<hb::URL> sourcesOf(const QList<ShiftedItem>& items) { return urlsOf(items, &ShiftedItem::source); }
+
+QList<hb::URL> destinationsOf(const QList<ShiftedItem>& items) { return urlsOf(items, &ShiftedItem::destination); }
 
 ShiftedItems::ShiftedItems(QList<hb::URL> sources, ShiftDestinations destinations)
     : m_sources(std::move(sources)), m_destinations(std::move(destinations))
