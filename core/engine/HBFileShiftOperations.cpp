@@ -95,12 +95,19 @@ void HBFileShiftOperations::enqueue(const std::shared_ptr<HBFileShiftServices>& 
 
 void HBFileShiftOperations::checkSoon()
 {
-    if (m_timer)
+    // Like the timer's ticks, none while a modal alert runs, nor inside a tick (an alert shown for
+    // its "showAlert" runs the event loop); the next tick of the timer handles it then.
+    if (m_timer && hb::Modal::depth() == 0 && !m_checking)
         progressCheck();
 }
 
 void HBFileShiftOperations::progressCheck()
 {
+    struct Checking {
+        bool& flag;
+        explicit Checking(bool& flag) : flag(flag) { flag = true; }
+        ~Checking() { flag = false; }
+    } checking(m_checking);
     std::vector<std::int64_t> finished;
     bool reloadAll = false;
     std::optional<QList<std::int64_t>> rows;

@@ -92,6 +92,7 @@ private:
     std::optional<hb::Storyboard> m_storyBoard;
     // Calls queued on the main queue do nothing once the manager is gone.
     std::shared_ptr<int> m_life = std::make_shared<int>(0);
+    bool m_checking = false;  // inside progressCheck()
     // Set from queue threads while a check is on its way to the main queue.
     std::shared_ptr<std::atomic<bool>> m_checkPending = std::make_shared<std::atomic<bool>>(false);
 };

@@ -488,3 +488,31 @@ TEST_F(ShiftOperations, AStopWhileTheSourcesAreSizedEndsTheShift)
     EXPECT_TRUE(recorder.completed.isEmpty());
     EXPECT_TRUE(showAlerts.isEmpty());
 }
+
+// An alert shown for "showAlert" runs the event loop inside the tick; a shift that ends meanwhile is
+// handled by a later tick, once, and the tick under way is not disturbed.
+TEST_F(ShiftOperations, AShiftEndingWhileAFailureIsShownIsHandledOnceAfterwards)
+{
+    for (int i = 0; i < 300; ++i)
+        file(QStringLiteral("src/tree/f%1").arg(i), "x");
+    folder("d");
+    start({"src/tree"}, "d", Action::copy);
+    const auto copy = newest();
+    std::unique_lock hold(copy->monitor());  // it cannot end before the failure is shown
+    start({"ghost"}, "d");
+    int alertsShown = 0;
+    hb::NotificationCenter::defaultCenter().addObserver(&alertsShown, showAlertNotification, nullptr,
+                                                        [&](const hb::Notification&) {
+        ++alertsShown;
+        if (hold.owns_lock())
+            hold.unlock();
+        EXPECT_TRUE(waitUntil([&] { return !copy->blockOperation || copy->blockOperation->isFinished(); }));
+        QCoreApplication::processEvents();
+    });
+    ASSERT_TRUE(finish());
+    hb::NotificationCenter::defaultCenter().removeObserver(&alertsShown);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(alertsShown, 1);
+    EXPECT_EQ(recorder.completed, QList<hb::URL>{url("d/tree")});
+    EXPECT_EQ(tree("d/tree").size(), 300);
+}
