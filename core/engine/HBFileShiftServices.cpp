@@ -139,15 +139,6 @@ QList<hb::URL> HBFileShiftServices::destinationURLs(const QList<hb::URL>& source
     return destinations;
 }
 
-QList<hb::URL> HBFileShiftServices::destinationURLs() const
-{
-    QList<hb::URL> destinations;
-    destinations.reserve(m_sourceURLS.size());
-    for (qsizetype i = 0; i < m_sourceURLS.size(); ++i)
-        destinations << m_destinations.at(i, m_sourceURLS[i]);
-    return destinations;
-}
-
 std::optional<hb::URL> HBFileShiftServices::firstExecutedDestination() const
 {
     if (m_executed.isEmpty())

@@ -11,7 +11,6 @@
 #include "platform/base/URL.h"
 #include "platform/files/FileManager.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -77,7 +76,6 @@ public:
     bool spacefeasbility() const;
     // Read by the manager only once the operation has stopped.
     const QList<hb::URL>& sourceURLS() const { return m_sourceURLS; }
-    QList<hb::URL> destinationURLs() const;
     QList<ShiftedItem> executedURLS() const { return m_executed.toList(); }
     std::optional<hb::URL> firstExecutedDestination() const;
     std::int64_t previousStop() const { return m_previousStop; }
