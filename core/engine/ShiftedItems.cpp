@@ -1,7 +1,7 @@
 #include "core/engine/ShiftedItems.h"
 
-#include "platform/files/AccessRegistry.h"
 #include "platform/files/FileManager.h"
+#include "platform/files/GrantResolver.h"
 #include "platform/files/ResourceValues.h"
 
 #include <sys/stat.h>
@@ -19,10 +19,12 @@ struct StatusTimes {
     std::int64_t modificationNs;
 };
 
+// Read from the folder found beneath the grant, never by the path again.
 std::optional<StatusTimes> statusTimes(const QString& path)
 {
+    const hb::ResolvedItem item = hb::GrantResolver::item(path, hb::Need::reading);
     struct stat status {};
-    if (::lstat(path.toLocal8Bit().constData(), &status) != 0)
+    if (!item || ::fstatat(item.folder.get(), item.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;
     const auto nanoseconds = [](const timespec& time) {
         return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
@@ -35,8 +37,6 @@ std::optional<StatusTimes> statusTimes(const QString& path)
 
 std::optional<ItemFingerprint> ItemFingerprint::of(const hb::URL& url)
 {
-    if (!hb::AccessRegistry::hasReadAccess(url.path(), false))
-        return std::nullopt;
     const std::optional<StatusTimes> root = statusTimes(url.path());
     if (!root)
         return std::nullopt;

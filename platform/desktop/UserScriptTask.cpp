@@ -2,7 +2,7 @@
 
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
-#include "platform/files/AccessRegistry.h"
+#include "platform/files/GrantResolver.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -170,10 +170,15 @@ bool UserScriptTask::writeScriptFile(const QByteArray& contents, const URL& dest
             *error = Error::fromErrno(posixError, destination.path(), true);
         return false;
     };
-    if (destination.isEmpty() || !AccessRegistry::hasAccess(destination.path(), false))
+    if (destination.isEmpty())
         return fail(EACCES);
-    const QByteArray path = destination.path().toUtf8();
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
+    // Created in the folder found beneath the grant, so a folder swapped for a link meanwhile cannot
+    // lead the write elsewhere.
+    const ResolvedItem place = GrantResolver::item(destination.path(), Need::writing);
+    if (!place)
+        return fail(place.error);
+    const char* name = place.name.c_str();
+    const int fd = ::openat(place.folder.get(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0755);
     if (fd < 0)
         return fail(errno);
     qsizetype written = 0;
@@ -194,7 +199,7 @@ bool UserScriptTask::writeScriptFile(const QByteArray& contents, const URL& dest
     if (::close(fd) != 0 && failure == 0)
         failure = errno;
     if (failure != 0) {
-        ::unlink(path.constData());
+        ::unlinkat(place.folder.get(), name, 0);
         return fail(failure);
     }
     return true;
