@@ -38,12 +38,8 @@ void ViewController::scheduleCheckUp()
 {
     const QVariant last = hb::UserDefaults::standard().object(checkDesktopDefaultsKey);
     const QDateTime lastCheck = last.typeId() == QMetaType::QDateTime ? last.toDateTime() : QDateTime();
-    if (!lastCheck.isValid()) {
-        desktopClutter();
-        return;
-    }
-    const qint64 elapsed = lastCheck.secsTo(QDateTime::currentDateTimeUtc());
-    if (elapsed > checkInterval) {
+    const qint64 elapsed = lastCheck.isValid() ? lastCheck.secsTo(QDateTime::currentDateTimeUtc()) : 0;
+    if (!lastCheck.isValid() || elapsed > checkInterval) {
         desktopClutter();
         return;
     }
