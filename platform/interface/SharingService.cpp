@@ -20,9 +20,17 @@ QUrl SharingService::mailtoURL() const
         if (!recipient.isEmpty())
             addresses << QUrl::toPercentEncoding(recipient, QByteArrayLiteral("@"));
     }
-    QByteArray text = QByteArrayLiteral("mailto:") + addresses.join(',');
+    QByteArrayList fields;
     if (!subject.isEmpty())
-        text += QByteArrayLiteral("?subject=") + QUrl::toPercentEncoding(subject);
+        fields << QByteArrayLiteral("subject=") + QUrl::toPercentEncoding(subject);
+    if (!body.isEmpty()) {
+        QString lines = body;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\n', QStringLiteral("\r\n"));
+        fields << QByteArrayLiteral("body=") + QUrl::toPercentEncoding(lines);
+    }
+    QByteArray text = QByteArrayLiteral("mailto:") + addresses.join(',');
+    if (!fields.isEmpty())
+        text += '?' + fields.join('&');
     return QUrl::fromEncoded(text, QUrl::StrictMode);
 }
 

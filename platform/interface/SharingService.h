@@ -18,6 +18,7 @@ public:
 
     QStringList recipients;
     QString subject;
+    QString body;  // line breaks reach the mail program as CRLF
 
     // The mailto: URL of the message, every part percent-encoded.
     QUrl mailtoURL() const;

@@ -1,17 +1,17 @@
 #include "platform/vendor/Mailto.h"
 
 #include "platform/base/Bundle.h"
+#include "platform/interface/SharingService.h"
 
 namespace hb::Mailto {
 
 QUrl compose(const QString& recipient, const QString& subject, const QString& body)
 {
-    QString lines = body;
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\n', QStringLiteral("\r\n"));
-    const QByteArray encoded = "mailto:" + QUrl::toPercentEncoding(recipient, "@") +
-                               "?subject=" + QUrl::toPercentEncoding(subject) +
-                               "&body=" + QUrl::toPercentEncoding(lines);
-    return QUrl::fromEncoded(encoded, QUrl::StrictMode);
+    SharingService message = *SharingService::sharingServiceNamed(NSSharingServiceNameComposeEmail);
+    message.recipients = {recipient};
+    message.subject = subject;
+    message.body = body;
+    return message.mailtoURL();
 }
 
 QString supportAddress()
