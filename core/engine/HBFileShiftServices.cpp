@@ -451,18 +451,15 @@ bool HBFileShiftServices::mustBeCopied(qsizetype index, const hb::URL& source, c
     const std::uint8_t facts = std::size_t(index) < m_sourceFacts.size() ? m_sourceFacts[std::size_t(index)] : 0;
     if (!(facts & sourceFactKnown))
         return mustBeCopied(source, folder);
-    m_sourceKind = facts & sourceFactRegularFile ? hb::ItemKind::regularFile : hb::ItemKind::other;
     return facts & sourceFactCopied;
 }
 
 bool HBFileShiftServices::mustBeCopied(const hb::URL& source, const hb::URL& folder)
 {
-    static const QStringList keys{hb::NSURLVolumeIdentifierKey, hb::NSURLIsUserImmutableKey,
-                                  hb::NSURLIsRegularFileKey};
+    static const QStringList keys{hb::NSURLVolumeIdentifierKey, hb::NSURLIsUserImmutableKey};
     const std::optional<QVariantMap> values = hb::resourceValues(source, keys);
     if (!values)
         return true;
-    m_sourceKind = values->value(hb::NSURLIsRegularFileKey).toBool() ? hb::ItemKind::regularFile : hb::ItemKind::other;
     const QVariant volume = values->value(hb::NSURLVolumeIdentifierKey);
     const QVariant folderVolume = m_scopes->volumeOf(folder);
     const QVariant locked = values->value(hb::NSURLIsUserImmutableKey);
@@ -540,7 +537,6 @@ void HBFileShiftServices::shiftFiles()
         } else if (lostBytesOfItsName(source)) {
             result = unnamableError(source);
         } else {
-            m_sourceKind = hb::ItemKind::unknown;
             // Another volume, or a locked item, can only be copied: so is the rest of the operation.
             if (userFileAction() != Action::copy && mustBeCopied(i, source, m_destinations.folderAt(i))) {
                 std::lock_guard lock(m_monitor);
@@ -588,7 +584,7 @@ bool HBFileShiftServices::moveUnlessSomethingIsThere(const hb::URL& source, cons
                                                       ErrorData& result)
 {
     hb::Error error;
-    if (m_fileManager->moveItem(source, destination, &error, m_sourceKind)) {
+    if (m_fileManager->moveItem(source, destination, &error)) {
         m_executed.append(m_currentIndex, Action::move, std::nullopt);
         result = ErrorData::reset();
         return true;
@@ -698,7 +694,7 @@ ErrorData HBFileShiftServices::moveItem(const hb::URL& source, const hb::URL& de
     hb::Error error;
     const bool moved = ontoFolder
         ? m_fileManager->replaceItem(destination, source, QStringLiteral("interMediate1xw"), &error)
-        : m_fileManager->moveItem(source, destination, &error, m_sourceKind);
+        : m_fileManager->moveItem(source, destination, &error);
     if (!moved)
         return fileError(error);
     m_executed.append(m_currentIndex, Action::move, std::nullopt);

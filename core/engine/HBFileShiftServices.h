@@ -190,7 +190,5 @@ private:
     std::unique_ptr<ShiftBookmarker> m_bookmarker;
     std::shared_ptr<UndoData> m_undoRecord;
     qsizetype m_currentIndex = 0;  // the item being shifted
-    // The current item's kind as the volume and lock test read it, handed to the move.
-    hb::ItemKind m_sourceKind = hb::ItemKind::unknown;
     mutable std::recursive_mutex m_monitor;
 };

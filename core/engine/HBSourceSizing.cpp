@@ -29,7 +29,7 @@ SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftD
     totals.facts.resize(std::size_t(sources.size()), 0);
     QList<std::pair<hb::URL, bool>> folders;
     static const QStringList keys{hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey, hb::NSURLVolumeIdentifierKey,
-                                  hb::NSURLIsUserImmutableKey, hb::NSURLIsRegularFileKey};
+                                  hb::NSURLIsUserImmutableKey};
     for (qsizetype i = 0; i < sources.size(); ++i) {
         if (stopped()) {
             totals.stopped = true;
@@ -42,8 +42,7 @@ SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftD
             continue;
         }
         const bool copied = willBeCopied(i, *values);
-        totals.facts[std::size_t(i)] = sourceFactKnown | (copied ? sourceFactCopied : 0)
-            | (values->value(hb::NSURLIsRegularFileKey).toBool() ? sourceFactRegularFile : 0);
+        totals.facts[std::size_t(i)] = sourceFactKnown | (copied ? sourceFactCopied : 0);
         if (values->value(hb::NSURLIsDirectoryKey).toBool()) {
             folders.append({sources[i], copied});
             continue;

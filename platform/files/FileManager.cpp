@@ -470,7 +470,7 @@ bool FileManager::fileExists(const QString& path, bool* isDirectory) const
     return true;
 }
 
-bool FileManager::moveItem(const URL& source, const URL& destination, Error* error, ItemKind)
+bool FileManager::moveItem(const URL& source, const URL& destination, Error* error)
 {
     const QString& from = source.path();
     const QString& to = destination.path();

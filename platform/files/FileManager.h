@@ -25,9 +25,6 @@ public:
                                          const URL& /*destination*/) { return false; }
 };
 
-// What a caller that has just read the item's status knows of it; spares reading it once more.
-enum class ItemKind { unknown, regularFile, other };
-
 enum DirectoryEnumerationOptions : unsigned {
     NSDirectoryEnumerationSkipsSubdirectoryDescendants = 1 << 0,
     NSDirectoryEnumerationSkipsPackageDescendants = 1 << 1,
@@ -65,10 +62,8 @@ public:
 
     // renameat2(RENAME_NOREPLACE); across file systems fails (the caller copies). A move the delegate
     // refuses fails (nothing moved). On an existing destination the delegate decides whether it is
-    // replaced; an item never replaces itself (two names of one item). `sourceKind` is not needed any
-    // more: the access checks remember no names.
-    bool moveItem(const URL& source, const URL& destination, Error* error = nullptr,
-                  ItemKind sourceKind = ItemKind::unknown);
+    // replaced; an item never replaces itself (two names of one item).
+    bool moveItem(const URL& source, const URL& destination, Error* error = nullptr);
     // Puts `newItem` in place of `original` atomically (RENAME_EXCHANGE), then removes the old item
     // (no backup is kept; the name is accepted for the program's calls). On failure nothing is lost.
     bool replaceItem(const URL& original, const URL& newItem, const QString& backupItemName = {},
