@@ -2,6 +2,7 @@
 
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/GrantResolver.h"
+#include "platform/files/HeldFolders.h"
 #include "platform/files/ResourceValues.h"
 #include "platform/files/StatValues.h"
 #include "platform/files/Volumes.h"
@@ -340,9 +341,11 @@ struct Maker::Folders {
         QList<Identity> identities;
         QByteArray encoded;
     };
+    HeldFolders held;
     QHash<QString, Chain> chains;  // by the path of the chain's last folder
     QHash<quint64, bool> internalByDevice;
 };
+
 
 Maker::Maker() : m_folders(std::make_unique<Folders>()) {}
 
@@ -356,19 +359,25 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
             *error = Error::fromErrno(code, at, false);
         return std::nullopt;
     };
-    const ResolvedItem resolved = GrantResolver::item(path, Need::writing);
+    const QString folder = Path::parent(path);
+    auto chain = m_folders->chains.constFind(folder);
+    if (chain != m_folders->chains.constEnd() && !isStillAt(folder, chain->identities.constLast())) {
+        // Another folder is at the path by now: it and its items are found afresh.
+        m_folders->chains.erase(chain);
+        chain = m_folders->chains.constEnd();
+        m_folders->held.forget(folder);
+    }
+    const HeldItem resolved = m_folders->held.item(path, Need::writing);
     if (!resolved)
         return fail(resolved.error, path);
     struct statx item {};
-    if (!StatValues::read(resolved.folder.get(), resolved.name.c_str(), &item))
+    if (!StatValues::read(resolved.folder, resolved.name.c_str(), &item))
         return fail(errno, path);
     // Starting the bookmark's scope opens what a final link points to, so that needs the access too.
     if (S_ISLNK(item.stx_mode) && !GrantResolver::open(path, Need::writing))
         return fail(EACCES, path);
 
-    const QString folder = Path::parent(path);
-    auto chain = m_folders->chains.constFind(folder);
-    if (chain == m_folders->chains.constEnd() || !isStillAt(folder, chain->identities.constLast())) {
+    if (chain == m_folders->chains.constEnd()) {
         const QStringList components = componentsOf(path);
         const auto made = ancestorChain(components, std::max<qsizetype>(components.size(), 1), error);
         if (!made)
@@ -384,7 +393,7 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     data.item = Identity{device, fileSystem, quint64(item.stx_ino)};
     data.flags = (options & NSURLBookmarkCreationWithSecurityScope ? kFlagSecurityScope : 0)
         | (S_ISDIR(item.stx_mode) ? kFlagDirectory : 0) | (S_ISLNK(item.stx_mode) ? kFlagLink : 0);
-    const StatValues::ItemAt at{resolved.folder.get(), resolved.name.c_str(), path};
+    const StatValues::ItemAt at{resolved.folder, resolved.name.c_str(), path};
     for (const QString& key : keys) {
         const QVariant value = StatValues::value(at, item, key);
         const auto type = value.typeId();
@@ -400,6 +409,8 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     data.values.insert(NSURLVolumeIsInternalKey, *internal);
     return serialise(data, chain->encoded);
 }
+
+HeldFolders& Maker::folders() { return m_folders->held; }
 
 std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys, Error* error)
 {

@@ -12,6 +12,8 @@
 
 namespace hb {
 
+class HeldFolders;
+
 enum BookmarkCreationOptions : unsigned { NSURLBookmarkCreationWithSecurityScope = 0x800 };
 enum BookmarkResolutionOptions : unsigned { NSURLBookmarkResolutionWithSecurityScope = 0x400 };
 
@@ -28,15 +30,18 @@ std::optional<URL> resolve(const QByteArray& data, unsigned options, bool* isSta
 std::optional<QVariantMap> resourceValues(const QByteArray& data, const QStringList& keys);
 
 // Makes the same data as create() for a run of items, reading what they share once: the folders
-// above the items of one folder, and the internal flag of each file system's volume. Each item's own
-// status and access are read every time. For one short run on one thread; a remembered folder is
-// checked against the folder now at its path before each use.
+// above the items of one folder, resolved beneath their grant and held (HeldFolders), and the internal
+// flag of each file system's volume. Each item's own status and access are read every time. For one
+// short run on one thread; a remembered folder is checked against the folder now at its path before
+// each use.
 class Maker {
 public:
     Maker();
     ~Maker();
     std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys,
                                      Error* error = nullptr);
+    // The folders it holds, for the run's other reads of the same items.
+    HeldFolders& folders();
 
 private:
     struct Folders;

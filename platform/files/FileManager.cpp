@@ -117,19 +117,12 @@ bool removeAt(int folder, const std::string& name, const QString& path, Error* e
     return true;
 }
 
-// The item at `path` resolved for a change, or false with the error.
-bool resolveForWriting(const QString& path, ResolvedItem& item, Error* error)
+bool statAt(const HeldItem& item, struct stat* st)
 {
-    item = GrantResolver::item(path, Need::writing);
-    return item || fail(error, item.error, path, true);
+    return ::fstatat(item.folder, item.name.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-bool statAt(const ResolvedItem& item, struct stat* st)
-{
-    return ::fstatat(item.folder.get(), item.name.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-bool isDirectoryAt(const ResolvedItem& item)
+bool isDirectoryAt(const HeldItem& item)
 {
     struct stat st {};
     return statAt(item, &st) && S_ISDIR(st.st_mode);
@@ -149,11 +142,11 @@ bool failSelfReplace(Error* error, const QString& path)
     return false;
 }
 
-bool replaceExisting(const ResolvedItem& original, const QString& originalPath, const ResolvedItem& newItem,
+bool replaceExisting(const HeldItem& original, const QString& originalPath, const HeldItem& newItem,
                      const QString& newPath, Error* error)
 {
-    const int toFolder = original.folder.get();
-    const int fromFolder = newItem.folder.get();
+    const int toFolder = original.folder;
+    const int fromFolder = newItem.folder;
     const char* to = original.name.c_str();
     const char* from = newItem.name.c_str();
     // Two names of one item (a link in the path, a hard link): exchanging them changes nothing, and
@@ -459,9 +452,37 @@ FileManager& FileManager::defaultManager()
     return manager;
 }
 
+FileManager::FileManager() = default;
+
+FileManager::~FileManager() = default;
+
+std::unique_ptr<FileManager> FileManager::holdingFolders()
+{
+    auto manager = std::make_unique<FileManager>();
+    manager->m_folders = std::make_unique<HeldFolders>();
+    return manager;
+}
+
+HeldItem FileManager::resolve(const QString& path, Need need) const
+{
+    return m_folders ? m_folders->item(path, need) : HeldItem::from(GrantResolver::item(path, need));
+}
+
+void FileManager::movedAway(const QString& path)
+{
+    if (m_folders)
+        m_folders->forget(path);
+}
+
+bool FileManager::resolveForWriting(const QString& path, HeldItem& item, Error* error) const
+{
+    item = resolve(path, Need::writing);
+    return item || fail(error, item.error, path, true);
+}
+
 bool FileManager::fileExists(const QString& path, bool* isDirectory) const
 {
-    const ResolvedItem item = GrantResolver::item(path, Need::reading);
+    const HeldItem item = resolve(path, Need::reading);
     struct stat st {};
     if (!item || !statAt(item, &st))
         return false;
@@ -474,14 +495,14 @@ bool FileManager::moveItem(const URL& source, const URL& destination, Error* err
 {
     const QString& from = source.path();
     const QString& to = destination.path();
-    ResolvedItem fromItem;
-    ResolvedItem toItem;
+    HeldItem fromItem;
+    HeldItem toItem;
     if (!resolveForWriting(from, fromItem, error) || !resolveForWriting(to, toItem, error))
         return false;
     if (delegate && !delegate->shouldMoveItem(*this, source, destination))
         return fail(error, ECANCELED, from, true);
-    const int fromFolder = fromItem.folder.get();
-    const int toFolder = toItem.folder.get();
+    const int fromFolder = fromItem.folder;
+    const int toFolder = toItem.folder;
     int result = ::renameat2(fromFolder, fromItem.name.c_str(), toFolder, toItem.name.c_str(), RENAME_NOREPLACE);
     if (result != 0 && errno == EINVAL) {
         // File systems without RENAME_NOREPLACE: check, then rename.
@@ -491,13 +512,18 @@ bool FileManager::moveItem(const URL& source, const URL& destination, Error* err
         else
             result = ::renameat(fromFolder, fromItem.name.c_str(), toFolder, toItem.name.c_str());
     }
-    if (result == 0)
+    if (result == 0) {
+        movedAway(from);
         return true;
+    }
     if (errno != EEXIST)
         return fail(error, errno, errno == ENOENT ? from : to, true);
     const Error exists = Error::fromErrno(EEXIST, to, true);
-    if (delegate && delegate->shouldProceedAfterError(*this, exists, source, destination))
-        return replaceExisting(toItem, to, fromItem, from, error);
+    if (delegate && delegate->shouldProceedAfterError(*this, exists, source, destination)) {
+        const bool replaced = replaceExisting(toItem, to, fromItem, from, error);
+        movedAway(from);
+        return replaced;
+    }
     if (error)
         *error = exists;
     return false;
@@ -507,18 +533,25 @@ bool FileManager::replaceItem(const URL& original, const URL& newItem, const QSt
 {
     const QString& target = original.path();
     const QString& replacement = newItem.path();
-    ResolvedItem targetItem;
-    ResolvedItem replacementItem;
+    HeldItem targetItem;
+    HeldItem replacementItem;
     if (!resolveForWriting(target, targetItem, error) || !resolveForWriting(replacement, replacementItem, error))
         return false;
-    return replaceExisting(targetItem, target, replacementItem, replacement, error);
+    const bool replaced = replaceExisting(targetItem, target, replacementItem, replacement, error);
+    movedAway(replacement);
+    movedAway(target);
+    return replaced;
 }
 
 bool FileManager::removeItem(const URL& url, Error* error)
 {
     const QString& path = url.path();
-    ResolvedItem item;
-    return resolveForWriting(path, item, error) && removeAt(item.folder.get(), item.name, path, error);
+    HeldItem item;
+    if (!resolveForWriting(path, item, error))
+        return false;
+    const bool removed = removeAt(item.folder, item.name, path, error);
+    movedAway(path);
+    return removed;
 }
 
 bool FileManager::createDirectory(const URL& url, bool withIntermediateDirectories, Error* error)

@@ -2,12 +2,14 @@
 
 #include "platform/base/Error.h"
 #include "platform/base/URL.h"
+#include "platform/files/HeldFolders.h"
 
 #include <QList>
 #include <QStringList>
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace hb {
@@ -54,7 +56,11 @@ struct TreeTotals {
 class FileManager {
 public:
     static FileManager& defaultManager();
-    FileManager() = default;
+    FileManager();
+    ~FileManager();
+    // A manager for one operation on one thread: the folders it resolves are held open until it is
+    // destroyed (HeldFolders), so the items of one folder are resolved beneath their grant once.
+    static std::unique_ptr<FileManager> holdingFolders();
 
     FileManagerDelegate* delegate = nullptr;
 
@@ -88,6 +94,15 @@ public:
 
     // NSFileSystemFreeSize and friends for the file system holding `path`.
     std::optional<QVariantMap> attributesOfFileSystem(const QString& path, Error* error = nullptr) const;
+
+private:
+    HeldItem resolve(const QString& path, Need need) const;
+    // The item at `path` resolved for a change, or false with the error.
+    bool resolveForWriting(const QString& path, HeldItem& item, Error* error) const;
+    // A folder held at `path` (or below it) is no longer there: its name must be resolved afresh.
+    void movedAway(const QString& path);
+
+    std::unique_ptr<HeldFolders> m_folders;
 };
 
 inline const QString NSFileSystemFreeSize = QStringLiteral("NSFileSystemFreeSize");

@@ -2,6 +2,7 @@
 
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/GrantResolver.h"
+#include "platform/files/HeldFolders.h"
 #include "platform/files/StatValues.h"
 #include "platform/files/Volumes.h"
 
@@ -135,27 +136,21 @@ QVariant value(const ItemAt& item, const struct statx& st, const QString& key)
 
 }  // namespace StatValues
 
-std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& keys, Error* error)
+namespace {
+
+std::optional<QVariantMap> valuesOf(const HeldItem& item, const QString& path, const QStringList& keys, Error* error)
 {
-    const QString& path = url.path();
     const auto failWith = [&](int code) {
         if (error)
             *error = Error::fromErrno(code, path, false);
         return std::nullopt;
     };
-    if (path.isEmpty())
-        return failWith(ENOENT);
-    ResolvedItem item = GrantResolver::item(path, Need::reading);
-    // The volume keys of a mount root need no access: the volume list shows every mounted volume.
-    const bool onlyVolumeKeys = std::all_of(keys.begin(), keys.end(), StatValues::isVolumeKey);
-    if (!item && item.error == EACCES && onlyVolumeKeys && Volumes::isMountRoot(path))
-        item = {Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)), path.toUtf8().toStdString()};
     if (!item)
         return failWith(item.error);
     struct statx st {};
-    if (!StatValues::read(item.folder.get(), item.name.c_str(), &st))
+    if (!StatValues::read(item.folder, item.name.c_str(), &st))
         return failWith(errno);
-    const StatValues::ItemAt at{item.folder.get(), item.name.c_str(), path};
+    const StatValues::ItemAt at{item.folder, item.name.c_str(), path};
     QVariantMap values;
     for (const QString& key : keys) {
         QVariant value = StatValues::value(at, st, key);
@@ -163,6 +158,29 @@ std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& key
             values.insert(key, std::move(value));
     }
     return values;
+}
+
+}  // namespace
+
+std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& keys, Error* error)
+{
+    const QString& path = url.path();
+    if (path.isEmpty())
+        return valuesOf(HeldItem{-1, {}, ENOENT, {}}, path, keys, error);
+    ResolvedItem item = GrantResolver::item(path, Need::reading);
+    // The volume keys of a mount root need no access: the volume list shows every mounted volume.
+    const bool onlyVolumeKeys = std::all_of(keys.begin(), keys.end(), StatValues::isVolumeKey);
+    if (!item && item.error == EACCES && onlyVolumeKeys && Volumes::isMountRoot(path))
+        item = {Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)), path.toUtf8().toStdString()};
+    return valuesOf(HeldItem::from(std::move(item)), path, keys, error);
+}
+
+std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& keys, HeldFolders& folders, Error* error)
+{
+    const QString& path = url.path();
+    if (path.isEmpty())
+        return valuesOf(HeldItem{-1, {}, ENOENT, {}}, path, keys, error);
+    return valuesOf(folders.item(path, Need::reading), path, keys, error);
 }
 
 std::optional<QVariant> resourceValue(const URL& url, const QString& key, Error* error)

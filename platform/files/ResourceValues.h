@@ -12,6 +12,8 @@
 
 namespace hb {
 
+class HeldFolders;
+
 inline const QString NSURLIsDirectoryKey = QStringLiteral("NSURLIsDirectoryKey");
 inline const QString NSURLTotalFileSizeKey = QStringLiteral("NSURLTotalFileSizeKey");      // quint64, files only
 inline const QString NSURLFileSizeKey = QStringLiteral("NSURLFileSizeKey");
@@ -43,6 +45,9 @@ inline const QString NSURLVolumeLocalizedNameKey = QStringLiteral("NSURLVolumeLo
 std::optional<QVariant> resourceValue(const URL& url, const QString& key, Error* error = nullptr);
 // Several values from one status read; keys that do not apply are left out of the map.
 std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& keys, Error* error = nullptr);
+// The same for one of a run of items on one thread, whose folders `folders` resolves once.
+std::optional<QVariantMap> resourceValues(const URL& url, const QStringList& keys, HeldFolders& folders,
+                                          Error* error = nullptr);
 
 // Whether anything is at the URL (reachable without following a final link).
 bool checkResourceIsReachable(const URL& url, Error* error = nullptr);
