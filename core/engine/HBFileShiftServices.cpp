@@ -2,9 +2,11 @@
 
 #include "core/engine/HBCopyFileOperation.h"
 #include "core/engine/HBSourceSizing.h"
+#include "core/engine/InShares.h"
 #include "core/engine/ShiftBookmarker.h"
 #include "core/store/HBURL.h"
 #include "platform/files/AccessRegistry.h"
+#include "platform/files/Bookmark.h"
 #include "platform/files/ItemIdentity.h"
 #include "platform/files/ResourceValues.h"
 #include "platform/files/Volumes.h"
@@ -12,7 +14,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -152,50 +153,48 @@ std::shared_ptr<UndoData> HBFileShiftServices::undoRecord() const
     return m_undoRecord;
 }
 
-// Where the record's destination `k` is now: followed through its bookmark when it was moved or
-// renamed since, else where it was put.
-static hb::URL followed(const UndoData& record, qsizetype k)
+// Where a destination is now, followed through its bookmark when it was moved or renamed since;
+// none when the bookmark leads nowhere.
+static std::optional<hb::URL> followed(const QByteArray& bookmark)
 {
-    const std::optional<QByteArray> bookmark = record.bookmark(k);
-    if (!bookmark)
-        return record.items().destination(k);
-    HBURL& store = HBURL::shared();
-    // The usual case, an item still where it was put, needs no refresh and none of the store's locking.
-    auto [current, stale] = store.resolveBookmark(*bookmark);
+    // The usual case, an item still where it was put, needs no refresh and none of the store's locking;
+    // nor a scope, as only the place is wanted.
+    bool stale = false;
+    std::optional<hb::URL> current = hb::Bookmark::resolve(bookmark, 0, &stale);
     if (stale)
-        current = store.resolveRefreshingBookmark(*bookmark);
-    return current ? hb::URL::fileURLWithPath(current->path()) : record.items().destination(k);
+        current = HBURL::shared().resolveRefreshingBookmark(bookmark);
+    if (!current)
+        return std::nullopt;
+    return hb::URL::fileURLWithPath(current->path());
 }
 
 void HBFileShiftServices::performUndo()
 {
     const ShiftedItems& items = m_undoing->items();
-    // Following a destination reads the disk: the items are shared out among a few threads.
+    const PackedBookmarks& bookmarks = m_undoing->bookmarks();
+    // Following a destination reads the disk: the bookmarks are shared out among a few threads, each
+    // unpacking its share in order. An item left empty is where it was put.
     std::vector<hb::URL> current(std::size_t(items.size()));
-    const qsizetype threads = std::clamp<qsizetype>(items.size() / 2048, 1, 4);
-    const qsizetype share = (items.size() + threads - 1) / threads;
-    const auto follow = [&](qsizetype from) {
-        for (qsizetype k = from; k < std::min(items.size(), from + share); ++k)
-            current[std::size_t(k)] = followed(*m_undoing, k);
-    };
-    std::vector<std::thread> helpers;
-    for (qsizetype t = 1; t < threads; ++t)
-        helpers.emplace_back(follow, t * share);
-    follow(0);
-    for (std::thread& helper : helpers)
-        helper.join();
+    inShares(bookmarks.size(), 2048, 8, [&](qsizetype from, qsizetype to) {
+        bookmarks.unpack(from, to, [&](qsizetype k, const QByteArray& bookmark) {
+            if (std::optional<hb::URL> url = followed(bookmark))
+                current[std::size_t(k)] = std::move(*url);
+        });
+    });
 
     QList<hb::URL> movedBack;
     QList<hb::URL> formerPlaces;
     QList<ShiftedItem> copies;
     for (qsizetype k = 0; k < items.size(); ++k) {
+        hb::URL place = std::exchange(current[std::size_t(k)], {});
+        if (place.isEmpty())
+            place = items.destination(k);
         if (items.action(k) == Action::copy) {
-            copies << ShiftedItem{items.source(k), current[std::size_t(k)], Action::copy, items.fingerprint(k)};
+            copies << ShiftedItem{items.source(k), std::move(place), Action::copy, items.fingerprint(k)};
         } else {
-            movedBack << current[std::size_t(k)];
+            movedBack << std::move(place);
             formerPlaces << items.source(k);
         }
-        current[std::size_t(k)] = {};
     }
     removeUnchangedCopies(copies);
     m_sourceURLS = movedBack;
@@ -403,7 +402,7 @@ void HBFileShiftServices::main()
             return;
         }
     }
-    m_fileManager = std::make_unique<hb::FileManager>();
+    m_fileManager = hb::FileManager::holdingFolders();
     m_fileManager->delegate = this;
     if (!m_isUndoOperation)
         m_bookmarker = std::make_unique<ShiftBookmarker>(std::move(m_bookmarks));

@@ -1,9 +1,13 @@
 #include "core/engine/HBSourceSizing.h"
 
+#include "core/engine/InShares.h"
 #include "core/store/HBURL.h"
+#include "platform/files/HeldFolders.h"
 #include "platform/files/ResourceValues.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 
 SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftDestinations& destinations,
                                      bool copying, ShiftScopes& scopes, const std::function<bool()>& stopped)
@@ -14,49 +18,78 @@ SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftD
         if (!copying)
             scopes.scopeFor(destinations.folderAt(i));
     }
+    // What the scopes say of each source is asked here, on this thread: they remember answers.
+    // 0: the source cannot be read; 1: it can; 2: it can and its destination folder's volume is known.
+    std::vector<std::uint8_t> reach(std::size_t(sources.size()), 0);
+    std::vector<QVariant> folderVolume;
+    folderVolume.reserve(copying ? 0 : std::size_t(sources.size()));
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        if (!scopes.open(scopes.scopeFor(sources[i])))
+            continue;
+        reach[std::size_t(i)] = 1;
+        const hb::URL folder = destinations.folderAt(i);
+        if (!copying && scopes.open(scopes.scopeFor(folder))) {
+            reach[std::size_t(i)] = 2;
+            folderVolume.resize(std::size_t(i) + 1);
+            folderVolume[std::size_t(i)] = scopes.volumeOf(folder);
+        }
+    }
     // A move within one volume renames and needs no room: only what will be copied counts for the
     // space check (a copy, or an item that has to be copied to reach its destination).
     const auto willBeCopied = [&](qsizetype i, const QVariantMap& values) {
-        const hb::URL folder = destinations.folderAt(i);
-        if (copying || !scopes.open(scopes.scopeFor(folder)))
+        if (reach[std::size_t(i)] != 2)
             return true;
         const QVariant volume = values.value(hb::NSURLVolumeIdentifierKey);
         const QVariant locked = values.value(hb::NSURLIsUserImmutableKey);
-        return !volume.isValid() || volume != scopes.volumeOf(folder) || !locked.isValid() || locked.toBool();
+        return !volume.isValid() || volume != folderVolume[std::size_t(i)] || !locked.isValid() || locked.toBool();
     };
 
     SourceTotals totals;
     totals.facts.resize(std::size_t(sources.size()), 0);
     QList<std::pair<hb::URL, bool>> folders;
+    std::mutex merging;
+    std::atomic<bool> stop{false};
     static const QStringList keys{hb::NSURLIsDirectoryKey, hb::NSURLTotalFileSizeKey, hb::NSURLVolumeIdentifierKey,
                                   hb::NSURLIsUserImmutableKey};
-    for (qsizetype i = 0; i < sources.size(); ++i) {
-        if (stopped()) {
-            totals.stopped = true;
-            break;
+    // Reading each source's status waits on the disk: the sources are shared out among a few threads.
+    inShares(sources.size(), 2048, 8, [&](qsizetype from, qsizetype to) {
+        hb::HeldFolders held;
+        SourceTotals share;
+        QList<std::pair<hb::URL, bool>> shareFolders;
+        for (qsizetype i = from; i < to; ++i) {
+            if (stop.load(std::memory_order_relaxed) || stopped()) {
+                stop = true;
+                break;
+            }
+            const std::optional<QVariantMap> values =
+                reach[std::size_t(i)] ? hb::resourceValues(sources[i], keys, held) : std::nullopt;
+            if (!values) {
+                share.count += 1;
+                continue;
+            }
+            const bool copied = willBeCopied(i, *values);
+            totals.facts[std::size_t(i)] = sourceFactKnown | (copied ? sourceFactCopied : 0);
+            if (values->value(hb::NSURLIsDirectoryKey).toBool()) {
+                shareFolders.append({sources[i], copied});
+                continue;
+            }
+            const std::uint64_t itemSize = values->value(hb::NSURLTotalFileSizeKey).toULongLong();
+            share.size += itemSize;
+            if (copied)
+                share.sizeToCopy += itemSize;
+            share.count += 1;
         }
-        const std::optional<QVariantMap> values =
-            scopes.open(scopes.scopeFor(sources[i])) ? hb::resourceValues(sources[i], keys) : std::nullopt;
-        if (!values) {
-            totals.count += 1;
-            continue;
-        }
-        const bool copied = willBeCopied(i, *values);
-        totals.facts[std::size_t(i)] = sourceFactKnown | (copied ? sourceFactCopied : 0);
-        if (values->value(hb::NSURLIsDirectoryKey).toBool()) {
-            folders.append({sources[i], copied});
-            continue;
-        }
-        const std::uint64_t itemSize = values->value(hb::NSURLTotalFileSizeKey).toULongLong();
-        totals.size += itemSize;
-        if (copied)
-            totals.sizeToCopy += itemSize;
-        totals.count += 1;
-    }
+        std::lock_guard lock(merging);
+        totals.size += share.size;
+        totals.sizeToCopy += share.sizeToCopy;
+        totals.count += share.count;
+        folders += shareFolders;
+    });
+    totals.stopped = stop;
     // The store sizes a folder inside its own scope; ours are closed first.
     scopes.close();
     for (const auto& [folder, copied] : folders) {
-        if (stopped()) {
+        if (totals.stopped || stopped()) {
             totals.stopped = true;
             break;
         }

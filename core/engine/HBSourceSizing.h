@@ -28,12 +28,13 @@ struct SourceTotals {
     std::vector<std::uint8_t> facts;  // per source, SourceFact bits
 };
 
-// Sizes the sources of a shift on the shift's own thread. A source that cannot be read adds no
-// bytes and counts one item; a volume that cannot be told counts as another one, and a lock flag
-// that cannot be read as set (copied).
+// Sizes the sources of a shift on the shift's own thread, many sources shared out among a few helper
+// threads. A source that cannot be read adds no bytes and counts one item; a volume that cannot be
+// told counts as another one, and a lock flag that cannot be read as set (copied).
 class HBSourceSizing {
 public:
-    // `stopped` is asked before each source; once it answers true, sizing ends.
+    // `stopped` is asked before each source, from whichever thread sizes it; once it answers true,
+    // sizing ends.
     static SourceTotals measure(const QList<hb::URL>& sources, const ShiftDestinations& destinations, bool copying,
                                 ShiftScopes& scopes, const std::function<bool()>& stopped);
 };

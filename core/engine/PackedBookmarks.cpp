@@ -53,29 +53,45 @@ void PackedBookmarks::append(qsizetype key, const QByteArray& data)
     m_last = data;
 }
 
+// Makes `data`, the entry before, into the entry at `entry`.
+void PackedBookmarks::unpackEntry(std::size_t entry, QByteArray& data) const
+{
+    const char* at = m_bytes.constData() + m_offsets[entry];
+    const std::uint32_t prefix = takeLength(at);
+    if (prefix == kWhole) {
+        const std::uint32_t size = takeLength(at);
+        data = QByteArray(at, size);
+        return;
+    }
+    const std::uint32_t suffix = takeLength(at);
+    const std::uint32_t middle = takeLength(at);
+    const qsizetype lastBody = data.size() - kTrailer;
+    QByteArray next;
+    next.reserve(prefix + middle + suffix + kTrailer);
+    next.append(data.constData(), prefix);
+    next.append(at, middle);
+    next.append(data.constData() + lastBody - suffix, suffix);
+    next.append(at + middle, kTrailer);
+    data = std::move(next);
+}
+
 QByteArray PackedBookmarks::dataAt(qsizetype n) const
 {
     QByteArray data;
-    for (std::size_t entry = std::size_t(n) - std::size_t(n) % kRun; entry <= std::size_t(n); ++entry) {
-        const char* at = m_bytes.constData() + m_offsets[entry];
-        const std::uint32_t prefix = takeLength(at);
-        if (prefix == kWhole) {
-            const std::uint32_t size = takeLength(at);
-            data = QByteArray(at, size);
-            continue;
-        }
-        const std::uint32_t suffix = takeLength(at);
-        const std::uint32_t middle = takeLength(at);
-        const qsizetype lastBody = data.size() - kTrailer;
-        QByteArray next;
-        next.reserve(prefix + middle + suffix + kTrailer);
-        next.append(data.constData(), prefix);
-        next.append(at, middle);
-        next.append(data.constData() + lastBody - suffix, suffix);
-        next.append(at + middle, kTrailer);
-        data = std::move(next);
-    }
+    for (std::size_t entry = std::size_t(n) - std::size_t(n) % kRun; entry <= std::size_t(n); ++entry)
+        unpackEntry(entry, data);
     return data;
+}
+
+void PackedBookmarks::unpack(qsizetype from, qsizetype to,
+                             const std::function<void(qsizetype key, const QByteArray& data)>& visit) const
+{
+    QByteArray data;
+    for (std::size_t entry = std::size_t(from) - std::size_t(from) % kRun; entry < std::size_t(to); ++entry) {
+        unpackEntry(entry, data);
+        if (entry >= std::size_t(from))
+            visit(qsizetype(m_keys[entry]), data);
+    }
 }
 
 std::optional<QByteArray> PackedBookmarks::find(qsizetype key) const

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -19,8 +20,12 @@ public:
     qsizetype size() const { return qsizetype(m_keys.size()); }
     qsizetype keyAt(qsizetype n) const { return m_keys[std::size_t(n)]; }
     QByteArray dataAt(qsizetype n) const;
+    // The entries at positions `from` up to `to`, in order, each unpacked from the one before.
+    void unpack(qsizetype from, qsizetype to, const std::function<void(qsizetype key, const QByteArray& data)>& visit) const;
 
 private:
+    void unpackEntry(std::size_t entry, QByteArray& data) const;
+
     static constexpr std::size_t kRun = 64;
     static constexpr qsizetype kTrailer = 8;
 

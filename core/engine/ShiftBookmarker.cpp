@@ -15,14 +15,15 @@ ShiftBookmarker::~ShiftBookmarker()
 
 void ShiftBookmarker::add(qsizetype key, const hb::URL& destination)
 {
-    bool wasEmpty = false;
+    std::size_t queued = 0;
     {
         std::lock_guard lock(m_mutex);
-        wasEmpty = m_queue.empty();
         m_queue.emplace_back(key, destination);
+        queued = m_queue.size();
     }
-    // A thread still busy with earlier items takes this one without being woken.
-    if (wasEmpty)
+    // Woken for a batch, not for each item: a wake-up costs the shift about what an item does.
+    // A thread still busy with earlier items takes these without being woken.
+    if (queued == kBatch)
         m_added.notify_one();
 }
 

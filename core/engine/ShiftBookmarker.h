@@ -28,6 +28,8 @@ public:
 private:
     void run();
 
+    static constexpr std::size_t kBatch = 256;
+
     std::mutex m_mutex;
     std::condition_variable m_added;
     std::deque<std::pair<qsizetype, hb::URL>> m_queue;

@@ -47,8 +47,10 @@ UndoData::UndoData(ShiftedItems items, PackedBookmarks bookmarks, Action type)
 
 std::optional<QByteArray> UndoData::bookmarkInOpenScope(const hb::URL& destination, hb::Bookmark::Maker& maker)
 {
-    const std::optional<QVariant> readable = hb::resourceValue(destination, hb::NSURLIsReadableKey);
-    if (!readable || !readable->toBool())
+    static const QStringList readableKey{hb::NSURLIsReadableKey};
+    const std::optional<QVariantMap> readable =
+        hb::resourceValues(destination, readableKey, maker.folders());
+    if (!readable || !readable->value(hb::NSURLIsReadableKey).toBool())
         return std::nullopt;
     return HBURL::shared().scopedBookmarkDataInOpenScope(destination, maker);
 }
@@ -56,7 +58,8 @@ std::optional<QByteArray> UndoData::bookmarkInOpenScope(const hb::URL& destinati
 QMap<QString, QByteArray> UndoData::lastDestinationURLBookMarks() const
 {
     QMap<QString, QByteArray> bookmarks;
-    for (qsizetype n = 0; n < m_bookmarks.size(); ++n)
-        bookmarks.insert(m_items.destination(m_bookmarks.keyAt(n)).path(), m_bookmarks.dataAt(n));
+    m_bookmarks.unpack(0, m_bookmarks.size(), [&](qsizetype key, const QByteArray& data) {
+        bookmarks.insert(m_items.destination(key).path(), data);
+    });
     return bookmarks;
 }

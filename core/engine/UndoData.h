@@ -39,6 +39,8 @@ public:
     const ShiftedItems& items() const { return m_items; }
     // The bookmark data of the item at position `k` of items().
     std::optional<QByteArray> bookmark(qsizetype k) const { return m_bookmarks.find(k); }
+    // Every bookmark, for reading them all in order (PackedBookmarks::unpack).
+    const PackedBookmarks& bookmarks() const { return m_bookmarks; }
 
 private:
     ShiftedItems m_items;

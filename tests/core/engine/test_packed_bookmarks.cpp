@@ -51,3 +51,21 @@ TEST(PackedBookmarks, EveryEntryComesBackByteForByte)
         EXPECT_FALSE(packed.find(600).has_value()) << c.label;
     }
 }
+
+// Reading in order from any position gives what reading each one alone gives.
+TEST(PackedBookmarks, UnpacksAnyStretchInOrder)
+{
+    PackedBookmarks packed;
+    for (int n = 0; n < 300; ++n)
+        packed.append(n * 2, bookmarkLike(n, "f" + QByteArray::number(n)));
+    for (const auto& [from, to] : {std::pair{0, 300}, std::pair{1, 2}, std::pair{63, 130}, std::pair{128, 128}, std::pair{250, 300}}) {
+        QList<qsizetype> keys;
+        packed.unpack(from, to, [&](qsizetype key, const QByteArray& data) {
+            keys << key;
+            EXPECT_EQ(data, packed.dataAt(key / 2)) << "key " << key;
+        });
+        ASSERT_EQ(keys.size(), to - from) << from;
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            EXPECT_EQ(keys[i], (from + i) * 2);
+    }
+}

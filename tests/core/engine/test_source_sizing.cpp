@@ -2,6 +2,8 @@
 
 #include "core/engine/HBSourceSizing.h"
 
+#include <atomic>
+
 // Sizing runs on the shift's own thread and a cancellation must be able to end it between sources.
 class SourceSizing : public ShiftFixture {};
 
@@ -51,4 +53,40 @@ TEST_F(SourceSizing, TellsTheLoopWhatItReadOfEachSource)
                                                         scopes, [] { return false; });
     EXPECT_EQ(copied.facts[0], sourceFactKnown | sourceFactCopied);
     EXPECT_EQ(copied.sizeToCopy, 1u);
+}
+
+// Enough sources to be shared out among several threads: every one is counted once, its fact lands at
+// its own position, and a stop asked for part-way through still ends the sizing.
+TEST_F(SourceSizing, ManySourcesAddUpAcrossThreads)
+{
+    constexpr int kSources = 5000;
+    QList<hb::URL> sources;
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < kSources; ++i) {
+        const QString name = QStringLiteral("src/%1/f%2").arg(i % 3).arg(i);
+        file(name, QByteArray(i % 17, 'x'));
+        bytes += std::uint64_t(i % 17);
+        sources << url(name);
+        if (i % 1000 == 999)
+            sources << url(QStringLiteral("src/missing%1").arg(i));
+    }
+    folder("dst");
+    ShiftScopes scopes;
+    const SourceTotals totals = HBSourceSizing::measure(sources, ShiftDestinations::intoFolder(url("dst")), false,
+                                                        scopes, [] { return false; });
+    EXPECT_FALSE(totals.stopped);
+    EXPECT_EQ(totals.size, bytes);
+    EXPECT_EQ(totals.count, std::uint64_t(sources.size()));
+    EXPECT_EQ(totals.sizeToCopy, 0u);
+    ASSERT_EQ(totals.facts.size(), std::size_t(sources.size()));
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        const bool missing = sources[i].lastPathComponent().startsWith(QStringLiteral("missing"));
+        EXPECT_EQ(totals.facts[std::size_t(i)], missing ? 0 : sourceFactKnown) << i;
+    }
+
+    std::atomic<int> asked{0};
+    const SourceTotals stopped = HBSourceSizing::measure(sources, ShiftDestinations::intoFolder(url("dst")), false,
+                                                         scopes, [&] { return asked++ >= 1000; });
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_LT(stopped.count, std::uint64_t(sources.size()));
 }
