@@ -8,11 +8,14 @@
 
 // Runs `work(from, to)` over the indexes [0, count), shared out in contiguous shares among up to
 // `maxThreads` threads (the calling one among them), each share at least `minShare` long; returns
-// once every share is done. For work that mostly waits on the disk.
+// once every share is done. One processor is left to the rest of the program, so that the window
+// keeps answering. For work that mostly waits on the disk.
 template <typename Work>
 void inShares(qsizetype count, qsizetype minShare, qsizetype maxThreads, const Work& work)
 {
-    const qsizetype threads = std::clamp<qsizetype>(count / std::max<qsizetype>(minShare, 1), 1, maxThreads);
+    const qsizetype processors = std::max<qsizetype>(qsizetype(std::thread::hardware_concurrency()) - 1, 1);
+    const qsizetype threads =
+        std::clamp<qsizetype>(count / std::max<qsizetype>(minShare, 1), 1, std::min(maxThreads, processors));
     const qsizetype share = (count + threads - 1) / threads;
     std::vector<std::thread> helpers;
     for (qsizetype t = 1; t < threads; ++t)
