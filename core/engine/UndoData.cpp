@@ -2,7 +2,6 @@
 
 #include "core/store/HBURL.h"
 #include "platform/files/AccessRegistry.h"
-#include "platform/files/ResourceValues.h"
 
 #include <QHash>
 #include <QMap>
@@ -47,11 +46,6 @@ UndoData::UndoData(ShiftedItems items, PackedBookmarks bookmarks, Action type)
 
 std::optional<QByteArray> UndoData::bookmarkInOpenScope(const hb::URL& destination, hb::Bookmark::Maker& maker)
 {
-    static const QStringList readableKey{hb::NSURLIsReadableKey};
-    const std::optional<QVariantMap> readable =
-        hb::resourceValues(destination, readableKey, maker.folders());
-    if (!readable || !readable->value(hb::NSURLIsReadableKey).toBool())
-        return std::nullopt;
     return HBURL::shared().scopedBookmarkDataInOpenScope(destination, maker);
 }
 

@@ -14,9 +14,16 @@ namespace {
 // A refresh that keeps finding the item moved again (it is being renamed meanwhile) gives up.
 constexpr int kMaxRefreshes = 8;
 
+// The values every bookmark of the store carries.
+const QStringList& bookmarkKeys()
+{
+    static const QStringList keys{hb::NSURLTotalFileSizeKey};
+    return keys;
+}
+
 std::optional<QByteArray> makeBookmark(const hb::URL& url, hb::Bookmark::Maker& maker)
 {
-    return maker.create(url, hb::NSURLBookmarkCreationWithSecurityScope, {hb::NSURLTotalFileSizeKey});
+    return maker.create(url, hb::NSURLBookmarkCreationWithSecurityScope, bookmarkKeys());
 }
 
 std::optional<QByteArray> makeBookmark(const hb::URL& url)
@@ -238,7 +245,7 @@ std::optional<QByteArray> HBURL::scopedBookmarkData(const hb::URL& url)
 
 std::optional<QByteArray> HBURL::scopedBookmarkDataInOpenScope(const hb::URL& url, hb::Bookmark::Maker& maker)
 {
-    return makeBookmark(url, maker);
+    return maker.createIfReadable(url, hb::NSURLBookmarkCreationWithSecurityScope, bookmarkKeys());
 }
 
 std::optional<hb::URL> HBURL::resolveRefreshingBookmark(const QByteArray& data)

@@ -50,8 +50,8 @@ public:
 
     // Fresh bookmark data of the item, not stored (the undo record keeps it).
     std::optional<QByteArray> scopedBookmarkData(const hb::URL& url);
-    // The same data for an item whose covering scope the caller already holds open; `maker` may serve
-    // a whole run of items.
+    // The same data for a readable item (none for another) whose covering scope the caller already
+    // holds open; `maker` may serve a whole run of items.
     std::optional<QByteArray> scopedBookmarkDataInOpenScope(const hb::URL& url, hb::Bookmark::Maker& maker);
     // Resolves data kept outside the store, refreshing it while stale; stores nothing.
     std::optional<hb::URL> resolveRefreshingBookmark(const QByteArray& data);

@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace hb {
 
@@ -97,14 +98,20 @@ public:
         value = T(v);
         return true;
     }
-    bool getString(QString& text, quint32 limit = kMaxPathBytes)
+    // The bytes of a string as they lie in the data.
+    bool getBytes(QByteArrayView& bytes, quint32 limit = kMaxPathBytes)
     {
         quint32 size = 0;
         if (!get(size) || size > limit || quint64(size) > quint64(m_end - m_pos))
             return false;
-        const QByteArray utf8 = m_data.mid(m_pos, size);
+        bytes = QByteArrayView(m_data.constData() + m_pos, size);
         m_pos += size;
-        if (utf8.contains('\0'))
+        return true;
+    }
+    bool getString(QString& text, quint32 limit = kMaxPathBytes)
+    {
+        QByteArrayView utf8;
+        if (!getBytes(utf8, limit) || utf8.contains('\0'))
             return false;
         text = QString::fromUtf8(utf8);
         return text.toUtf8() == utf8;  // rejects invalid UTF-8
@@ -146,16 +153,26 @@ std::optional<Data> parse(const QByteArray& bytes)
         return std::nullopt;
     if (!data.path.startsWith(QLatin1Char('/')) || URL::normalisedPath(data.path) != data.path)
         return std::nullopt;
-    const QStringList components = componentsOf(data.path);
+    // The names of the ancestors are compared as bytes with the path's components, which are valid text.
+    const QByteArray pathBytes = data.path.toUtf8();
+    std::vector<QByteArrayView> components;
+    for (qsizetype start = 1; start < pathBytes.size();) {
+        const qsizetype slash = pathBytes.indexOf('/', start);
+        const qsizetype end = slash < 0 ? pathBytes.size() : slash;
+        if (end > start)
+            components.emplace_back(pathBytes.constData() + start, end - start);
+        start = end + 1;
+    }
     quint32 ancestorCount = 0;
-    if (!in.get(ancestorCount) || qsizetype(ancestorCount) != std::max<qsizetype>(components.size(), 1))
+    if (!in.get(ancestorCount) || qsizetype(ancestorCount) != std::max<qsizetype>(qsizetype(components.size()), 1))
         return std::nullopt;
+    data.ancestors.reserve(ancestorCount);
     for (quint32 i = 0; i < ancestorCount; ++i) {
         Identity id;
-        QString name;
-        if (!in.getIdentity(id) || !in.getString(name))
+        QByteArrayView name;
+        if (!in.getIdentity(id) || !in.getBytes(name))
             return std::nullopt;
-        if (name != (i == 0 ? QString() : components[i - 1]))
+        if (name != (i == 0 ? QByteArrayView() : components[i - 1]))
             return std::nullopt;
         data.ancestors.append(id);
     }
@@ -353,6 +370,18 @@ Maker::~Maker() = default;
 
 std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const QStringList& keys, Error* error)
 {
+    return make(url, options, keys, false, error);
+}
+
+std::optional<QByteArray> Maker::createIfReadable(const URL& url, unsigned options, const QStringList& keys,
+                                                  Error* error)
+{
+    return make(url, options, keys, true, error);
+}
+
+std::optional<QByteArray> Maker::make(const URL& url, unsigned options, const QStringList& keys, bool onlyReadable,
+                                      Error* error)
+{
     const QString& path = url.path();
     auto fail = [&](int code, const QString& at) {
         if (error)
@@ -376,6 +405,9 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     // Starting the bookmark's scope opens what a final link points to, so that needs the access too.
     if (S_ISLNK(item.stx_mode) && !GrantResolver::open(path, Need::writing))
         return fail(EACCES, path);
+    const StatValues::ItemAt at{resolved.folder, resolved.name.c_str(), path};
+    if (onlyReadable && !StatValues::value(at, item, NSURLIsReadableKey).toBool())
+        return fail(EACCES, path);
 
     if (chain == m_folders->chains.constEnd()) {
         const QStringList components = componentsOf(path);
@@ -393,7 +425,6 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     data.item = Identity{device, fileSystem, quint64(item.stx_ino)};
     data.flags = (options & NSURLBookmarkCreationWithSecurityScope ? kFlagSecurityScope : 0)
         | (S_ISDIR(item.stx_mode) ? kFlagDirectory : 0) | (S_ISLNK(item.stx_mode) ? kFlagLink : 0);
-    const StatValues::ItemAt at{resolved.folder, resolved.name.c_str(), path};
     for (const QString& key : keys) {
         const QVariant value = StatValues::value(at, item, key);
         const auto type = value.typeId();
@@ -409,8 +440,6 @@ std::optional<QByteArray> Maker::create(const URL& url, unsigned options, const 
     data.values.insert(NSURLVolumeIsInternalKey, *internal);
     return serialise(data, chain->encoded);
 }
-
-HeldFolders& Maker::folders() { return m_folders->held; }
 
 std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys, Error* error)
 {

@@ -12,8 +12,6 @@
 
 namespace hb {
 
-class HeldFolders;
-
 enum BookmarkCreationOptions : unsigned { NSURLBookmarkCreationWithSecurityScope = 0x800 };
 enum BookmarkResolutionOptions : unsigned { NSURLBookmarkResolutionWithSecurityScope = 0x400 };
 
@@ -40,10 +38,15 @@ public:
     ~Maker();
     std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys,
                                      Error* error = nullptr);
-    // The folders it holds, for the run's other reads of the same items.
-    HeldFolders& folders();
+    // As create(), for an item the process may read (NSURLIsReadableKey) only, judged from the same
+    // status read; none for another.
+    std::optional<QByteArray> createIfReadable(const URL& url, unsigned options, const QStringList& keys,
+                                               Error* error = nullptr);
 
 private:
+    std::optional<QByteArray> make(const URL& url, unsigned options, const QStringList& keys, bool onlyReadable,
+                                   Error* error);
+
     struct Folders;
     std::unique_ptr<Folders> m_folders;
 };
