@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "CopyFixtures.h"
 #include "LoopVolume.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/Bookmark.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 
@@ -337,4 +339,22 @@ TEST_F(BookmarkTest, RunOfItemsGivesWhatEachCreationGives)
     EXPECT_EQ(resolve(*before).url->path(), work + "/z/b/1");
     EXPECT_EQ(resolve(*after).url->path(), work + "/a/b/1");
     both("z/b/2");
+}
+
+// Only readable items get data from createIfReadable(), and theirs is what create() makes.
+TEST_F(BookmarkTest, RunOfReadableItemsLeavesOutWhatCannotBeRead)
+{
+    env.writeFile("work/readable", "r");
+    const QString locked = env.writeFile("work/locked", "l");
+    ASSERT_EQ(::chmod(locked.toUtf8().constData(), 0), 0);
+    WithoutFilePermissionOverride asAnyUser;
+    Bookmark::Maker maker;
+    const URL readable = URL::fileURLWithPath(work + "/readable");
+    const auto made = maker.createIfReadable(readable, kScope, {NSURLTotalFileSizeKey});
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made, Bookmark::create(readable, kScope, {NSURLTotalFileSizeKey}));
+    Error error;
+    EXPECT_FALSE(maker.createIfReadable(URL::fileURLWithPath(locked), kScope, {NSURLTotalFileSizeKey}, &error));
+    EXPECT_EQ(error.code, NSFileReadNoPermissionError);
+    EXPECT_TRUE(maker.create(URL::fileURLWithPath(locked), kScope, {NSURLTotalFileSizeKey}));
 }
