@@ -18,26 +18,22 @@ SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftD
         if (!copying)
             scopes.scopeFor(destinations.folderAt(i));
     }
-    // What the scopes say of each source is asked here, on this thread: they remember answers.
-    // 0: the source cannot be read; 1: it can; 2: it can and its destination folder's volume is known.
-    std::vector<std::uint8_t> reach(std::size_t(sources.size()), 0);
-    std::vector<QVariant> folderVolume;
-    folderVolume.reserve(copying ? 0 : std::size_t(sources.size()));
+    // What the scopes say of each source is asked here, on this thread: they remember answers. A move
+    // keeps the volume of each source's destination folder where it can be told; where it cannot, or in
+    // a copy, the source counts as copied.
+    const std::size_t count = std::size_t(sources.size());
+    std::vector<bool> readable(count, false);
+    std::vector<QVariant> folderVolume(copying ? 0 : count);
     for (qsizetype i = 0; i < sources.size(); ++i) {
-        if (!scopes.open(scopes.scopeFor(sources[i])))
-            continue;
-        reach[std::size_t(i)] = 1;
+        readable[std::size_t(i)] = scopes.open(scopes.scopeFor(sources[i]));
         const hb::URL folder = destinations.folderAt(i);
-        if (!copying && scopes.open(scopes.scopeFor(folder))) {
-            reach[std::size_t(i)] = 2;
-            folderVolume.resize(std::size_t(i) + 1);
+        if (readable[std::size_t(i)] && !copying && scopes.open(scopes.scopeFor(folder)))
             folderVolume[std::size_t(i)] = scopes.volumeOf(folder);
-        }
     }
     // A move within one volume renames and needs no room: only what will be copied counts for the
     // space check (a copy, or an item that has to be copied to reach its destination).
     const auto willBeCopied = [&](qsizetype i, const QVariantMap& values) {
-        if (reach[std::size_t(i)] != 2)
+        if (copying || !folderVolume[std::size_t(i)].isValid())
             return true;
         const QVariant volume = values.value(hb::NSURLVolumeIdentifierKey);
         const QVariant locked = values.value(hb::NSURLIsUserImmutableKey);
@@ -62,7 +58,7 @@ SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftD
                 break;
             }
             const std::optional<QVariantMap> values =
-                reach[std::size_t(i)] ? hb::resourceValues(sources[i], keys, held) : std::nullopt;
+                readable[std::size_t(i)] ? hb::resourceValues(sources[i], keys, held) : std::nullopt;
             if (!values) {
                 share.count += 1;
                 continue;

@@ -37,9 +37,8 @@ public:
     // The action in force at the end of the shift; each item keeps its own in items().
     Action lastType() const { return m_type; }
     const ShiftedItems& items() const { return m_items; }
-    // The bookmark data of the item at position `k` of items().
-    std::optional<QByteArray> bookmark(qsizetype k) const { return m_bookmarks.find(k); }
-    // Every bookmark, for reading them all in order (PackedBookmarks::unpack).
+    // The bookmark data of the items, keyed by their position in items() (read in order with
+    // PackedBookmarks::unpack).
     const PackedBookmarks& bookmarks() const { return m_bookmarks; }
 
 private:

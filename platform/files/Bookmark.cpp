@@ -363,7 +363,6 @@ struct Maker::Folders {
     QHash<quint64, bool> internalByDevice;
 };
 
-
 Maker::Maker() : m_folders(std::make_unique<Folders>()) {}
 
 Maker::~Maker() = default;
