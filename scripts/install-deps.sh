@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libgl-dev
-  libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxtst-dev
+  libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxtst-dev libxfixes-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-multimedia-dev qt6-svg-dev libqt6svg6 gstreamer1.0-plugins-good gstreamer1.0-plugins-base gstreamer1.0-libav
   xvfb xdotool xclip attr coreutils util-linux
@@ -15,13 +15,24 @@ packages=(
   mount
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
 )
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
+# The file managers the end-to-end tests select files in, as a desktop has them; without what they only
+# recommend (search indexers, thumbnailers), which the tests do not use.
+desktop_programs=(
+  nautilus thunar dolphin nemo caja pcmanfm pcmanfm-qt breeze-icon-theme
+)
+missing_of() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t missing_programs < <(missing_of "${desktop_programs[@]}")
+if ((${#missing[@]} + ${#missing_programs[@]})); then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  ((${#missing[@]})) && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  ((${#missing_programs[@]})) &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing_programs[@]}"
 fi

@@ -1,19 +1,11 @@
 #include "HotKeyFixture.h"
 
-#include <QFile>
+#include "PrivateXServer.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 
 #include <X11/Xlib.h>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace Flag = hb::ModifierFlag;
 
@@ -22,33 +14,10 @@ class XvfbTest : public HotKeyFixture {
 protected:
     void SetUp() override
     {
-        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-        if (xvfb.isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty())
+        if (!PrivateXServer::isInstalled() || QStandardPaths::findExecutable("xdotool").isEmpty())
             GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh)";
-        int fds[2];
-        ASSERT_EQ(::pipe(fds), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const std::string fd = std::to_string(fds[1]);
-        const QByteArray program = QFile::encodeName(xvfb);
-        const char* argv[] = {program.constData(), "-displayfd", fd.c_str(), "-nolisten", "tcp",
-                              "-screen", "0", "320x240x24", nullptr};
-        const int spawned = ::posix_spawn(&m_server, program.constData(), &actions, nullptr,
-                                          const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        ASSERT_EQ(spawned, 0);
-        QByteArray number;
-        pollfd entry{fds[0], POLLIN, 0};
-        char c;
-        while (::poll(&entry, 1, 15000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(fds[0]);
-        ASSERT_FALSE(number.isEmpty()) << "Xvfb did not start";
-        m_savedDisplay = qgetenv("DISPLAY");
-        qputenv("DISPLAY", ":" + number);
+        QByteArray why;
+        ASSERT_TRUE(m_server.start(&why)) << why.toStdString();
         hb::HotKeys::setBackend(nullptr);
     }
 
@@ -57,14 +26,6 @@ protected:
         center.unregisterAllHotKeys();
         // Closes the registrar's connection before its server goes.
         hb::HotKeys::setBackend(std::make_unique<hb::RecordingHotKeyBackend>());
-        if (m_server > 0) {
-            ::kill(m_server, SIGTERM);
-            ::waitpid(m_server, nullptr, 0);
-        }
-        if (m_savedDisplay.isNull())
-            qunsetenv("DISPLAY");
-        else
-            qputenv("DISPLAY", m_savedDisplay);
     }
 
     static void xdotool(const QStringList& arguments)
@@ -75,8 +36,7 @@ protected:
     // Runs the event loop for a while, so anything that would fire has fired.
     static void settle(int ms) { waitUntil([] { return false; }, ms); }
 
-    pid_t m_server = -1;
-    QByteArray m_savedDisplay;
+    PrivateXServer m_server;
 };
 
 TEST_F(XvfbTest, FiresOnceWhenTheHeldKeyIsReleased)
