@@ -1,6 +1,7 @@
 #include "platform/desktop/HotKey.h"
 
 #include "platform/desktop/HotKeyX11.h"
+#include "platform/interface/FrontWindow.h"
 
 #include <cerrno>
 
@@ -33,6 +34,8 @@ void HotKeys::setBackend(std::unique_ptr<HotKeyBackend> backend)
     installed() = backend ? std::move(backend) : makeX11HotKeyBackend();
     // The handler outlives backends: the registry installs it once.
     installed()->setReleasedHandler([](std::uint32_t id, const KeyEvent& event) {
+        // Before the program's window comes forward: the window the person pressed it in.
+        FrontWindows::shared().note();
         if (releasedHandler())
             releasedHandler()(id, event);
     });

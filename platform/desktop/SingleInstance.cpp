@@ -2,6 +2,7 @@
 
 #include "platform/base/Log.h"
 #include "platform/desktop/Services.h"
+#include "platform/interface/FrontWindow.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -105,6 +106,8 @@ void SingleInstance::accept()
                 socket->write(raiseAnswer);
                 socket->flush();
                 HBDebug() << "Raise requested by a second start";
+                // A start from a desktop shortcut leaves the focus where the person was working.
+                FrontWindows::shared().note();
                 emit raiseRequested();
             }
             socket->disconnectFromServer();

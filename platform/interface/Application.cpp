@@ -1,6 +1,7 @@
 #include "platform/interface/Application.h"
 
 #include "platform/base/Log.h"
+#include "platform/interface/FrontWindow.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -46,6 +47,11 @@ Application::Application()
     m_reportedState = QGuiApplication::applicationState();
     m_active = m_reportedState == Qt::ApplicationActive;
     connect(qApp, &QGuiApplication::applicationStateChanged, this, &Application::applicationStateChanged);
+    m_holdLimit = new QTimer(this);
+    m_holdLimit->setSingleShot(true);
+    m_holdLimit->setInterval(FrontWindows::holdLimit);
+    connect(m_holdLimit, &QTimer::timeout, this, &Application::bringForwardNow);
+    connect(&FrontWindows::shared(), &FrontWindows::released, this, &Application::bringForwardNow);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow*) {
         QWidget* active = QApplication::activeWindow();
         if (isOrdinaryWindow(active))
@@ -69,8 +75,51 @@ int Application::run()
     return QApplication::exec();
 }
 
-void Application::activateIgnoringOtherApps(bool)
+bool Application::deferBringingForward(const std::function<void()>& bringForward)
 {
+    if (m_active)
+        return false;
+    if (!m_deferredBringForward.empty()) {
+        m_deferredBringForward.push_back(bringForward);
+        return true;
+    }
+    if (!FrontWindows::shared().hasNote())
+        return false;
+    announceWillBecomeActive();
+    // Nobody asked the window anything: the note is of no more use.
+    if (!FrontWindows::shared().isHeld()) {
+        FrontWindows::shared().forget();
+        return false;
+    }
+    m_deferredBringForward.push_back(bringForward);
+    m_holdLimit->start();
+    return true;
+}
+
+void Application::bringForwardNow()
+{
+    m_holdLimit->stop();
+    const std::vector<std::function<void()>> deferred = std::exchange(m_deferredBringForward, {});
+    for (const auto& bringForward : deferred)
+        bringForward();
+}
+
+void Application::announceWillBecomeActive()
+{
+    m_willBecomeActiveTold = true;
+    if (m_delegate)
+        m_delegate->applicationWillBecomeActive();
+    // A window manager that never hands the focus over must not swallow the next activation's notice.
+    QTimer::singleShot(2000, this, [this] {
+        if (!m_active)
+            m_willBecomeActiveTold = false;
+    });
+}
+
+void Application::activateIgnoringOtherApps(bool flag)
+{
+    if (deferBringingForward([this, flag] { activateIgnoringOtherApps(flag); }))
+        return;
     // Asked for now: a focus loss still being confirmed must not hide what comes forward before the
     // window manager has handed the focus over.
     m_resignPending = false;
@@ -102,6 +151,8 @@ void Application::activateIgnoringOtherApps(bool)
 void Application::makeKeyAndOrderFront(QWidget* window)
 {
     if (!window)
+        return;
+    if (deferBringingForward([this, target = QPointer<QWidget>(window)] { makeKeyAndOrderFront(target); }))
         return;
     m_resignPending = false;
     orderFront(window);
@@ -176,7 +227,7 @@ void Application::applicationStateChanged(Qt::ApplicationState state)
 
 void Application::becomeActive()
 {
-    if (m_delegate)
+    if (m_delegate && !std::exchange(m_willBecomeActiveTold, false))
         m_delegate->applicationWillBecomeActive();
     m_active = true;
     if (m_delegate)

@@ -3,7 +3,11 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
+
+#include <functional>
+#include <vector>
 
 namespace hb {
 
@@ -39,6 +43,13 @@ public:
     // Shows, raises and focuses the window and makes it the one activation brings forward, so a later
     // activateIgnoringOtherApps does not hand focus back to the window that had it before.
     void makeKeyAndOrderFront(QWidget* window);
+    // When the person comes to the program from another window (the front window is noted), tells the
+    // delegate that the program will become active now, and, while whoever asks that window for its
+    // selection holds the note, keeps `bringForward` (showing and focusing a window) until they are
+    // done: the window asked must still have the focus. Answers true when `bringForward` was kept; it
+    // then runs once the note is released, or after FrontWindows::holdLimit at most.
+    bool deferBringingForward(const std::function<void()>& bringForward);
+
     // Hides every visible top-level window; the next activation shows them again, except those closed
     // or put away (orderOut) while hidden.
     void hide();
@@ -66,6 +77,8 @@ private:
     void confirmResign();
     bool ownWindowHoldsFocus() const;
     void becomeActive();
+    void announceWillBecomeActive();
+    void bringForwardNow();
 
     ApplicationDelegate* m_delegate = nullptr;
     bool m_active = false;
@@ -74,6 +87,10 @@ private:
     Qt::ApplicationState m_reportedState = Qt::ApplicationInactive;
     QPointer<QWidget> m_keyWindow;
     QList<QPointer<QWidget>> m_hiddenWindows;
+    // The delegate was told the program will become active before its window took the focus.
+    bool m_willBecomeActiveTold = false;
+    std::vector<std::function<void()>> m_deferredBringForward;
+    QTimer* m_holdLimit = nullptr;
 };
 
 }  // namespace hb

@@ -1,6 +1,7 @@
 #include "platform/interface/StatusItem.h"
 
 #include "platform/base/Log.h"
+#include "platform/interface/FrontWindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -48,6 +49,7 @@ QAction* StatusItem::addMenuItem(const QString& title, std::function<void()> han
 {
     QAction* action = m_menu->addAction(title);
     connect(action, &QAction::triggered, this, [handler = std::move(handler)] {
+        FrontWindows::shared().note();
         if (handler)
             handler();
     });
@@ -61,8 +63,11 @@ bool StatusItem::show()
         m_tray->setToolTip(m_title);
         m_tray->setContextMenu(m_menu.get());
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger)
+            if (reason == QSystemTrayIcon::Trigger) {
+                // Before the program's window comes forward: the window the person was working in.
+                FrontWindows::shared().note();
                 performClick();
+            }
         });
     }
     // Shown even without a tray: a panel that starts later (as at login) still takes the item.

@@ -4,6 +4,7 @@
 #include "platform/interface/ViewController.h"
 
 #include <QCloseEvent>
+#include <QPointer>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -96,6 +97,11 @@ void WindowController::setContentViewController(ViewController* controller)
 
 void WindowController::showWindow()
 {
+    if (Application::shared().deferBringingForward([self = QPointer<WindowController>(this)] {
+            if (self)
+                self->showWindow();
+        }))
+        return;
     Window* shown = window();
     shown->show();
     shown->raise();

@@ -1,9 +1,11 @@
 #include "platform/interface/Application.h"
+#include "platform/interface/FrontWindow.h"
 
 #include "TestEnvironment.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -23,7 +25,13 @@ public:
         if (onLaunch)
             onLaunch();
     }
-    void applicationWillBecomeActive() override { calls << "willBecomeActive"; }
+    std::function<void()> onWillBecomeActive;
+    void applicationWillBecomeActive() override
+    {
+        calls << "willBecomeActive";
+        if (onWillBecomeActive)
+            onWillBecomeActive();
+    }
     void applicationDidBecomeActive() override { calls << "didBecomeActive"; }
     void applicationWillResignActive() override { calls << "willResignActive"; }
     void applicationWillTerminate() override { calls << "willTerminate"; }
@@ -176,6 +184,87 @@ TEST_F(ApplicationTest, ClosingTheLastWindowKeepsRunningAndTerminateEndsTheLoopO
     // Showing the window may also activate the program; only launching and quitting matter here.
     const QStringList lifeCycle = delegate.calls.filter(QRegularExpression("Launching|Terminate"));
     EXPECT_EQ(lifeCycle.join(' ').toStdString(), "didFinishLaunching willTerminate");
+}
+
+// Coming from another program's window, the delegate hears "will become active" at once, and the
+// window waits while that window is being asked for its selection: until the claim on the note is
+// dropped, or the hold's limit at most. Without a note, or with a note nobody claims, nothing waits.
+TEST_F(ApplicationTest, ComingFromAnotherWindowTheWindowWaitsWhileThatWindowIsAsked)
+{
+    hb::FrontWindows& front = hb::FrontWindows::shared();
+    QWidget window;
+    std::shared_ptr<const hb::FrontWindow> claim;
+    delegate.onWillBecomeActive = [&] { claim = front.claim(); };
+
+    front.note(hb::FrontWindow{4242, 77, false});
+    hb::Application::shared().makeKeyAndOrderFront(&window);
+    hb::Application::shared().activateIgnoringOtherApps(true);
+    ASSERT_TRUE(claim);
+    EXPECT_EQ(claim->environment().value("HARBRILL_FRONT_WINDOW"), "4242");
+    EXPECT_EQ(claim->environment().value("HARBRILL_FRONT_PID"), "77");
+    EXPECT_EQ(delegate.calls, QStringList{"willBecomeActive"});
+    QTest::qWait(100);
+    EXPECT_FALSE(window.isVisible()) << "the window came forward while the other window was asked";
+    claim.reset();
+    EXPECT_TRUE(waitUntil([&] { return window.isVisible(); }, 1000));
+    // The focus arriving later tells the rest, without a second "will become active".
+    report(Qt::ApplicationActive);
+    EXPECT_EQ(delegate.calls.join(' ').toStdString(), "willBecomeActive didBecomeActive");
+    report(Qt::ApplicationInactive);
+    settle();
+    window.hide();
+
+    // A claim that is never dropped holds the window back for the limit only.
+    delegate.calls.clear();
+    front.note(hb::FrontWindow{4242, 77, false});
+    QElapsedTimer waited;
+    waited.start();
+    hb::Application::shared().makeKeyAndOrderFront(&window);
+    ASSERT_TRUE(claim);
+    EXPECT_TRUE(waitUntil([&] { return window.isVisible(); }, 3000));
+    EXPECT_GE(waited.elapsed(), hb::FrontWindows::holdLimit.count() - 50);
+    report(Qt::ApplicationActive);
+    report(Qt::ApplicationInactive);
+    settle();
+    window.hide();
+    claim.reset();
+    QTest::qWait(10);  // a dropped claim is counted on the main thread
+
+    // Nobody asks: the window comes forward at once and the note is gone.
+    delegate.onWillBecomeActive = nullptr;
+    front.note(hb::FrontWindow{4242, 77, false});
+    hb::Application::shared().makeKeyAndOrderFront(&window);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(front.hasNote());
+    report(Qt::ApplicationActive);
+    report(Qt::ApplicationInactive);
+    settle();
+    window.hide();
+
+    // No note: at once, and "will become active" when the focus arrives.
+    delegate.calls.clear();
+    hb::Application::shared().makeKeyAndOrderFront(&window);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(delegate.calls.isEmpty());
+    report(Qt::ApplicationActive);
+    EXPECT_EQ(delegate.calls.join(' ').toStdString(), "willBecomeActive didBecomeActive");
+}
+
+// A note is for the request that follows it: claimed once, and forgotten when it is old.
+TEST(FrontWindowsTest, ANoteIsClaimedOnceWhileItIsFresh)
+{
+    hb::FrontWindows& front = hb::FrontWindows::shared();
+    front.note(hb::FrontWindow{0, 0, true});
+    const auto claim = front.claim();
+    ASSERT_TRUE(claim);
+    EXPECT_EQ(claim->environment(), (QMap<QString, QString>{{"HARBRILL_FRONT_WINDOW", "active"}}));
+    EXPECT_FALSE(front.claim());
+    EXPECT_TRUE(hb::FrontWindow{}.environment().isEmpty());
+
+    front.note(hb::FrontWindow{9, 0, false});
+    QTest::qWait(static_cast<int>(hb::FrontWindows::noteLifetime.count()) + 100);
+    EXPECT_FALSE(front.hasNote());
+    EXPECT_FALSE(front.claim());
 }
 
 }  // namespace
