@@ -1,52 +1,19 @@
 #!/bin/sh
-# Harbrill's file-manager selection script. Harbrill runs it with the name of the handler to answer
-# as its only argument. "finderSelection" prints the files the file manager copied or cut to the
-# desktop clipboard (text/uri-list), one POSIX path a line, and nothing when there are none.
-
-clipboard_uris() {
-    if [ -n "${WAYLAND_DISPLAY:-}" ] && command -v wl-paste >/dev/null 2>&1; then
-        wl-paste --no-newline --type text/uri-list 2>/dev/null && return 0
-    fi
-    if command -v xclip >/dev/null 2>&1; then
-        xclip -selection clipboard -t text/uri-list -o 2>/dev/null && return 0
-    fi
-    return 0
-}
-
-# file:// URIs to POSIX paths, percent-decoded byte by byte; other URIs, comments and paths that
-# would not fit on one line are left out.
-uris_to_paths() {
-    LC_ALL=C awk '
-    function decode(s,    out, i, c, hex) {
-        out = ""
-        for (i = 1; i <= length(s); i++) {
-            c = substr(s, i, 1)
-            hex = tolower(substr(s, i + 1, 2))
-            if (c == "%" && hex ~ /^[0-9a-f][0-9a-f]$/) {
-                out = out sprintf("%c", (index("0123456789abcdef", substr(hex, 1, 1)) - 1) * 16 \
-                                        + index("0123456789abcdef", substr(hex, 2, 1)) - 1)
-                i += 2
-            } else {
-                out = out c
-            }
-        }
-        return out
-    }
-    { sub(/\r$/, "") }
-    /^#/ || $0 == "" { next }
-    {
-        if ($0 ~ /^file:\/\/localhost\//) path = substr($0, 17)
-        else if ($0 ~ /^file:\/\/\//) path = substr($0, 8)
-        else if ($0 ~ /^file:\/[^\/]/) path = substr($0, 6)
-        else next
-        if (tolower(path) ~ /%00|%0a/) next
-        print decode(path)
-    }'
-}
+# Harbrill's file-manager selection script. Harbrill runs it with the name of the handler to answer as
+# its only argument, right after you call Harbrill up with the hot key or the tray icon.
+#
+# "finderSelection" prints the paths of the items selected in the file-manager window you were in,
+# each ended by a NUL byte, and nothing when that window is no file manager's or nothing is selected.
+# Harbrill names that window in HARBRILL_FRONT_WINDOW (and its process in HARBRILL_FRONT_PID);
+# harbrill-selection, installed beside harbrill, asks the window for its selection. Your clipboard is
+# left as it was.
+#
+# You may replace this file with a script of your own: print one absolute path a line, or paths ended
+# by NUL bytes, and exit with status 0.
 
 case "${1:-}" in
 finderSelection)
-    clipboard_uris | uris_to_paths
+    exec harbrill-selection
     ;;
 *)
     echo "RodudoDedari: no handler named '${1:-}'" >&2

@@ -24,6 +24,12 @@ std::optional<QList<hb::URL>> urlsFromLines(const QStringList& lines)
     return urls;
 }
 
+// Scripts the program shipped before and that must not run again: the first one answered with the
+// clipboard's files, not the selection, so a file copied hours earlier could be moved by mistake.
+const QList<QByteArray> retiredScriptDigests{
+    QByteArrayLiteral("1ae7722ccc98e94441cdde3f6e45600d0c7e4c2eb7c7001134572f5baae91397"),
+};
+
 }  // namespace
 
 bool HBFinderData::installScript() const { return hb::UserDefaults::standard().boolForKey(scriptInstalledDefaultsKey); }
@@ -36,7 +42,10 @@ std::unique_ptr<hb::UserScriptTask> HBFinderData::automationScriptTask() const
         HBDebug() << Q_FUNC_INFO << "no Application Scripts folder error =" << error.localizedDescription();
         return nullptr;
     }
-    auto task = hb::UserScriptTask::create(folder->appendingPathComponent(scriptFileName), &error);
+    const hb::URL script = folder->appendingPathComponent(scriptFileName);
+    if (const auto contents = hb::Bundle::resourceData(scriptFileName))
+        hb::UserScriptTask::replaceRetiredScript(script, retiredScriptDigests, *contents);
+    auto task = hb::UserScriptTask::create(script, &error);
     if (!task)
         HBDebug() << Q_FUNC_INFO << "no AppleScript task error =" << error.localizedDescription();
     return task;

@@ -3,7 +3,11 @@
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
 #include "platform/files/GrantResolver.h"
+#include "platform/interface/FrontWindow.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QSaveFile>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -60,7 +64,36 @@ struct Outcome {
 
 Outcome failure(UserScriptTaskError code, const QString& description) { return {std::nullopt, scriptError(code, description)}; }
 
-Outcome runScript(const QString& program, const AppleEventDescriptor& event, std::chrono::milliseconds timeout)
+// The answer as entries: NUL-terminated when the output ends in a NUL byte (names may then hold new
+// lines), else one a line. In the NUL form an entry that is not UTF-8 is left out, and said so.
+Outcome answerFrom(const QByteArray& output)
+{
+    const bool nulTerminated = output.endsWith('\0');
+    if (!nulTerminated) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder(output);
+        if (decoder.hasError() || output.contains('\0'))
+            return failure(UserScriptTaskOutputNotText, QStringLiteral("The script's answer is not UTF-8 text."));
+        return {text.split(u'\n', Qt::SkipEmptyParts), std::nullopt};
+    }
+    QStringList entries;
+    for (const QByteArray& entry : output.split('\0')) {
+        if (entry.isEmpty())
+            continue;
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder(entry);
+        if (decoder.hasError()) {
+            qCWarning(hbLog).noquote() << "The script named an item whose name is not UTF-8, which Harbrill cannot handle:"
+                                       << QString::fromLatin1(entry.toPercentEncoding("/ "));
+            continue;
+        }
+        entries << text;
+    }
+    return {entries, std::nullopt};
+}
+
+Outcome runScript(const QString& program, const AppleEventDescriptor& event, std::chrono::milliseconds timeout,
+                  const QMap<QString, QString>& frontWindow)
 {
     QProcess process;
     process.setProgram(program);
@@ -69,6 +102,12 @@ Outcome runScript(const QString& program, const AppleEventDescriptor& event, std
     environment.insert(QStringLiteral("HARBRILL_EVENT_TARGET"), event.target);
     environment.insert(QStringLiteral("HARBRILL_EVENT_CLASS"), event.eventClass);
     environment.insert(QStringLiteral("HARBRILL_EVENT_ID"), event.eventID);
+    for (auto it = frontWindow.begin(); it != frontWindow.end(); ++it)
+        environment.insert(it.key(), it.value());
+    // The program's own helpers (the selection reader) are found beside it first, as installed.
+    const QString path = environment.value(QStringLiteral("PATH"));
+    environment.insert(QStringLiteral("PATH"),
+                       QCoreApplication::applicationDirPath() + (path.isEmpty() ? QString() : u':' + path));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(Locations::userDatabaseHome());
     process.setStandardInputFile(QProcess::nullDevice());
@@ -107,11 +146,7 @@ Outcome runScript(const QString& program, const AppleEventDescriptor& event, std
         return failure(UserScriptTaskExitedWithStatus,
                        QStringLiteral("The script ended with status %1.").arg(process.exitCode()));
 
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(output);
-    if (decoder.hasError() || output.contains('\0'))
-        return failure(UserScriptTaskOutputNotText, QStringLiteral("The script's answer is not UTF-8 text."));
-    return {text.split(u'\n', Qt::SkipEmptyParts), std::nullopt};
+    return answerFrom(output);
 }
 
 }  // namespace
@@ -154,13 +189,45 @@ std::unique_ptr<UserScriptTask> UserScriptTask::create(const URL& scriptURL, Err
 
 void UserScriptTask::execute(const AppleEventDescriptor& event, CompletionHandler completion) const
 {
-    scriptPool().start([program = m_scriptURL.path(), event, timeout = m_timeout, completion = std::move(completion)] {
-        const Outcome outcome = runScript(program, event, timeout);
+    // The window the person came from, if they just did: the script answers for it, and the program's
+    // own window waits while the script asks it (the claim ends with the run).
+    std::shared_ptr<const FrontWindow> front = FrontWindows::shared().claim();
+    const QMap<QString, QString> frontEnvironment = front ? front->environment() : QMap<QString, QString>{};
+    scriptPool().start([program = m_scriptURL.path(), event, timeout = m_timeout, completion = std::move(completion),
+                        front = std::move(front), frontEnvironment]() mutable {
+        const Outcome outcome = runScript(program, event, timeout, frontEnvironment);
+        front.reset();
         if (outcome.error)
             HBDebug() << "user script" << program << "failed:" << outcome.error->localizedDescription();
         if (completion)
             completion(outcome.lines, outcome.error);
     });
+}
+
+bool UserScriptTask::replaceRetiredScript(const URL& scriptURL, const QList<QByteArray>& retiredDigests,
+                                          const QByteArray& contents)
+{
+    const auto folder = applicationScriptsDirectory(false);
+    if (!folder || !folder->contains(scriptURL))
+        return false;
+    QFile installed(scriptURL.path());
+    if (installed.size() > maximumOutputSize || !installed.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray digest = QCryptographicHash::hash(installed.readAll(), QCryptographicHash::Sha256).toHex();
+    installed.close();
+    if (!retiredDigests.contains(digest))
+        return false;
+    // Written beside it and renamed over it: a failure leaves the old one whole.
+    QSaveFile replacement(scriptURL.path());
+    if (!replacement.open(QIODevice::WriteOnly) || replacement.write(contents) != contents.size() ||
+        !replacement.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther) ||
+        !replacement.commit()) {
+        qCWarning(hbLog).noquote() << "An earlier version of" << scriptURL.path() << "could not be brought up to date.";
+        return false;
+    }
+    qCInfo(hbLog).noquote() << "Brought" << scriptURL.path() << "up to date: it was an unchanged earlier version.";
+    return true;
 }
 
 bool UserScriptTask::writeScriptFile(const QByteArray& contents, const URL& destination, Error* error)

@@ -38,7 +38,11 @@ enum UserScriptTaskError : int {
 // An executable the user put into the program's Application Scripts folder, run outside the program's
 // own access rules: no shell, standard input from /dev/null, standard error passed through to ours, in
 // a process group of its own that is killed when the run ends (answered, failed or timed out), so
-// nothing it started outlives it. Its answer is the list of non-empty lines it prints (UTF-8 text).
+// nothing it started outlives it. Its answer is the list of non-empty lines it prints (UTF-8 text), or,
+// when its output ends in a NUL byte, the NUL-terminated entries (as `find -print0` writes paths; an
+// entry that is not UTF-8 is left out, with a log line). It finds the program's own helpers first on
+// its PATH, and is told the window the person came from (FrontWindow::environment()) when it runs
+// right after they called the program up.
 class UserScriptTask {
 public:
     static constexpr std::chrono::milliseconds defaultTimeout{10'000};
@@ -60,6 +64,12 @@ public:
 
     const URL& scriptURL() const { return m_scriptURL; }
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+
+    // Replaces the script at `scriptURL` with `contents` when it is byte for byte one that the program
+    // once shipped (its SHA-256 among `retiredDigests`), so an unchanged earlier copy never runs again;
+    // a script the person wrote or changed is left alone. True when it was replaced.
+    static bool replaceRetiredScript(const URL& scriptURL, const QList<QByteArray>& retiredDigests,
+                                     const QByteArray& contents);
 
     // Writes `contents` as a new executable file (mode 0755) at `destination`; fails with
     // NSFileWriteFileExistsError when something is there already. Needs write access to the folder.

@@ -4,6 +4,7 @@
 #include "core/sources/HBFinderData.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/UserDefaults.h"
+#include "platform/interface/FrontWindow.h"
 #include "platform/interface/OpenPanel.h"
 
 #include <QCoreApplication>
@@ -148,44 +149,60 @@ TEST_F(FinderDataTest, InstallerAcceptsOnlyTheScriptsFolderAndReplacesAnOldScrip
     EXPECT_EQ(status.st_mode & 07777, 0755u);
 }
 
-// The bundled script reads the clipboard's file list through xclip (a stand-in here) and answers
-// decoded POSIX paths.
-TEST_F(FinderDataTest, BundledScriptAnswersTheClipboardFiles)
+// The bundled script hands the request to harbrill-selection (a stand-in here, found on the PATH), which
+// answers for the window the person came from with NUL-ended paths: names with new lines and leading
+// dashes come through whole.
+TEST_F(FinderDataTest, BundledScriptAsksTheSelectionReaderForTheWindowThePersonCameFrom)
 {
     const QString tools = env.makeFolder("tools");
-    struct Case {
-        const char* name;
-        QByteArray clipboard;
-        int status;
-        QList<hb::URL> answer;
-    };
-    const Case cases[] = {
-        {"file URIs, decoded", "# copied\r\nfile:///tmp/a%20b/%C3%A9t%C3%A9.txt\r\nfile://localhost/srv/x\r\n", 0,
-         urls({"/tmp/a b/été.txt", "/srv/x"})},
-        {"other URIs and unsafe names are left out", "http://example.com/a\nfile:///bad%0Aname\nfile:///n%00ul\n/plain\n",
-         0, {}},
-        {"nothing on the clipboard", "", 1, {}},
-    };
+    const QString reader = env.writeFile(
+        "tools/harbrill-selection",
+        "#!/bin/sh\n[ $# -eq 0 ] || exit 9\n"
+        "printf '/w/%s\\000' \"$HARBRILL_FRONT_WINDOW\" 'two\nlines' '-dash' \"pid $HARBRILL_FRONT_PID\"\n");
+    QFile::setPermissions(reader, QFile::ReadOwner | QFile::ExeOwner);
     QFile::copy(":/" + HBFinderData::scriptFileName, scriptPath());
     QFile::setPermissions(scriptPath(), QFile::ReadOwner | QFile::ExeOwner);
     const QByteArray savedPath = qgetenv("PATH");
-    const QByteArray savedWayland = qgetenv("WAYLAND_DISPLAY");
     qputenv("PATH", tools.toUtf8() + ":" + savedPath);
-    qunsetenv("WAYLAND_DISPLAY");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString clipboardFile = env.writeFile("clipboard", c.clipboard);
-        const QString xclip = env.writeFile(
-            "tools/xclip", QStringLiteral("#!/bin/sh\n[ \"$*\" = '-selection clipboard -t text/uri-list -o' ] || exit 9\n"
-                                          "cat '%1'\nexit %2\n").arg(clipboardFile).arg(c.status).toUtf8());
-        QFile::setPermissions(xclip, QFile::ReadOwner | QFile::ExeOwner);
-        const auto delegate = ask();
-        ASSERT_EQ(delegate->answers.size(), 1u);
-        EXPECT_EQ(delegate->answers.front(), c.answer);
-    }
+
+    hb::FrontWindows::shared().note(hb::FrontWindow{123, 45, false});
+    const auto delegate = ask();
     qputenv("PATH", savedPath);
-    if (!savedWayland.isNull())
-        qputenv("WAYLAND_DISPLAY", savedWayland);
+    ASSERT_EQ(delegate->answers.size(), 1u);
+    EXPECT_EQ(delegate->answers.front(), urls({"/w/123", "/w/two\nlines", "/w/-dash", "/w/pid 45"}));
+}
+
+// An unchanged copy of the script that answered with the clipboard is brought up to date before it
+// could run; a script the person changed is theirs and stays.
+TEST_F(FinderDataTest, AnUnchangedRetiredScriptIsReplacedAndAChangedOneIsLeftAlone)
+{
+    QFile retired(QStringLiteral(HB_SOURCE_DIR "/RetiredClipboardScript.scpt"));
+    ASSERT_TRUE(retired.open(QIODevice::ReadOnly));
+    const QByteArray old = retired.readAll();
+    const QByteArray bundled = hb::Bundle::resourceData(HBFinderData::scriptFileName).value();
+    const auto contents = [&] {
+        QFile file(scriptPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const auto install = [&](const QByteArray& bytes) {
+        QFile file(scriptPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+
+    install(old);
+    EXPECT_TRUE(HBFinderData().automationScriptTask());
+    EXPECT_EQ(contents(), bundled);
+    struct stat status {};
+    ASSERT_EQ(::stat(scriptPath().toUtf8().constData(), &status), 0);
+    EXPECT_TRUE(status.st_mode & S_IXUSR);
+
+    install(old + "# mine\n");
+    const QByteArray changed = contents();
+    EXPECT_TRUE(HBFinderData().automationScriptTask());
+    EXPECT_EQ(contents(), changed);
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include "platform/desktop/UserScriptTask.h"
 #include "platform/files/AccessRegistry.h"
+#include "platform/interface/FrontWindow.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
+#include <atomic>
 #include <csignal>
 #include <mutex>
 #include <sys/stat.h>
@@ -81,6 +83,9 @@ TEST_F(UserScriptTaskTest, AnswersTheLinesItPrintsOnAWorkerThread)
         {"no output", "exit 0", {}},
         {"text without final newline, not UTF-8 ascii", "printf '/caf\\303\\251'", {QString::fromUtf8("/café")}},
         {"standard input is empty", "if read line; then echo read; else echo eof; fi", {"eof"}},
+        {"NUL-terminated entries keep new lines, quotes and dashes", "printf '/a\\nb\\000/-x \\047q\\047\\000\\000'",
+         {"/a\nb", "/-x 'q'"}},
+        {"a NUL-terminated entry that is not UTF-8 is left out", "printf '/caf\\351\\000/ok\\000'", {"/ok"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -115,6 +120,33 @@ TEST_F(UserScriptTaskTest, FailuresAreErrorsNotAnswers)
         EXPECT_EQ(answer->error->code, c.code);
         QFile::remove(scriptsFolder().appendingPathComponent("script").path());
     }
+}
+
+// Right after the person called the program up, the script is told the window they came from, once,
+// and the program's window waits while the script runs; the program's own folder leads its PATH.
+TEST_F(UserScriptTaskTest, TheScriptIsToldTheFrontWindowOnceAndHoldsItWhileItRuns)
+{
+    const hb::URL script = writeScript(
+        "script", "printf '%s\\n' \"window=$HARBRILL_FRONT_WINDOW\" \"pid=$HARBRILL_FRONT_PID\" \"${PATH%%:*}\"; sleep 0.3");
+    hb::FrontWindows::shared().note(hb::FrontWindow{31, 4, false});
+    auto task = hb::UserScriptTask::create(script);
+    ASSERT_TRUE(task);
+    std::atomic<bool> done = false;
+    std::optional<QStringList> lines;
+    task->execute(kEvent, [&](const auto& answer, const auto&) {
+        lines = answer;
+        done = true;
+    });
+    EXPECT_TRUE(hb::FrontWindows::shared().isHeld());
+    ASSERT_TRUE(waitUntil([&] { return done.load(); }, 5000));
+    EXPECT_TRUE(waitUntil([] { return !hb::FrontWindows::shared().isHeld(); }, 1000));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, (QStringList{"window=31", "pid=4", QCoreApplication::applicationDirPath()}));
+
+    // The next run is not about that window any more.
+    const auto again = run(script);
+    ASSERT_TRUE(again->lines);
+    EXPECT_EQ(again->lines->value(0), "window=");
 }
 
 // Whatever the script started in the background ends with it: timed out, answered or failed.
