@@ -18,6 +18,8 @@ DEB=$RUN/out/harbrill_${VERSION}-1_$(dpkg --print-architecture).deb
 ID=com.mirelda.Harbrill
 expected=(
   /usr/bin/harbrill
+  /usr/bin/harbrill-selection
+  /usr/share/man/man1/harbrill-selection.1.gz
   /usr/share/applications/$ID.desktop
   /usr/share/kio/servicemenus/harbrill.desktop
   /usr/share/kio/servicemenus/harbrill-folders.desktop
