@@ -8,6 +8,8 @@ The program is found by its process id; only nodes on screen (state showing) cou
   turn PID NAME [SECONDS]          press NAME, then wait until what is on screen changes (a page turns)
   enabled PID NAME                 status 0 when the node is enabled
   center PID NAME                  prints 'x y', the node's centre in screen coordinates
+  children PID NAME                prints the names of the named nodes on screen inside NAME, one a line
+                                   (of the node so named that holds most of them)
   tree PID                         prints every node on screen: role, name, description, extents
 Status 1 with a message on stderr when something is not found in time."""
 import sys, time
@@ -124,6 +126,13 @@ def main():
         if node is None:
             die("no node named %r on screen" % arg)
         sys.exit(0 if node.getState().contains(pyatspi.STATE_ENABLED) else 1)
+    elif cmd == "children":
+        holders = [node for node in walk(app) if node.name == arg]
+        if not holders:
+            die("no node named %r on screen" % arg)
+        names = max(([c.name for c in walk(node) if c.name] for node in holders), key=len)
+        for name in names:
+            print(name)
     elif cmd == "center":
         node = wait_node(app, arg, seconds)
         if node is None:
