@@ -86,6 +86,7 @@ CopiedSelection::Result CopiedSelection::read(XDisplay& x, Window window, long p
     switch (KeyboardCopy::send(x, window, Deadline(400ms))) {
     case KeyboardCopy::Outcome::sent: break;
     case KeyboardCopy::Outcome::notFocused: return {{}, Failure::notFocused};
+    case KeyboardCopy::Outcome::notResponding: return {{}, Failure::notResponding};
     case KeyboardCopy::Outcome::noKeyboard: return {{}, Failure::nothingCopied};
     }
 
@@ -105,6 +106,7 @@ const char* describe(CopiedSelection::Failure failure)
     switch (failure) {
     case CopiedSelection::Failure::notAFileManager: return "the window is not a file manager's";
     case CopiedSelection::Failure::notFocused: return "the file manager's window no longer has the keyboard focus";
+    case CopiedSelection::Failure::notResponding: return "the file manager does not answer, so it was not asked";
     case CopiedSelection::Failure::clipboardBusy: return "the clipboard's owner did not answer, so it was left alone";
     case CopiedSelection::Failure::nothingCopied: return "the file manager copied nothing";
     case CopiedSelection::Failure::clipboardNotRestored: return "the clipboard could not be put back";

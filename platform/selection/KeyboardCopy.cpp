@@ -66,6 +66,36 @@ bool KeyboardCopy::focusIsIn(XDisplay& x, Window window)
     return false;
 }
 
+bool KeyboardCopy::answersPing(XDisplay& x, Window window, const Deadline& deadline)
+{
+    const Atom protocols = x.atom("WM_PROTOCOLS");
+    const Atom ping = x.atom("_NET_WM_PING");
+    // The answer goes to the root window, for the window manager; anyone listening there hears it.
+    XWindowAttributes root{};
+    XGetWindowAttributes(x.display(), x.root(), &root);
+    // GTK sends it to those who listen for the root's children, Qt to those who listen for the root itself.
+    XSelectInput(x.display(), x.root(), root.your_event_mask | SubstructureNotifyMask | StructureNotifyMask);
+    const Time stamp = x.serverTime();
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(ping);
+    event.xclient.data.l[1] = static_cast<long>(stamp);
+    event.xclient.data.l[2] = static_cast<long>(window);
+    XSendEvent(x.display(), window, False, NoEventMask, &event);
+    return x.waitFor(
+               [&](const XEvent& e) {
+                   return e.type == ClientMessage && e.xclient.message_type == protocols &&
+                          static_cast<Atom>(e.xclient.data.l[0]) == ping &&
+                          static_cast<Time>(e.xclient.data.l[1]) == stamp &&
+                          static_cast<Window>(e.xclient.data.l[2]) == window;
+               },
+               deadline)
+        .has_value();
+}
+
 KeyboardCopy::Outcome KeyboardCopy::send(XDisplay& x, Window window, const Deadline& releaseWait)
 {
     Display* display = x.display();
@@ -85,6 +115,8 @@ KeyboardCopy::Outcome KeyboardCopy::send(XDisplay& x, Window window, const Deadl
     }
     if (!focusIsIn(x, window))
         return Outcome::notFocused;
+    if (!answersPing(x, window, Deadline(std::chrono::milliseconds(250))))
+        return Outcome::notResponding;
     for (KeyCode code : held)
         XTestFakeKeyEvent(display, code, False, CurrentTime);
     XTestFakeKeyEvent(display, control, True, CurrentTime);
