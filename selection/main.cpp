@@ -1,10 +1,15 @@
 // harbrill-selection: prints the paths of the items selected in the file-manager window the person was
 // in when they called Harbrill up, each ended by a NUL byte (names may hold new lines). Harbrill names
-// that window in HARBRILL_FRONT_WINDOW (an X11 window id, with its process in HARBRILL_FRONT_PID). With
-// no window named, or one that is not a file manager's, it prints nothing.
+// that window in HARBRILL_FRONT_WINDOW: an X11 window id (with its process in HARBRILL_FRONT_PID), or
+// "active" where it cannot see other programs' windows (Wayland), for the active window on the
+// accessibility bus. With no window named, or one that is not a file manager's, it prints nothing.
+#include <QCoreApplication>
+
+#include "platform/selection/AccessibleSelection.h"
 #include "platform/selection/CopiedSelection.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -36,6 +41,14 @@ int main(int argc, char** argv)
     if (argc > 1) {
         std::fprintf(stderr, "usage: %s (the window comes from HARBRILL_FRONT_WINDOW)\n", argv[0]);
         return 2;
+    }
+    const char* front = std::getenv("HARBRILL_FRONT_WINDOW");
+    if (front && std::strcmp(front, "active") == 0) {
+        QCoreApplication application(argc, argv);
+        const auto result = hb::selection::AccessibleSelection::read();
+        if (result.failure)
+            std::fprintf(stderr, "harbrill-selection: %s\n", hb::selection::describe(*result.failure));
+        return printPaths(result.paths);
     }
     const long window = numberFromEnvironment("HARBRILL_FRONT_WINDOW");
     if (window == 0)
