@@ -2,6 +2,7 @@
 #include "app/ServiceCommand.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/interface/Application.h"
+#include "platform/interface/PlatformPlugin.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -35,6 +36,7 @@ int main(int argc, char** argv)
     if (argc >= 2 && std::strcmp(argv[1], "--service") == 0)
         return runServiceCommand(argc, argv);
 
+    hb::PlatformPlugin::chooseForThisSession();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Harbrill"));
     QApplication::setDesktopFileName(QStringLiteral("com.mirelda.Harbrill"));

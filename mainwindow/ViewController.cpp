@@ -8,6 +8,7 @@
 #include "mainwindow/grid/HBCollectionViewItem.h"
 #include "mainwindow/grid/HBCollectionViewNib.h"
 #include "mainwindow/grid/LocationArrayController.h"
+#include "mainwindow/status/HBHotKeyNotification.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/UserDefaults.h"
@@ -52,7 +53,13 @@ hb::UserDefaults& standardDefaults() { return hb::UserDefaults::standard(); }
 ViewController::ViewController(QWidget* parent)
     : hb::ViewController(parent),
       hotKeyManager(&HBHotKeyManage::sharedInstance()),
-      userNotificationCenter(&hb::UserNotificationCenter::defaultUserNotificationCenter())
+      userNotificationCenter(&hb::UserNotificationCenter::defaultUserNotificationCenter()),
+      hotKeyNotification(new HBHotKeyNotification(
+          [this] {
+              hb::Application::shared().makeKeyAndOrderFront(window());
+              hb::Application::shared().activateIgnoringOtherApps(true);
+          },
+          this))
 {
 }
 

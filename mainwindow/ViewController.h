@@ -27,6 +27,7 @@
 
 class HBCollectionView;
 class HBHotKeyManage;
+class HBHotKeyNotification;
 class HBStatusTabViewController;
 class LocationArrayController;
 class QAction;
@@ -192,6 +193,8 @@ public:
     QPointer<QTimer> desktopCheckTimer;
     // Where the reminder goes: the desktop's notification server.
     hb::UserNotificationCenter* userNotificationCenter;
+    // Tells at once of a hot key another program holds; its button brings the window forward.
+    HBHotKeyNotification* hotKeyNotification;
     // Schedules the next Desktop check from the time of the last one ("checkDesktop").
     void scheduleCheckUp();
     // Reminds of a Desktop of more than 20 entries (while "notificationsActive"); schedules the next check.

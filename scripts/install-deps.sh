@@ -5,6 +5,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libgl-dev
   libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxtst-dev libxfixes-dev
+  qt6-base-private-dev libwayland-dev wayland-protocols qt6-wayland weston
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-multimedia-dev qt6-svg-dev libqt6svg6 gstreamer1.0-plugins-good gstreamer1.0-plugins-base gstreamer1.0-libav
   xvfb xdotool xclip attr coreutils util-linux

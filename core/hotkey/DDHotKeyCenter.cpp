@@ -12,11 +12,15 @@ DDHotKeyCenter::DDHotKeyCenter()
 {
     hb::HotKeys::setReleasedHandler(
         [this](std::uint32_t id, const hb::KeyEvent& event) { hotKeyReleased(id, event); });
+    hb::HotKeys::setSettledHandler([this](hb::HotKeyBackend::Ref ref, const hb::HotKeySettlement& settlement) {
+        hotKeySettled(ref, settlement);
+    });
 }
 
 DDHotKeyCenter::HotKeyPointer DDHotKeyCenter::registerHotKeyWithKeyCode(std::uint16_t keyCode,
                                                                         std::uint64_t modifierFlags, QObject* target,
-                                                                        const QByteArray& action, const QVariant& object)
+                                                                        const QByteArray& action, const QVariant& object,
+                                                                        hb::Error* error)
 {
     if (hasRegisteredHotKeyWithKeyCode(keyCode, modifierFlags))
         return nullptr;
@@ -24,7 +28,7 @@ DDHotKeyCenter::HotKeyPointer DDHotKeyCenter::registerHotKeyWithKeyCode(std::uin
     hotKey->_setTarget(target);
     hotKey->_setAction(action);
     hotKey->_setObject(object);
-    return _registerHotKey(hotKey);
+    return _registerHotKey(hotKey, error);
 }
 
 DDHotKeyCenter::HotKeyPointer DDHotKeyCenter::registerHotKeyWithKeyCode(std::uint16_t keyCode,
@@ -41,18 +45,21 @@ DDHotKeyCenter::HotKeyPointer DDHotKeyCenter::registerHotKey(const HotKeyPointer
     return hotKey ? _registerHotKey(hotKey) : nullptr;
 }
 
-DDHotKeyCenter::HotKeyPointer DDHotKeyCenter::_registerHotKey(const HotKeyPointer& hotKey)
+DDHotKeyCenter::HotKeyPointer DDHotKeyCenter::_registerHotKey(const HotKeyPointer& hotKey, hb::Error* error)
 {
     for (const HotKeyPointer& registered : std::as_const(m_registeredHotKeys)) {
         // The same object is simply in force; an equal other one would never fire, so it is refused.
         if (*registered == *hotKey)
             return registered == hotKey ? hotKey : nullptr;
     }
-    hb::Error error;
+    hb::Error refusal;
     const std::optional<hb::HotKeyBackend::Ref> ref =
-        hb::HotKeys::backend().registerHotKey(hotKey->keyCode(), hotKey->modifierFlags(), m_nextHotKeyID, &error);
-    if (!ref)
+        hb::HotKeys::backend().registerHotKey(hotKey->keyCode(), hotKey->modifierFlags(), m_nextHotKeyID, &refusal);
+    if (!ref) {
+        if (error)
+            *error = refusal;
         return nullptr;
+    }
     hotKey->setHotKeyRef(ref);
     hotKey->setHotKeyID(m_nextHotKeyID++);
     m_registeredHotKeys.append(hotKey);
@@ -130,6 +137,24 @@ bool DDHotKeyCenter::hasRegisteredHotKeyWithKeyCode(std::uint16_t keyCode, std::
 QList<DDHotKeyCenter::HotKeyPointer> DDHotKeyCenter::registeredHotKeys() const
 {
     return hotKeysMatching([](const DDHotKey& hotKey) { return hotKey.hotKeyRef().has_value(); });
+}
+
+bool DDHotKeyCenter::settlesLater() const { return hb::HotKeys::backend().settlesLater(); }
+
+void DDHotKeyCenter::hotKeySettled(hb::HotKeyBackend::Ref ref, const hb::HotKeySettlement& settlement)
+{
+    const QList<HotKeyPointer> matching =
+        hotKeysMatching([ref](const DDHotKey& hotKey) { return hotKey.hotKeyRef() == ref; });
+    if (matching.isEmpty())
+        return;
+    const HotKeyPointer hotKey = matching.first();
+    if (settlement.error) {
+        // The system let go of it already.
+        hotKey->setHotKeyRef(std::nullopt);
+        m_registeredHotKeys.removeAll(hotKey);
+    }
+    if (m_settled)
+        m_settled(hotKey, settlement);
 }
 
 void DDHotKeyCenter::hotKeyReleased(std::uint32_t id, const hb::KeyEvent& event) const

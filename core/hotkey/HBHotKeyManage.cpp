@@ -69,7 +69,13 @@ HBHotKeyManage& HBHotKeyManage::sharedInstance()
     return manager;
 }
 
-HBHotKeyManage::HBHotKeyManage() : m_hotKeyCenter(DDHotKeyCenter::sharedHotKeyCenter()) {}
+HBHotKeyManage::HBHotKeyManage() : m_hotKeyCenter(DDHotKeyCenter::sharedHotKeyCenter())
+{
+    m_hotKeyCenter.setSettledHandler(
+        [this](const std::shared_ptr<DDHotKey>& hotKey, const hb::HotKeySettlement& settlement) {
+            settled(hotKey, settlement);
+        });
+}
 
 std::shared_ptr<DDHotKey> HBHotKeyManage::hotKey() const
 {
@@ -83,26 +89,46 @@ void HBHotKeyManage::setHotKey(std::shared_ptr<DDHotKey> hotKey)
     m_hotKey = std::move(hotKey);
 }
 
-std::shared_ptr<DDHotKey> HBHotKeyManage::registerWithManager(std::uint16_t keyCode, std::uint64_t modifierFlags)
+std::shared_ptr<DDHotKey> HBHotKeyManage::registerWithManager(std::uint16_t keyCode, std::uint64_t modifierFlags,
+                                                              hb::Error* error)
 {
-    return m_hotKeyCenter.registerHotKeyWithKeyCode(keyCode, modifierFlags, this, kFiredAction, QVariant());
+    return m_hotKeyCenter.registerHotKeyWithKeyCode(keyCode, modifierFlags, this, kFiredAction, QVariant(), error);
+}
+
+HBHotKeyState HBHotKeyManage::granted(std::uint16_t keyCode, std::uint64_t modifierFlags) const
+{
+    const auto kind = m_hotKeyCenter.settlesLater() ? HBHotKeyState::Kind::binding : HBHotKeyState::Kind::inForce;
+    return {kind, keyCode, modifierFlags, std::nullopt, {}};
+}
+
+void HBHotKeyManage::setState(const HBHotKeyState& state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit stateChanged();
 }
 
 void HBHotKeyManage::registerHotKey()
 {
-    // A registration refused (say, the combination is in force already) leaves hotKey() as it is.
-    if (const std::optional<Combination> stored =
-            storedCombination(hb::UserDefaults::standard().object(hotKeyDefaultsKey))) {
-        if (std::shared_ptr<DDHotKey> registered = registerWithManager(stored->keyCode, stored->modifierFlags))
-            setHotKey(std::move(registered));
-        return;
-    }
-    if (std::shared_ptr<DDHotKey> registered = registerWithManager(kDefaultKeyCode, kDefaultModifierFlags))
+    const std::optional<Combination> stored = storedCombination(hb::UserDefaults::standard().object(hotKeyDefaultsKey));
+    const Combination combination = stored.value_or(Combination{kDefaultKeyCode, kDefaultModifierFlags});
+    hb::Error refusal;
+    if (std::shared_ptr<DDHotKey> registered = registerWithManager(combination.keyCode, combination.modifierFlags, &refusal)) {
         setHotKey(std::move(registered));
-    addToUserDefaults();
+        setState(granted(combination.keyCode, combination.modifierFlags));
+    } else if (!refusal.domain.isEmpty()) {
+        // A refusal without a reason is the combination in force already: hotKey() stays as it is.
+        if (!m_hotKeyCenter.registeredHotKeys().contains(hotKey()))
+            setHotKey(nullptr);
+        setState(HBHotKeyState::refused(combination.keyCode, combination.modifierFlags, refusal));
+    }
+    // A stored record stays as it is, also when it is refused: it is the person's choice.
+    if (!stored)
+        addToUserDefaults();
 }
 
-void HBHotKeyManage::registerHotKeyWithKeyCode(std::uint16_t keyCode, std::uint64_t modifierFlags)
+std::optional<hb::Error> HBHotKeyManage::registerHotKeyWithKeyCode(std::uint16_t keyCode, std::uint64_t modifierFlags)
 {
     std::shared_ptr<DDHotKey> registered = hotKey();
     const bool inForce = registered && registered->keyCode() == keyCode && registered->modifierFlags() == modifierFlags
@@ -112,21 +138,40 @@ void HBHotKeyManage::registerHotKeyWithKeyCode(std::uint16_t keyCode, std::uint6
         // leaves the old one registered and stored.
         m_hotKeyCenter.unregisterHotKeyWithKeyCode(keyCode, modifierFlags);
         const std::shared_ptr<DDHotKey> previous = registered;
-        registered = registerWithManager(keyCode, modifierFlags);
+        hb::Error refusal;
+        registered = registerWithManager(keyCode, modifierFlags, &refusal);
         if (!registered) {
             if (!m_hotKeyCenter.registeredHotKeys().contains(previous))
                 setHotKey(nullptr);  // let go of elsewhere meanwhile: none is in force
-            return;
+            return refusal;
         }
+        setState(granted(keyCode, modifierFlags));
     }
     m_hotKeyCenter.unregisterHotKeysMatching([&](const DDHotKey& other) { return &other != registered.get(); });
     setHotKey(registered);
     addToUserDefaults();
+    return std::nullopt;
 }
 
-void HBHotKeyManage::registerHotKeyWithInput(const hb::KeyEvent& event)
+std::optional<hb::Error> HBHotKeyManage::registerHotKeyWithInput(const hb::KeyEvent& event)
 {
-    registerHotKeyWithKeyCode(event.keyCode, event.modifierFlags);
+    return registerHotKeyWithKeyCode(event.keyCode, event.modifierFlags);
+}
+
+void HBHotKeyManage::settled(const std::shared_ptr<DDHotKey>& settledHotKey, const hb::HotKeySettlement& settlement)
+{
+    if (settledHotKey != hotKey())
+        return;  // one let go of already
+    const std::uint16_t keyCode = settledHotKey->keyCode();
+    const std::uint64_t flags = settledHotKey->modifierFlags();
+    if (settlement.error) {
+        setHotKey(nullptr);
+        setState(HBHotKeyState::refused(keyCode, flags, *settlement.error));
+        return;
+    }
+    const bool noKeys = settlement.trigger && settlement.trigger->isEmpty();
+    setState({noKeys ? HBHotKeyState::Kind::unassigned : HBHotKeyState::Kind::inForce, keyCode, flags,
+              settlement.trigger, {}});
 }
 
 void HBHotKeyManage::addToUserDefaults()

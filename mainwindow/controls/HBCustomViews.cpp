@@ -14,6 +14,8 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // The recorder
 
 HBTextView* HBTextFieldCell::fieldEditorForView(QWidget* view)
@@ -209,6 +211,8 @@ HBHotKeyLabel::HBHotKeyLabel(QWidget* parent) : QPushButton(parent), m_label(new
 
     hb::UserDefaultsController& defaults = hb::UserDefaultsController::shared();
     defaults.addObserver(hotKeyKeyPath, this, [this](const QVariant& record) { refresh(record); });
+    connect(&HBHotKeyManage::sharedInstance(), &HBHotKeyManage::stateChanged, this,
+            [this] { refresh(hb::UserDefaultsController::shared().valueForKeyPath(hotKeyKeyPath)); });
     refresh(defaults.valueForKeyPath(hotKeyKeyPath));
     connect(this, &QPushButton::clicked, this, [this] {
         if (!m_popover)
@@ -218,13 +222,57 @@ HBHotKeyLabel::HBHotKeyLabel(QWidget* parent) : QPushButton(parent), m_label(new
 
 void HBHotKeyLabel::refresh(const QVariant& record)
 {
+    using Kind = HBHotKeyState::Kind;
+    const HBHotKeyState& state = HBHotKeyManage::sharedInstance().state();
+    QFont font = QApplication::font();
+    m_label->setContentsMargins(0, 0, 0, 0);
+    switch (state.kind) {
+    case Kind::binding:
+    case Kind::unassigned:
+    case Kind::unavailable:
+        // No key that does not work (yet).
+        font.setPointSizeF(HotKeyToStringTransformer::kLongTextPointSize);
+        m_label->setFont(font);
+        m_label->setText(noKeyText);
+        setAccessibleDescription(noKeyDescription);
+        updateGeometry();
+        return;
+    case Kind::inForce:
+        if (state.trigger && !state.trigger->isEmpty()) {
+            // The desktop chose the keys and names them in its own words.
+            font.setPointSizeF(desktopWordsPointSize);
+            m_label->setFont(font);
+            m_label->setText(*state.trigger);
+            setAccessibleDescription(*state.trigger);
+            updateGeometry();
+            return;
+        }
+        break;
+    case Kind::none:
+    case Kind::taken:
+    case Kind::failed:
+        break;
+    }
     const auto transformer = hb::ValueTransformer::valueTransformerForName(QStringLiteral("HotKeyToStringTransformer"));
     const QVariant value = transformer ? transformer->transformedValue(record) : QVariant();
     if (value.canConvert<HBAttributedString>())
         value.value<HBAttributedString>().applyTo(*m_label);
     else
         m_label->clear();
-    setAccessibleDescription(m_label->text());
+    // A combination the session refused is shown struck out: the notice beside it says why.
+    const bool refused = state.kind == Kind::taken || state.kind == Kind::failed;
+    QFont shown = m_label->font();
+    shown.setStrikeOut(refused);
+    m_label->setFont(shown);
+    setAccessibleDescription(refused ? m_label->text() + refusedDescription : m_label->text());
+    updateGeometry();
 }
 
 QString HBHotKeyLabel::shownText() const { return m_label->text(); }
+
+QSize HBHotKeyLabel::sizeHint() const
+{
+    constexpr int padding = 12;
+    const QSize text = m_label->sizeHint();
+    return {std::max(minimumWidth(), text.width() + padding), std::max(minimumHeight(), text.height())};
+}

@@ -85,15 +85,25 @@ protected:
     void dropEvent(QDropEvent* event) override;
 };
 
-// The hot key shown large through "HotKeyToStringTransformer", following "values.HotKey"; pressing it
-// opens the recorder in a popover.
+// The hot key shown large through "HotKeyToStringTransformer", following "values.HotKey" and what the
+// session made of it: struck out when refused, in the desktop's words when it chose the keys, and no key
+// at all while none works (no hot keys in the session, none assigned, or still asked of the desktop);
+// pressing it opens the recorder in a popover.
 class HBHotKeyLabel : public QPushButton {
     Q_OBJECT
 public:
+    static inline const QString noKeyText = QStringLiteral("\u2014");
+    static inline const QString noKeyDescription = QStringLiteral("No hot key");
+    static inline const QString refusedDescription = QStringLiteral(" (does not work)");
+    static constexpr double desktopWordsPointSize = 10;
+
     explicit HBHotKeyLabel(QWidget* parent = nullptr);
 
     QString shownText() const;
     QPointer<hb::Popover> recorderPopover() const { return m_popover; }
+    // Wide enough for the text shown (a long combination or the desktop's words).
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 private:
     void refresh(const QVariant& record);

@@ -33,12 +33,34 @@ void HBHotKeyViewController::loadView()
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 10, 12, 10);
-    placeHolderLabel = new QLabel(QStringLiteral("Type a new shortcut"), this);
+    placeHolderLabel = new QLabel(placeHolderText, this);
     placeHolderLabel->setAlignment(Qt::AlignCenter);
+    placeHolderLabel->setWordWrap(true);
+    placeHolderLabel->setMaximumWidth(220);
+    placeHolderLabel->setAccessibleDescription(QStringLiteral("Recorder message"));
     layout->addWidget(placeHolderLabel);
     textField = new HBTextField(this);
     textField->setAccessibleName(QStringLiteral("Shortcut"));
     layout->addWidget(textField, 0, Qt::AlignHCenter);
+    // A session without global hot keys has nothing to record.
+    if (hotKeyManager->state().kind == HBHotKeyState::Kind::unavailable) {
+        placeHolderLabel->setText(HBHotKeyMessages::unavailableTitle);
+        textField->hide();
+        auto* hint = new QLabel(HBHotKeyMessages::unavailableHint, this);
+        hint->setAlignment(Qt::AlignCenter);
+        hint->setAccessibleDescription(QStringLiteral("Recorder hint"));
+        layout->addWidget(hint);
+    }
+}
+
+void HBHotKeyViewController::showRefusal(const QString& message)
+{
+    if (!placeHolderLabel)
+        return;
+    placeHolderLabel->setText(message);
+    placeHolderLabel->setStyleSheet(QStringLiteral("color: rgb(204, 26, 26);"));
+    if (presentingPopover && presentingPopover->window())
+        presentingPopover->window()->adjustSize();
 }
 
 void HBHotKeyViewController::viewWillAppear()
@@ -53,7 +75,7 @@ void HBHotKeyViewController::viewWillAppear()
 
 void HBHotKeyViewController::viewDidAppear()
 {
-    if (textField)
+    if (textField && textField->isVisibleTo(this))
         textField->beginEditing();
 }
 

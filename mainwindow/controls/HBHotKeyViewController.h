@@ -12,7 +12,8 @@ class HBTextView;
 class QLabel;
 
 // The content of the hot-key popover: a field that records the next combination typed as the new global
-// hot key. "launchedHotkey" is true exactly while it is on screen.
+// hot key; in a session without global hot keys it says so and records nothing. "launchedHotkey" is
+// true exactly while it is on screen.
 class HBHotKeyViewController : public hb::ViewController {
     Q_OBJECT
 public:
@@ -30,6 +31,10 @@ public:
     QPointer<hb::Popover> presentingPopover;
 
     void dimissPopOver(const hb::Notification& notification);
+    // Says why the combination just typed cannot be the hot key; recording goes on.
+    void showRefusal(const QString& message);
+
+    static inline const QString placeHolderText = QStringLiteral("Type a new shortcut");
 
 protected:
     void loadView() override;

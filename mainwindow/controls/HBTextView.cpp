@@ -190,10 +190,15 @@ void HBTextView::processKeyEvent(const hb::CapturedKeyEvent& captured)
     }
     if (!controller || keyCode < 0)
         return;
-    showText(hotKey->getStringFrom(std::uint16_t(keyCode), event.modifierFlags).toUpper(),
-             complete ? acceptedColor() : incompleteColor());
-    if (complete) {
-        hotKey->registerHotKeyWithKeyCode(std::uint16_t(keyCode), event.modifierFlags);
-        endRecording();
+    const QString text = hotKey->getStringFrom(std::uint16_t(keyCode), event.modifierFlags).toUpper();
+    showText(text, complete ? acceptedColor() : incompleteColor());
+    if (!complete)
+        return;
+    if (const std::optional<hb::Error> refusal = hotKey->registerHotKeyWithKeyCode(std::uint16_t(keyCode), event.modifierFlags)) {
+        // The previous hot key stays in force; recording goes on for another combination.
+        showText(text, refusedColor());
+        controller->showRefusal(HBHotKeyMessages::refusal(std::uint16_t(keyCode), event.modifierFlags, *refusal));
+        return;
     }
+    endRecording();
 }

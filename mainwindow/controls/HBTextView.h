@@ -15,7 +15,8 @@ class HBHotKeyViewController;
 // The hot-key recorder: one shared text view, the editor of every HBTextField. While it has keyboard
 // focus it takes every key of the program (and the session lets go of its hot-key grabs, so the current
 // combination can be typed too); a combination completed by a key registers as the new hot key at once
-// and ends recording. Return or Escape with no modifier held closes the recorder's popover.
+// and ends recording, unless the session refuses it: then it is shown as refused, the controller says
+// why, and recording goes on. Return or Escape with no modifier held closes the recorder's popover.
 class HBTextView : public QTextEdit {
     Q_OBJECT
 public:
@@ -23,6 +24,7 @@ public:
     static constexpr std::uint16_t kEscapeKeyCode = 53;
     static QColor incompleteColor() { return QColor::fromRgbF(0.5, 0.0, 0.5); }
     static QColor acceptedColor() { return QColor::fromRgbF(1.0, 0.5, 0.0); }
+    static QColor refusedColor() { return QColor::fromRgbF(0.8, 0.1, 0.1); }
 
     static HBTextView& sharedInstance();
 

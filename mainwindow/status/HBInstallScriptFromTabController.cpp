@@ -1,6 +1,7 @@
 #include "mainwindow/status/HBInstallScriptFromTabController.h"
 
 #include "core/engine/HBConstants.h"
+#include "core/hotkey/HBHotKeyManage.h"
 #include "core/sources/HBFinderData.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBStatusHints.h"
@@ -29,7 +30,10 @@ void HBInstallScriptFromTabController::loadView()
     connect(installButton, &QPushButton::clicked, this, [this] { installScript(); });
     recentFilesButton = layout.addButton(QStringLiteral("Recent Files"), QStringLiteral("Recent Files"));
     connect(recentFilesButton, &QPushButton::clicked, this, [this] { getRecentFiles(); });
+    hotKeyNotice = layout.addNotice();
     hotKeyLabel = layout.addHotKeyLabel();
+    connect(&HBHotKeyManage::sharedInstance(), &HBHotKeyManage::stateChanged, this, [this] { hotKeyStateChanged(); });
+    hotKeyStateChanged();
 }
 
 void HBInstallScriptFromTabController::viewDidLoad() { didAppearAlready = false; }
@@ -62,6 +66,11 @@ void HBInstallScriptFromTabController::stopObserving()
 void HBInstallScriptFromTabController::observeValueForKeyPath(const QString& keyPath)
 {
     HBStatusHints::hotKeyHintChanged(hotKeyLabel, keyPath);
+}
+
+void HBInstallScriptFromTabController::hotKeyStateChanged()
+{
+    HBStatusHints::showHotKeyNotice(hotKeyNotice, HBHotKeyManage::sharedInstance().state());
 }
 
 void HBInstallScriptFromTabController::shakeStatusLine() { HBStatusHints::shake(statusLine); }

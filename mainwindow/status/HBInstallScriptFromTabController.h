@@ -23,6 +23,8 @@ public:
     QPointer<HBHotKeyLabel> hotKeyLabel;
     QPointer<QLabel> statusLine;
     QPointer<QLabel> subText;
+    // Why the hot key does not work, when it does not.
+    QPointer<QLabel> hotKeyNotice;
     QPointer<QPushButton> installButton;
     QPointer<QPushButton> recentFilesButton;
     // The observations of the hot-key settings are installed.
@@ -33,6 +35,8 @@ public:
     // replacing an older copy, and "ScriptInstalled" is set. A failure is shown on the status line.
     std::optional<hb::Error> installScript();
     void observeValueForKeyPath(const QString& keyPath);
+    // Follows what the session made of the hot key.
+    void hotKeyStateChanged();
     void shakeStatusLine();
 
 protected:

@@ -1,6 +1,7 @@
 #include "mainwindow/status/HBStatusForSelectFilesController.h"
 
 #include "core/engine/HBConstants.h"
+#include "core/hotkey/HBHotKeyManage.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBStatusHints.h"
 #include "mainwindow/status/HBStatusPaneLayout.h"
@@ -18,10 +19,13 @@ void HBStatusForSelectFilesController::loadView()
 {
     HBStatusPaneLayout layout(this);
     statusLine = layout.addLine(QStringLiteral("Select files in your file manager"), QStringLiteral("Status"));
-    subText = layout.addSubLine(QStringLiteral("then press the hot key, or pick recent files"));
+    subText = layout.addSubLine(HBHotKeyMessages::selectFilesHint({}));
     recentFilesButton = layout.addButton(QStringLiteral("Recent Files"), QStringLiteral("Recent Files"));
     connect(recentFilesButton, &QPushButton::clicked, this, [this] { getRecentFiles(); });
+    hotKeyNotice = layout.addNotice();
     hotKeyLabel = layout.addHotKeyLabel();
+    connect(&HBHotKeyManage::sharedInstance(), &HBHotKeyManage::stateChanged, this, [this] { hotKeyStateChanged(); });
+    hotKeyStateChanged();
 }
 
 void HBStatusForSelectFilesController::viewDidAppear()
@@ -52,6 +56,14 @@ void HBStatusForSelectFilesController::stopObserving()
 void HBStatusForSelectFilesController::observeValueForKeyPath(const QString& keyPath)
 {
     HBStatusHints::hotKeyHintChanged(hotKeyLabel, keyPath);
+}
+
+void HBStatusForSelectFilesController::hotKeyStateChanged()
+{
+    const HBHotKeyState& state = HBHotKeyManage::sharedInstance().state();
+    HBStatusHints::showHotKeyNotice(hotKeyNotice, state);
+    if (subText)
+        subText->setText(HBHotKeyMessages::selectFilesHint(state));
 }
 
 void HBStatusForSelectFilesController::shakeStatusLine() { HBStatusHints::shake(statusLine); }

@@ -20,11 +20,15 @@ public:
     QPointer<QLabel> statusLine;
     QPointer<HBHotKeyLabel> hotKeyLabel;
     QPointer<QLabel> subText;
+    // Why the hot key does not work, when it does not.
+    QPointer<QLabel> hotKeyNotice;
     QPointer<QPushButton> recentFilesButton;
     // The observations of the hot-key settings are installed.
     bool ifAppear = false;
 
     void observeValueForKeyPath(const QString& keyPath);
+    // Follows what the session made of the hot key.
+    void hotKeyStateChanged();
     void shakeStatusLine();
     // Opens the recent-files browser.
     void getRecentFiles();

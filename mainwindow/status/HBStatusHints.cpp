@@ -1,9 +1,11 @@
 #include "mainwindow/status/HBStatusHints.h"
 
 #include "core/engine/HBConstants.h"
+#include "core/hotkey/HBHotKeyState.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/interface/LayerAnimation.h"
 
+#include <QLabel>
 #include <QWidget>
 
 namespace HBStatusHints {
@@ -22,6 +24,15 @@ void hotKeyHintChanged(QWidget* hotKeyLabel, const QString& keyPath)
         else
             animateOpacity(hotKeyLabel, 1.0, 1.0);
     }
+}
+
+void showHotKeyNotice(QLabel* notice, const HBHotKeyState& state)
+{
+    if (!notice)
+        return;
+    const QString text = HBHotKeyMessages::notice(state);
+    notice->setText(text);
+    notice->setVisible(!text.isEmpty());
 }
 
 void shake(QWidget* statusLine)

@@ -13,7 +13,8 @@ HBStatusPaneLayout::HBStatusPaneLayout(QWidget* pane)
     m_row->setSpacing(8);
     m_lines->setSpacing(0);
     m_row->addLayout(m_lines, 1);
-    pane->setStyleSheet(QStringLiteral("QLabel { color: rgb(225, 229, 236); } QLabel#subText { color: rgb(150, 157, 170); }"));
+    pane->setStyleSheet(QStringLiteral("QLabel { color: rgb(225, 229, 236); } QLabel#subText { color: rgb(150, 157, 170); } "
+                                       "QLabel#notice { color: rgb(240, 178, 84); }"));
 }
 
 void HBStatusPaneLayout::addLeading(QWidget* widget) { m_row->insertWidget(m_row->indexOf(m_lines), widget); }
@@ -34,6 +35,17 @@ QLabel* HBStatusPaneLayout::addSubLine(const QString& text)
     auto* label = new QLabel(text, m_pane);
     label->setObjectName(QStringLiteral("subText"));
     label->setWordWrap(true);
+    m_lines->addWidget(label);
+    return label;
+}
+
+QLabel* HBStatusPaneLayout::addNotice()
+{
+    auto* label = new QLabel(m_pane);
+    label->setObjectName(QStringLiteral("notice"));
+    label->setWordWrap(true);
+    label->setAccessibleDescription(QStringLiteral("Notice"));
+    label->hide();
     m_lines->addWidget(label);
     return label;
 }

@@ -16,6 +16,8 @@ public:
     void addLeading(QWidget* widget);
     QLabel* addLine(const QString& text, const QString& accessibleName);
     QLabel* addSubLine(const QString& text);
+    // A warning line under the others, hidden while it is empty.
+    QLabel* addNotice();
     QPushButton* addButton(const QString& text, const QString& accessibleName);
     HBHotKeyLabel* addHotKeyLabel();
 

@@ -1,9 +1,10 @@
 #include "platform/desktop/HotKey.h"
 
+#include "platform/desktop/HotKeyPortal.h"
 #include "platform/desktop/HotKeyX11.h"
 #include "platform/interface/FrontWindow.h"
 
-#include <cerrno>
+#include <QGuiApplication>
 
 namespace hb {
 
@@ -19,7 +20,24 @@ HotKeyBackend::ReleasedHandler& releasedHandler()
     static HotKeyBackend::ReleasedHandler handler;
     return handler;
 }
+
+HotKeyBackend::SettledHandler& settledHandler()
+{
+    static HotKeyBackend::SettledHandler handler;
+    return handler;
+}
+
+Error refusal(int code, const QString& description)
+{
+    return Error{NSPOSIXErrorDomain, code, {{NSLocalizedDescriptionKey, description}}};
+}
 }  // namespace
+
+bool HotKeys::isWaylandSession()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland"
+        || QGuiApplication::platformName() == QLatin1String("wayland");
+}
 
 HotKeyBackend& HotKeys::backend()
 {
@@ -31,19 +49,27 @@ HotKeyBackend& HotKeys::backend()
 void HotKeys::setBackend(std::unique_ptr<HotKeyBackend> backend)
 {
     installed().reset();  // the old backend lets go of its grabs and connection first
-    installed() = backend ? std::move(backend) : makeX11HotKeyBackend();
-    // The handler outlives backends: the registry installs it once.
+    if (!backend)
+        backend = isWaylandSession() ? makePortalHotKeyBackend(QDBusConnection::sessionBus()) : makeX11HotKeyBackend();
+    installed() = std::move(backend);
+    // The handlers outlive backends: the registry installs them once.
     installed()->setReleasedHandler([](std::uint32_t id, const KeyEvent& event) {
         // Before the program's window comes forward: the window the person pressed it in.
         FrontWindows::shared().note();
         if (releasedHandler())
             releasedHandler()(id, event);
     });
+    installed()->setSettledHandler([](HotKeyBackend::Ref ref, const HotKeySettlement& settlement) {
+        if (settledHandler())
+            settledHandler()(ref, settlement);
+    });
 }
 
 void HotKeys::setGrabsSuspended(bool suspended) { backend().setGrabsSuspended(suspended); }
 
 void HotKeys::setReleasedHandler(HotKeyBackend::ReleasedHandler handler) { releasedHandler() = std::move(handler); }
+
+void HotKeys::setSettledHandler(HotKeyBackend::SettledHandler handler) { settledHandler() = std::move(handler); }
 
 QString HotKeys::keyName(std::uint16_t keyCode)
 {
@@ -57,9 +83,10 @@ std::optional<HotKeyBackend::Ref> RecordingHotKeyBackend::registerHotKey(std::ui
                                                                          std::uint64_t modifierFlags,
                                                                          std::uint32_t id, Error* error)
 {
-    if (m_refused.contains(std::pair{keyCode, modifierFlags})) {
+    if (m_unavailable || m_refused.contains(std::pair{keyCode, modifierFlags})) {
         if (error)
-            *error = Error{NSPOSIXErrorDomain, EBUSY, {{NSLocalizedDescriptionKey, QStringLiteral("The key combination is taken.")}}};
+            *error = m_unavailable ? refusal(HotKeyError::noHotKeys, QStringLiteral("This session has no global hot keys."))
+                                   : refusal(HotKeyError::taken, QStringLiteral("The key combination is taken."));
         return std::nullopt;
     }
     m_registrations.append({m_nextRef, keyCode, modifierFlags, id});
@@ -69,6 +96,13 @@ std::optional<HotKeyBackend::Ref> RecordingHotKeyBackend::registerHotKey(std::ui
 void RecordingHotKeyBackend::unregisterHotKey(Ref ref)
 {
     m_registrations.removeIf([ref](const Registration& r) { return r.ref == ref; });
+}
+
+void RecordingHotKeyBackend::settle(Ref ref, const HotKeySettlement& settlement)
+{
+    if (settlement.error)
+        unregisterHotKey(ref);
+    settled(ref, settlement);
 }
 
 void RecordingHotKeyBackend::refuse(std::uint16_t keyCode, std::uint64_t modifierFlags)

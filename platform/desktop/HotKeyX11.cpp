@@ -51,6 +51,7 @@ public:
         XSync(s_display, False);
         return !s_failed;
     }
+    void reset() { s_failed = false; }
 
 private:
     static int handle(Display* display, XErrorEvent* event)
@@ -106,8 +107,7 @@ public:
             return std::nullopt;
         };
         if (!connect())
-            return fail(hotKeyError(ENXIO, QStringLiteral("There is no X display for global hot keys (a Wayland "
-                                                          "session without X gives no global keys).")));
+            return fail(hotKeyError(HotKeyError::noDisplay, QStringLiteral("There is no X display to grab global hot keys on.")));
         const std::optional<int> evdev = KeyCodes::evdevCodeForVirtualKeyCode(keyCode);
         int minKeyCode = 0, maxKeyCode = 0;
         XDisplayKeycodes(m_display, &minKeyCode, &maxKeyCode);
@@ -121,7 +121,7 @@ public:
         if (!trap.sync()) {
             ungrab(grab);
             trap.sync();
-            return fail(hotKeyError(EBUSY, QStringLiteral("Another application already uses this key combination.")));
+            return fail(hotKeyError(HotKeyError::taken, QStringLiteral("Another application already uses this key combination.")));
         }
         if (grabsSuspended()) {
             ungrab(grab);
@@ -138,19 +138,31 @@ public:
         HotKeyBackend::setGrabsSuspended(suspended);
         if (!m_display || m_dead)
             return;
-        // Another client may have taken a combination meanwhile; that grab then stays lost.
         ErrorTrap trap(m_display);
+        std::vector<Ref> lost;
         for (Grab& grab : m_grabs) {
             grab.pressed = false;
-            if (suspended)
+            if (suspended) {
                 ungrab(grab);
-            else
-                for (unsigned int variant : variants(grab))
-                    XGrabKey(m_display, grab.keycode, grab.modifiers | variant, root(), False, GrabModeAsync,
-                             GrabModeAsync);
+                continue;
+            }
+            for (unsigned int variant : variants(grab))
+                XGrabKey(m_display, grab.keycode, grab.modifiers | variant, root(), False, GrabModeAsync,
+                         GrabModeAsync);
+            // Another client may have taken the combination meanwhile: that grab is lost.
+            if (!trap.sync()) {
+                ungrab(grab);
+                trap.sync();
+                trap.reset();
+                lost.push_back(grab.ref);
+            }
         }
-        if (!trap.sync())
-            qCWarning(hbLog) << "A hot key could not be grabbed again after recording.";
+        trap.sync();
+        for (Ref ref : lost) {
+            std::erase_if(m_grabs, [ref](const Grab& grab) { return grab.ref == ref; });
+            qCWarning(hbLog) << "A hot key could not be grabbed again after recording: another application took it.";
+            settled(ref, {hotKeyError(HotKeyError::taken, QStringLiteral("Another application already uses this key combination.")), {}});
+        }
     }
 
     void unregisterHotKey(Ref ref) override

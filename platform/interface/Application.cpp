@@ -2,6 +2,7 @@
 
 #include "platform/base/Log.h"
 #include "platform/interface/FrontWindow.h"
+#include "platform/interface/XdgActivation.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -143,8 +144,7 @@ void Application::activateIgnoringOtherApps(bool flag)
     if (!key)
         return;
     orderFront(key);
-    // Under X11 this asks the window manager (_NET_ACTIVE_WINDOW) to focus the window.
-    key->activateWindow();
+    focusWindow(key);
     m_keyWindow = key;
 }
 
@@ -156,9 +156,17 @@ void Application::makeKeyAndOrderFront(QWidget* window)
         return;
     m_resignPending = false;
     orderFront(window);
-    window->activateWindow();
+    focusWindow(window);
     if (isOrdinaryWindow(window))
         m_keyWindow = window;
+}
+
+void Application::focusWindow(QWidget* window)
+{
+    // Under X11 this asks the window manager (_NET_ACTIVE_WINDOW) to focus the window.
+    window->activateWindow();
+    if (!m_activationToken.isEmpty() && window->windowHandle())
+        XdgActivation::activate(window->windowHandle(), std::exchange(m_activationToken, QString()));
 }
 
 void Application::hide()

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 
@@ -60,6 +61,12 @@ public:
 
     bool isActive() const { return m_active; }
 
+    // The desktop's activation token for the next time the program takes the focus (a global shortcut
+    // pressed through the portal on Wayland): the window brought forward then presents it to the
+    // compositor (xdg-activation). A newer token replaces one not used yet.
+    void setActivationToken(const QString& token) { m_activationToken = token; }
+    QString pendingActivationToken() const { return m_activationToken; }
+
     // How long an apparent loss of focus must last before it counts as resigning: focus moving between
     // the program's own windows (a dialog, a menu, the progress window) passes through "inactive".
     static constexpr int resignConfirmationMs = 150;
@@ -79,6 +86,8 @@ private:
     void becomeActive();
     void announceWillBecomeActive();
     void bringForwardNow();
+    // Asks for the focus for the window, with the desktop's token when one is waiting.
+    void focusWindow(QWidget* window);
 
     ApplicationDelegate* m_delegate = nullptr;
     bool m_active = false;
@@ -91,6 +100,7 @@ private:
     bool m_willBecomeActiveTold = false;
     std::vector<std::function<void()>> m_deferredBringForward;
     QTimer* m_holdLimit = nullptr;
+    QString m_activationToken;
 };
 
 }  // namespace hb

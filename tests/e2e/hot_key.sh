@@ -1,7 +1,7 @@
 #!/bin/bash
-# A new global hot key recorded with real key presses: the hot key in force (Super+1) brings the window
-# forward; in the recorder popover Super+2 is typed and stored; from outside the program Super+2 then
-# brings the window forward, and Super+1 no longer does anything. Last, the file-manager script is
+# A new global hot key recorded with real key presses: the hot key a new profile gets (Super+Alt+H) brings
+# the window forward; in the recorder popover Super+2 is typed and stored; from outside the program
+# Super+2 then brings the window forward, and Super+Alt+H no longer does anything. Last, the file-manager script is
 # installed from the status area: it lands executable in the Application Scripts folder and the
 # status area moves on to asking for a selection.
 # usage: hot_key.sh HARBRILL ARTIFACTS_DIR
@@ -54,23 +54,23 @@ hide_by_clicking_elsewhere() {
     wait_for 5 eval '! has_mapped_window $PID' || { shot not-hidden; fail "the window stayed up after clicking elsewhere"; }
 }
 
-wait_for 5 eval '[ "$(stored_hot_key)" = "18 1048576" ]' || fail "Super+1 not stored at start: $(stored_hot_key)"
-xdotool key super+1
-wait_for 5 has_mapped_window $PID || { shot super1-did-nothing; fail "Super+1 did not bring the window forward"; }
+wait_for 5 eval '[ "$(stored_hot_key)" = "4 1572864" ]' || fail "Super+Alt+H not stored at start: $(stored_hot_key)"
+xdotool key super+alt+h
+wait_for 5 has_mapped_window $PID || { shot default-did-nothing; fail "Super+Alt+H did not bring the window forward"; }
 $A find $PID "Hot Key" 5 || fail "no hot-key hint in the status area"
-shot super1-brings-window
-log "Super+1 brings the window forward"
+shot default-brings-window
+log "Super+Alt+H brings the window forward"
 
-# The combination in force can itself be typed into the recorder (its grab is let go meanwhile): Super+1
-# completes the recording, so the Super+3 after it is not recorded.
+# The combination in force can itself be typed into the recorder (its grab is let go meanwhile):
+# Super+Alt+H completes the recording, so the Super+3 after it is not recorded.
 $A press $PID "Hot Key"
 wait_for 5 popup_shown || { shot no-recorder; fail "the recorder popover did not open"; }
 sleep 0.5
-xdotool key super+1
+xdotool key super+alt+h
 sleep 0.3
 xdotool key super+3
 sleep 0.5
-[ "$(stored_hot_key)" = "18 1048576" ] || { shot in-force-not-recorded; fail "Super+1 did not reach the recorder: $(stored_hot_key)"; }
+[ "$(stored_hot_key)" = "4 1572864" ] || { shot in-force-not-recorded; fail "Super+Alt+H did not reach the recorder: $(stored_hot_key)"; }
 xdotool key Escape
 wait_for 5 eval '! popup_shown' || { shot popover-stays; fail "Escape did not close the popover"; }
 log "the combination in force reaches the recorder"
@@ -96,12 +96,12 @@ shot super2-brings-window
 log "Super+2 from outside brings the window forward"
 
 hide_by_clicking_elsewhere
-xdotool key super+1
+xdotool key super+alt+h
 sleep 1.5
-! has_mapped_window $PID || { shot super1-still-works; fail "the old Super+1 still brings the window forward"; }
-shot super1-does-nothing
+! has_mapped_window $PID || { shot default-still-works; fail "the old Super+Alt+H still brings the window forward"; }
+shot default-does-nothing
 alive $PID || fail "the program ended"
-log "the old Super+1 does nothing"
+log "the old Super+Alt+H does nothing"
 
 SCRIPT="$XDG_DATA_HOME/harbrill/Application Scripts/RodudoDedari.scpt"
 [ ! -e "$SCRIPT" ] || fail "the script was there before it was installed"

@@ -3,8 +3,10 @@
 
 #include "core/engine/HBConstants.h"
 #include "core/hotkey/DDHotKeyCenter.h"
+#include "core/hotkey/HBHotKeyManage.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/ViewController.h"
+#include "mainwindow/status/HBHotKeyNotification.h"
 #include "platform/base/Locations.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
@@ -37,7 +39,9 @@ protected:
     {
         ASSERT_TRUE(bus.ready()) << "no private bus with the test notification server";
         m_path = qgetenv("PATH");
-        hb::HotKeys::setBackend(std::make_unique<hb::RecordingHotKeyBackend>());
+        auto recording = std::make_unique<hb::RecordingHotKeyBackend>();
+        hotKeys = recording.get();
+        hb::HotKeys::setBackend(std::move(recording));
         hb::Alert::setPresenter([this](const hb::Alert& alert) {
             alerts << (alert.messageText + QLatin1Char('|') + alert.informativeText);
             return int(hb::NSAlertFirstButtonReturn);
@@ -66,6 +70,7 @@ protected:
     {
         controller = std::make_unique<ViewController>();
         controller->userNotificationCenter = &center;
+        controller->hotKeyNotification->setCenter(&hotKeyCenter);
         controller->show();
     }
     // Desktop entries up to `count`, a hidden one among them.
@@ -112,6 +117,8 @@ protected:
 
     PrivateNotificationBus bus;
     hb::UserNotificationCenter center{bus.connection()};
+    hb::UserNotificationCenter hotKeyCenter{bus.connection()};
+    hb::RecordingHotKeyBackend* hotKeys = nullptr;
     std::unique_ptr<ViewController> controller;
     QString desktop;
     QStringList alerts;
@@ -297,6 +304,39 @@ TEST_F(ViewControllerServicesTest, AddingTheHotKeyAgainKeepsOneHandler)
     hb::NotificationCenter::defaultCenter().removeObserver(this);
     EXPECT_FALSE(handledBefore);
     EXPECT_TRUE(controller->hotKeyPressed);
+}
+
+TEST_F(ViewControllerServicesTest, AHotKeyTakenAtStartIsToldAtOnceAndTheNotificationGoesWhenAnotherIsInForce)
+{
+    namespace Flag = hb::ModifierFlag;
+    hb::UserDefaults::standard().setObject(hotKeyDefaultsKey,
+                                           QVariantMap{{"KeyCode", 18}, {"ModifierFlags", qlonglong(Flag::Command)}});
+    hotKeys->refuse(18, Flag::Command);
+    start();
+    ASSERT_TRUE(bus.waitForCalls(QStringLiteral("Notify"), 1));
+    const QJsonObject note = bus.calls(QStringLiteral("Notify")).first();
+    const uint id = uint(note.value("id").toInt());
+    EXPECT_EQ(note.value("summary").toString(), "Hot key ⌘1 is taken");
+    EXPECT_EQ(note.value("body").toString(), "Another program already uses ⌘1, so it cannot open Harbrill. Click the "
+                                             "hot key in Harbrill's window to record another.");
+    EXPECT_EQ(note.value("actions").toVariant().toStringList(), (QStringList{"default", "Open Harbrill"}));
+    ASSERT_TRUE(waitUntil([&] { return hotKeyCenter.deliveredNotifications() == QList<quint32>{id}; }));
+
+    // The Desktop reminder takes down only its own notifications.
+    fillDesktop(21);
+    controller->desktopClutter();
+    ASSERT_TRUE(bus.waitForCalls(QStringLiteral("Notify"), 2));
+    EXPECT_TRUE(bus.shown().contains(id));
+
+    // Its button brings the window forward.
+    controller->hide();
+    bus.invokeAction(id, QStringLiteral("default"));
+    EXPECT_TRUE(waitUntil([&] { return controller->isVisible(); }));
+
+    // A combination in force takes it down; it is not told again.
+    EXPECT_FALSE(HBHotKeyManage::sharedInstance().registerHotKeyWithKeyCode(19, Flag::Command).has_value());
+    ASSERT_TRUE(waitUntil([&] { return !bus.shown().contains(id); }));
+    EXPECT_EQ(bus.calls(QStringLiteral("Notify")).size(), 2);
 }
 
 }  // namespace

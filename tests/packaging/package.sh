@@ -45,7 +45,7 @@ field() { dpkg-deb -f "$DEB" "$1"; }
 depends=$(field Depends)
 # From the shared libraries, and the plugins they load at run time.
 for package in libc6 libqt6widgets6 libqt6svg6 libqt6multimedia6 libqt6dbus6 gstreamer1.0-plugins-good \
-               gstreamer1.0-libav; do
+               gstreamer1.0-libav qt6-wayland libwayland-client0; do
   grep -Eq "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 

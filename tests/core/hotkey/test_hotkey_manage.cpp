@@ -34,15 +34,17 @@ protected:
     hb::RecordingHotKeyBackend* backend;
 };
 
-TEST_F(HotKeyManageTest, WithoutARecordCommandOneIsRegisteredAndStored)
+TEST_F(HotKeyManageTest, WithoutARecordSuperAltHIsRegisteredAndStored)
 {
     manager.registerHotKey();
     ASSERT_NE(manager.hotKey(), nullptr);
-    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, 1048576}}));
+    // Super+1 opens the dock's first program on GNOME and KDE Plasma; Super+Alt+H is free everywhere.
+    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{4, 1572864}}));
     const QVariantMap stored = storedRecord().toMap();
-    EXPECT_EQ(stored.value("KeyCode").toLongLong(), 18);
-    EXPECT_EQ(stored.value("ModifierFlags").toLongLong(), 1048576);
+    EXPECT_EQ(stored.value("KeyCode").toLongLong(), 4);
+    EXPECT_EQ(stored.value("ModifierFlags").toLongLong(), 1572864);
     EXPECT_EQ(stored.size(), 2);
+    EXPECT_EQ(manager.state().kind, HBHotKeyState::Kind::inForce);
 }
 
 TEST_F(HotKeyManageTest, RecordOfTheWrongShapeFallsBackToTheDefault)
@@ -60,8 +62,9 @@ TEST_F(HotKeyManageTest, RecordOfTheWrongShapeFallsBackToTheDefault)
     for (const QVariant& bad : cases) {
         hb::UserDefaults::standard().setObject("HotKey", bad);
         manager.registerHotKey();
-        EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, Flag::Command}})) << bad.toString().toStdString();
-        EXPECT_EQ(storedRecord().toMap().value("KeyCode").toLongLong(), 18);
+        EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{4, Flag::Command | Flag::Option}}))
+            << bad.toString().toStdString();
+        EXPECT_EQ(storedRecord().toMap().value("KeyCode").toLongLong(), 4);
         EXPECT_EQ(manager.getHotKeyStringFromDictionary(bad), "");
         center.unregisterAllHotKeys();
     }
@@ -97,7 +100,10 @@ TEST_F(HotKeyManageTest, RefusedCombinationLeavesThePreviousOneInForceAndStored)
 {
     manager.registerHotKeyWithKeyCode(122, Flag::Command);
     backend->refuse(5, Flag::Control);
-    manager.registerHotKeyWithKeyCode(5, Flag::Control);
+    const std::optional<hb::Error> refusal = manager.registerHotKeyWithKeyCode(5, Flag::Control);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(refusal->code, hb::HotKeyError::taken);
+    EXPECT_EQ(manager.state(), (HBHotKeyState{HBHotKeyState::Kind::inForce, 122, Flag::Command, std::nullopt, {}}));
     ASSERT_NE(manager.hotKey(), nullptr);
     EXPECT_EQ(manager.hotKey()->keyCode(), 122);
     EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{122, Flag::Command}}));
@@ -108,14 +114,84 @@ TEST_F(HotKeyManageTest, RefusedCombinationLeavesThePreviousOneInForceAndStored)
 
 TEST_F(HotKeyManageTest, RegisteringTheKeyInForceAgainKeepsItAndReportsIt)
 {
+    constexpr std::uint64_t superAlt = Flag::Command | Flag::Option;
     manager.registerHotKey();
     manager.registerHotKey();
-    manager.registerHotKeyWithKeyCode(18, Flag::Command);
+    manager.registerHotKeyWithKeyCode(4, superAlt);
     ASSERT_NE(manager.hotKey(), nullptr);
-    EXPECT_EQ(manager.getHotKeyAsString(), "⌘1");
-    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, Flag::Command}}));
-    EXPECT_EQ(backend->release(18, Flag::Command), 1);
+    EXPECT_EQ(manager.getHotKeyAsString(), manager.getStringFrom(4, superAlt));
+    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{4, superAlt}}));
+    EXPECT_EQ(manager.state().kind, HBHotKeyState::Kind::inForce) << "the duplicate is no refusal";
+    EXPECT_EQ(backend->release(4, superAlt), 1);
     EXPECT_EQ(fired, 1);
+}
+
+TEST_F(HotKeyManageTest, ARefusalAtStartIsTheStateAndLeavesTheStoredRecordAsItIs)
+{
+    using Kind = HBHotKeyState::Kind;
+    int changes = 0;
+    QObject listening;
+    QObject::connect(&manager, &HBHotKeyManage::stateChanged, &listening, [&] { ++changes; });
+    hb::UserDefaults::standard().setObject("HotKey", record(18, Flag::Command));
+    backend->refuse(18, Flag::Command);
+    manager.registerHotKey();
+    EXPECT_EQ(manager.state().kind, Kind::taken);
+    EXPECT_EQ(manager.state().keyCode, 18);
+    EXPECT_EQ(manager.state().modifierFlags, Flag::Command);
+    EXPECT_EQ(manager.hotKey(), nullptr);
+    EXPECT_EQ(storedRecord(), QVariant(record(18, Flag::Command))) << "the person's choice stays for when it is free";
+    EXPECT_EQ(changes, 1);
+
+    // Another combination recorded then is in force.
+    EXPECT_FALSE(manager.registerHotKeyWithKeyCode(19, Flag::Command).has_value());
+    EXPECT_EQ(manager.state().kind, Kind::inForce);
+    EXPECT_EQ(changes, 2);
+
+    // A session without global hot keys refuses every combination.
+    center.unregisterAllHotKeys();
+    backend->setUnavailable(true);
+    manager.registerHotKey();
+    EXPECT_EQ(manager.state().kind, Kind::unavailable);
+    EXPECT_TRUE(grabbed().empty());
+}
+
+TEST_F(HotKeyManageTest, ADesktopThatAnswersLaterSettlesTheState)
+{
+    using Kind = HBHotKeyState::Kind;
+    backend->setSettlesLater(true);
+    const hb::Error portalError{hb::NSPOSIXErrorDomain, EIO, {{hb::NSLocalizedDescriptionKey, QString("The desktop did not bind the hot key.")}}};
+    const struct {
+        const char* name;
+        hb::HotKeySettlement settlement;
+        Kind kind;
+        bool inForce;
+    } cases[] = {
+        {"bound, in the desktop's words", {std::nullopt, QString("Meta+Alt+H")}, Kind::inForce, true},
+        {"bound without saying to what", {std::nullopt, std::nullopt}, Kind::inForce, true},
+        {"bound to no keys", {std::nullopt, QString()}, Kind::unassigned, true},
+        {"refused", {portalError, std::nullopt}, Kind::failed, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        center.unregisterAllHotKeys();
+        manager.registerHotKeyWithKeyCode(4, Flag::Command | Flag::Option);
+        ASSERT_EQ(manager.state().kind, Kind::binding);
+        ASSERT_EQ(backend->registrations().size(), 1);
+        backend->settle(backend->registrations().first().ref, c.settlement);
+        EXPECT_EQ(manager.state().kind, c.kind);
+        EXPECT_EQ(manager.state().trigger, c.settlement.trigger);
+        EXPECT_EQ(manager.hotKey() != nullptr, c.inForce);
+        EXPECT_EQ(center.registeredHotKeys().size(), c.inForce ? 1 : 0);
+    }
+    EXPECT_EQ(manager.state().error, portalError);
+
+    // The answer about a combination replaced meanwhile changes nothing.
+    manager.registerHotKeyWithKeyCode(4, Flag::Command | Flag::Option);
+    const hb::HotKeyBackend::Ref first = backend->registrations().first().ref;
+    manager.registerHotKeyWithKeyCode(19, Flag::Command);
+    backend->settle(first, {portalError, std::nullopt});
+    EXPECT_EQ(manager.state().kind, Kind::binding);
+    EXPECT_EQ(manager.state().keyCode, 19);
 }
 
 TEST_F(HotKeyManageTest, DisplayText)

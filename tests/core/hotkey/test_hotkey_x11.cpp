@@ -84,15 +84,34 @@ TEST_F(XvfbTest, CombinationHeldByAnotherClientIsRefused)
     XGrabKey(other, 2 + 8, Mod4Mask, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
     XSync(other, False);
 
-    manager.registerHotKeyWithKeyCode(18, Flag::Command);
+    const std::optional<hb::Error> refusal = manager.registerHotKeyWithKeyCode(18, Flag::Command);
     EXPECT_EQ(manager.hotKey(), nullptr);
     EXPECT_TRUE(center.registeredHotKeys().isEmpty());
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(HBHotKeyState::refused(18, Flag::Command, *refusal).kind, HBHotKeyState::Kind::taken);
 
     // The registrar stays usable for a free combination.
     manager.registerHotKeyWithKeyCode(19, Flag::Command);
     ASSERT_NE(manager.hotKey(), nullptr);
     xdotool({"key", "super+2"});
     EXPECT_TRUE(waitUntil([&] { return fired == 1; }));
+    XCloseDisplay(other);
+}
+
+TEST_F(XvfbTest, AGrabTakenWhileRecordingIsReportedAsTaken)
+{
+    manager.registerHotKeyWithKeyCode(18, Flag::Command);
+    ASSERT_EQ(manager.state().kind, HBHotKeyState::Kind::inForce);
+    hb::HotKeys::setGrabsSuspended(true);
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    XGrabKey(other, 2 + 8, Mod4Mask, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);  // Super+1
+    XSync(other, False);
+
+    hb::HotKeys::setGrabsSuspended(false);
+    EXPECT_EQ(manager.state().kind, HBHotKeyState::Kind::taken);
+    EXPECT_EQ(manager.hotKey(), nullptr);
+    EXPECT_TRUE(center.registeredHotKeys().isEmpty());
     XCloseDisplay(other);
 }
 

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
@@ -46,7 +47,7 @@ protected:
         auto recording = std::make_unique<hb::RecordingHotKeyBackend>();
         backend = recording.get();
         hb::HotKeys::setBackend(std::move(recording));
-        HBHotKeyManage::sharedInstance().registerHotKey();  // Command-1
+        HBHotKeyManage::sharedInstance().registerHotKeyWithKeyCode(18, Flag::Command);  // an earlier user's Super+1
         auto* layout = new QVBoxLayout(&window);
         other = new QLineEdit(&window);
         layout->addWidget(other);
@@ -182,6 +183,48 @@ TEST_F(RecorderTest, TheHotKeyInForceCanBeRecordedBecauseItsGrabIsLetGoWhileReco
     EXPECT_EQ(backend->release(18, Flag::Command), 0);
 }
 
+TEST_F(RecorderTest, ACombinationTheSessionRefusesIsShownAsRefusedAndRecordingGoesOn)
+{
+    backend->refuse(19, Flag::Command);
+    ASSERT_TRUE(openRecorder());
+    auto* controller = qobject_cast<HBHotKeyViewController*>(popover->contentViewController());
+    ASSERT_TRUE(controller);
+    press(super);
+    press(two, Qt::MetaModifier);
+    EXPECT_EQ(recorder().toPlainText(), QStringLiteral("⌘2"));
+    EXPECT_EQ(recorder().textColor(), HBTextView::refusedColor());
+    EXPECT_EQ(controller->placeHolderLabel->text(), QStringLiteral("⌘2 is taken by another program: type another"));
+    EXPECT_TRUE(recorder().monitor->isInstalled()) << "still recording";
+    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, Flag::Command}})) << "the previous one stays";
+    EXPECT_EQ(hb::UserDefaults::standard().object(hotKeyDefaultsKey).toMap().value(QStringLiteral("KeyCode")).toInt(), 18);
+
+    press(control);
+    press(letterA, Qt::ControlModifier);
+    EXPECT_EQ(recorder().textColor(), HBTextView::acceptedColor());
+    EXPECT_FALSE(recorder().monitor->isInstalled());
+    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{0, Flag::Control}}));
+}
+
+TEST_F(RecorderTest, InASessionWithoutGlobalHotKeysTheRecorderSaysSoAndRecordsNothing)
+{
+    DDHotKeyCenter::sharedHotKeyCenter().unregisterAllHotKeys();
+    backend->setUnavailable(true);
+    HBHotKeyManage::sharedInstance().registerHotKey();
+    ASSERT_EQ(HBHotKeyManage::sharedInstance().state().kind, HBHotKeyState::Kind::unavailable);
+
+    popover = HBHotKeyViewController::showPopover(anchor);
+    QApplication::setActiveWindow(popover->window());
+    auto* controller = qobject_cast<HBHotKeyViewController*>(popover->contentViewController());
+    ASSERT_TRUE(controller);
+    EXPECT_EQ(controller->placeHolderLabel->text(), QStringLiteral("No global hot keys in this session"));
+    EXPECT_FALSE(controller->textField->isVisible());
+    EXPECT_FALSE(waitUntil([] { return recorder().monitor && recorder().monitor->isInstalled(); }, 300));
+    press(super);
+    press(two, Qt::MetaModifier);
+    EXPECT_TRUE(backend->registrations().isEmpty());
+    EXPECT_EQ(other->text(), QStringLiteral("2")) << "the keys were not taken from the window";
+}
+
 TEST_F(RecorderTest, LaunchedHotkeyIsSetExactlyWhileThePopoverIsShown)
 {
     hb::UserDefaults& defaults = hb::UserDefaults::standard();
@@ -220,6 +263,58 @@ TEST(HotKeyToStringTransformer, ShortTextsAreLargerAndEverythingIsRaisedByFivePo
 }  // namespace
 
 namespace {
+
+TEST_F(RecorderTest, TheHotKeyLabelShowsNoKeyThatDoesNotWork)
+{
+    using Kind = HBHotKeyState::Kind;
+    hb::ValueTransformer::setValueTransformer(std::make_shared<HotKeyToStringTransformer>(),
+                                              QStringLiteral("HotKeyToStringTransformer"));
+    HBHotKeyLabel label(&window);
+    HBHotKeyManage& manager = HBHotKeyManage::sharedInstance();
+    DDHotKeyCenter& center = DDHotKeyCenter::sharedHotKeyCenter();
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        Kind kind;
+        QString text;
+        QString description;
+        bool struckOut;
+    } cases[] = {
+        {"in force", [] {}, Kind::inForce, QStringLiteral("⌘1"), QStringLiteral("⌘1"), false},
+        {"taken",
+         [&] {
+             center.unregisterAllHotKeys();
+             backend->refuse(18, Flag::Command);
+             manager.registerHotKey();
+         },
+         Kind::taken, QStringLiteral("⌘1"), QStringLiteral("⌘1 (does not work)"), true},
+        {"asked of the desktop",
+         [&] {
+             backend->setSettlesLater(true);
+             manager.registerHotKeyWithKeyCode(19, Flag::Command);
+         },
+         Kind::binding, HBHotKeyLabel::noKeyText, HBHotKeyLabel::noKeyDescription, false},
+        {"bound, in the desktop's words",
+         [&] { backend->settle(backend->registrations().last().ref, {std::nullopt, QStringLiteral("Meta+2")}); },
+         Kind::inForce, QStringLiteral("Meta+2"), QStringLiteral("Meta+2"), false},
+        {"no hot keys in the session",
+         [&] {
+             center.unregisterAllHotKeys();
+             backend->setUnavailable(true);
+             manager.registerHotKey();
+         },
+         Kind::unavailable, HBHotKeyLabel::noKeyText, HBHotKeyLabel::noKeyDescription, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        ASSERT_EQ(manager.state().kind, c.kind);
+        EXPECT_EQ(label.shownText(), c.text);
+        EXPECT_EQ(label.accessibleDescription(), c.description);
+        EXPECT_EQ(label.findChild<QLabel*>()->font().strikeOut(), c.struckOut);
+    }
+    hb::ValueTransformer::setValueTransformer(nullptr, QStringLiteral("HotKeyToStringTransformer"));
+}
 
 TEST_F(RecorderTest, TheHotKeyLabelFollowsTheStoredHotKeyAndOpensTheRecorder)
 {

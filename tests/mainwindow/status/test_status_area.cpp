@@ -2,6 +2,7 @@
 
 #include "core/engine/HBConstants.h"
 #include "core/hotkey/DDHotKeyCenter.h"
+#include "core/hotkey/HBHotKeyManage.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/ViewController.h"
 #include "mainwindow/controls/HBCustomViews.h"
@@ -10,6 +11,7 @@
 #include "mainwindow/status/HBStatusForSelectFilesController.h"
 #include "mainwindow/status/HBStatusTabViewController.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/base/UserDefaults.h"
 #include "platform/desktop/HotKey.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/interface/Alert.h"
@@ -25,7 +27,9 @@ class StatusAreaTest : public HarbrillTest {
 protected:
     void SetUp() override
     {
-        hb::HotKeys::setBackend(std::make_unique<hb::RecordingHotKeyBackend>());
+        auto recording = std::make_unique<hb::RecordingHotKeyBackend>();
+        hotKeys = recording.get();
+        hb::HotKeys::setBackend(std::move(recording));
         hb::Alert::setPresenter([](const hb::Alert&) { return hb::NSAlertFirstButtonReturn; });
         work = env.makeFolder(QStringLiteral("work"));
         env.grant(work);
@@ -57,6 +61,7 @@ protected:
     }
 
     QString work;
+    hb::RecordingHotKeyBackend* hotKeys = nullptr;
     std::unique_ptr<ViewController> controller;
 };
 
@@ -74,6 +79,39 @@ TEST_F(StatusAreaTest, TheShownPaneFollowsTheScriptAndTheHeldFiles)
     pane<HBStatusChooseFolderController>(1).cancelSelectionButton->click();
     EXPECT_EQ(shownTab(), 0) << "the selection was let go";
     EXPECT_FALSE(controller->isDataAvailable());
+}
+
+TEST_F(StatusAreaTest, ThePanesThatShowTheHotKeySayWhyItDoesNotWork)
+{
+    namespace Flag = hb::ModifierFlag;
+    HBHotKeyManage& manager = HBHotKeyManage::sharedInstance();
+    auto& selectFiles = pane<HBStatusForSelectFilesController>(0);
+    auto& noScript = pane<HBInstallScriptFromTabController>(2);
+    const auto notices = [&] { return std::pair(selectFiles.hotKeyNotice->text(), noScript.hotKeyNotice->text()); };
+    EXPECT_TRUE(selectFiles.hotKeyNotice->isHidden());
+    EXPECT_TRUE(noScript.hotKeyNotice->isHidden());
+
+    DDHotKeyCenter::sharedHotKeyCenter().unregisterAllHotKeys();
+    hotKeys->refuse(18, Flag::Command);
+    hb::UserDefaults::standard().setObject(hotKeyDefaultsKey,
+                                           QVariantMap{{"KeyCode", 18}, {"ModifierFlags", qlonglong(Flag::Command)}});
+    manager.registerHotKey();
+    const QString taken = QStringLiteral("⌘1 is taken by another program: click it to record another hot key.");
+    EXPECT_EQ(notices(), std::pair(taken, taken));
+    EXPECT_FALSE(noScript.hotKeyNotice->isHidden());
+
+    DDHotKeyCenter::sharedHotKeyCenter().unregisterAllHotKeys();
+    hotKeys->setUnavailable(true);
+    manager.registerHotKey();
+    const QString unavailable = QStringLiteral("No global hot key in this session: open Harbrill from its tray icon.");
+    EXPECT_EQ(notices(), std::pair(unavailable, unavailable));
+    EXPECT_EQ(selectFiles.subText->text(), QStringLiteral("then click the tray icon, or pick recent files"));
+
+    hotKeys->setUnavailable(false);
+    EXPECT_FALSE(manager.registerHotKeyWithKeyCode(19, Flag::Command).has_value());
+    EXPECT_TRUE(selectFiles.hotKeyNotice->isHidden());
+    EXPECT_TRUE(noScript.hotKeyNotice->isHidden());
+    EXPECT_EQ(selectFiles.subText->text(), QStringLiteral("then press the hot key, or pick recent files"));
 }
 
 TEST_F(StatusAreaTest, FilesDroppedOnTheBarBecomeTheHeldFiles)
