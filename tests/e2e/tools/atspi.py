@@ -10,6 +10,8 @@ The program is found by its process id; only nodes on screen (state showing) cou
   center PID NAME                  prints 'x y', the node's centre in screen coordinates
   children PID NAME                prints the names of the named nodes on screen inside NAME, one a line
                                    (of the node so named that holds most of them)
+  describe PID NAME [SECONDS]      prints the description of the node named NAME
+  active PID [SECONDS]             until a window of the program is the active one (has the focus)
   tree PID                         prints every node on screen: role, name, description, extents
 Status 1 with a message on stderr when something is not found in time."""
 import sys, time
@@ -139,6 +141,19 @@ def main():
             die("no node named %r on screen" % arg)
         x, y, w, h = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         print(x + w // 2, y + h // 2)
+    elif cmd == "describe":
+        node = wait_node(app, arg, seconds)
+        if node is None:
+            die("no node named %r on screen" % arg)
+        print(node.description)
+    elif cmd == "active":
+        end = time.monotonic() + float(arg or 0)
+        while not any(app.getChildAtIndex(i) is not None
+                      and app.getChildAtIndex(i).getState().contains(pyatspi.STATE_ACTIVE)
+                      for i in range(app.childCount)):
+            if time.monotonic() > end:
+                die("no window of the program is active after %.1fs" % float(arg or 0))
+            time.sleep(0.1)
     else:
         die("unknown command %r\n%s" % (cmd, __doc__))
 
