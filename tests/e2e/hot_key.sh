@@ -8,51 +8,18 @@
 set -euo pipefail
 APP=$(realpath "$1")
 source "$(dirname "$0")/lib/desktop.sh"
+source "$(dirname "$0")/lib/hot_key.sh"
 e2e_begin hot_key "$2"
 e2e_require "${E2E_BASE_TOOLS[@]}" xmessage "$APP"
 A="$PY $E2E_TOOLS/atspi.py"
 desktop_start sni
 write_setup_complete_profile
-DEFAULTS="$XDG_CONFIG_HOME/harbrill/com.mirelda.Harbrill.json"
 
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$APP" > "$RUN/harbrill.log" 2>&1 & PID=$!
 track $PID harbrill
 $A wait $PID 15 || fail "the program did not come up on the accessibility bus"
 sleep 0.5
 ! has_mapped_window $PID || fail "the window came up at start although set-up is done"
-
-stored_hot_key() {  # prints KEYCODE FLAGS of the stored "HotKey" record
-    $PY - "$DEFAULTS" <<'PY'
-import json, sys
-record = json.load(open(sys.argv[1])).get("HotKey", {}).get("value", {})
-print(record.get("KeyCode", {}).get("value"), record.get("ModifierFlags", {}).get("value"))
-PY
-}
-
-# The popover is a popup, a window the window manager does not manage.
-popup_shown() {  # the recorder's popover: a utility window of the program on screen
-    local w
-    for w in $(xdotool search --all --onlyvisible --pid "$PID" 2>/dev/null); do
-        xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_UTILITY && return 0
-    done
-    return 1
-}
-
-# Another program's window takes the focus, so the program hides itself.
-XM=
-hide_by_clicking_elsewhere() {
-    if [ -z "$XM" ]; then
-        xmessage -geometry 300x80+40+40 "another program" > /dev/null 2>&1 & XM=$!
-        track $XM xmessage
-    fi
-    # Its window may still be on its way to the screen (the window manager reparents it).
-    local geometry=
-    wait_for 5 eval 'geometry=$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --class Xmessage | head -1)" 2> /dev/null)' ||
-        fail "the other program's window did not come up"
-    eval "$geometry"
-    xdotool mousemove $((X + 20)) $((Y + 10)) click 1
-    wait_for 5 eval '! has_mapped_window $PID' || { shot not-hidden; fail "the window stayed up after clicking elsewhere"; }
-}
 
 wait_for 5 eval '[ "$(stored_hot_key)" = "4 1572864" ]' || fail "Super+Alt+H not stored at start: $(stored_hot_key)"
 xdotool key super+alt+h

@@ -9,6 +9,7 @@
 set -euo pipefail
 APP=$(realpath "$1")
 source "$(dirname "$0")/lib/desktop.sh"
+source "$(dirname "$0")/lib/hot_key.sh"
 e2e_begin hot_key_taken "$2"
 e2e_require "${E2E_BASE_TOOLS[@]}" xmessage "$APP"
 A="$PY $E2E_TOOLS/atspi.py"
@@ -18,21 +19,6 @@ DEFAULTS="$XDG_CONFIG_HOME/harbrill/com.mirelda.Harbrill.json"
 mkdir -p "$XDG_CONFIG_HOME/harbrill"
 printf '{"SETUPCOMPLETE": {"type": "bool", "value": true}, "HotKey": {"type": "dict", "value": %s}}\n' \
     '{"KeyCode": {"type": "int", "value": 18}, "ModifierFlags": {"type": "int", "value": 1048576}}' > "$DEFAULTS"
-
-stored_hot_key() {  # prints KEYCODE FLAGS of the stored "HotKey" record
-    $PY - "$DEFAULTS" <<'PY'
-import json, sys
-record = json.load(open(sys.argv[1])).get("HotKey", {}).get("value", {})
-print(record.get("KeyCode", {}).get("value"), record.get("ModifierFlags", {}).get("value"))
-PY
-}
-popup_shown() {  # the recorder's popover: a utility window of the program on screen
-    local w
-    for w in $(xdotool search --all --onlyvisible --pid "$PID" 2>/dev/null); do
-        xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_UTILITY && return 0
-    done
-    return 1
-}
 
 "$PY" "$E2E_TOOLS/notification_server.py" > "$RUN/notifications.log" 2>&1 & track $! notification-server
 wait_for 10 grep -q READY "$RUN/notifications.log" || fail "the test notification server did not start"
@@ -90,14 +76,7 @@ wait_for 5 eval '! popup_shown' || { shot popover-stays; fail "Escape did not cl
 log "Super+2 recorded through the recorder; the notification and the notice went"
 
 # Another program's window takes the focus, so the program hides itself; Super+2 brings it back.
-xmessage -geometry 300x80+40+40 "another program" > /dev/null 2>&1 & XM=$!
-track $XM xmessage
-geometry=
-wait_for 5 eval 'geometry=$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --class Xmessage | head -1)" 2> /dev/null)' ||
-    fail "the other program's window did not come up"
-eval "$geometry"
-xdotool mousemove $((X + 20)) $((Y + 10)) click 1
-wait_for 5 eval '! has_mapped_window $PID' || { shot not-hidden; fail "the window stayed up after clicking elsewhere"; }
+hide_by_clicking_elsewhere
 shot another-window-in-front
 xdotool key super+2
 wait_for 5 has_mapped_window $PID || { shot super2-did-nothing; fail "Super+2 did not bring the window forward"; }

@@ -1,6 +1,7 @@
 #include "HotKeyFixture.h"
 
 #include "PrivateXServer.h"
+#include "platform/desktop/HotKeyX11.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -18,7 +19,7 @@ protected:
             GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh)";
         QByteArray why;
         ASSERT_TRUE(m_server.start(&why)) << why.toStdString();
-        hb::HotKeys::setBackend(nullptr);
+        hb::HotKeys::setBackend(hb::makeX11HotKeyBackend());  // also when the tests run inside a Wayland session
     }
 
     void TearDown() override
