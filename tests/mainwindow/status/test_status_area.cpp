@@ -5,6 +5,7 @@
 #include "core/hotkey/HBHotKeyManage.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/ViewController.h"
+#include "mainwindow/status/HBHotKeyNotification.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBInstallScriptFromTabController.h"
 #include "mainwindow/status/HBStatusChooseFolderController.h"
@@ -13,6 +14,7 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/desktop/HotKey.h"
+#include "platform/desktop/UserNotificationCenter.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/LayerAnimation.h"
@@ -36,6 +38,7 @@ protected:
         ASSERT_TRUE(HBURL::shared().bookmark(hb::URL::fileURLWithPath(work, true), false));
         hb::AccessRegistry::resetForTesting();
         controller = std::make_unique<ViewController>();
+        controller->hotKeyNotification->setCenter(&quietNotifications);  // a refused hot key is told to no desktop
         controller->show();
         ASSERT_TRUE(controller->statusTabController);
     }
@@ -62,6 +65,7 @@ protected:
 
     QString work;
     hb::RecordingHotKeyBackend* hotKeys = nullptr;
+    hb::UserNotificationCenter quietNotifications{QDBusConnection(QString())};
     std::unique_ptr<ViewController> controller;
 };
 
