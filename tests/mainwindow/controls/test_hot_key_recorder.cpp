@@ -281,6 +281,10 @@ TEST_F(RecorderTest, TheHotKeyLabelShowsNoKeyThatDoesNotWork)
         bool struckOut;
     } cases[] = {
         {"in force", [] {}, Kind::inForce, QStringLiteral("⌘1"), QStringLiteral("⌘1"), false},
+        {"three signs", [&] { manager.registerHotKeyWithKeyCode(122, Flag::Command | Flag::Shift); }, Kind::inForce,
+         QStringLiteral("⌘⇧F1"), QStringLiteral("⌘⇧F1"), false},
+        {"back to Super+1", [&] { manager.registerHotKeyWithKeyCode(18, Flag::Command); }, Kind::inForce,
+         QStringLiteral("⌘1"), QStringLiteral("⌘1"), false},
         {"taken",
          [&] {
              center.unregisterAllHotKeys();
@@ -310,6 +314,7 @@ TEST_F(RecorderTest, TheHotKeyLabelShowsNoKeyThatDoesNotWork)
         c.arrange();
         ASSERT_EQ(manager.state().kind, c.kind);
         EXPECT_EQ(label.shownText(), c.text);
+        EXPECT_GE(label.sizeHint().width(), label.findChild<QLabel*>()->sizeHint().width()) << "the text fits";
         EXPECT_EQ(label.accessibleDescription(), c.description);
         EXPECT_EQ(label.findChild<QLabel*>()->font().strikeOut(), c.struckOut);
     }
