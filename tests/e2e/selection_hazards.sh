@@ -38,6 +38,16 @@ xdotool key super+1
 wait_for 5 has_mapped_window $PID || fail "the hot key did not bring the window forward"
 $A find $PID "Show Selected Files" 5 || { shot nothing-held; fail "nothing held"; }
 shot hostile-names-held
+# GTK file managers hand the name that is not UTF-8 over byte for byte, and Harbrill says it cannot
+# handle it; Qt ones hand over a name with a replacement character, which names no file: Harbrill
+# leaves it out with its alert about items it may not read.
+case $FM_NAME in
+dolphin|pcmanfm-qt)
+    $A find $PID OK 5 || { shot no-alert; fail "no alert about the item left out"; }
+    shot left-out-alert
+    $A press $PID OK
+    $A absent $PID OK 5 || fail "the alert stayed";;
+esac
 click_tile Dest
 wait_for 10 eval '[ "$(ls -A "$DEST" | wc -l)" -ge ${#names[@]} ]' || { shot not-moved; fail "the files did not arrive: $(ls -A "$DEST")"; }
 sleep 1
@@ -50,15 +60,8 @@ for n in names:
     assert open(os.path.join(dest, n), "rb").read() == n, n
 assert os.listdir(work) == [b"caf\xe9.txt"], os.listdir(work)
 PYEOF
-# GTK file managers hand the name over byte for byte, and Harbrill says it cannot handle it; Qt ones
-# hand over a name with a replacement character, which names no file: Harbrill leaves it out with its
-# alert about items it may not read.
 case $FM_NAME in
-dolphin|pcmanfm-qt)
-    $A find $PID OK 5 || { shot no-alert; fail "no alert about the item left out"; }
-    shot left-out-alert
-    $A press $PID OK
-    $A absent $PID OK 5 || fail "the alert stayed";;
+dolphin|pcmanfm-qt) ;;
 *) grep -q "not UTF-8" "$RUN/harbrill.log" || fail "the log does not say which name could not be handled";;
 esac
 shot hostile-names-moved

@@ -1,6 +1,7 @@
 # Harbrill itself on the private desktop of desktop.sh, as a person sets it up and reads it.
 #
-#   source lib/harbrill.sh                # after lib/desktop.sh; needs APP and SOURCE_DIR (the source tree)
+#   source lib/harbrill.sh                # after lib/desktop.sh; needs APP and SOURCE_DIR (the source tree),
+#                                         # and APP_RUN where the program starts otherwise (a Wayland client)
 #   set_up_harbrill_with_tile FOLDER      # first launch with the home folder granted, the file-manager
 #                                         # script installed, FOLDER a tile; sets PID. Hot key: Super+1
 #   expect_held NAME...                   # the status area holds exactly these files
@@ -13,7 +14,9 @@ set_up_harbrill_with_tile() {
     # The hot key of every profile so far; a new profile's default is not what this test is about.
     printf '{"HotKey": {"type": "dict", "value": {"KeyCode": {"type": "int", "value": 18}, "ModifierFlags": {"type": "int", "value": 1048576}}}}\n' \
         > "$XDG_CONFIG_HOME/harbrill/com.mirelda.Harbrill.json"
-    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$APP" > "$RUN/harbrill.log" 2>&1 & PID=$!
+    local run=("${APP_RUN[@]}")
+    [ ${#run[@]} -gt 0 ] || run=("$APP")
+    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "${run[@]}" > "$RUN/harbrill.log" 2>&1 & PID=$!
     track $PID harbrill
     complete_setup_granting_home $PID
     $A press $PID "Install Script"

@@ -3,6 +3,9 @@
   file_manager_items.py PID FM centers        every item found: 'name x y' a line; status 1 when none
   file_manager_items.py PID FM center NAME    'x y' of the item NAME (screen coordinates)
   file_manager_items.py PID FM empty          'x y' of a place in the view where no item is
+  file_manager_items.py PID FM select NAME...  selects the items NAME through the view's Selection, as a
+                                              screen reader does (where no window's place is known: Wayland)
+  file_manager_items.py PID FM select-all      selects every item of the view in the same way
 FM is the file manager's name (nautilus thunar dolphin nemo caja pcmanfm pcmanfm-qt). The icon views
 of Thunar and Nemo show no item places to accessibility, and PCManFM (GTK 2) is not on the bus at all:
 there the items are placed on their view's grid, in name order, from the folder FM_FOLDER names.
@@ -156,6 +159,25 @@ def main():
         if sys.argv[4] not in items:
             die("no item %r among %r" % (sys.argv[4], sorted(items)))
         print(*items[sys.argv[4]])
+    elif cmd in ("select", "select-all"):
+        view = next((n for n in walk(app) if n.getRole() in (pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE)
+                     and "Selection" in n.get_interfaces()), None)
+        if view is None:
+            die("no file view with a selection")
+        selection = view.querySelection()
+        if cmd == "select-all":
+            selection.selectAll() or die("the view did not select all")
+            return
+        selection.clearSelection()
+        wanted = set(sys.argv[4:])
+        for i in range(view.childCount):
+            child = view.getChildAtIndex(i)
+            names = {child.name} | {c.name for c in walk(child)}
+            if names & wanted:
+                selection.selectChild(i)
+                wanted -= names
+        if wanted:
+            die("no items %r" % sorted(wanted))
     elif cmd == "empty":
         place = view_extents(app, fm, pid)
         if place is None:
