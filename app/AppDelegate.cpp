@@ -93,14 +93,13 @@ void AppDelegate::applicationDidFinishLaunching()
 }
 
 bool AppDelegate::performService(const QString& messageName, hb::Pasteboard& pasteboard, const QString& userData,
-                                 QString* error)
+                                 hb::ServiceAnswer& answer)
 {
     if (!mainViewController) {
-        if (error)
-            *error = QStringLiteral("Harbrill is not set up yet: finish its first-launch pages, then try again.");
+        answer = {false, QStringLiteral("Harbrill is not set up yet: finish its first-launch pages, then try again.")};
         return true;
     }
-    return handleServiceObject.performService(messageName, pasteboard, userData, error);
+    return handleServiceObject.performService(messageName, pasteboard, userData, answer);
 }
 
 void AppDelegate::setUpStatusItem()

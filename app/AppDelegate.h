@@ -52,7 +52,7 @@ public:
     // Service requests reach handleServiceObject once the main controller is there to act on them;
     // before that (during first launch) they are refused rather than silently dropped.
     bool performService(const QString& messageName, hb::Pasteboard& pasteboard, const QString& userData,
-                        QString* error) override;
+                        hb::ServiceAnswer& answer) override;
 
     // The nine settings every launch registers; the user's own values win.
     static QVariantMap registeredDefaults();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -11,12 +12,14 @@ struct ServiceCommand {
     QString messageName;  // "addToLocation" or "moveHarbrill"
     QStringList paths;    // absolute, existing, in the order given
 
-    // The arguments after "--service"; the command, or what is wrong with them.
-    static std::variant<ServiceCommand, QString> parse(const QStringList& arguments);
+    // The arguments after "--service", as the bytes the command line holds; the command, or what is
+    // wrong with them.
+    static std::variant<ServiceCommand, QString> parse(const QByteArrayList& arguments);
 
     struct Outcome {
         int exitCode = 0;
         QString message;  // for standard output when it succeeded, else for standard error
     };
+    // The running instance's answer: what it did with the items, or why not all was done.
     Outcome send() const;
 };

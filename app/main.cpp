@@ -20,7 +20,10 @@ int printed(FILE* stream, const QString& text, int exitCode)
 int runServiceCommand(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments().mid(2);
+    // The bytes as given: a name that is no text must be recognised, not turned into another name.
+    QByteArrayList arguments;
+    for (int i = 2; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
     const std::variant<ServiceCommand, QString> parsed = ServiceCommand::parse(arguments);
     if (const QString* problem = std::get_if<QString>(&parsed))
         return printed(stderr, QStringLiteral("harbrill: ") + *problem, 2);

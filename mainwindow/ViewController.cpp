@@ -3,6 +3,7 @@
 #include "core/engine/HBConstants.h"
 #include "core/hotkey/HBHotKeyManage.h"
 #include "core/sources/HBFinderData.h"
+#include "core/sources/HBServiceReply.h"
 #include "mainwindow/controls/HBScrollView.h"
 #include "mainwindow/grid/HBCollectionView.h"
 #include "mainwindow/grid/HBCollectionViewItem.h"
@@ -47,6 +48,13 @@ QList<hb::URL> urlsOf(const QVariant& value)
 }
 
 hb::UserDefaults& standardDefaults() { return hb::UserDefaults::standard(); }
+
+// The reply of a service request that the notification carries, if any.
+HBServiceReply* serviceReplyOf(const hb::Notification& notification)
+{
+    const QVariant value = notification.userInfo.value(serviceReplyUserInfoKey);
+    return value.canConvert<HBServiceReplyRef>() ? value.value<HBServiceReplyRef>().get() : nullptr;
+}
 
 }  // namespace
 
@@ -327,6 +335,13 @@ void ViewController::receivedData(const hb::Notification& notification)
     cleanUpSourceAndResetState();
     const QList<hb::URL> urls = urlsOf(notification.userInfo.value(receivedDataUserInfoKey));
     sourceManager = HBSourceManager::create(DataSource::service, urls);
+    if (HBServiceReply* reply = serviceReplyOf(notification)) {
+        reply->setHeard();
+        const QList<hb::URL>& taken = sourceManager->getSourceURLs();
+        for (const hb::URL& url : urls)
+            reply->note(url.path(),
+                        taken.contains(url) ? HBServiceReply::Outcome::taken : HBServiceReply::Outcome::unusable);
+    }
     if (!sourceManager->getSourceURLs().isEmpty()) {
         armGrid();
         sendReport(QStringLiteral("DataSource"), QStringLiteral("Services"));
@@ -346,7 +361,10 @@ void ViewController::locationAdded(const hb::Notification& notification)
 {
     if (!notification.userInfo.contains(locationAddedUserInfoKey))
         return;
-    addFolders(urlsOf(notification.userInfo.value(locationAddedUserInfoKey)), true);
+    HBServiceReply* reply = serviceReplyOf(notification);
+    if (reply)
+        reply->setHeard();
+    addFolders(urlsOf(notification.userInfo.value(locationAddedUserInfoKey)), true, reply);
     setStopSourceManager(true);
     hb::Application::shared().activateIgnoringOtherApps(true);
     showWindowWhenHidden();
@@ -360,13 +378,32 @@ void ViewController::locationAddedFomOpenPanel(const hb::Notification& notificat
     setStopSourceManager(true);
 }
 
-void ViewController::addFolders(const QList<hb::URL>& urls, bool announcePresent)
+void ViewController::addFolders(const QList<hb::URL>& urls, bool announcePresent, HBServiceReply* reply)
 {
+    using Outcome = HBServiceReply::Outcome;
     for (const hb::URL& url : urls) {
-        if (!destinationCollection.doesLocationExist(url))
-            destinationCollection.addLocation(url);
-        else if (announcePresent)
+        Outcome outcome = Outcome::alreadyPresent;
+        if (!destinationCollection.doesLocationExist(url)) {
+            switch (destinationCollection.addLocation(url)) {
+            case HBDataManager::AddOutcome::added:
+                outcome = Outcome::taken;
+                break;
+            case HBDataManager::AddOutcome::addedWithoutAccess:
+                outcome = Outcome::takenWithoutAccess;
+                break;
+            case HBDataManager::AddOutcome::notWritable:
+                outcome = Outcome::notWritable;
+                break;
+            case HBDataManager::AddOutcome::notReadable:
+            case HBDataManager::AddOutcome::none:
+                outcome = Outcome::notReadable;
+                break;
+            }
+        } else if (announcePresent) {
             hb::MainQueue::async([url] { HBDataManager::showAlreadyPresentAlert(url); });
+        }
+        if (reply)
+            reply->note(url.path(), outcome);
         destinationCollection.syncData();
     }
 }

@@ -28,6 +28,7 @@
 class HBCollectionView;
 class HBHotKeyManage;
 class HBHotKeyNotification;
+class HBServiceReply;
 class HBStatusTabViewController;
 class LocationArrayController;
 class QAction;
@@ -246,7 +247,8 @@ private:
     void armGrid();
     void addModifierMonitorWhenFirstResponder();
     void showWindowWhenHidden();
-    void addFolders(const QList<hb::URL>& urls, bool announcePresent);
+    // Adds the folders not yet among the destinations; `reply` learns what became of each.
+    void addFolders(const QList<hb::URL>& urls, bool announcePresent, HBServiceReply* reply = nullptr);
     void applyHorizontalConstraint();
     void observeWhileShown();
     void stopObservingWhileShown();

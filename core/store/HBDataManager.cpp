@@ -154,17 +154,18 @@ void HBDataManager::syncData()
     suite->synchronize();
 }
 
-void HBDataManager::addLocation(const std::optional<hb::URL>& url, const std::optional<QString>& imageName)
+HBDataManager::AddOutcome HBDataManager::addLocation(const std::optional<hb::URL>& url,
+                                                      const std::optional<QString>& imageName)
 {
     if (!url || url->isEmpty())
-        return;
+        return AddOutcome::none;
     if (!HBURL::shared().isWritable(*url)) {
         hb::MainQueue::async([url = *url] { showNoWriteAccessAlert(url); });
-        return;
+        return AddOutcome::notWritable;
     }
     if (!HBURL::shared().isReadable(*url)) {
         hb::MainQueue::async([url = *url] { showNoReadAccessAlert(url); });
-        return;
+        return AddOutcome::notReadable;
     }
     HBLocationEntry entry = HBLocationEntries::folderEntry(url->path());
     if (imageName) {
@@ -179,6 +180,9 @@ void HBDataManager::addLocation(const std::optional<hb::URL>& url, const std::op
             entry[icon] = name;
     }
     addLocations({entry});
+    // The newest entry stands right after the pseudo entry.
+    return m_dropLocations.value(1).value(permissionStatus) == QLatin1String("true") ? AddOutcome::added
+                                                                                     : AddOutcome::addedWithoutAccess;
 }
 
 void HBDataManager::addLocations(const HBLocationList& entries)

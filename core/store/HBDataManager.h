@@ -30,8 +30,10 @@ public:
     void fillDefaultData();  // an empty list gets the pseudo entry
     void syncData();         // writes the list to the suite
 
+    // What addLocation did with a folder.
+    enum class AddOutcome { added, addedWithoutAccess, notWritable, notReadable, none };
     // Checks access and adds the folder as the newest entry (no duplicate test).
-    void addLocation(const std::optional<hb::URL>& url, const std::optional<QString>& imageName = std::nullopt);
+    AddOutcome addLocation(const std::optional<hb::URL>& url, const std::optional<QString>& imageName = std::nullopt);
     void addLocations(const HBLocationList& entries);
     void addToLocationWithURLAndImage(const hb::URL& url, const std::optional<QString>& imageName,
                                       bool suppressMessage);

@@ -20,17 +20,16 @@ bool conforms(const QString& path, const QStringList& types)
     const bool wantsFolder = types.contains(UTTypeFolder) || types.contains(UTTypeDirectory);
     return wantsFolder && isFolder(path);
 }
+}  // namespace
 
-// A file URL of this machine, in the plain "file:///path" form; none for other schemes, other hosts
-// and relative paths, which would otherwise be taken for some local path.
-std::optional<QUrl> localFileURL(const QUrl& item)
+// Other hosts and relative paths would otherwise be taken for some local path.
+std::optional<QUrl> Pasteboard::localFileURL(const QUrl& item)
 {
     if (!item.isLocalFile() || !(item.host().isEmpty() || item.host() == QLatin1String("localhost"))
         || !item.path().startsWith(u'/'))
         return std::nullopt;
     return QUrl::fromLocalFile(item.path());
 }
-}  // namespace
 
 Pasteboard Pasteboard::withFileURLs(const QList<URL>& urls)
 {

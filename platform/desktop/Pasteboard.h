@@ -37,6 +37,10 @@ public:
     // "file:///path".
     std::optional<QList<QUrl>> readURLs(const PasteboardReadingOptions& options) const;
 
+    // The item as a file URL of this machine, "file:///path"; none for other schemes, other hosts and
+    // relative paths.
+    static std::optional<QUrl> localFileURL(const QUrl& item);
+
     // The items as bytes for a service message, and back; none for bytes that do not parse.
     QByteArray serialized() const;
     static std::optional<Pasteboard> fromSerialized(const QByteArray& bytes);

@@ -105,27 +105,45 @@ std::optional<Error> Services::setServicesProvider(ServicesProvider* provider)
 ServiceAnswer Services::send(const QString& messageName, const Pasteboard& pasteboard, int timeoutMs)
 {
     const QByteArray frame = ServicesFrame::encodeRequest({messageName, pasteboard});
-    if (frame.size() - ServicesFrame::kLengthSize > qsizetype(ServicesFrame::kMaximumBodySize))
-        return refused(QStringLiteral("Too many items for one service request."));
+    const qsizetype bodySize = frame.size() - ServicesFrame::kLengthSize;
+    if (bodySize > qsizetype(ServicesFrame::kMaximumBodySize))
+        return refused(QStringLiteral("Too many items for one request: the names of these %1 items take %2 MB, and "
+                                      "Harbrill takes at most %3 MB of names at once. Hand over their folder "
+                                      "instead, or fewer items.")
+                           .arg(pasteboard.items().size())
+                           .arg(double(bodySize) / (1 << 20), 0, 'f', 1)
+                           .arg(ServicesFrame::kMaximumBodySize >> 20));
 
-    const Connection connection(ServicesSocket::connectTo(socketPath()));
+    const QDeadlineTimer deadline(timeoutMs);
+    const auto seconds = [timeoutMs] { return QString::number((timeoutMs + 999) / 1000); };
+    int fd;
+    // A full queue of waiting requests means the instance is busy: wait for a place.
+    while ((fd = ServicesSocket::connectTo(socketPath())) < 0 && errno == EAGAIN && !deadline.hasExpired())
+        ::poll(nullptr, 0, 50);
+    const Connection connection(fd);
     if (connection.fd() < 0) {
         if (errno == ENOENT || errno == ECONNREFUSED)
-            return refused(QStringLiteral("Harbrill is not running."));
+            return refused(QStringLiteral("Harbrill is not running. Start it, then try again."));
+        if (errno == EAGAIN)
+            return refused(QStringLiteral("Harbrill was too busy to take the request within %1 seconds. "
+                                          "Try again in a moment.").arg(seconds()));
         return refused(QStringLiteral("Cannot reach Harbrill: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
 
-    const QDeadlineTimer deadline(timeoutMs);
     // A refusal can come before the whole request is written; the answer is read either way.
     connection.writeAll(frame, deadline);
     const std::optional<QByteArray> lengthField = connection.read(ServicesFrame::kLengthSize, deadline);
     const std::optional<std::uint32_t> length = lengthField ? ServicesFrame::bodyLength(*lengthField) : std::nullopt;
     const std::optional<QByteArray> body = length ? connection.read(qsizetype(*length), deadline) : std::nullopt;
     const std::optional<ServiceAnswer> answer = body ? ServicesFrame::decodeAnswer(*body) : std::nullopt;
-    if (!answer)
-        return refused(deadline.hasExpired() ? QStringLiteral("Harbrill did not answer in time.")
-                                             : QStringLiteral("Harbrill gave no readable answer."));
-    return *answer;
+    if (answer)
+        return *answer;
+    if (deadline.hasExpired())
+        return refused(QStringLiteral("Harbrill did not answer within %1 seconds; it may be busy. Try again in a "
+                                      "moment, and if it still does not answer, quit Harbrill and start it again.")
+                           .arg(seconds()));
+    return refused(QStringLiteral("Harbrill ended the request without a readable answer. Try again, and if it "
+                                  "happens again, quit Harbrill and start it again."));
 }
 
 }  // namespace hb

@@ -14,10 +14,10 @@ namespace hb {
 class ServicesProvider {
 public:
     virtual ~ServicesProvider() = default;
-    // Runs the handler of `messageName` on the pasteboard; false when there is no such handler.
-    // A handler refuses the request by setting `error`.
+    // Runs the handler of `messageName` on the pasteboard; false when there is no such handler. The
+    // handler tells in `answer` what it did, or why it did not do all that was asked.
     virtual bool performService(const QString& messageName, Pasteboard& pasteboard, const QString& userData,
-                                QString* error) = 0;
+                                ServiceAnswer& answer) = 0;
 };
 
 // Services: the running instance serves "harbrill --service NAME PATH..." on a local socket that only
@@ -29,7 +29,8 @@ QString socketPath();
 // the socket cannot be set up or another instance already serves it. The provider must outlive its
 // installation.
 std::optional<Error> setServicesProvider(ServicesProvider* provider);
-// Hands a pasteboard to the running instance and waits for its answer.
+// Hands a pasteboard to the running instance and waits for its answer, also while the instance is too
+// busy to take it at once; after `timeoutMs` it gives up with a text that says what to do.
 ServiceAnswer send(const QString& messageName, const Pasteboard& pasteboard, int timeoutMs = 10000);
 // Writes the desktop entry and the file-manager actions that run `executable --service NAME %F`
 // (the running program's own file when empty), under the XDG data folder.

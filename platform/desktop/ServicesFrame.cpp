@@ -52,7 +52,7 @@ QByteArray encodeAnswer(const ServiceAnswer& answer)
 {
     BytesWriter fields;
     fields.u8(answer.ok ? 0 : 1);
-    fields.blob(answer.errorText.toUtf8());
+    fields.blob(answer.text.toUtf8());
     return frame(kAnswer, fields.bytes());
 }
 

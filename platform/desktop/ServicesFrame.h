@@ -11,10 +11,11 @@
 
 namespace hb {
 
-// The outcome of one service request: done, or refused with a text for the person who asked.
+// The outcome of one service request, with a text for the person who asked: what was done, or why it
+// was not (wholly) done.
 struct ServiceAnswer {
     bool ok = false;
-    QString errorText;
+    QString text;
 };
 
 struct ServiceRequest {

@@ -45,7 +45,7 @@ bool someoneListens(const QString& socketPath)
 {
     const int fd = ServicesSocket::connectTo(socketPath);
     if (fd < 0)
-        return false;
+        return errno == EAGAIN;  // its queue is full: it is there, and busy
     ::close(fd);
     return true;
 }
@@ -103,7 +103,7 @@ std::optional<Error> ServicesListener::listen(const QString& socketPath)
 
 void ServicesListener::accept()
 {
-    for (;;) {
+    while (m_connections < kMaximumConnections) {
         const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
@@ -111,17 +111,14 @@ void ServicesListener::accept()
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                 // Out of descriptors: the waiting client stays queued; try again once some are free.
                 qCWarning(hbLog) << "Service connections wait: out of descriptors";
-                m_notifier->setEnabled(false);
+                m_outOfDescriptors = true;
+                updateAccepting();
                 QTimer::singleShot(kAcceptRetryMs, this, [this] {
-                    if (m_notifier)
-                        m_notifier->setEnabled(true);
+                    m_outOfDescriptors = false;
+                    updateAccepting();
                 });
             }
             return;
-        }
-        if (m_connections >= kMaximumConnections) {
-            ::close(fd);  // busy: the client hears the connection close and says so
-            continue;
         }
         auto* socket = new QLocalSocket(this);
         if (!socket->setSocketDescriptor(fd)) {
@@ -130,9 +127,19 @@ void ServicesListener::accept()
             continue;
         }
         ++m_connections;
-        connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
+        connect(socket, &QObject::destroyed, this, [this] {
+            --m_connections;
+            updateAccepting();
+        });
         serve(socket);
     }
+    updateAccepting();
+}
+
+void ServicesListener::updateAccepting()
+{
+    if (m_notifier)
+        m_notifier->setEnabled(!m_outOfDescriptors && m_connections < kMaximumConnections);
 }
 
 void ServicesListener::serve(QLocalSocket* socket)
@@ -144,10 +151,13 @@ void ServicesListener::serve(QLocalSocket* socket)
         return;
     }
     socket->setReadBufferSize(ServicesFrame::kLengthSize + ServicesFrame::kMaximumBodySize + 1);
-    auto* idle = new QTimer(socket);
-    idle->setSingleShot(true);
-    connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
-    idle->start(kIdleTimeoutMs);
+    auto* slow = new QTimer(socket);
+    slow->setSingleShot(true);
+    connect(slow, &QTimer::timeout, socket, [socket] {
+        if (!socket->property("answered").toBool())
+            socket->abort();
+    });
+    slow->start(kRequestTimeoutMs);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
     readRequest(socket);
 }
@@ -178,18 +188,16 @@ void ServicesListener::readRequest(QLocalSocket* socket)
 
 ServiceAnswer ServicesListener::perform(ServiceRequest& request)
 {
-    QString error;
-    if (!m_provider || !m_provider->performService(request.messageName, request.pasteboard, QString(), &error))
+    ServiceAnswer answer{true, QString()};
+    if (!m_provider || !m_provider->performService(request.messageName, request.pasteboard, QString(), answer))
         return {false, QStringLiteral("Harbrill offers no service \"%1\".").arg(request.messageName)};
-    if (!error.isEmpty())
-        return {false, error};
-    return {true, QString()};
+    return answer;
 }
 
 void ServicesListener::finish(QLocalSocket* socket, const ServiceAnswer& answer)
 {
     if (!answer.ok)
-        qCWarning(hbLog).noquote() << "Service request refused:" << answer.errorText;
+        qCWarning(hbLog).noquote() << "Service request refused:" << answer.text;
     socket->setProperty("answered", true);
     socket->write(ServicesFrame::encodeAnswer(answer));
     socket->disconnectFromServer();

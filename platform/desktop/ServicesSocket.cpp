@@ -34,7 +34,8 @@ int connectTo(const QString& path)
     sockaddr_un address;
     if (!addressOf(path, address))
         return -1;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking: a full queue answers at once instead of leaving the caller waiting without end.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return -1;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {

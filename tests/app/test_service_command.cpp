@@ -4,7 +4,12 @@
 
 #include "TestEnvironment.h"
 
+#include <QFile>
+#include <QScopeGuard>
+
+#include <fcntl.h>
 #include <future>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -12,34 +17,61 @@ namespace {
 
 class ServiceCommandTest : public HarbrillTest {};
 
+QByteArrayList bytes(const QStringList& arguments)
+{
+    QByteArrayList list;
+    for (const QString& argument : arguments)
+        list << argument.toUtf8();
+    return list;
+}
+
 TEST_F(ServiceCommandTest, BadRequestsAreRefusedBeforeAnythingIsSent)
 {
     const QString file = env.writeFile("files/a.txt", "a");
     const QString folder = env.makeFolder("files/sub");
+    // A name in Latin-1, as an old archive leaves it: the file is there, but its name is no UTF-8.
+    const QByteArray latin1 = QFile::encodeName(env.root()) + "/files/caf\xe9.txt";
+    const int fd = ::open(latin1.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    // Qt cannot name it, so it could not remove the temporary folder.
+    const auto remove = qScopeGuard([&] { ::unlink(latin1.constData()); });
     const struct {
-        QStringList arguments;
+        QByteArrayList arguments;
         const char* problem;  // empty when the request is good
     } cases[] = {
         {{}, "Name a service"},
-        {{"deleteEverything", file}, "Unknown service \"deleteEverything\""},
-        {{"moveHarbrill"}, "Name at least one file or folder"},
-        {{"addToLocation", "files/sub"}, "Not an absolute path: files/sub"},
-        {{"moveHarbrill", file, env.root() + "/missing"}, "No such file or folder"},
-        {{"moveHarbrill", file, folder}, ""},
-        {{"addToLocation", folder}, ""},
+        {bytes({"deleteEverything", file}), "Unknown service \"deleteEverything\""},
+        {bytes({"moveHarbrill"}), "Name at least one file or folder"},
+        {bytes({"addToLocation", "files/sub"}), "Not an absolute path: files/sub"},
+        {bytes({"moveHarbrill", file, env.root() + "/missing"}), "No such file or folder"},
+        {{"moveHarbrill", latin1}, "Harbrill cannot handle the name "},
+        {{"moveHarbrill", latin1 + "x"}, "No such file or folder"},
+        {bytes({"moveHarbrill", file, folder}), ""},
+        {bytes({"addToLocation", folder}), ""},
     };
     for (const auto& c : cases) {
         const auto parsed = ServiceCommand::parse(c.arguments);
         const QString* problem = std::get_if<QString>(&parsed);
+        const std::string label = c.arguments.join(' ').toStdString();
         if (*c.problem == '\0') {
-            EXPECT_FALSE(problem) << c.arguments.join(' ').toStdString();
-            if (!problem)
-                EXPECT_EQ(std::get<ServiceCommand>(parsed).paths, c.arguments.mid(1));
+            EXPECT_FALSE(problem) << label;
+            if (!problem) {
+                QStringList expected;
+                for (const QByteArray& path : c.arguments.mid(1))
+                    expected << QString::fromUtf8(path);
+                EXPECT_EQ(std::get<ServiceCommand>(parsed).paths, expected);
+            }
         } else {
-            ASSERT_TRUE(problem) << c.arguments.join(' ').toStdString();
+            ASSERT_TRUE(problem) << label;
             EXPECT_TRUE(problem->startsWith(c.problem)) << problem->toStdString();
         }
     }
+    // The name is shown as it can be typed back.
+    const auto parsed = ServiceCommand::parse({"moveHarbrill", latin1});
+    ASSERT_TRUE(std::holds_alternative<QString>(parsed));
+    EXPECT_TRUE(std::get<QString>(parsed).contains("/files/caf\\xe9.txt: it is not valid UTF-8"))
+        << std::get<QString>(parsed).toStdString();
 }
 
 class RecordingProvider : public hb::ServicesProvider {
@@ -47,12 +79,13 @@ public:
     QString messageName;
     QList<QUrl> items;
     bool refuse = false;
-    bool performService(const QString& name, hb::Pasteboard& pasteboard, const QString&, QString* error) override
+    bool performService(const QString& name, hb::Pasteboard& pasteboard, const QString&,
+                        hb::ServiceAnswer& answer) override
     {
         messageName = name;
         items = pasteboard.items();
         if (refuse)
-            *error = "not now";
+            answer = {false, "not now"};
         return true;
     }
 };
@@ -68,7 +101,8 @@ TEST_F(ServiceCommandTest, TheRunningInstanceGetsThePathsAndAnAnswerComesBack)
 {
     const QString file = env.writeFile("files/a.txt", "a");
     const QString folder = env.makeFolder("files/sub");
-    const ServiceCommand command = std::get<ServiceCommand>(ServiceCommand::parse({"moveHarbrill", file, folder}));
+    const ServiceCommand command =
+        std::get<ServiceCommand>(ServiceCommand::parse({"moveHarbrill", file.toUtf8(), folder.toUtf8()}));
 
     const ServiceCommand::Outcome none = command.send();
     EXPECT_NE(none.exitCode, 0);

@@ -380,7 +380,8 @@ TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
     HBExternalServices services;
     auto addToLocation = [&] {
         hb::Pasteboard pasteboard = hb::Pasteboard::withFileURLs({hb::URL::fileURLWithPath(reports, true)});
-        services.performService(QStringLiteral("addToLocation"), pasteboard, {}, nullptr);
+        hb::ServiceAnswer answer;
+        services.performService(QStringLiteral("addToLocation"), pasteboard, {}, answer);
     };
 
     addToLocation();
@@ -401,6 +402,52 @@ TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].message, QStringLiteral("\"Reports \" already present in Harbrill"));
     EXPECT_EQ(controller->destinationCollection.numberOfLocations(), 2);
+}
+
+// What the person who asked is told: what was added or taken, and what was not and why; done only when
+// every item ended as asked.
+TEST_F(ViewControllerTest, EachServiceAnswerSaysWhatBecameOfItsItems)
+{
+    const QString reports = folder("Reports");
+    const QString list = file("list.txt");
+    const QString outside = env.makeFolder(QStringLiteral("elsewhere/Outside"));
+    const QString outsideFile = env.writeFile(QStringLiteral("elsewhere/b.txt"), "b");
+    controller->show();
+    HBExternalServices services;
+    const auto ask = [&](const QString& message, const QStringList& paths) {
+        QList<hb::URL> urls;
+        for (const QString& path : paths)
+            urls << hb::URL::fileURLWithPath(path);
+        hb::Pasteboard pasteboard = hb::Pasteboard::withFileURLs(urls);
+        hb::ServiceAnswer answer;
+        EXPECT_TRUE(services.performService(message, pasteboard, {}, answer));
+        return answer;
+    };
+    const struct {
+        const char* what;
+        QString message;
+        QStringList paths;
+        bool ok;
+        QStringList said;
+    } cases[] = {
+        {"a folder, a file and a missing path", "addToLocation", {reports, list, work + "/gone"}, false,
+         {"Harbrill added 1 folder.", "Not added, as only folders can be: " + list + ".", "Not found: " + work + "/gone."}},
+        {"the same folder again", "addToLocation", {reports}, true,
+         {"Harbrill added no folder.", "Already among Harbrill's folders: " + reports + "."}},
+        {"a folder Harbrill may not use", "addToLocation", {outside}, false,
+         {"Harbrill added no folder.", "Not added, as Harbrill cannot write into them: " + outside + "."}},
+        {"a readable file and one outside every grant", "moveHarbrill", {list, outsideFile}, false,
+         {"Harbrill took 1 of the 2 items for moveHarbrill.", "Left out, as Harbrill cannot read them", outsideFile}},
+        {"a readable file", "moveHarbrill", {list}, true, {"Harbrill took 1 item for moveHarbrill."}},
+    };
+    for (const auto& c : cases) {
+        const hb::ServiceAnswer answer = ask(c.message, c.paths);
+        EXPECT_EQ(answer.ok, c.ok) << c.what;
+        for (const QString& part : c.said)
+            EXPECT_TRUE(answer.text.contains(part)) << c.what << ": " << answer.text.toStdString();
+    }
+    EXPECT_EQ(controller->destinationCollection.numberOfLocations(), 2);
+    EXPECT_EQ(controller->getURLS(), QList<hb::URL>{hb::URL::fileURLWithPath(list)});
 }
 
 TEST_F(ViewControllerTest, TheAddTilesPanelAddsSilentlyAndATilesMenuRemovesItsFolder)

@@ -38,13 +38,13 @@ public:
         QString name;
         QList<QUrl> items;
     };
-    bool performService(const QString& name, Pasteboard& pasteboard, const QString&, QString* error) override
+    bool performService(const QString& name, Pasteboard& pasteboard, const QString&, ServiceAnswer& answer) override
     {
         if (name != "addToLocation" && name != "moveHarbrill")
             return false;
         calls.append({name, pasteboard.items()});
         if (!refusal.isEmpty())
-            *error = refusal;
+            answer = {false, refusal};
         return true;
     }
     QList<Call> calls;
@@ -105,7 +105,7 @@ private:
 
 QByteArray encode(const ServiceAnswer& answer)
 {
-    return (answer.ok ? QByteArray("ok") : QByteArray("error:")) + answer.errorText.toUtf8();
+    return (answer.ok ? QByteArray("ok") : QByteArray("error:")) + answer.text.toUtf8();
 }
 
 QByteArray sendFromChild(const QString& name, const QStringList& paths)
@@ -193,11 +193,69 @@ TEST_F(ServicesTest, ClientInAnotherProcessIsAnsweredByTheProvider)
     EXPECT_EQ(provider.calls.size(), 2);
 }
 
-TEST_F(ServicesTest, WithoutARunningInstanceTheClientSaysSo)
+// Every refusal the person sees says what to do about it.
+TEST_F(ServicesTest, RefusalsOfTheClientSayWhatToDo)
 {
-    const ServiceAnswer answer = hb::Services::send("moveHarbrill", Pasteboard());
-    EXPECT_FALSE(answer.ok);
-    EXPECT_EQ(answer.errorText, "Harbrill is not running.");
+    const ServiceAnswer none = hb::Services::send("moveHarbrill", Pasteboard());
+    EXPECT_FALSE(none.ok);
+    EXPECT_EQ(none.text, "Harbrill is not running. Start it, then try again.");
+
+    QList<hb::URL> many;
+    for (int i = 0; i < 20000; ++i)
+        many << hb::URL::fileURLWithPath(QStringLiteral("/home/ann/Pictures/Holiday 2024/picture-%1.jpeg").arg(i));
+    const ServiceAnswer tooMany = hb::Services::send("moveHarbrill", Pasteboard::withFileURLs(many));
+    EXPECT_FALSE(tooMany.ok);
+    EXPECT_TRUE(tooMany.text.startsWith("Too many items for one request: the names of these 20000 items take "))
+        << tooMany.text.toStdString();
+    EXPECT_TRUE(tooMany.text.endsWith("Harbrill takes at most 1 MB of names at once. Hand over their folder "
+                                      "instead, or fewer items."))
+        << tooMany.text.toStdString();
+
+    // A listener that takes connections into its queue and never answers.
+    const QString path = hb::Services::socketPath();
+    QDir().mkpath(QFileInfo(path).path());
+    const int silent = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, QFile::encodeName(path).constData(), size_t(path.size()));
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    const ServiceAnswer unanswered = hb::Services::send("moveHarbrill", Pasteboard(), 300);
+    ::close(silent);
+    EXPECT_FALSE(unanswered.ok);
+    EXPECT_EQ(unanswered.text, "Harbrill did not answer within 1 seconds; it may be busy. Try again in a moment, "
+                               "and if it still does not answer, quit Harbrill and start it again.");
+}
+
+// Idle connections of any process of the user, or a burst of requests, keep no request out: idle ones
+// are closed soon, many are held at once, and the rest wait for a place.
+TEST_F(ServicesTest, IdleConnectionsAndBurstsOfRequestsAreAllServed)
+{
+    ASSERT_EQ(hb::Services::setServicesProvider(&provider), std::nullopt);
+    const int requests = 50;
+    for (const int idle : {16, hb::ServicesListener::kMaximumConnections + 16}) {
+        provider.calls.clear();
+        Child holder([idle] {
+            std::vector<int> held;
+            for (int i = 0; i < idle; ++i)
+                held.push_back(connectRaw());
+            ::sleep(30);
+            return QByteArray();
+        });
+        waitUntil([] { return false; }, 300);
+        std::vector<std::unique_ptr<Child>> clients;
+        for (int i = 0; i < requests; ++i)
+            clients.push_back(std::make_unique<Child>(
+                [] { return encode(hb::Services::send("moveHarbrill", Pasteboard::withFileURLs({hb::URL::fileURLWithPath("/tmp")}))); }));
+        int answered = 0;
+        for (const std::unique_ptr<Child>& client : clients) {
+            const QByteArray result = client->result();
+            answered += result == "ok";
+            EXPECT_EQ(result.toStdString(), "ok") << idle << " idle";
+        }
+        EXPECT_EQ(answered, requests) << idle << " idle";
+        EXPECT_EQ(provider.calls.size(), requests) << idle << " idle";
+    }
 }
 
 TEST_F(ServicesTest, BadMessagesAreRefusedAndTheListenerGoesOn)
@@ -233,7 +291,7 @@ TEST_F(ServicesTest, BadMessagesAreRefusedAndTheListenerGoesOn)
         const std::optional<ServiceAnswer> answer = decodeFramed(reply);
         ASSERT_TRUE(answer.has_value()) << c.what;
         EXPECT_FALSE(answer->ok) << c.what;
-        EXPECT_EQ(answer->errorText, c.answer) << c.what;
+        EXPECT_EQ(answer->text, c.answer) << c.what;
         EXPECT_EQ(sendFromChild("moveHarbrill", {"/tmp"}), "ok") << "after " << c.what;
     }
 
