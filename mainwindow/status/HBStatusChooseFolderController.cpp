@@ -44,7 +44,11 @@ void HBStatusChooseFolderController::loadView()
     connect(sourceList, &QPushButton::clicked, this, [this] { showSourceList(); });
     cancelSelectionButton = layout.addButton(QStringLiteral("✕"), QStringLiteral("Cancel Selection"));
     cancelSelectionButton->setToolTip(QStringLiteral("Let the selected files go"));
-    connect(cancelSelectionButton, &QPushButton::clicked, this, [this] { cancelSelection(); });
+    connect(cancelSelectionButton, &QPushButton::pressed, this, [this] { m_pressedOn = sourceURLS; });
+    connect(cancelSelectionButton, &QPushButton::clicked, this, [this] {
+        if (m_pressedOn == sourceURLS)
+            cancelSelection();
+    });
 }
 
 QString HBStatusChooseFolderController::fileCountText(const QList<hb::URL>& urls, std::optional<DataSource> dataSource)

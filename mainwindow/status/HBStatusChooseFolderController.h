@@ -37,7 +37,8 @@ public:
 
     void updateStatus(const std::optional<QList<hb::URL>>& urls, std::optional<DataSource> dataSource);
     void updateStatusInitalState();
-    // Lets the held files go.
+    // Lets the held files go. Pressed on some files and released after others were handed over, the
+    // button lets nothing go: it was meant for the files shown when it was pressed.
     void cancelSelection();
     void prepareForSegue(const hb::StoryboardSegue& segue);
     // Shows the list of the held files in a popover.
@@ -57,4 +58,5 @@ private:
 
     HBFilePreview* m_preview;
     QPointer<hb::Popover> m_sourceListPopover;
+    std::optional<QList<hb::URL>> m_pressedOn;  // the files shown when the cancel button went down
 };

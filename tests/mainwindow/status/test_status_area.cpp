@@ -118,6 +118,26 @@ TEST_F(StatusAreaTest, ThePanesThatShowTheHotKeySayWhyItDoesNotWork)
     EXPECT_EQ(selectFiles.subText->text(), QStringLiteral("then press the hot key, or pick recent files"));
 }
 
+// A hand-over that comes while the button is down (a pointer held, or the accessibility press, which
+// releases 100 ms later) is not what the person meant to let go.
+TEST_F(StatusAreaTest, CancelSelectionLetsGoOnlyOfTheFilesItWasPressedOn)
+{
+    receive({"a.txt", "b.txt"});
+    auto& shown = pane<HBStatusChooseFolderController>(1);
+    shown.cancelSelectionButton->animateClick();
+    receive({"c.txt"});
+    ASSERT_TRUE(waitUntil([&] { return !shown.cancelSelectionButton->isDown(); }));
+    waitUntil([] { return false; }, 50);
+    EXPECT_EQ(shownTab(), 1);
+    EXPECT_TRUE(controller->isDataAvailable());
+    EXPECT_EQ(shown.fileCountLabel->text(), QStringLiteral("c.txt"));
+
+    shown.cancelSelectionButton->animateClick();
+    ASSERT_TRUE(waitUntil([&] { return !shown.cancelSelectionButton->isDown(); }));
+    EXPECT_NE(shownTab(), 1) << "pressed and released on the same files";
+    EXPECT_FALSE(controller->isDataAvailable());
+}
+
 TEST_F(StatusAreaTest, FilesDroppedOnTheBarBecomeTheHeldFiles)
 {
     auto* bar = controller->findChild<HBBottomBarView*>();
