@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/ServiceCommand.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/interface/Application.h"
@@ -38,13 +39,21 @@ int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "--service") == 0)
         return runServiceCommand(argc, argv);
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0)
+        return printed(stdout, CommandLine::usage(), 0);
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        Q_INIT_RESOURCE(resources);
+        return printed(stdout, CommandLine::version(), 0);
+    }
 
     hb::PlatformPlugin::chooseForThisSession();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Harbrill"));
     QApplication::setDesktopFileName(QStringLiteral("com.mirelda.Harbrill"));
+    // Qt's own options (-platform, -display, ...) are taken by the application object.
     if (QCoreApplication::arguments().size() > 1)
-        return printed(stderr, QStringLiteral("usage: harbrill\n       harbrill --service addToLocation|moveHarbrill PATH..."), 2);
+        return printed(stderr, QStringLiteral("harbrill: unknown argument %1\n").arg(QCoreApplication::arguments().at(1))
+                                   + CommandLine::usage(), 2);
 
     hb::SingleInstance instance;
     const std::variant<hb::SingleInstance::Role, hb::Error> role = instance.acquire();
