@@ -43,6 +43,7 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     DevmateIntegrate::shared().startUpServices();
     hb::UserDefaults::standard().registerDefaults(registeredDefaults());
+    m_setAsideNotice.start();
 
     if (std::optional<hb::Error> error = hb::Services::setServicesProvider(this))
         qWarning().noquote() << "Services are not offered:" << error->localizedDescription();

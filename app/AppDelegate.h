@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SetAsideNotice.h"
 #include "core/sources/HBExternalServices.h"
 #include "platform/interface/Application.h"
 #include "platform/interface/StatusItem.h"
@@ -58,6 +59,8 @@ public:
     static QVariantMap registeredDefaults();
 
 private:
+    SetAsideNotice m_setAsideNotice;
+
     void setUpStatusItem();
     void registerValueTransformers();
     void adjustWindowToContent();

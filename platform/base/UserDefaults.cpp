@@ -3,6 +3,7 @@
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
+#include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaultsTypedJson.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -106,6 +108,28 @@ void removeKilledWriteLeftovers(const QString& path)
     }
 }
 
+struct SetAsideRecord {
+    std::mutex mutex;
+    QList<SetAsideDefaultsFile> files;
+};
+
+SetAsideRecord& setAside()
+{
+    static SetAsideRecord* shared = new SetAsideRecord;
+    return *shared;
+}
+
+// Kept until someone takes it, so the person can be told; announced once the main thread can tell.
+void noteSetAside(const QString& path, const QString& keptAs)
+{
+    qCWarning(hbLog) << "defaults file" << path << "does not parse; kept as" << keptAs;
+    {
+        std::lock_guard lock(setAside().mutex);
+        setAside().files.append({path, keptAs});
+    }
+    MainQueue::async([] { NotificationCenter::defaultCenter().post(UserDefaultsFileSetAsideNotification); });
+}
+
 // Moves an unreadable file aside under a name that is never reused, so nothing is overwritten.
 bool moveAside(const QString& path)
 {
@@ -116,7 +140,7 @@ bool moveAside(const QString& path)
         const QString target = attempt == 0 ? base : base + QStringLiteral("-%1").arg(attempt);
         const QByteArray to = QFile::encodeName(target);
         if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-            qCWarning(hbLog) << "defaults file" << path << "does not parse; kept as" << target;
+            noteSetAside(path, target);
             return true;
         }
         if (errno == EEXIST)
@@ -126,7 +150,7 @@ bool moveAside(const QString& path)
         // File systems without no-replace renames: link, then drop the old name.
         if (::link(from.constData(), to.constData()) == 0) {
             ::unlink(from.constData());
-            qCWarning(hbLog) << "defaults file" << path << "does not parse; kept as" << target;
+            noteSetAside(path, target);
             return true;
         }
         if (errno != EEXIST)
@@ -439,6 +463,13 @@ void UserDefaults::resetSharedInstances()
         store->d->dirty.clear();
         store->d->stamp = {};
     }
+    takeSetAsideFiles();
+}
+
+QList<SetAsideDefaultsFile> UserDefaults::takeSetAsideFiles()
+{
+    std::lock_guard lock(setAside().mutex);
+    return std::exchange(setAside().files, {});
 }
 
 QString UserDefaults::filePath() const

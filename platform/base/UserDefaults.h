@@ -13,6 +13,15 @@
 
 namespace hb {
 
+// A defaults file that did not parse: where it was, and the name it is kept under now.
+struct SetAsideDefaultsFile {
+    QString path;
+    QString keptAs;
+};
+
+// Posted on the default centre, on the main thread, after a defaults file was moved aside.
+inline const QString UserDefaultsFileSetAsideNotification = QStringLiteral("UserDefaultsFileSetAside");
+
 // A defaults store: the standard one ($XDG_CONFIG_HOME/harbrill/com.mirelda.Harbrill.json) or a named
 // suite ($XDG_CONFIG_HOME/harbrill/<suite>.json). Values are Bool, integer (qlonglong), double,
 // QString, QDateTime, QByteArray, QVariantList and QVariantMap, nested freely; the file keeps each
@@ -27,8 +36,12 @@ public:
     // the standard store's own name answers the standard store.
     static UserDefaults* suite(const QString& suiteName);
     // Writes what is pending, then empties every shared store (values and registered defaults) so its next
-    // use reads the file again from the current roots (tests redirect them). References stay valid.
+    // use reads the file again from the current roots (tests redirect them), and forgets the files set
+    // aside. References stay valid.
     static void resetSharedInstances();
+    // The files moved aside since the last call, in the order it happened; each is also announced by
+    // UserDefaultsFileSetAsideNotification.
+    static QList<SetAsideDefaultsFile> takeSetAsideFiles();
     ~UserDefaults() override;
 
     QVariant object(const QString& key) const;  // the stored value, else the registered default

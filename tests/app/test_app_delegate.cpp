@@ -6,11 +6,14 @@
 #include "mainwindow/controls/HBWindowController.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
+#include "platform/interface/Alert.h"
 #include "platform/interface/Application.h"
 
 #include "TestEnvironment.h"
 
 #include <QAction>
+#include <QDir>
+#include <QScopeGuard>
 #include <QApplication>
 #include <QMenu>
 #include <QSignalSpy>
@@ -142,6 +145,43 @@ TEST_F(AppDelegateTest, ActivationChangesAreForwardedAndResigningHidesEveryWindo
     EXPECT_FALSE(other.isVisible());
     EXPECT_EQ(posted, QStringList({willBecomeActiveNotification, didBecomeActiveNotification,
                                    willResignActiveNotification}));
+}
+
+// A settings file and a destinations file cut short (a full disk, a crash while another program wrote
+// them): the person is told once, in words, what was kept where and what starts anew.
+TEST_F(AppDelegateTest, DamagedSettingsAndDestinationsFilesAreToldOnceWithWhereTheyAreKept)
+{
+    QStringList told;
+    hb::Alert::setPresenter([&](const hb::Alert& alert) {
+        if (alert.messageText.startsWith("Harbrill could not read"))
+            told << alert.messageText + u'\n' + alert.informativeText;
+        return int(hb::NSAlertFirstButtonReturn);
+    });
+    const auto restore = qScopeGuard([] { hb::Alert::setPresenter(nullptr); });
+    const QString settings = env.writeFile("config/harbrill/com.mirelda.Harbrill.json", "{\"SETUPCOMPLETE\": {\"ty");
+    const QString folders = env.writeFile("config/harbrill/" + locationsSuiteName + ".json", "\x01\x02garbage");
+    hb::UserDefaults::resetSharedInstances();
+    launch(true);
+    ASSERT_TRUE(waitUntil([&] { return !told.isEmpty(); }));
+    waitUntil([] { return false; }, 300);
+    ASSERT_EQ(told.size(), 1) << told.join("\n---\n").toStdString();
+    const QString text = told.first();
+    EXPECT_TRUE(text.startsWith("Harbrill could not read its settings and your folders\n")) << text.toStdString();
+    const QStringList kept = QDir(env.root() + "/config/harbrill").entryList({"*.corrupt-*"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(kept.size(), 2);
+    for (const QString& name : kept)
+        EXPECT_TRUE(text.contains(env.root() + "/config/harbrill/" + name)) << text.toStdString();
+    for (const QString& path : {settings, folders})
+        EXPECT_TRUE(text.contains("The file " + path + " was damaged")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Harbrill's settings were reset")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Your list of favourite folders was reset.")) << text.toStdString();
+
+    // The next start reads the files written since: nothing more to tell.
+    delegate.reset();
+    hb::UserDefaults::resetSharedInstances();
+    launch(true);
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(told.size(), 1) << told.join("\n---\n").toStdString();
 }
 
 TEST_F(AppDelegateTest, QuitInTheTrayMenuEndsTheProgramWhenNoShiftRuns)
