@@ -195,6 +195,20 @@ TEST_F(DataManagerTest, VolumeWithoutAccessBecomesAnAddEntryUntilTheNextUpdate)
     EXPECT_EQ(stored(), HBLocationEntries::toVariantList(manager.dropLocations()));
 }
 
+TEST_F(DataManagerTest, AnAddEntryShowsTheNoAccessImageOfItsFolderElseTheGenericOne)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Desktop", "AltDesktop"}, {"Documents", "AltDocuments"}, {"Music", "AltMusic"},   {"Pictures", "AltPictures"},
+        {"Movies", "AltMovies"},   {"Reports", "AltGenericIcon"}, {"HBSTICK", "AltGenericIcon"},
+    };
+    for (const auto& [folder, image] : cases) {
+        HBLocationEntry entry = HBLocationEntries::folderEntry(QStringLiteral("/home/ann/") + folder);
+        HBDataManager::markEntryNeedsPermission(entry);
+        EXPECT_EQ(entry.value(name), QStringLiteral("Add ") + folder);
+        EXPECT_EQ(entry.value(icon), image) << folder;
+    }
+}
+
 TEST_F(DataManagerTest, UpdateFollowsRenamedFoldersAndDropsGoneOnes)
 {
     const hb::URL renamed = grantedFolder("Reports");

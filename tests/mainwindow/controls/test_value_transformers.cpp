@@ -3,6 +3,7 @@
 #include "mainwindow/controls/HBValueTransformers.h"
 
 #include <QIcon>
+#include <QImage>
 
 namespace {
 
@@ -45,6 +46,34 @@ TEST(ValueTransformers, FolderNamesImagesAndNegations)
         EXPECT_FALSE(icon.pixmap(64, 64).isNull()) << name;
     }
     EXPECT_FALSE(image.transformedValue(QString("noSuchImage")).isValid());
+
+    // Every image a tile may name draws a picture, and a tile without access ("Alt" and the folder's
+    // name, else the generic one) looks unlike the tile with access.
+    const auto drawn = [&](const QString& name) {
+        return image.transformedValue(name).value<QIcon>().pixmap(64, 64).toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    const auto visiblePixels = [](const QImage& picture) {
+        int count = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                count += qAlpha(picture.pixel(x, y)) > 32;
+        return count;
+    };
+    const std::pair<const char*, const char*> tiles[] = {
+        {"folder", "AltGenericIcon"}, {"Desktop", "AltDesktop"}, {"Documents", "AltDocuments"}, {"Music", "AltMusic"},
+        {"Pictures", "AltPictures"}, {"Movies", "AltMovies"}, {"drive", nullptr}, {"addfolder", nullptr},
+        {"choosefolder", nullptr},
+    };
+    // An outline (the add tile) covers about a tenth of its square, a folder more than half.
+    for (const auto& [granted, withoutAccess] : tiles) {
+        const QImage picture = drawn(granted);
+        EXPECT_GT(visiblePixels(picture), 64 * 64 / 16) << granted;
+        if (!withoutAccess)
+            continue;
+        const QImage alternative = drawn(withoutAccess);
+        EXPECT_GT(visiblePixels(alternative), 64 * 64 / 16) << withoutAccess;
+        EXPECT_NE(alternative, picture) << withoutAccess;
+    }
     EXPECT_FALSE(image.transformedValue(QString()).isValid());
 
     const HBUltaBoolTransformer negation;
