@@ -10,6 +10,8 @@
 #include <QVideoFrame>
 #include <QVideoSink>
 
+#include <utility>
+
 namespace hb {
 
 Player::Player(const QString& mediaPath, QObject* parent)
@@ -69,13 +71,29 @@ PlayerView::PlayerView(QWidget* parent) : QWidget(parent), m_sink(new QVideoSink
     connect(m_sink, &QVideoSink::videoFrameChanged, this, &PlayerView::showFrame);
 }
 
-PlayerView::~PlayerView() = default;
+PlayerView::~PlayerView()
+{
+    // The media stops as it goes, and the sink then announces one more frame: both must find a whole
+    // view, not what the base class destructor leaves of it.
+    releasePlayer();
+    disconnect(m_sink, nullptr, this, nullptr);
+}
+
+void PlayerView::releasePlayer()
+{
+    Player* old = std::exchange(m_player, nullptr);
+    if (!old)
+        return;
+    disconnect(old->mediaPlayer(), nullptr, this, nullptr);
+    old->mediaPlayer()->setVideoSink(nullptr);
+    delete old;
+}
 
 void PlayerView::setPlayer(Player* player)
 {
     if (player == m_player)
         return;
-    delete m_player;
+    releasePlayer();
     m_player = player;
     m_frame = QImage();
     m_videoSize = QSize();

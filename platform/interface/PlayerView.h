@@ -74,6 +74,8 @@ protected:
 private:
     void showFrame(const QVideoFrame& frame);
     void fetchFirstFrame();
+    // Deletes the player after its media and the sink have let go of this view.
+    void releasePlayer();
 
     Player* m_player = nullptr;
     QVideoSink* m_sink;
