@@ -326,6 +326,7 @@ TEST_F(ViewControllerTest, ServicesInputThatIsAllUnreadableStillShowsTheWindow)
 
 TEST_F(ViewControllerTest, EachFailureShowsOneAlertWhetherOrNotTheWindowIsShown)
 {
+    answer = hb::NSAlertSecondButtonReturn;  // "Cancel": the volume grant is a test of its own
     for (int i = 0; i < 2; ++i) {
         controller->show();
         controller->hide();
@@ -352,12 +353,13 @@ TEST_F(ViewControllerTest, EachFailureShowsOneAlertWhetherOrNotTheWindowIsShown)
 // "Select drive..." in the drive alert leads to the volume grant; "Cancel" to nothing.
 TEST_F(ViewControllerTest, SelectDriveInTheDriveAlertOpensTheVolumeGrant)
 {
-    const auto volumePromptShown = [] {
+    const auto volumePrompt = []() -> QWidget* {
         for (QWidget* window : QApplication::topLevelWidgets())
             if (window->isVisible() && window->findChild<HBVolumesPermissionController*>())
-                return true;
-        return false;
+                return window;
+        return nullptr;
     };
+    const auto volumePromptShown = [&] { return volumePrompt() != nullptr; };
     controller->show();
     answer = hb::NSAlertSecondButtonReturn;
     post(showAlertNotification, {{errorDataUserInfoKey, QVariant::fromValue(placeholderFrameworkError())}});
@@ -367,7 +369,8 @@ TEST_F(ViewControllerTest, SelectDriveInTheDriveAlertOpensTheVolumeGrant)
     answer = hb::NSAlertFirstButtonReturn;
     post(showAlertNotification, {{errorDataUserInfoKey, QVariant::fromValue(placeholderFrameworkError())}});
     ASSERT_EQ(alerts.size(), 2u);
-    EXPECT_TRUE(volumePromptShown());
+    ASSERT_TRUE(volumePromptShown());
+    volumePrompt()->hide();  // closes the popover, as a click elsewhere would
 }
 
 TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
@@ -448,6 +451,7 @@ TEST_F(ViewControllerTest, EachServiceAnswerSaysWhatBecameOfItsItems)
     }
     EXPECT_EQ(controller->destinationCollection.numberOfLocations(), 2);
     EXPECT_EQ(controller->getURLS(), QList<hb::URL>{hb::URL::fileURLWithPath(list)});
+    settle(600);  // the alerts shown beside the answers come within this test
 }
 
 TEST_F(ViewControllerTest, TheAddTilesPanelAddsSilentlyAndATilesMenuRemovesItsFolder)
