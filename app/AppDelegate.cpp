@@ -68,6 +68,7 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     }
     window = windowController->window();
+    hb::Application::shared().setMainWindow(window);
 
     if (hb::UserDefaults::standard().boolForKey(setupCompleteDefaultsKey)) {
         // The window waits until the tray item, the hot key or a second start asks for it.

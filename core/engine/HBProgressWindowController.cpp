@@ -29,6 +29,8 @@ hb::Window* HBProgressWindowController::makeWindow()
 void HBProgressWindowController::windowDidLoad()
 {
     window()->movableByWindowBackground = true;
+    // Next to the window whose tile started the shift, not wherever the window manager puts new windows.
+    window()->opensBesideMainWindow = true;
     window()->setWindowTitle(QString());
     hb::WindowController::windowDidLoad();
 }

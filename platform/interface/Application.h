@@ -67,6 +67,10 @@ public:
     void setActivationToken(const QString& token) { m_activationToken = token; }
     QString pendingActivationToken() const { return m_activationToken; }
 
+    // The program's main window, which the windows it starts open beside; not owned.
+    void setMainWindow(QWidget* window) { m_mainWindow = window; }
+    QWidget* mainWindow() const { return m_mainWindow; }
+
     // How long an apparent loss of focus must last before it counts as resigning: focus moving between
     // the program's own windows (a dialog, a menu, the progress window) passes through "inactive".
     static constexpr int resignConfirmationMs = 150;
@@ -95,6 +99,7 @@ private:
     bool m_resignPending = false;
     Qt::ApplicationState m_reportedState = Qt::ApplicationInactive;
     QPointer<QWidget> m_keyWindow;
+    QPointer<QWidget> m_mainWindow;
     QList<QPointer<QWidget>> m_hiddenWindows;
     // The delegate was told the program will become active before its window took the focus.
     bool m_willBecomeActiveTold = false;

@@ -2,6 +2,7 @@
 
 #include "platform/interface/Application.h"
 #include "platform/interface/ViewController.h"
+#include "platform/interface/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QPointer>
@@ -103,6 +104,9 @@ void WindowController::showWindow()
         }))
         return;
     Window* shown = window();
+    // Placed when it comes up, not when it merely comes back with the program.
+    if (shown->opensBesideMainWindow && !shown->isVisible())
+        WindowPlacement::placeBesideMainWindow(shown);
     shown->show();
     shown->raise();
     shown->activateWindow();

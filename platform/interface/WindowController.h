@@ -15,6 +15,8 @@ public:
     explicit Window(QWidget* parent = nullptr);
 
     bool movableByWindowBackground = false;
+    // Shown by its controller, it opens beside the Application's main window (WindowPlacement).
+    bool opensBesideMainWindow = false;
 
 signals:
     void willClose();

@@ -3,6 +3,7 @@
 #include "platform/interface/Alert.h"
 #include "platform/interface/StoryboardRegistry.h"
 #include "platform/interface/ViewController.h"
+#include "platform/interface/WindowPlacement.h"
 #include "platform/interface/Workspace.h"
 #include "platform/vendor/Mailto.h"
 #include "platform/vendor/ModalSession.h"
@@ -43,6 +44,7 @@ void DMFeedbackController::showFeedbackWindowInMode(DMFeedbackMode, const std::f
     m_sent = false;
     hb::Window* shown = window();
     shown->adjustSize();
+    hb::WindowPlacement::placeBesideMainWindow(shown);
     hb::ModalSession::runModalForWindow(shown);
     shown->hide();
     if (completion)

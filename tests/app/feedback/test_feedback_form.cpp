@@ -3,6 +3,7 @@
 #include "app/feedback/FeedbackViewController.h"
 
 #include "platform/base/MainQueue.h"
+#include "platform/interface/Application.h"
 #include "platform/vendor/DMFeedbackController.h"
 
 #include "TestEnvironment.h"
@@ -12,6 +13,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QWindow>
 
 namespace {
 
@@ -144,6 +147,28 @@ TEST_F(FeedbackFormTest, TheCloseButtonEndsTheModalRunAndClosesTheWindow)
     EXPECT_TRUE(visibleWhileRunning);
     EXPECT_EQ(sent, false);
     EXPECT_FALSE(controller->window()->isVisible());
+}
+
+TEST_F(FeedbackFormTest, TheWindowOpensBesideTheMainWindowAsItsDialog)
+{
+    hb::Window main;
+    main.setGeometry(40, 40, 300, 400);
+    main.show();
+    hb::Application::shared().setMainWindow(&main);
+    const auto restore = qScopeGuard([] { hb::Application::shared().setMainWindow(nullptr); });
+    std::unique_ptr<DMFeedbackController> controller = DMFeedbackController::withWindowNibName("FeedbackWindow");
+    ASSERT_TRUE(controller);
+    QRect frame;
+    const QWindow* transientParent = nullptr;
+    hb::MainQueue::async([&] {
+        frame = controller->window()->frameGeometry();
+        transientParent = controller->window()->windowHandle()->transientParent();
+        controller->window()->findChild<QPushButton*>("closeButton")->click();
+    });
+    controller->showFeedbackWindowInMode(DMFeedbackDefaultMode, {});
+    EXPECT_EQ(frame.left(), main.frameGeometry().right() + 13);
+    EXPECT_EQ(frame.top(), main.frameGeometry().top());
+    EXPECT_EQ(transientParent, main.windowHandle());
 }
 
 }  // namespace

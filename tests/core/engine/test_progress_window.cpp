@@ -5,6 +5,7 @@
 #include "core/engine/HBProgressViewController.h"
 #include "core/engine/HBProgressWindowController.h"
 #include "core/engine/Scroller.h"
+#include "platform/interface/Application.h"
 #include "platform/interface/WrappingLabel.h"
 
 #include "TestEnvironment.h"
@@ -12,9 +13,11 @@
 #include <QCheckBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -118,6 +121,22 @@ protected:
     std::unique_ptr<HBProgressWindowController> window;
     HBProgressViewController* list = nullptr;
 };
+
+TEST_F(ProgressWindowTest, TheWindowOpensBesideTheMainWindowAsItsDialog)
+{
+    hb::Window main;
+    main.setGeometry(40, 40, 300, 400);
+    main.show();
+    hb::Application::shared().setMainWindow(&main);
+    const auto restore = qScopeGuard([] { hb::Application::shared().setMainWindow(nullptr); });
+    operations.add(1, conflict(Action::copy, 1, 1));
+    showAll();
+    hb::Window* shown = window->window();
+    EXPECT_EQ(shown->frameGeometry().left(), main.frameGeometry().right() + 13);
+    EXPECT_EQ(shown->frameGeometry().top(), main.frameGeometry().top());
+    ASSERT_TRUE(shown->windowHandle());
+    EXPECT_EQ(shown->windowHandle()->transientParent(), main.windowHandle());
+}
 
 TEST_F(ProgressWindowTest, WindowHasNoTitleAndNoRowsWithoutAManager)
 {
