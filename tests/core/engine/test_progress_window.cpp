@@ -81,11 +81,6 @@ ProgressData conflict(Action action, std::int64_t sources, std::uint64_t files, 
     return progress;
 }
 
-double textHeight(const QString& text)
-{
-    return hb::WrappingLabel::heightForText(text, HBProgressTableViewCell::statusFont(), 322);
-}
-
 class ProgressWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -292,31 +287,47 @@ TEST_F(ProgressWindowTest, RowViewsWithoutADelegateIgnoreTheirButtons)
     EXPECT_TRUE(operations.answers.empty());
 }
 
+// Each row, as it stands in the window, shows the whole of its text, and a text of more lines makes its
+// row taller by just those lines.
 TEST_F(ProgressWindowTest, RowHeightsFollowTheMeasuredText)
 {
     const QString longName = QString(120, QLatin1Char('x')) + QStringLiteral(".txt");
     struct Case {
         const char* name;
         ProgressData progress;
-        double extra;
     };
     const std::vector<Case> cases{
-        {"progress", copying(QStringLiteral("a.txt"), QStringLiteral("Documents"), 10, 1), 47},
-        {"progress of a long name", copying(longName, QStringLiteral("Documents"), 10, 1), 47},
-        {"conflict of one file", conflict(Action::copy, 1, 1), 47},
-        {"conflict of several files in one folder", conflict(Action::move, 1, 9), 47 + 26},
-        {"conflict of several sources", conflict(Action::copy, 3, 3), 47 + 26},
+        {"progress", copying(QStringLiteral("a.txt"), QStringLiteral("Documents"), 10, 1)},
+        {"progress of a long name", copying(longName, QStringLiteral("Documents"), 10, 1)},
+        {"conflict of one file", conflict(Action::copy, 1, 1)},
+        {"conflict of a long name", conflict(Action::copy, 1, 1, longName)},
+        {"conflict of several files in one folder", conflict(Action::move, 1, 9)},
+        {"conflict of several sources", conflict(Action::copy, 3, 3)},
     };
+    std::map<std::string, std::pair<int, int>> measured;  // row height, and what its text needs
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const bool isConflict = c.progress.operationState == OperationState::waitingForInstruction;
-        const QString text = isConflict ? HBProgressViewController::conflictStatusText(c.progress)
-                                        : HBProgressViewController::normalStatusText(c.progress);
-        EXPECT_DOUBLE_EQ(HBProgressViewController::rowHeight(c.progress), textHeight(text) + c.extra);
+        operations.records.clear();
+        operations.keys.removeKey(1);
+        operations.add(1, c.progress);
+        showAll();
+        QWidget* row = list->tableView()->viewAtRow(0);
+        ASSERT_NE(row, nullptr);
+        const hb::WrappingLabel* label = row->findChild<hb::WrappingLabel*>(QStringLiteral("status"));
+        ASSERT_NE(label, nullptr);
+        ASSERT_TRUE(waitUntil([&] { return row->height() == list->tableView()->rectOfRow(0).height(); }, 2000));
+        const int needed = label->heightForWidth(label->width());
+        EXPECT_GE(label->height(), needed) << "the text is cut off";
+        EXPECT_LE(label->mapTo(row, QPoint(0, label->height())).y(), row->height()) << "the label runs out of its row";
+        measured[c.name] = {row->height(), needed};
     }
-    // A name too long for one line breaks inside itself and makes the row taller.
-    EXPECT_GT(textHeight(HBProgressViewController::normalStatusText(cases[1].progress)),
-              2 * textHeight(HBProgressViewController::normalStatusText(cases[0].progress)));
+    for (const auto& [longer, shorter] : {std::pair{"progress of a long name", "progress"},
+                                          std::pair{"conflict of a long name", "conflict of one file"}}) {
+        const auto [longRow, longText] = measured[longer];
+        const auto [shortRow, shortText] = measured[shorter];
+        EXPECT_GT(longText, 2 * shortText) << longer << ": a name too long for a line breaks inside itself";
+        EXPECT_NEAR(longRow - shortRow, longText - shortText, 1) << longer;
+    }
 }
 
 TEST_F(ProgressWindowTest, TheListGrowsWithItsRowsUpTo600AndThenScrolls)

@@ -458,6 +458,7 @@ TEST_F(ShiftServices, AnItemOutsideEveryBookmarkIsNotShifted)
 TEST_F(ShiftServices, AShiftClosesEveryScopeItOpenedAndStoresNoBookmarkPerItem)
 {
     folder("d");
+    file("d/b", "in the way");  // the second item waits for an answer: sized, one item copied, a pass ended
     // Each from a folder of its own, so each needs a lookup of its own.
     const QStringList items{"s1/a", "s2/b", "s3/c"};
     QList<hb::URL> sources;
@@ -465,13 +466,21 @@ TEST_F(ShiftServices, AShiftClosesEveryScopeItOpenedAndStoresNoBookmarkPerItem)
         file(item, item.toUtf8());
         sources << url(item);
     }
+    const QStringList folders{"d", "s1", "s2", "s3"};
+    for (const QString& folder : folders)
+        ASSERT_FALSE(hb::AccessRegistry::hasAccess(path(folder))) << "only the bookmark reaches " << folder.toStdString();
     const Shift operation =
         HBFileShiftServices::create(sources, url("d"), Action::copy, false, DataSource::finder, nullptr);
-    EXPECT_FALSE(hb::AccessRegistry::hasAccess(path("s1")));  // sizing closed what it opened
     run(operation);
-    EXPECT_EQ(tree("d").size(), 3);
-    EXPECT_FALSE(hb::AccessRegistry::hasAccess(path("d")));
-    EXPECT_FALSE(hb::AccessRegistry::hasAccess(path("s1")));
+    ASSERT_EQ(state(operation), OperationState::getInstruction);
+    EXPECT_EQ(tree("d").value("a"), "s1/a") << "the first item was copied inside its scopes";
+    for (const QString& folder : folders)
+        EXPECT_FALSE(hb::AccessRegistry::hasAccess(path(folder))) << "waiting for an answer, " << folder.toStdString();
+
+    answer(operation, Instruction::replace, true);
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "s1/a"}, {"b", "s2/b"}, {"c", "s3/c"}}));
+    for (const QString& folder : folders)
+        EXPECT_FALSE(hb::AccessRegistry::hasAccess(path(folder))) << "after the shift, " << folder.toStdString();
     // Scopes are looked up before any is opened; a lookup inside an open scope would store a
     // bookmark of its own for every item.
     for (const QString& item : items)
