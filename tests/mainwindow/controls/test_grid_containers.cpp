@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QEnterEvent>
+#include <QImage>
 
 namespace {
 
@@ -73,12 +74,35 @@ TEST(HBCollectionItemView, TrackingAreaIsMadeOnceAndInstalledOnce)
     EXPECT_EQ(entered, 1);
 }
 
-TEST(HBCustomBox, BorderIsOnePointAndInvisible)
+// Drawn: a rounded box in its fill colour (set through its animatable property), reaching its sides,
+// and nothing of its border; a new box draws nothing at all.
+TEST(HBCustomBox, DrawsARoundedBoxInItsFillColourAndNoBorder)
 {
+    const auto drawn = [](HBCustomBox& box) {
+        QImage image(box.size(), QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        box.render(&image, {}, {}, QWidget::DrawChildren);
+        return image;
+    };
     HBCustomBox box;
-    EXPECT_EQ(box.borderWidth(), 1.0);
-    EXPECT_EQ(box.borderColor().alphaF(), 0.0);
-    EXPECT_EQ(box.fillColor().alpha(), 0);
+    box.resize(40, 40);
+    const QImage empty = drawn(box);
+    for (int y = 0; y < empty.height(); ++y)
+        for (int x = 0; x < empty.width(); ++x)
+            ASSERT_EQ(qAlpha(empty.pixel(x, y)), 0) << "a new box draws nothing, at " << x << "," << y;
+
+    const QColor blue(20, 60, 230);
+    ASSERT_TRUE(box.setProperty("fillColor", blue));
+    const QImage filled = drawn(box);
+    for (const QPoint inside : {QPoint(20, 20), QPoint(1, 20), QPoint(38, 20), QPoint(20, 1), QPoint(20, 38)})
+        EXPECT_EQ(filled.pixelColor(inside), blue) << inside.x() << "," << inside.y();
+    for (const QPoint corner : {QPoint(0, 0), QPoint(39, 0), QPoint(0, 39), QPoint(39, 39)})
+        EXPECT_EQ(qAlpha(filled.pixel(corner)), 0) << "rounded at " << corner.x() << "," << corner.y();
+    int reddish = 0;
+    for (int y = 0; y < filled.height(); ++y)
+        for (int x = 0; x < filled.width(); ++x)
+            reddish += qRed(filled.pixel(x, y)) > 20 + blue.red();
+    EXPECT_EQ(reddish, 0) << "the border shows";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "mainwindow/controls/HBValueTransformers.h"
+#include "platform/interface/Workspace.h"
 
 #include <QIcon>
 #include <QImage>
@@ -83,13 +84,33 @@ TEST(ValueTransformers, FolderNamesImagesAndNegations)
     EXPECT_FALSE(negation.transformedValue(QString("true")).isValid());
 }
 
-TEST(ValueTransformers, FileIconsFallBackToTheDesktopIconWithoutAThumbnail)
+// A picture shows itself, scaled into 50 x 50; any other item shows the desktop's icon of its kind.
+TEST(ValueTransformers, FileIconsAreThePictureItselfElseTheDesktopIconOfTheKind)
 {
     TestEnvironment env;
+    QImage red(200, 100, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const QString picture = env.root() + "/holiday.png";
+    ASSERT_TRUE(red.save(picture));
     const QString text = env.writeFile("notes.txt", "x");
-    const FilePathToIconTransformer icon;
-    for (const QString& path : {text, env.root() + "/missing", env.makeFolder("f")})
-        EXPECT_FALSE(icon.transformedValue(path).value<QIcon>().isNull()) << path.toStdString();
+    const QString folder = env.makeFolder("f");
+    const FilePathToIconTransformer transformer;
+    const auto iconOf = [&](const QString& path) { return transformer.transformedValue(path).value<QIcon>(); };
+    const auto largest = [](const QIcon& icon) { return icon.pixmap(QSize(256, 256)).toImage(); };
+
+    const QImage shown = largest(iconOf(picture));
+    EXPECT_EQ(shown.size(), QSize(50, 25));
+    EXPECT_EQ(shown.pixelColor(25, 12), QColor(Qt::red));
+
+    const QImage textIcon = largest(iconOf(text));
+    const QImage folderIcon = largest(iconOf(folder));
+    for (const QImage& icon : {textIcon, folderIcon, largest(iconOf(env.root() + "/missing"))}) {
+        EXPECT_FALSE(icon.isNull());
+        EXPECT_NE(icon.pixelColor(icon.width() / 2, icon.height() / 2), QColor(Qt::red)) << "not a picture";
+    }
+    EXPECT_NE(textIcon, folderIcon) << "a file and a folder look different";
+    EXPECT_EQ(textIcon, largest(hb::Workspace::iconForFile(text)));
+    EXPECT_EQ(folderIcon, largest(hb::Workspace::iconForFile(folder)));
 }
 
 }  // namespace
