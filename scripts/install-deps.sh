@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool xclip attr coreutils util-linux
   openbox trayer x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi python3-dbus python3-gi
   ffmpeg
+  pulseaudio pulseaudio-utils
   fd-find
   e2fsprogs
   mount
