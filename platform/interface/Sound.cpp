@@ -3,6 +3,7 @@
 #include "platform/base/Bundle.h"
 
 #include <QAudioDevice>
+#include <QCoreApplication>
 #include <QHash>
 #include <QMediaDevices>
 #include <QSoundEffect>
@@ -12,13 +13,14 @@ namespace hb {
 
 namespace {
 // One effect per sound for the whole run: a Sound that goes away right after play() must not cut the
-// sound short, and the data is decoded once.
-std::shared_ptr<QSoundEffect> effectFor(const QString& path)
+// sound short, and the data is decoded once. The application owns it, so it goes while the audio back
+// end still stands: one destroyed at exit, after the application, took the process down.
+QSoundEffect* effectFor(const QString& path)
 {
-    static QHash<QString, std::shared_ptr<QSoundEffect>> effects;
-    std::shared_ptr<QSoundEffect>& effect = effects[path];
+    static QHash<QString, QPointer<QSoundEffect>> effects;
+    QPointer<QSoundEffect>& effect = effects[path];
     if (!effect) {
-        effect = std::make_shared<QSoundEffect>();
+        effect = new QSoundEffect(QCoreApplication::instance());
         // QSoundEffect reads resources as "qrc:" URLs.
         effect->setSource(path.startsWith(u':') ? QUrl(QStringLiteral("qrc") + path) : QUrl::fromLocalFile(path));
     }

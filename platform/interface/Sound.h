@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
-#include <memory>
 #include <optional>
 
 class QSoundEffect;
@@ -25,8 +25,9 @@ private:
     Sound(QString name, QString path);
     QString m_name;
     QString m_path;
-    // The effect is shared by every Sound of the same file and outlives them, so playing goes on.
-    std::shared_ptr<QSoundEffect> m_effect;
+    // The effect is shared by every Sound of the same file and lives as long as the application, so
+    // playing goes on after the Sound is gone.
+    QPointer<QSoundEffect> m_effect;
 };
 
 }  // namespace hb
