@@ -74,6 +74,8 @@ check() {
   [ "$rc" = "$status" ] && grep -qF -- "$text" <<<"$out" || fail "$* gave $rc: $out (expected $status: $text)"
 }
 check 1 "Harbrill is not running." "$APP" --service moveHarbrill "$item"
+check 0 "usage: harbrill" "$APP" --help
+check 0 "harbrill $VERSION" "$APP" --version
 check 2 "usage: harbrill" "$APP" --bogus
 check 2 "Unknown service" "$APP" --service nothing "$item"
 
@@ -83,7 +85,9 @@ write_setup_complete_profile
 PID=$!; track $PID harbrill
 wait_for 20 test -S "$XDG_RUNTIME_DIR/harbrill/services.sock" || fail "no services socket"
 check 0 "" "$APP"
-check 0 "Harbrill took 1 item for moveHarbrill." "$APP" --service moveHarbrill "$item"
+# No folder was granted in this profile: the answer says the item was left out, and why.
+check 1 "Harbrill took 0 of the 1 items for moveHarbrill. Left out, as Harbrill cannot read them" \
+  "$APP" --service moveHarbrill "$item"
 
 # The entries the program writes for the user take the place of the packaged ones by having the same names;
 # they must say the same, bar the program's path.
