@@ -6,10 +6,15 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace {
 const QStringList serviceNames{QStringLiteral("addToLocation"), QStringLiteral("moveHarbrill")};
+
+// The running instance looks at every item before it answers: thousands of items take seconds.
+int answerTimeoutMs(qsizetype items) { return int(10000 + std::min<qsizetype>(items, 200000) * 2); }
 
 bool isUtf8(const QByteArray& bytes) { return QString::fromUtf8(bytes).toUtf8() == bytes; }
 
@@ -71,7 +76,8 @@ ServiceCommand::Outcome ServiceCommand::send() const
     QList<hb::URL> urls;
     for (const QString& path : paths)
         urls.append(hb::URL::fileURLWithPath(path, QFileInfo(path).isDir()));
-    const hb::ServiceAnswer answer = hb::Services::send(messageName, hb::Pasteboard::withFileURLs(urls));
+    const hb::ServiceAnswer answer =
+        hb::Services::send(messageName, hb::Pasteboard::withFileURLs(urls), answerTimeoutMs(urls.size()));
     if (!answer.ok)
         return {1, answer.text.isEmpty() ? QStringLiteral("Harbrill refused the request.") : answer.text};
     // An instance of an earlier version answers without saying more.

@@ -28,6 +28,7 @@
 
 #include <QKeyEvent>
 #include <QMenu>
+#include <QSet>
 #include <QVBoxLayout>
 
 HB_REGISTER_SCENE("Main", "MainViewController", ViewController);
@@ -337,10 +338,12 @@ void ViewController::receivedData(const hb::Notification& notification)
     sourceManager = HBSourceManager::create(DataSource::service, urls);
     if (HBServiceReply* reply = serviceReplyOf(notification)) {
         reply->setHeard();
-        const QList<hb::URL>& taken = sourceManager->getSourceURLs();
+        QSet<QString> taken;
+        for (const hb::URL& url : sourceManager->getSourceURLs())
+            taken.insert(url.path());
         for (const hb::URL& url : urls)
-            reply->note(url.path(),
-                        taken.contains(url) ? HBServiceReply::Outcome::taken : HBServiceReply::Outcome::unusable);
+            reply->note(url.path(), taken.contains(url.path()) ? HBServiceReply::Outcome::taken
+                                                               : HBServiceReply::Outcome::unusable);
     }
     if (!sourceManager->getSourceURLs().isEmpty()) {
         armGrid();

@@ -4,6 +4,7 @@
 #include "platform/base/NotificationCenter.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 QVariantList urlValues(const QList<QUrl>& urls)
@@ -25,13 +26,14 @@ QVariantMap userInfo(const QString& key, const QList<QUrl>& urls, const HBServic
 // Notes the pasteboard's items that the read left out, and why.
 void noteLeftOut(const hb::Pasteboard& pasteboard, const QList<QUrl>& read, HBServiceReply& reply)
 {
+    const QSet<QUrl> kept(read.cbegin(), read.cend());
     for (const QUrl& item : pasteboard.items()) {
         const std::optional<QUrl> local = hb::Pasteboard::localFileURL(item);
         if (!local) {
             reply.note(item.toDisplayString(), HBServiceReply::Outcome::notAFileOnThisComputer);
             continue;
         }
-        if (read.contains(*local))
+        if (kept.contains(*local))
             continue;
         const QString path = local->path();
         const QFileInfo info(path);
