@@ -23,15 +23,8 @@ HeldItem HeldFolders::item(const QString& path, Need need)
     const int slot = need == Need::writing ? 1 : 0;
     int fd = m_lastFd[slot];
     if (m_last[slot].isEmpty() || m_last[slot] != folder) {
-        Folders& folders = held(need);
         const QString text = folder.toString();
-        auto found = folders.find(text);
-        if (found == folders.end()) {
-            // A folder beneath a grant holds only items beneath it: grants cover whole subtrees.
-            OpenedItem opened = GrantResolver::open(text, need, O_PATH | O_DIRECTORY);
-            found = folders.emplace(text, opened ? std::move(opened.fd) : Descriptor()).first;
-        }
-        fd = found->second.get();
+        fd = hold(held(need), text, need);
         m_last[slot] = text;
         m_lastFd[slot] = fd;
     }
@@ -43,14 +36,38 @@ HeldItem HeldFolders::item(const QString& path, Need need)
     return item;
 }
 
+int HeldFolders::hold(Folders& folders, const QString& folder, Need need)
+{
+    if (const auto found = folders.byPath.find(folder); found != folders.byPath.end()) {
+        folders.uses.splice(folders.uses.begin(), folders.uses, found->second.use);
+        return found->second.fd.get();
+    }
+    if (folders.byPath.size() >= capacity) {
+        folders.byPath.erase(folders.uses.back());
+        folders.uses.pop_back();
+    }
+    // A folder beneath a grant holds only items beneath it: grants cover whole subtrees.
+    OpenedItem opened = GrantResolver::open(folder, need, O_PATH | O_DIRECTORY);
+    folders.uses.push_front(folder);
+    const Held& held = folders.byPath.emplace(folder, Held{opened ? std::move(opened.fd) : Descriptor(), folders.uses.begin()})
+                           .first->second;
+    return held.fd.get();
+}
+
 void HeldFolders::forget(const QString& folder)
 {
     const auto within = [&folder](const QString& text) {
         return text.startsWith(folder) && (text.size() == folder.size() || text[folder.size()] == u'/');
     };
     for (Folders* folders : {&m_reading, &m_writing}) {
-        for (auto it = folders->begin(); it != folders->end();)
-            it = within(it->first) ? folders->erase(it) : std::next(it);
+        for (auto it = folders->byPath.begin(); it != folders->byPath.end();) {
+            if (within(it->first)) {
+                folders->uses.erase(it->second.use);
+                it = folders->byPath.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
     for (int slot : {0, 1}) {
         if (within(m_last[slot])) {

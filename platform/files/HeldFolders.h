@@ -6,6 +6,8 @@
 #include <QHashFunctions>
 #include <QString>
 
+#include <cstddef>
+#include <list>
 #include <string>
 #include <unordered_map>
 
@@ -23,17 +25,25 @@ struct HeldItem {
     static HeldItem from(ResolvedItem resolved);
 };
 
-// The folders of a run of items, resolved beneath their grants once and held open until this is
-// destroyed, so that the thousands of items of one folder are not each walked to from a grant's root.
+// The folders of a run of items, resolved beneath their grants once and held open, so that the
+// thousands of items of one folder are not each walked to from a grant's root. Only the folders used
+// last are held (at most `capacity` for each need): the one used longest ago is let go and resolved
+// again when next asked for, so items from any number of folders cost a bounded number of descriptors.
 // A held folder stays the folder that was resolved, even when renamed meanwhile: hold folders for the
 // length of one operation, while the scopes it works in are open. For one thread.
 class HeldFolders {
 public:
+    // Enough for the two folders an item and its destination need at once, and for runs that go back
+    // and forth between a few folders.
+    static constexpr std::size_t capacity = 16;
+
     HeldFolders() = default;
     HeldFolders(const HeldFolders&) = delete;
     HeldFolders& operator=(const HeldFolders&) = delete;
 
-    // As GrantResolver::item with O_PATH folders, the item's folder resolved only the first time.
+    // As GrantResolver::item with O_PATH folders, the item's folder resolved only while it is not held.
+    // The folder of the item is borrowed: it stays open until the next call asks for a folder of
+    // `capacity` others.
     HeldItem item(const QString& path, Need need);
     // Lets go of `folder` and of the folders held below it (the text of its path, as items name it):
     // they are resolved again when next asked for.
@@ -45,8 +55,17 @@ private:
     struct TextHash {
         std::size_t operator()(const QString& text) const { return qHash(text); }
     };
-    using Folders = std::unordered_map<QString, Descriptor, TextHash>;
+    struct Held {
+        Descriptor fd;
+        std::list<QString>::iterator use;  // its place in `uses`
+    };
+    struct Folders {
+        std::unordered_map<QString, Held, TextHash> byPath;
+        std::list<QString> uses;  // the folder used last first
+    };
     Folders& held(Need need) { return need == Need::writing ? m_writing : m_reading; }
+    // The descriptor of `folder`, held from now on (letting go of the one used longest ago when full).
+    static int hold(Folders& folders, const QString& folder, Need need);
     Folders m_reading;
     Folders m_writing;
     // The folder last asked about for each need, compared before any hashing.

@@ -15,6 +15,8 @@
 
 #include <mutex>
 
+#include <sys/resource.h>
+
 namespace {
 
 class Recorder : public HBOperationsProtocol {
@@ -515,4 +517,49 @@ TEST_F(ShiftOperations, AShiftEndingWhileAFailureIsShownIsHandledOnceAfterwards)
     EXPECT_EQ(alertsShown, 1);
     EXPECT_EQ(recorder.completed, QList<hb::URL>{url("d/tree")});
     EXPECT_EQ(tree("d/tree").size(), 300);
+}
+
+// The soft limit of open files for the life of the test, put back afterwards.
+class SoftFileLimit {
+public:
+    explicit SoftFileLimit(rlim_t soft)
+    {
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = std::min(soft, m_saved.rlim_max);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~SoftFileLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+// Items from far more folders than the process may hold open: each folder is held only while it is
+// worked in, so every item is shifted and every one comes back.
+TEST_F(ShiftOperations, ItemsFromThousandsOfFoldersShiftAndComeBackUnderASmallFileLimit)
+{
+    constexpr int count = 5000;
+    QStringList sources;
+    for (int i = 0; i < count; ++i) {
+        file(QStringLiteral("src/f%1/item%1").arg(i), QByteArray::number(i));
+        sources << QStringLiteral("src/f%1/item%1").arg(i);
+    }
+    folder("d");
+    const auto before = tree("src");
+    const SoftFileLimit limit(256);
+
+    start(sources, "d");
+    ASSERT_TRUE(finish(120000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(showAlerts.isEmpty()) << showAlerts.value(0).localizedDescription().toStdString();
+    EXPECT_EQ(tree("d").size(), count);
+    ASSERT_TRUE(manager.undoManager().canUndo());
+
+    manager.undoLastShift();
+    ASSERT_TRUE(finish(120000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(showAlerts.isEmpty()) << showAlerts.value(0).localizedDescription().toStdString();
+    EXPECT_TRUE(tree("d").isEmpty());
+    EXPECT_EQ(tree("src"), before);
 }
