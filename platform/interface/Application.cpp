@@ -5,8 +5,16 @@
 #include "platform/interface/XdgActivation.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
 
 namespace hb {
 
@@ -25,6 +33,32 @@ bool isOrdinaryWindow(const QWidget* widget)
     const Qt::WindowType type = widget->windowType();
     return type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen && type != Qt::Desktop;
 }
+// The soft limit of open files raised to the hard one, as desktop programs do: a shift holds folders
+// and files open, and the usual soft limit of 1,024 is a remnant of select().
+void raiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max)
+        return;
+    limit.rlim_cur = limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+        HBDebug() << "The limit of open files stays at its soft value";
+}
+
+// SIGTERM and SIGINT (a logout, kill, Control-C) are handed to the event loop through a pipe and take
+// the quit path; one that comes while the program is already quitting ends it at once.
+int quitSignalPipe[2] = {-1, -1};
+std::atomic<int> quitSignalsReceived{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void onQuitSignal(int signal)
+{
+    if (quitSignalsReceived.fetch_add(1) > 0)
+        ::_exit(128 + signal);
+    const char number = char(signal);
+    [[maybe_unused]] const ssize_t written = ::write(quitSignalPipe[1], &number, 1);
+}
+
 // Shown, out of the minimised state, and on top.
 void orderFront(QWidget* window)
 {
@@ -65,6 +99,8 @@ void Application::setDelegate(ApplicationDelegate* delegate) { m_delegate = dele
 int Application::run()
 {
     m_terminating = false;
+    raiseOpenFileLimit();
+    const QuitSignals quitSignals(this);
     // Launching finishes inside the loop, so a delegate that terminates right away still ends it.
     QMetaObject::invokeMethod(
         this,
@@ -74,6 +110,42 @@ int Application::run()
         },
         Qt::QueuedConnection);
     return QApplication::exec();
+}
+
+Application::QuitSignals::QuitSignals(Application* application)
+{
+    quitSignalsReceived = 0;
+    if (::pipe2(quitSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        HBDebug() << "Quit signals are not handled: no pipe";
+        return;
+    }
+    m_notifier = std::make_unique<QSocketNotifier>(quitSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, application, [application] {
+        char number = 0;
+        while (::read(quitSignalPipe[0], &number, 1) == 1)
+            qCInfo(hbLog) << "Quitting on signal" << int(number);
+        application->terminate();
+    });
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, &m_previousTerm);
+    ::sigaction(SIGINT, &action, &m_previousInt);
+    m_installed = true;
+}
+
+Application::QuitSignals::~QuitSignals()
+{
+    if (!m_installed)
+        return;
+    // What comes once the loop has ended is the default's again: it ends the program at once.
+    ::sigaction(SIGTERM, &m_previousTerm, nullptr);
+    ::sigaction(SIGINT, &m_previousInt, nullptr);
+    m_notifier.reset();
+    ::close(quitSignalPipe[0]);
+    ::close(quitSignalPipe[1]);
+    quitSignalPipe[0] = quitSignalPipe[1] = -1;
 }
 
 bool Application::deferBringingForward(const std::function<void()>& bringForward)

@@ -7,8 +7,12 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <csignal>
 #include <functional>
+#include <memory>
 #include <vector>
+
+class QSocketNotifier;
 
 namespace hb {
 
@@ -34,7 +38,10 @@ public:
     void setDelegate(ApplicationDelegate* delegate);  // not owned; null clears
     ApplicationDelegate* delegate() const { return m_delegate; }
 
-    // Tells the delegate applicationDidFinishLaunching, then runs the event loop; answers its exit code.
+    // Raises the soft limit of open files to the hard one, tells the delegate
+    // applicationDidFinishLaunching, then runs the event loop; answers its exit code. While it runs,
+    // SIGTERM and SIGINT take the quit path (terminate(), without asking); a second one ends the
+    // process at once.
     int run();
 
     // Shows the windows hide() put away, then shows, raises and activates the key window (the window
@@ -82,6 +89,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // SIGTERM and SIGINT handled for the life of run().
+    class QuitSignals {
+    public:
+        explicit QuitSignals(Application* application);
+        ~QuitSignals();
+        QuitSignals(const QuitSignals&) = delete;
+        QuitSignals& operator=(const QuitSignals&) = delete;
+
+    private:
+        std::unique_ptr<QSocketNotifier> m_notifier;
+        struct sigaction m_previousTerm {};
+        struct sigaction m_previousInt {};
+        bool m_installed = false;
+    };
+
     Application();
     void forgetHidden(QObject* window);
     void applicationStateChanged(Qt::ApplicationState state);

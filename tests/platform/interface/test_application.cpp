@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 class RecordingDelegate : public hb::ApplicationDelegate {
@@ -265,6 +268,38 @@ TEST(FrontWindowsTest, ANoteIsClaimedOnceWhileItIsFresh)
     QTest::qWait(static_cast<int>(hb::FrontWindows::noteLifetime.count()) + 100);
     EXPECT_FALSE(front.hasNote());
     EXPECT_FALSE(front.claim());
+}
+
+// A logout or `kill` sends SIGTERM, Control-C SIGINT: each ends the loop through the quit path, as
+// Quit does, without asking anything.
+TEST_F(ApplicationTest, AQuitSignalTakesTheQuitPath)
+{
+    for (const int signal : {SIGTERM, SIGINT}) {
+        delegate.calls.clear();
+        delegate.onLaunch = [signal] { ::raise(signal); };
+        EXPECT_EQ(hb::Application::shared().run(), 0) << signal;
+        EXPECT_TRUE(delegate.calls.contains("willTerminate")) << signal;
+    }
+}
+
+// The usual soft limit of 1,024 open files is too few for a large shift: running raises it to the hard limit.
+TEST_F(ApplicationTest, RunningRaisesTheSoftLimitOfOpenFilesToTheHardOne)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    if (saved.rlim_max <= 256)
+        GTEST_SKIP() << "the hard limit is too low to lower the soft one beneath it";
+    rlimit lowered = saved;
+    lowered.rlim_cur = 256;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    rlimit during{};
+    delegate.onLaunch = [&] {
+        ::getrlimit(RLIMIT_NOFILE, &during);
+        hb::Application::shared().terminate();
+    };
+    EXPECT_EQ(hb::Application::shared().run(), 0);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(during.rlim_cur, saved.rlim_max);
 }
 
 }  // namespace
