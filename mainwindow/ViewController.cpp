@@ -70,6 +70,9 @@ ViewController::ViewController(QWidget* parent)
           },
           this))
 {
+    // Every quit, asked for or signalled, stops what still runs, as the quit alert says.
+    connect(&hb::Application::shared(), &hb::Application::didTerminate, this,
+            [this] { fileOperationServices.stopAllOperations(); });
 }
 
 ViewController::~ViewController()

@@ -4,6 +4,7 @@
 #include "core/engine/HBFileShiftServices.h"
 #include "core/engine/HBProgressViewController.h"
 #include "core/engine/HBProgressWindowController.h"
+#include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/interface/Alert.h"
@@ -274,6 +275,45 @@ void HBFileShiftOperations::reloadProgress(const std::optional<QList<std::int64_
         return;
     if (HBProgressViewController* list = m_progressWindowController->getViewController())
         list->reloadData(rows, reloadAll);
+}
+
+void HBFileShiftOperations::stopAllOperations()
+{
+    if (m_operations.empty())
+        return;
+    for (const auto& [identifier, operation] : m_operations)
+        operation->cancelOperation();
+    if (m_operationQueue)
+        m_operationQueue->waitUntilAllOperationsAreFinished();
+    for (const auto& [identifier, operation] : m_operations) {
+        operation->cleanUp();
+        logStopped(*operation);
+    }
+    m_operations.clear();
+    while (m_keysDataSource.count() > 0)
+        m_keysDataSource.removeKey(m_keysDataSource.key(0));
+    m_timer.reset();
+    if (m_progressWindowController) {
+        m_progressWindowController->close();
+        m_progressWindowController.reset();
+    }
+}
+
+void HBFileShiftOperations::logStopped(const HBFileShiftServices& operation)
+{
+    const QList<ShiftedItem> shifted = operation.executedURLS();
+    const char* kind = operation.isUndoOperation() ? "An undo" : "A shift";
+    if (shifted.isEmpty()) {
+        qCInfo(hbLog).noquote() << kind << "was stopped on quitting before it shifted anything";
+        return;
+    }
+    qCInfo(hbLog).noquote() << kind << "was stopped on quitting;" << shifted.size() << "of"
+                            << operation.sourceURLS().size() << "items had been shifted and stay where they are:";
+    constexpr qsizetype named = 100;
+    for (qsizetype i = 0; i < std::min(named, shifted.size()); ++i)
+        qCInfo(hbLog).noquote() << "  " << shifted[i].source.path() << "->" << shifted[i].destination.path();
+    if (shifted.size() > named)
+        qCInfo(hbLog).noquote() << "   and" << shifted.size() - named << "more";
 }
 
 void HBFileShiftOperations::undoLastShift()

@@ -68,6 +68,11 @@ public:
     void showProgressWindow();
     void reloadProgress(const std::optional<QList<std::int64_t>>& rows, bool reloadAll);
 
+    // Quitting: every shift stops as a Stop would stop it (the item under way is not left half done, the
+    // items shifted before stay where they are and are named in the log), and the manager waits for
+    // their work items to end. Nothing is registered for undo or reported.
+    void stopAllOperations();
+
     void undoLastShift();
     // Starts the undo shift of the record: on its queue thread, copies still as they were made are
     // deleted and moved items go back.
@@ -78,6 +83,7 @@ public:
 
 private:
     void start(const std::shared_ptr<HBFileShiftServices>& operation);
+    static void logStopped(const HBFileShiftServices& operation);
     void asyncOnMain(std::function<void()> block);
     // A work item that ends has its outcome handled at once, not at the next tick; ends close together
     // share one check.

@@ -243,6 +243,7 @@ TEST_F(ViewControllerTest, QuittingWhileAShiftRunsAsksFirst)
     controller->quitApp();
     EXPECT_EQ(alerts.size(), 2u);
     EXPECT_EQ(terminated.count(), 1);
+    EXPECT_TRUE(controller->fileOperationServices.operations().empty()) << "quitting stops the shift";
 }
 
 TEST_F(ViewControllerTest, DestinationKindNamesOnlyWholeHomeFolders)

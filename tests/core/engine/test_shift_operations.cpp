@@ -563,3 +563,44 @@ TEST_F(ShiftOperations, ItemsFromThousandsOfFoldersShiftAndComeBackUnderASmallFi
     EXPECT_TRUE(tree("d").isEmpty());
     EXPECT_EQ(tree("src"), before);
 }
+
+// Quitting stops a copy in the middle of a tree and a shift waiting at a conflict: what was shifted
+// stays and is named in the log, nothing half-copied is left, and nothing more happens afterwards.
+TEST_F(ShiftOperations, QuittingStopsEveryShiftAndNamesWhatWasShiftedInTheLog)
+{
+    file("src/a", "a");
+    for (int i = 0; i < 3000; ++i)
+        file(QStringLiteral("src/tree/f%1").arg(i), "x");
+    folder("d");
+    file("src/b", "new");
+    file("e/b", "old");
+    start({"src/a", "src/tree"}, "d", Action::copy);
+    const auto copy = newest();
+    start({"src/b"}, "e");
+    const auto waiting = newest();
+    ASSERT_TRUE(waitUntil([&] { return state(waiting) == OperationState::waitingForInstruction; }));
+    ASSERT_TRUE(reaches(copy, OperationState::running));
+    ASSERT_TRUE(waitUntil([&] { return copy->getProgressData().completedCountOfFiles > 10; }));
+
+    static QStringList logged;
+    logged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        logged << text;
+    });
+    manager.stopAllOperations();
+    qInstallMessageHandler(previous);
+
+    EXPECT_TRUE(manager.operations().empty());
+    EXPECT_FALSE(manager.isPolling());
+    EXPECT_EQ(manager.progressWindowController(), nullptr);
+    EXPECT_EQ(QDir(path("d")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"a"});
+    EXPECT_EQ(tree("e"), (QMap<QString, QByteArray>{{"b", "old"}}));
+    const QString log = logged.join(u'\n');
+    EXPECT_TRUE(log.contains("1 of 2 items had been shifted")) << log.toStdString();
+    EXPECT_TRUE(log.contains(path("src/a") + " -> " + path("d/a"))) << log.toStdString();
+    EXPECT_TRUE(log.contains("before it shifted anything")) << log.toStdString();
+    QTest::qWait(600);
+    EXPECT_FALSE(manager.undoManager().canUndo());
+    EXPECT_TRUE(recorder.completed.isEmpty());
+    EXPECT_TRUE(showAlerts.isEmpty());
+}

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -13,7 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <thread>
+
 #include <sys/resource.h>
 
 namespace {
@@ -280,6 +285,44 @@ TEST_F(ApplicationTest, AQuitSignalTakesTheQuitPath)
         EXPECT_EQ(hb::Application::shared().run(), 0) << signal;
         EXPECT_TRUE(delegate.calls.contains("willTerminate")) << signal;
     }
+}
+
+// A second signal while the first one's quit is still under way ends the program at once.
+TEST_F(ApplicationTest, ASecondQuitSignalEndsTheProgramAtOnce)
+{
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper.start(QCoreApplication::applicationFilePath(),
+                 {"--gtest_also_run_disabled_tests", "--gtest_filter=ApplicationHelper.DISABLED_QuitsSlowly"});
+    const auto saw = [&](const QByteArray& line) {
+        return waitUntil([&] {
+            helper.waitForReadyRead(50);
+            return helper.peek(1 << 16).contains(line);
+        }, 30000);
+    };
+    ASSERT_TRUE(saw("running"));
+    ::kill(pid_t(helper.processId()), SIGTERM);
+    ASSERT_TRUE(saw("terminating"));
+    ::kill(pid_t(helper.processId()), SIGTERM);
+    ASSERT_TRUE(helper.waitForFinished(5000)) << "the second signal did not end it (the quit takes 60 s)";
+    EXPECT_EQ(helper.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(helper.exitCode(), 128 + SIGTERM);
+}
+
+// Run by the test above in a process of its own: its quit takes a minute.
+TEST(ApplicationHelper, DISABLED_QuitsSlowly)
+{
+    class SlowToQuit : public hb::ApplicationDelegate {
+        void applicationDidFinishLaunching() override { std::puts("running"), std::fflush(stdout); }
+        void applicationWillTerminate() override
+        {
+            std::puts("terminating"), std::fflush(stdout);
+            std::this_thread::sleep_for(std::chrono::seconds(60));
+        }
+    } delegate;
+    hb::Application::shared().setDelegate(&delegate);
+    hb::Application::shared().run();
+    hb::Application::shared().setDelegate(nullptr);
 }
 
 // The usual soft limit of 1,024 open files is too few for a large shift: running raises it to the hard limit.
