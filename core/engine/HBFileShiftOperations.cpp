@@ -161,13 +161,20 @@ void HBFileShiftOperations::progressCheck()
             const bool cancelled = operation->hasBeenCancelled();
             // The record was made on the queue thread. A failed item does not cost the undo of the
             // items shifted before and after it.
-            if (const std::shared_ptr<const UndoData> undoData = operation->undoRecord();
-                undoData && !cancelled && !operation->isUndoOperation())
+            const std::shared_ptr<const UndoData> undoData = operation->undoRecord();
+            const bool undoable = undoData && !cancelled && !operation->isUndoOperation();
+            if (undoable)
                 m_undoManager.registerUndo(this, [this, undoData] { undoAction(undoData); });
             if (error.errorCode != HBError::none) {
                 hb::NotificationCenter::defaultCenter().post(
                     showAlertNotification, nullptr,
                     {{errorDataUserInfoKey, QVariant::fromValue(error.frameworkError)}});
+                // No completion is reported for a failure, but what was shifted can be undone.
+                if (undoable)
+                    asyncOnMain([this] {
+                        if (delegate)
+                            delegate->canUndo(m_undoManager.canUndo());
+                    });
             } else {
                 if (!operation->spacefeasbility())
                     asyncOnMain([this] { showNotEnoughSpaceAlert(); });

@@ -219,6 +219,27 @@ TEST_F(ViewControllerTest, AMoveThroughATileIsUndoneByTheUndoButtonOnce)
     EXPECT_EQ(entries("src"), (QStringList{"a", "b"}));
 }
 
+// One item of three cannot be shifted (it lies in the destination already): its failure is shown, and
+// Undo, enabled all the same, puts back exactly the two that moved.
+TEST_F(ViewControllerTest, AfterAPartlyFailedShiftUndoPutsBackWhatMoved)
+{
+    const QString d = folder("d");
+    controller->show();
+    receive({file("src/a", "a"), file("d/inside", "i"), file("src/b", "b")});
+    click(d, moveActionValue);
+    ASSERT_TRUE(shiftsFinish());
+    ASSERT_TRUE(waitUntil([&] { return controller->undoEnabled(); }, 5000)) << "Undo stays off after a partial failure";
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].message, QStringLiteral("Cannot move items"));
+    EXPECT_TRUE(controller->undoButton->isEnabled());
+
+    controller->undoButton->click();
+    ASSERT_TRUE(shiftsFinish());
+    EXPECT_EQ(entries("src"), (QStringList{"a", "b"}));
+    EXPECT_EQ(entries("d"), QStringList{"inside"});
+    EXPECT_FALSE(controller->undoEnabled());
+}
+
 TEST_F(ViewControllerTest, QuittingWhileAShiftRunsAsksFirst)
 {
     QSignalSpy terminated(&hb::Application::shared(), &hb::Application::didTerminate);

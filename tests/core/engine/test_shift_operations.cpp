@@ -280,6 +280,7 @@ TEST_F(ShiftOperations, APartlyFailedShiftReportsItsFirstFailureAndCanUndoWhatWa
     ASSERT_EQ(showAlerts.size(), 1);
     EXPECT_EQ(showAlerts.first().localizedDescription(), "Cannot move items");
     EXPECT_TRUE(recorder.completed.isEmpty());
+    EXPECT_EQ(recorder.undoStates, QList<bool>{true}) << "the window is told it can undo";
     EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "a"}, {"b", "b"}}));
 
     ASSERT_TRUE(manager.undoManager().canUndo());
