@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -537,15 +538,18 @@ void HBFileShiftServices::shiftFiles()
             result = unnamableError(source);
         } else {
             // Another volume, or a locked item, can only be copied: so is the rest of the operation.
-            if (userFileAction() != Action::copy && mustBeCopied(i, source, m_destinations.folderAt(i))) {
-                std::lock_guard lock(m_monitor);
-                m_userFileAction = Action::copy;
-                m_progressData.fileAction = Action::copy;
-            }
+            if (userFileAction() != Action::copy && mustBeCopied(i, source, m_destinations.folderAt(i)))
+                switchToCopy();
+            bool moved = false;
             if (!rule && userFileAction() == Action::move) {
                 if (!moveUnlessSomethingIsThere(source, destination, result))
                     return;
-            } else {
+                // Another mount of the volume, such as a bind mount, is another volume to a rename.
+                moved = !isCrossDevice(result);
+                if (!moved)
+                    switchToCopy();
+            }
+            if (!moved) {
                 const Placement place = placement(destination, rule ? std::optional(rule->instruction) : std::nullopt);
                 if (place.url != destination) {
                     destination = place.url;
@@ -598,6 +602,19 @@ bool HBFileShiftServices::moveUnlessSomethingIsThere(const hb::URL& source, cons
     return true;
 }
 
+void HBFileShiftServices::switchToCopy()
+{
+    std::lock_guard lock(m_monitor);
+    m_userFileAction = Action::copy;
+    m_progressData.fileAction = Action::copy;
+}
+
+bool HBFileShiftServices::isCrossDevice(const ErrorData& result)
+{
+    return result.errorCode == HBError::fileError
+        && result.frameworkError.userInfo.value(hb::NSUnderlyingErrorKey).toInt() == EXDEV;
+}
+
 OperationState HBFileShiftServices::afterItem()
 {
     std::lock_guard lock(m_monitor);
@@ -631,7 +648,7 @@ ErrorData HBFileShiftServices::shiftItem(const hb::URL& source, const hb::URL& d
         // Skip leaves the existing item as it is, for a move as for a copy.
         if (leaveExisting)
             return ErrorData::reset();
-        return moveItem(source, destination, exists && isDirectory);
+        return moveItem(source, destination, isDirectory, exists);
     case Action::rename:
     case Action::pdf:
         break;
@@ -688,12 +705,17 @@ ErrorData HBFileShiftServices::copyItem(const hb::URL& source, const hb::URL& de
     return ErrorData::reset();
 }
 
-ErrorData HBFileShiftServices::moveItem(const hb::URL& source, const hb::URL& destination, bool ontoFolder)
+ErrorData HBFileShiftServices::moveItem(const hb::URL& source, const hb::URL& destination, bool isDirectory,
+                                        bool exists)
 {
     hb::Error error;
-    const bool moved = ontoFolder
+    const bool moved = exists && isDirectory
         ? m_fileManager->replaceItem(destination, source, QStringLiteral("interMediate1xw"), &error)
         : m_fileManager->moveItem(source, destination, &error);
+    if (!moved && isCrossDevice(fileError(error))) {
+        switchToCopy();
+        return copyItem(source, destination, isDirectory, exists);
+    }
     if (!moved)
         return fileError(error);
     m_executed.append(m_currentIndex, Action::move, std::nullopt);

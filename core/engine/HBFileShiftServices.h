@@ -141,7 +141,10 @@ private:
     void shiftFiles();
     ErrorData shiftItem(const hb::URL& source, const hb::URL& destination, bool isDirectory, bool exists);
     ErrorData copyItem(const hb::URL& source, const hb::URL& destination, bool isDirectory, bool replacing);
-    ErrorData moveItem(const hb::URL& source, const hb::URL& destination, bool isDirectory);
+    // A rename that fails across mounts (EXDEV) turns into a copy, for the rest of the operation too.
+    ErrorData moveItem(const hb::URL& source, const hb::URL& destination, bool isDirectory, bool exists);
+    void switchToCopy();
+    static bool isCrossDevice(const ErrorData& result);
     // Another volume than the folder's, or a locked item, can only be copied. A volume that cannot be
     // told counts as another one, a lock flag that cannot be read as set. Notes the source's kind.
     bool mustBeCopied(const hb::URL& source, const hb::URL& folder);

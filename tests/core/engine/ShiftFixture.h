@@ -121,6 +121,27 @@ private:
     bool m_mounted = false;
 };
 
+// A folder shown at a second place of the same file system (root only): renames between the two
+// places fail with EXDEV although both report one device.
+class BindMount {
+public:
+    BindMount(const QString& folder, const QString& at) : m_path(at.toLocal8Bit())
+    {
+        QDir().mkpath(at);
+        m_mounted = ::mount(folder.toLocal8Bit().constData(), m_path.constData(), nullptr, MS_BIND, nullptr) == 0;
+    }
+    ~BindMount()
+    {
+        if (m_mounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    bool isMounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
 // Sets or clears the item's immutable flag (the lock of a file manager); root only.
 inline bool setLocked(const QString& path, bool locked)
 {

@@ -341,6 +341,44 @@ TEST_F(ShiftServices, AMoveToAnotherVolumeIsCarriedOutAsACopy)
     }
 }
 
+// Two bind mounts of one file system report one device, yet the rename between them fails: the rename's
+// error decides, and the move becomes a copy from that item on, with or without an answer in force.
+TEST_F(ShiftServices, AMoveBetweenTwoBindMountsOfOneFileSystemIsCarriedOutAsACopy)
+{
+    if (!runningAsRoot())
+        HB_SKIP_WITHOUT_ROOT_SETUP("bind mounts need root");
+    file("store/from/a", "a");
+    file("store/from/tree/b", "b");
+    file("store/to/sub/c", "new c");
+    file("store/to/c", "old c");
+    const BindMount from(path("store/from"), path("m1"));
+    const BindMount to(path("store/to"), path("m2"));
+    if (!from.isMounted() || !to.isMounted())
+        HB_SKIP_WITHOUT_ROOT_SETUP("the bind mounts were refused");
+    // The first item stays on its mount and meets a conflict; the answer is in force for the others.
+    const Shift operation = shift({"m2/sub/c", "m1/a", "m1/tree"}, "m2");
+    run(operation);
+    answer(operation, Instruction::keepBoth, true);
+    EXPECT_EQ(state(operation), OperationState::complete);
+    EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none)
+        << operation->fileShiftError().frameworkError.localizedDescription().toStdString();
+    EXPECT_EQ(tree("m2"), (QMap<QString, QByteArray>{{"sub", "/"}, {"c", "old c"}, {"c Copy", "new c"}, {"a", "a"},
+                                                    {"tree", "/"}, {"tree/b", "b"}}));
+    EXPECT_EQ(tree("m1").size(), 3) << "copied, as to another volume";
+    QList<Action> actions;
+    for (const ShiftedItem& item : operation->undoInformation().items)
+        actions << item.action;
+    EXPECT_EQ(actions, (QList<Action>{Action::move, Action::copy, Action::copy}));
+
+    // Without an answer in force, from the first item on.
+    file("store/from/d", "d");
+    const Shift plain = shift({"m1/d"}, "m2");
+    run(plain);
+    EXPECT_EQ(plain->fileShiftError().errorCode, HBError::none);
+    EXPECT_EQ(tree("m2").value("d"), "d");
+    EXPECT_EQ(plain->undoInformation().action, Action::copy);
+}
+
 TEST_F(ShiftServices, ALockedItemTurnsTheRestOfAMoveIntoACopy)
 {
     const auto lock = threeSourcesWithTheMiddleLocked();
