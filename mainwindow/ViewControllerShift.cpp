@@ -2,6 +2,7 @@
 
 #include "core/analytics/GoogleReporter.h"
 #include "core/engine/HBConstants.h"
+#include "core/engine/HBFileShiftServices.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/status/HBStatusTabViewController.h"
 #include "platform/base/Locations.h"
@@ -13,6 +14,8 @@
 #include "platform/interface/Sound.h"
 
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -95,7 +98,14 @@ void ViewController::undoLastShift()
     sendReport(QStringLiteral("Button"), QStringLiteral("Undo"));
 }
 
-bool ViewController::isOperationInProgress() const { return !fileOperationServices.operations().empty(); }
+bool ViewController::isOperationInProgress() const
+{
+    // A shift that has ended, its end not yet handled by the manager's next tick, no longer runs.
+    const auto& operations = fileOperationServices.operations();
+    return std::any_of(operations.begin(), operations.end(), [](const auto& entry) {
+        return entry.second->getProgressData().operationState != OperationState::complete;
+    });
+}
 
 void ViewController::quitApp()
 {

@@ -59,8 +59,9 @@ void HBFileShiftOperations::start(const std::shared_ptr<HBFileShiftServices>& op
         return;
     m_operations[operation->identifier()] = operation;
     if (m_operations.size() == 1 && !m_timer) {
+        // It ticks while an alert is up too: the rows follow what is copied and go when their shift ends.
         m_timer = std::make_unique<hb::RepeatingTimer>(std::chrono::milliseconds(500), [this] { progressCheck(); },
-                                                       true);
+                                                       false);
         m_timer->start();
     }
     enqueue(operation);
@@ -96,13 +97,35 @@ void HBFileShiftOperations::enqueue(const std::shared_ptr<HBFileShiftServices>& 
 
 void HBFileShiftOperations::checkSoon()
 {
-    // Like the timer's ticks, none while a modal alert runs, nor inside a tick (an alert shown for
-    // its "showAlert" runs the event loop); the next tick of the timer handles it then.
-    if (m_timer && hb::Modal::depth() == 0 && !m_checking)
+    // Not inside a tick: the next tick of the timer handles it then.
+    if (m_timer && !m_checking)
         progressCheck();
 }
 
 void HBFileShiftOperations::progressCheck()
+{
+    checkOperations();
+    // Alerts wait until no other alert is up (the quit alert among them); ticks go on meanwhile, also
+    // while these are shown.
+    while (!m_pendingAlerts.empty() && hb::Modal::depth() == 0) {
+        const std::function<void()> alert = std::move(m_pendingAlerts.front());
+        m_pendingAlerts.pop_front();
+        alert();
+    }
+    if (m_operations.empty() && m_pendingAlerts.empty())
+        stopPolling();
+}
+
+void HBFileShiftOperations::stopPolling()
+{
+    if (!m_timer)
+        return;
+    // Often inside one of its own ticks, maybe a nested one: it goes once no tick of it runs.
+    m_timer->invalidate();
+    m_timer.release()->deleteLater();
+}
+
+void HBFileShiftOperations::checkOperations()
 {
     struct Checking {
         bool& flag;
@@ -166,9 +189,10 @@ void HBFileShiftOperations::progressCheck()
             if (undoable)
                 m_undoManager.registerUndo(this, [this, undoData] { undoAction(undoData); });
             if (error.errorCode != HBError::none) {
-                hb::NotificationCenter::defaultCenter().post(
-                    showAlertNotification, nullptr,
-                    {{errorDataUserInfoKey, QVariant::fromValue(error.frameworkError)}});
+                m_pendingAlerts.push_back([frameworkError = error.frameworkError] {
+                    hb::NotificationCenter::defaultCenter().post(
+                        showAlertNotification, nullptr, {{errorDataUserInfoKey, QVariant::fromValue(frameworkError)}});
+                });
                 // No completion is reported for a failure, but what was shifted can be undone.
                 if (undoable)
                     asyncOnMain([this] {
@@ -177,7 +201,7 @@ void HBFileShiftOperations::progressCheck()
                     });
             } else {
                 if (!operation->spacefeasbility())
-                    asyncOnMain([this] { showNotEnoughSpaceAlert(); });
+                    m_pendingAlerts.push_back([this] { showNotEnoughSpaceAlert(); });
                 if (const std::optional<hb::URL> first = operation->firstExecutedDestination(); first && !cancelled)
                     asyncOnMain([this, first = *first] { notifyOperationComplete(first); });
             }
@@ -194,7 +218,6 @@ void HBFileShiftOperations::progressCheck()
     for (std::int64_t identifier : finished)
         m_operations.erase(identifier);
     if (m_operations.empty()) {
-        m_timer.reset();
         if (m_progressWindowController) {
             m_progressWindowController->close();
             m_progressWindowController.reset();
@@ -297,9 +320,10 @@ void HBFileShiftOperations::stopAllOperations()
         logStopped(*operation);
     }
     m_operations.clear();
+    m_pendingAlerts.clear();
     while (m_keysDataSource.count() > 0)
         m_keysDataSource.removeKey(m_keysDataSource.key(0));
-    m_timer.reset();
+    stopPolling();
     if (m_progressWindowController) {
         m_progressWindowController->close();
         m_progressWindowController.reset();

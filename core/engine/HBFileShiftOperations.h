@@ -16,6 +16,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -58,7 +60,8 @@ public:
                     DataSource dataSource);
     // Queues an operation that is idle or waiting for an answer; any other is left alone.
     void enqueue(const std::shared_ptr<HBFileShiftServices>& operation);
-    // One tick of the poll.
+    // One tick of the poll. It runs while an alert is up as well; the alerts it has to show for
+    // finished shifts wait until no alert is up.
     void progressCheck();
 
     // The user's answer on a row. An answer other than stop counts only while the operation waits
@@ -83,6 +86,9 @@ public:
 
 private:
     void start(const std::shared_ptr<HBFileShiftServices>& operation);
+    // The operations' part of a tick: rows, the window, answers due, finished shifts.
+    void checkOperations();
+    void stopPolling();
     static void logStopped(const HBFileShiftServices& operation);
     void asyncOnMain(std::function<void()> block);
     // A work item that ends has its outcome handled at once, not at the next tick; ends close together
@@ -98,7 +104,9 @@ private:
     std::optional<hb::Storyboard> m_storyBoard;
     // Calls queued on the main queue do nothing once the manager is gone.
     std::shared_ptr<int> m_life = std::make_shared<int>(0);
-    bool m_checking = false;  // inside progressCheck()
+    bool m_checking = false;  // inside checkOperations()
+    // "showAlert" and the not-enough-space alert of finished shifts, in order, until no alert is up.
+    std::deque<std::function<void()>> m_pendingAlerts;
     // Set from queue threads while a check is on its way to the main queue.
     std::shared_ptr<std::atomic<bool>> m_checkPending = std::make_shared<std::atomic<bool>>(false);
 };

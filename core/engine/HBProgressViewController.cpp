@@ -72,6 +72,8 @@ void HBProgressViewController::loadView()
 
 void HBProgressViewController::viewWillAppear()
 {
+    // Shown again after the program hid its windows: rows were not refreshed while hidden.
+    tableView()->reloadData();
     setTableViewHeight();
 }
 

@@ -240,12 +240,34 @@ TEST_F(ViewControllerTest, AfterAPartlyFailedShiftUndoPutsBackWhatMoved)
     EXPECT_FALSE(controller->undoEnabled());
 }
 
+// A shift that ends while an alert is up is handled meanwhile: once the alert is answered, the quit
+// alert has no shift left to warn about and Undo is on.
+TEST_F(ViewControllerTest, AShiftEndingWhileAnAlertIsUpNoLongerCountsAsRunning)
+{
+    controller->show();
+    receive({file("src/a", "a")});
+    click(folder("d"), moveActionValue);
+    hb::Alert::setPresenter([this](const hb::Alert&) {
+        waitUntil([&] { return entries("d") == QStringList{"a"}; });
+        settle(1200);
+        return static_cast<int>(hb::NSAlertFirstButtonReturn);
+    });
+    hb::Alert alert;
+    alert.messageText = "another alert";
+    alert.runModal();
+    EXPECT_FALSE(controller->isOperationInProgress());
+    EXPECT_TRUE(controller->fileOperationServices.operations().empty());
+    EXPECT_TRUE(waitUntil([&] { return controller->undoEnabled(); }, 2000));
+}
+
 TEST_F(ViewControllerTest, QuittingWhileAShiftRunsAsksFirst)
 {
     QSignalSpy terminated(&hb::Application::shared(), &hb::Application::didTerminate);
     controller->show();
-    receive({file("src/a", "a")});
-    click(folder("d"), moveActionValue);
+    for (int i = 0; i < 3000; ++i)  // a copy that runs for a while
+        file(QStringLiteral("src/tree/f%1").arg(i));
+    receive({work + "/src/tree"});
+    click(folder("d"), copyActionValue);
     ASSERT_TRUE(controller->isOperationInProgress());
 
     answer = hb::NSAlertFirstButtonReturn;

@@ -3,10 +3,12 @@
 #include "core/engine/HBConstants.h"
 #include "core/engine/HBFileConflictCellView.h"
 #include "core/engine/HBFileShiftOperations.h"
+#include "core/engine/HBProgressTableViewCell.h"
 #include "core/engine/HBProgressWindowController.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/files/Volumes.h"
 #include "platform/interface/Alert.h"
+#include "platform/interface/WrappingLabel.h"
 
 #include <QFileInfo>
 #include <QPushButton>
@@ -14,8 +16,11 @@
 #include <QThread>
 
 #include <mutex>
+#include <ostream>
 
 #include <sys/resource.h>
+
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
 
@@ -104,6 +109,38 @@ protected:
         return held;
     }
     int m_busy = 0;
+
+    // The texts of the progress rows on screen.
+    QStringList progressRows() const
+    {
+        QStringList texts;
+        if (!manager.progressWindowController() || !manager.progressWindowController()->isVisible())
+            return texts;
+        for (auto* row : manager.progressWindowController()->window()->findChildren<HBProgressTableViewCell*>())
+            if (row->isVisible())
+                texts << row->status()->text();
+        return texts;
+    }
+    // Holds the operation's monitor once `condition` holds under it: its work item then stops at its
+    // next locked step, in the state seen.
+    static std::unique_lock<std::recursive_mutex> holdWhen(const std::shared_ptr<HBFileShiftServices>& operation,
+                                                           const std::function<bool(const ProgressData&)>& condition)
+    {
+        for (int i = 0; i < 40000; ++i) {
+            std::unique_lock hold(operation->monitor());
+            if (condition(operation->getProgressData()))
+                return hold;
+            hold.unlock();
+            QThread::usleep(250);
+        }
+        ADD_FAILURE() << "the operation never reached the state waited for";
+        return {};
+    }
+    static bool copying(const ProgressData& progress, const QString& name)
+    {
+        return progress.operationState == OperationState::running && progress.currentFileURL
+            && progress.currentFileURL->lastPathComponent() == name;
+    }
 
     HBFileConflictCellView* visibleConflictRow() const
     {
@@ -604,4 +641,63 @@ TEST_F(ShiftOperations, QuittingStopsEveryShiftAndNamesWhatWasShiftedInTheLog)
     EXPECT_FALSE(manager.undoManager().canUndo());
     EXPECT_TRUE(recorder.completed.isEmpty());
     EXPECT_TRUE(showAlerts.isEmpty());
+}
+
+// While an alert is up (the quit alert, a failure) the progress row follows the item being copied now,
+// and goes when its shift ends; a quit asked for afterwards has nothing left to ask about.
+TEST_F(ShiftOperations, WhileAnAlertIsUpARowFollowsTheCopyAndGoesWhenItEnds)
+{
+    file("src/huge.bin", QByteArray(6 << 20, 'a'));
+    file("src/huge2.bin", QByteArray(6 << 20, 'b'));
+    folder("d");
+    start({"src/huge.bin", "src/huge2.bin"}, "d", Action::copy);
+    const auto copy = newest();
+    {
+        const auto hold = holdWhen(copy, [](const ProgressData& p) { return copying(p, "huge.bin"); });
+        manager.progressCheck();
+        EXPECT_EQ(progressRows(), QStringList{"Copying \"huge.bin\" to \"d\""});
+    }
+    QStringList seenDuringTheAlert;
+    bool endedDuringTheAlert = false;
+    hb::Alert::setPresenter([&](const hb::Alert&) {
+        {
+            const auto hold = holdWhen(copy, [](const ProgressData& p) { return copying(p, "huge2.bin"); });
+            QTest::qWait(1200);  // a few ticks, while the copy waits for the lock
+            seenDuringTheAlert = progressRows();
+        }
+        endedDuringTheAlert = waitUntil([&] { return manager.operations().empty() && progressRows().isEmpty(); });
+        return static_cast<int>(hb::NSAlertFirstButtonReturn);
+    });
+    hb::Alert alert;
+    alert.messageText = "an alert of another part of the program";
+    alert.runModal();
+    EXPECT_EQ(seenDuringTheAlert, QStringList{"Copying \"huge2.bin\" to \"d\""});
+    EXPECT_TRUE(endedDuringTheAlert);
+    EXPECT_EQ(tree("d").size(), 2);
+}
+
+// The program hid its windows while one shift ended and another ran on: shown again, the window shows
+// no row of the shift that ended.
+TEST_F(ShiftOperations, AWindowShownAgainHasNoRowOfAShiftThatEndedWhileItWasHidden)
+{
+    file("src/big.bin", QByteArray(11 << 20, 'a'));
+    file("other/x", "x");
+    folder("d");
+    folder("e");
+    start({"other/x"}, "e");
+    const auto other = newest();
+    std::unique_lock holdOther(other->monitor());  // still running when the copy ends
+    start({"src/big.bin"}, "d", Action::copy);
+    const auto copy = newest();
+    {
+        const auto hold = holdWhen(copy, [](const ProgressData& p) { return copying(p, "big.bin"); });
+        manager.progressCheck();
+        ASSERT_EQ(progressRows().size(), 1);
+        manager.progressWindowController()->window()->hide();  // as when the program resigns
+    }
+    ASSERT_TRUE(waitUntil([&] { return !manager.operations().count(copy->identifier()); }));
+    manager.progressWindowController()->window()->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(progressRows().isEmpty()) << progressRows().join(", ").toStdString();
+    holdOther.unlock();
 }
