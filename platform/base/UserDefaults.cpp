@@ -178,7 +178,8 @@ FileContents readFile(const QString& path)
     QStringList undecodable;
     if (const auto values = TypedJson::decodeDocument(file.readAll(), &undecodable)) {
         for (const QString& key : undecodable)
-            qCWarning(hbLog) << "defaults file" << path << "holds a value that cannot be read for" << key << "; it is dropped";
+            qCWarning(hbLog) << "defaults file" << path << "holds a value this version cannot read for" << key
+                             << "; it is kept as it is written";
         return {true, *values};
     }
     file.close();
@@ -362,7 +363,10 @@ public:
         std::lock_guard lock(mutex);
         ensureLoaded();
         const auto stored = values.constFind(key);
-        return stored != values.cend() ? *stored : registered.value(key);
+        // A value this version cannot read is only carried along for the file; it reads as absent.
+        if (stored == values.cend() || stored->typeId() == qMetaTypeId<TypedJson::UndecodedValue>())
+            return registered.value(key);
+        return *stored;
     }
 };
 
@@ -569,6 +573,10 @@ void UserDefaults::setObject(const QString& key, const QVariant& value)
         const bool present = current != d->values.cend();
         if (stored ? (present && TypedJson::identical(*current, *stored)) : !present)
             return;
+        if (present && current->typeId() == qMetaTypeId<TypedJson::UndecodedValue>())
+            qCWarning(hbLog).noquote() << "defaults: the value of" << key
+                                       << "that this version could not read is replaced; it was:"
+                                       << QString::fromUtf8(current->value<TypedJson::UndecodedValue>().json);
         if (stored)
             d->values.insert(key, *stored);
         else

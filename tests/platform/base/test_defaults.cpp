@@ -204,9 +204,46 @@ TEST_F(Defaults, OneValueThatDoesNotDecodeCostsOnlyThatValue)
     UserDefaults::resetSharedInstances();
     UserDefaults& defaults = UserDefaults::standard();
     EXPECT_EQ(defaults.integerForKey("kept"), 1);
-    for (const char* key : {"colour", "emptyDate", "list"})
+    for (const char* key : {"colour", "emptyDate"})
         EXPECT_FALSE(defaults.object(key).isValid()) << key;
+    // A list keeps its place for the element it cannot read.
+    const QVariantList list = defaults.arrayForKey("list");
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list[0].typeId(), qMetaTypeId<hb::TypedJson::UndecodedValue>());
     EXPECT_TRUE(corruptCopies(path).isEmpty());
+}
+
+// Values a newer version wrote, or without a type, survive this version's writes byte for byte: whole
+// values beside the ones it reads, and single entries inside a list it reads and writes back.
+TEST_F(Defaults, WhatThisVersionCannotReadIsWrittenBackByteForByte)
+{
+    const QByteArray colour = R"({"type": "colour",   "value": [1.50, 12345678901234567890, "caf\u00e9"]})";
+    const QByteArray untagged = R"({"value": true})";
+    const QByteArray entry = R"({"type": "url", "value": "file:///x"})";
+    env.writeFile("config/harbrill/com.mirelda.Harbrill.json",
+                  "{\"kept\": {\"type\": \"int\", \"value\": 1},\n \"colour\": " + colour + ",\n \"untagged\": "
+                      + untagged + ",\n \"list\": {\"type\": \"array\", \"value\": [{\"type\": \"string\", \"value\": \"a\"}, "
+                      + entry + "]}}");
+    UserDefaults::resetSharedInstances();
+    UserDefaults& defaults = UserDefaults::standard();
+    QVariantList list = defaults.arrayForKey("list");
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[0], "a");
+    list.append("b");
+    defaults.setObject("list", list);  // read, changed and written back
+    defaults.setObject("kept", 2);
+    ASSERT_TRUE(defaults.synchronize());
+
+    QFile file(defaults.filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    for (const QByteArray& text : {colour, untagged, entry})
+        EXPECT_TRUE(written.contains(text)) << text.toStdString() << " not in\n" << written.toStdString();
+    UserDefaults::resetSharedInstances();
+    EXPECT_EQ(UserDefaults::standard().integerForKey("kept"), 2);
+    EXPECT_EQ(UserDefaults::standard().arrayForKey("list").size(), 3);
+    EXPECT_FALSE(UserDefaults::standard().object("colour").isValid());
+    EXPECT_TRUE(corruptCopies(defaults.filePath()).isEmpty());
 }
 
 TEST_F(Defaults, AValueThatWouldNotReadBackIsRefusedAndCostsNothingElse)
