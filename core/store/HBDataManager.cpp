@@ -11,6 +11,7 @@
 #include "platform/files/ResourceValues.h"
 #include "platform/interface/Alert.h"
 
+#include <QSet>
 #include <QUrl>
 
 using namespace HBLocationEntryKey;
@@ -107,7 +108,7 @@ void HBDataManager::setDropLocations(const HBLocationList& locations)
     emit dropLocationsChanged();
 }
 
-HBLocationList HBDataManager::loadStoredLocations() const
+HBLocationList HBDataManager::loadStoredLocations()
 {
     hb::UserDefaults* suite = hb::UserDefaults::suite(locationsSuiteName);
     if (!suite)
@@ -121,22 +122,119 @@ HBLocationList HBDataManager::loadStoredLocations() const
         suite->setObject(sharedDataKey + QStringLiteral(".unreadable"), stored);
         return {};
     }
-    // Whatever is readable survives a damaged entry; the pseudo entry is put first.
+    // Whatever is readable survives a damaged entry; the pseudo entry is put first. What cannot be read
+    // is written back as it was, where it was.
     std::optional<HBLocationEntry> pseudo;
     HBLocationList folders;
+    m_kept.clear();
     for (const QVariant& item : stored.toList()) {
         const auto entry = HBLocationEntries::fromVariant(item);
-        if (!entry)
-            qCWarning(hbLog) << "an unreadable destination entry was left out:" << item;
-        else if (!HBLocationEntries::isPseudoEntry(*entry))
+        if (!entry) {
+            qCWarning(hbLog) << "a destination entry that cannot be read is kept as it is, not shown:" << item;
+            m_kept.append({folders.isEmpty() ? QString() : folders.last().value(path), item, false});
+        } else if (!HBLocationEntries::isPseudoEntry(*entry)) {
             folders << *entry;
-        else if (!pseudo)
+        } else if (!pseudo) {
             pseudo = entry;
+        }
     }
     if (folders.isEmpty() && !pseudo)
         return {};
     folders.prepend(pseudo.value_or(HBLocationEntries::pseudoEntry(true)));
     return folders;
+}
+
+QVariantList HBDataManager::storedList() const
+{
+    QVariantList list;
+    QSet<QString> tiles;
+    for (const HBLocationEntry& tile : m_dropLocations) {
+        list << HBLocationEntries::toVariantList({tile}).first();
+        tiles << tile.value(path);
+        for (const KeptEntry& kept : m_kept) {
+            if (kept.after == tile.value(path))
+                list << kept.stored;
+        }
+    }
+    // Those whose tile went by another way than this store's own revalidation.
+    for (const KeptEntry& kept : m_kept) {
+        if (!tiles.contains(kept.after))
+            list << kept.stored;
+    }
+    return list;
+}
+
+qsizetype HBDataManager::endOfFollowers(const QString& tile) const
+{
+    for (qsizetype at = m_kept.size() - 1; at >= 0; --at) {
+        if (m_kept[at].after == tile)
+            return at + 1;
+    }
+    return m_kept.size();
+}
+
+QList<HBDataManager::KeptEntry> HBDataManager::takeFollowers(const QString& tile)
+{
+    QList<KeptEntry> followers;
+    for (qsizetype at = m_kept.size() - 1; at >= 0; --at) {
+        if (m_kept[at].after == tile)
+            followers.prepend(m_kept.takeAt(at));
+    }
+    return followers;
+}
+
+void HBDataManager::dropTile(HBLocationList& list, qsizetype index, bool keepIt)
+{
+    const QString before = index > 0 ? list[index - 1].value(path) : QString();
+    QList<KeptEntry> entries = takeFollowers(list[index].value(path));
+    if (keepIt)
+        entries.prepend({before, HBLocationEntries::toVariantList({list[index]}).first(), true});
+    qsizetype position = endOfFollowers(before);
+    for (KeptEntry& kept : entries) {
+        kept.after = before;
+        m_kept.insert(position++, kept);
+    }
+    list.removeAt(index);
+}
+
+void HBDataManager::bringBackReturned(HBLocationList& list)
+{
+    for (qsizetype at = 0; at < m_kept.size();) {
+        const KeptEntry kept = m_kept[at];
+        const std::optional<HBLocationEntry> entry = kept.onAbsentVolume ? HBLocationEntries::fromVariant(kept.stored)
+                                                                         : std::nullopt;
+        const hb::URL url = entry ? folderURL(entry->value(path)) : hb::URL();
+        const std::optional<QByteArray> data = entry ? HBURL::shared().bookmark(url, false) : std::nullopt;
+        if (!data || !HBURL::shared().resolveStoredBookmark(*data, url)) {
+            // Its volume is back and it is not on it: gone while the volume was away.
+            if (data && !HBURL::shared().isOnAbsentVolume(*data))
+                m_kept.removeAt(at);
+            else
+                ++at;
+            continue;
+        }
+        m_kept.removeAt(at);
+        // Right behind the tile it followed; those kept after it follow it again.
+        qsizetype tile = list.size();
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            if (list[i].value(path) == kept.after) {
+                tile = i + 1;
+                break;
+            }
+        }
+        list.insert(tile, *entry);
+        QList<KeptEntry> following;
+        for (qsizetype later = m_kept.size() - 1; later >= at; --later) {
+            if (m_kept[later].after == kept.after) {
+                following.prepend(m_kept.takeAt(later));
+            }
+        }
+        for (KeptEntry& next : following) {
+            next.after = entry->value(path);
+            m_kept.insert(at++, next);
+        }
+        at = 0;  // what follows it may have come back with it
+    }
 }
 
 void HBDataManager::fillDefaultData()
@@ -150,7 +248,7 @@ void HBDataManager::syncData()
     hb::UserDefaults* suite = hb::UserDefaults::suite(locationsSuiteName);
     if (!suite)
         return;
-    suite->setObject(sharedDataKey, HBLocationEntries::toVariantList(m_dropLocations));
+    suite->setObject(sharedDataKey, storedList());
     suite->synchronize();
 }
 
@@ -238,7 +336,9 @@ bool HBDataManager::doesLocationExist(const hb::URL& url)
 void HBDataManager::updateData()
 {
     HBLocationList list = m_dropLocations;
-    bool changed = false;
+    const qsizetype keptBefore = m_kept.size();
+    bringBackReturned(list);
+    bool changed = m_kept.size() != keptBefore;
     for (qsizetype index = list.size() - 1; index >= 0; --index) {
         HBLocationEntry& entry = list[index];
         if (HBLocationEntries::isPseudoEntry(entry))
@@ -246,8 +346,11 @@ void HBDataManager::updateData()
         const hb::URL url = folderURL(entry.value(path));
         const std::optional<QByteArray> data = HBURL::shared().bookmark(url, false);
         const std::optional<hb::URL> resolved = data ? HBURL::shared().resolveStoredBookmark(*data, url) : std::nullopt;
-        if (!resolved) {
-            list.removeAt(index);
+        if (!resolved && data && HBURL::shared().isOnAbsentVolume(*data)) {
+            dropTile(list, index, true);
+            changed = true;
+        } else if (!resolved) {
+            dropTile(list, index, false);
             changed = true;
         } else if (resolved->path() != entry.value(path)) {
             entry[path] = resolved->path();

@@ -10,7 +10,9 @@
 
 // The user's destination folders, in tile order, behind the pseudo entry at index 0. Loaded from the
 // locations suite at creation, kept in memory as `dropLocations` (every change goes through
-// setDropLocations, which announces it), and written back as a whole. Main thread only.
+// setDropLocations, which announces it), and written back as a whole. Stored entries that no tile
+// shows keep their places in the stored list: those this version cannot read, and destinations whose
+// volume is absent, which come back as tiles with their volume. Main thread only.
 class HBDataManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(HBLocationList dropLocations READ dropLocations WRITE setDropLocations NOTIFY dropLocationsChanged)
@@ -26,7 +28,9 @@ public:
     const std::optional<HBLocationList>& defaultData() const { return m_defaultData; }
     void setDefaultData(const std::optional<HBLocationList>& data) { m_defaultData = data; }
 
-    void updateData();       // revalidates every entry against its bookmark, follows moves, drops the dead
+    // Revalidates every entry against its bookmark: follows moves, drops the dead, sets aside those whose
+    // volume is absent and brings back those whose volume has returned.
+    void updateData();
     void fillDefaultData();  // an empty list gets the pseudo entry
     void syncData();         // writes the list to the suite
 
@@ -52,7 +56,10 @@ public:
     static void showNoReadAccessAlert(const hb::URL& url);
     static void showAlreadyPresentAlert(const hb::URL& url);
 
-    HBLocationList loadStoredLocations() const;
+    // The readable entries of the stored list; the others are kept aside, in their places.
+    HBLocationList loadStoredLocations();
+    // What is written to the suite: the list with the entries kept aside in their places.
+    QVariantList storedList() const;
     static void markEntryNeedsPermission(HBLocationEntry& entry);
     static void refreshLocation(HBLocationEntry& entry);
 
@@ -60,6 +67,21 @@ signals:
     void dropLocationsChanged();
 
 private:
+    struct KeptEntry {
+        QString after;  // the "Path" of the tile it follows in the stored list ("" the pseudo entry)
+        QVariant stored;
+        bool onAbsentVolume;  // else an entry this version cannot read
+    };
+    // Takes the tile at `index` out of the list, kept in its place in the stored list when `keepIt`
+    // (its volume is absent); the entries kept after it then follow the tile before it.
+    void dropTile(HBLocationList& list, qsizetype index, bool keepIt);
+    // Where the entries kept after `tile` end in `m_kept`, and those entries taken out.
+    qsizetype endOfFollowers(const QString& tile) const;
+    QList<KeptEntry> takeFollowers(const QString& tile);
+    // Entries on absent volumes whose volume is back (their bookmark resolves) become tiles again.
+    void bringBackReturned(HBLocationList& list);
+
     std::optional<HBLocationList> m_defaultData;
     HBLocationList m_dropLocations;
+    QList<KeptEntry> m_kept;  // in stored order among those that follow one tile
 };

@@ -108,6 +108,8 @@ std::pair<std::optional<hb::URL>, bool> HBURL::resolveBookmark(const QByteArray&
     return {std::nullopt, true};
 }
 
+bool HBURL::isOnAbsentVolume(const QByteArray& data) const { return hb::Bookmark::isOnAbsentVolume(data); }
+
 std::optional<hb::URL> HBURL::resolveStoredBookmark(const QByteArray& data, const hb::URL& storedFor)
 {
     std::lock_guard lock(m_lock);

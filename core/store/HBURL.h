@@ -33,6 +33,8 @@ public:
     // Resolves data found under `storedFor`'s path, refreshing it while stale and moving the entry to
     // the item's current path. The URL given is security-scoped.
     std::optional<hb::URL> resolveStoredBookmark(const QByteArray& data, const hb::URL& storedFor);
+    // Whether the bookmarked item lies on a volume that is not mounted (it may come back with it).
+    bool isOnAbsentVolume(const QByteArray& data) const;
     // A security-scoped URL of the item itself or of its nearest bookmarked ancestor.
     std::optional<hb::URL> bookmarkedURL(const hb::URL& url);
     // bookmarkedURL() of each item, in order, for a run of items (say, all that one shift put

@@ -261,9 +261,15 @@ quint64 fileSystemId(const QString& path)
 
 bool statPath(const QString& path, struct statx* st) { return StatValues::read(AT_FDCWD, path.toUtf8().constData(), st); }
 
+// The file system's id decides where it is known: a device number is given to whatever is mounted
+// next (another drive in the same port, another image on the same loop device).
 bool sameVolume(const struct statx& st, const QString& path, const Identity& id)
 {
-    return StatValues::deviceOf(st) == id.device || (id.fileSystem != 0 && fileSystemId(path) == id.fileSystem);
+    if (id.fileSystem != 0) {
+        if (const quint64 now = fileSystemId(path); now != 0)
+            return now == id.fileSystem;
+    }
+    return StatValues::deviceOf(st) == id.device;
 }
 
 bool matches(const struct statx& st, const QString& path, const Identity& id)
@@ -503,6 +509,27 @@ std::optional<QVariantMap> resourceValues(const QByteArray& bytes, const QString
             values.insert(key, data->values.value(key));
     }
     return values;
+}
+
+bool isOnAbsentVolume(const QByteArray& bytes)
+{
+    const auto data = parse(bytes);
+    if (!data)
+        return false;
+    struct statx item {};
+    if (statPath(data->path, &item) && matches(item, data->path, data->item))
+        return false;
+    const QStringList components = componentsOf(data->path);
+    for (qsizetype level = data->ancestors.size() - 1; level >= 0; --level) {
+        const QString ancestor = prefixPath(components, level);
+        struct statx st {};
+        if (!statPath(ancestor, &st) || !matches(st, ancestor, data->ancestors[level]))
+            continue;
+        const Identity& folder = data->ancestors[level];
+        const bool sameFileSystem = folder.fileSystem != 0 && folder.fileSystem == data->item.fileSystem;
+        return !sameFileSystem && folder.device != data->item.device;
+    }
+    return false;
 }
 
 }  // namespace Bookmark

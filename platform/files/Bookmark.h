@@ -26,6 +26,11 @@ std::optional<QByteArray> create(const URL& url, unsigned options, const QString
 std::optional<URL> resolve(const QByteArray& data, unsigned options, bool* isStale, Error* error = nullptr);
 // The resource values stored in the data, without touching the disk; none when the data is malformed.
 std::optional<QVariantMap> resourceValues(const QByteArray& data, const QStringList& keys);
+// Whether the item's volume is not mounted where it was when the data was made: the nearest of its
+// recorded folders still in place lies on another volume than the item (a drive unmounted, so its
+// mount folder is gone or an empty folder of the disk below). False for malformed data, and for an
+// item gone from a volume that is there.
+bool isOnAbsentVolume(const QByteArray& data);
 
 // Makes the same data as create() for a run of items, reading what they share once: the folders
 // above the items of one folder, resolved beneath their grant and held (HeldFolders), and the internal

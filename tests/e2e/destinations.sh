@@ -3,8 +3,9 @@
 # not read shows the drive hint; granting the start-up volume from its popover makes the drive a tile and
 # lets folders added from the file manager's action become tiles; a tile dragged over another with the real
 # pointer takes its place, and the new order is on disk the moment it is dropped (the program is killed
-# with SIGKILL right after the drop); after a restart the drive goes when it is unmounted and comes back
-# when it is mounted again, without a restart.
+# with SIGKILL right after the drop); after a restart the drive and a folder on it go from the grid when the
+# drive is unmounted, stay in the stored list, and come back in their places when it is mounted again,
+# without a restart.
 # usage: destinations.sh HARBRILL ARTIFACTS_DIR
 set -euo pipefail
 APP=$(realpath "$1")
@@ -111,12 +112,23 @@ start_harbrill
 "$APP" > /dev/null 2>&1 || fail "a second start failed"
 wait_for 5 has_mapped_window $PID || fail "the window did not come up after the restart"
 $A find $PID Alpha 5 || fail "no tile Alpha after the restart"
+mkdir -p "$DRIVE/OnStick"
+"$APP" --service addToLocation "$DRIVE/OnStick" || fail "the folder on the drive was refused"
+$A find $PID OnStick 5 || { shot no-OnStick; fail "no tile OnStick"; }
+order=$(stored_order)
+[ "$order" = "OnStick Alpha Gamma Beta HBSTICK" ] || fail "stored after adding the drive's folder: $order"
 shot after-restart
 umount "$DRIVE"
 $A absent $PID HBSTICK 5 || { shot drive-still-shown; fail "the unmounted drive stayed a tile"; }
-wait_for 5 eval '[ "$(stored_order)" = "Alpha Gamma Beta" ]' || fail "stored after unmount: $(stored_order)"
+$A absent $PID OnStick 5 || { shot folder-still-shown; fail "the folder of the unmounted drive stayed a tile"; }
+$A find $PID Alpha 2 || fail "the other tiles went with the drive"
 shot drive-gone
+order=$(stored_order)
+[ "$order" = "OnStick Alpha Gamma Beta HBSTICK" ] || fail "the drive's destinations were not kept while it is away: $order"
 mount -o loop "$IMG" "$DRIVE"
 $A find $PID HBSTICK 5 || { shot drive-not-back; fail "a drive mounted while running did not appear"; }
+$A find $PID OnStick 5 || { shot folder-not-back; fail "the folder on the drive did not come back with it"; }
 shot drive-back
-log "the drive went when unmounted and came back when mounted, without a restart"
+order=$(stored_order)
+[ "$order" = "OnStick Alpha Gamma Beta HBSTICK" ] || fail "stored after the drive came back: $order"
+log "the drive and its folder went when it was unmounted, stayed stored, and came back in their places when mounted"

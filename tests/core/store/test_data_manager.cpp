@@ -8,8 +8,10 @@
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/Volumes.h"
 #include "platform/interface/Alert.h"
+#include "tests/platform/files/LoopVolume.h"
 
 #include <QDir>
+#include <QJsonDocument>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -336,6 +338,64 @@ TEST_F(DataManagerTest, DamagedStoredListLosesOnlyWhatCannotBeRead)
         EXPECT_EQ(column(manager.dropLocations(), path), c.paths);
         EXPECT_EQ(suite->object(sharedDataKey + ".unreadable"), c.paths.isEmpty() ? c.stored : QVariant());
     }
+}
+
+// Entries this version cannot read (a newer version's, a damaged one) are not shown, and every write
+// of the list gives them back in their places.
+TEST_F(DataManagerTest, EntriesThatCannotBeReadAreWrittenBackInTheirPlaces)
+{
+    const QVariantMap a{{name, "A"}, {path, "/A"}, {rule, "None"}, {icon, "folder"}, {permissionStatus, "true"}};
+    const QVariantMap newer{{name, "B"}, {path, "/B"}, {"Colour", QVariantList{1, 2, 3}}};
+    const QVariant pseudo = HBLocationEntries::toVariantList({HBLocationEntries::pseudoEntry(true)}).first();
+    hb::UserDefaults::suite(locationsSuiteName)->setObject(sharedDataKey, QVariantList{pseudo, newer, a, 42});
+    HBDataManager manager;
+    EXPECT_EQ(column(manager.dropLocations(), path), (QStringList{"", "/A"}));
+
+    manager.addLocations({HBLocationEntries::folderEntry("/C")});
+    const QVariantList expected{pseudo, newer, HBLocationEntries::toVariantList(manager.dropLocations()).at(1), a, 42};
+    EXPECT_EQ(stored(), expected) << QJsonDocument::fromVariant(stored()).toJson().toStdString()
+                                  << QJsonDocument::fromVariant(expected).toJson().toStdString();
+}
+
+// A destination on a drive, and the drive's own tile: unmounted, the drive's tiles go and their entries stay
+// stored in their places; mounted again, they come back where they were. A folder that went from the
+// drive meanwhile goes for good once the drive is back.
+TEST_F(DataManagerTest, DestinationsOnAnUnmountedDriveComeBackWithIt)
+{
+    const QString mountPoint = env.root() + "/media/STICK";
+    LoopVolume stick(mountPoint);
+    if (!stick.isMounted())
+        HB_SKIP_WITHOUT_ROOT_SETUP(stick.reason().toStdString());
+    QDir().mkpath(mountPoint + "/OnStick");
+    QDir().mkpath(mountPoint + "/Gone");
+    env.grant(mountPoint);
+    const hb::URL before = grantedFolder("Before");
+    const hb::URL after = grantedFolder("After");
+    HBDataManager manager;
+    manager.fillDefaultData();
+    manager.addLocation(after);
+    manager.addLocation(hb::URL::fileURLWithPath(mountPoint + "/Gone", true));
+    manager.addLocation(hb::URL::fileURLWithPath(mountPoint, true), QStringLiteral("drive"));
+    manager.addLocation(hb::URL::fileURLWithPath(mountPoint + "/OnStick", true));
+    manager.addLocation(before);
+    ASSERT_EQ(column(manager.dropLocations(), path),
+              (QStringList{"", before.path(), mountPoint + "/OnStick", mountPoint, mountPoint + "/Gone", after.path()}));
+    ASSERT_TRUE(QDir(mountPoint + "/Gone").removeRecursively());
+    const QVariant storedWhileMounted = stored();
+
+    stick.unmount();
+    hb::AccessRegistry::resetForTesting();  // a new run: only the bookmarks give access
+    for (int pass = 0; pass < 2; ++pass) {
+        manager.updateData();
+        EXPECT_EQ(column(manager.dropLocations(), path), (QStringList{"", before.path(), after.path()})) << pass;
+        EXPECT_EQ(stored(), storedWhileMounted) << "the drive's entries stay stored, in their places";
+    }
+
+    ASSERT_TRUE(stick.mount());
+    manager.updateData();
+    EXPECT_EQ(column(manager.dropLocations(), path),
+              (QStringList{"", before.path(), mountPoint + "/OnStick", mountPoint, after.path()}));
+    EXPECT_EQ(stored(), HBLocationEntries::toVariantList(manager.dropLocations()));
 }
 
 TEST_F(DataManagerTest, UnparsableSuiteFileIsKeptAsideAndTheListStartsFresh)

@@ -17,19 +17,20 @@ public:
             m_reason = "needs root to mount a loop device";
             return;
         }
-        const QString image = m_images.filePath("volume.img");
-        QDir().mkpath(mountPoint);
-        if (!run("truncate", {"-s", "8M", image}) || !run("mkfs.ext4", {"-q", "-F", image})
-            || !run("mount", {"-o", "loop", image, mountPoint})) {
+        if (!run("truncate", {"-s", "8M", image()}) || !run("mkfs.ext4", {"-q", "-F", image()}) || !mount())
             m_reason = "could not mount a loop device: " + m_output;
-            return;
-        }
-        m_mounted = true;
     }
     ~LoopVolume() { unmount(); }
 
     bool isMounted() const { return m_mounted; }
     QString reason() const { return m_reason; }
+    // Mounts the same image again (the drive plugged in again).
+    bool mount()
+    {
+        QDir().mkpath(m_mountPoint);
+        m_mounted = m_mounted || run("mount", {"-o", "loop", image(), m_mountPoint});
+        return m_mounted;
+    }
     void unmount()
     {
         if (m_mounted && !run("umount", {m_mountPoint}))
@@ -38,6 +39,7 @@ public:
     }
 
 private:
+    QString image() const { return m_images.filePath("volume.img"); }
     bool run(const QString& program, const QStringList& arguments)
     {
         QProcess process;

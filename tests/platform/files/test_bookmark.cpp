@@ -269,6 +269,28 @@ TEST_F(BookmarkTest, UnmountedVolumeFails)
     EXPECT_FALSE(resolve(*data).url);
 }
 
+// Another drive mounted where the bookmarked one was (the same loop device, so the same device number,
+// and the same inode for its root) is another item; the bookmarked drive counts as absent.
+TEST_F(BookmarkTest, AnotherDriveMountedWhereTheBookmarkedOneWasIsAnotherItem)
+{
+    const QString mountPoint = work + "/volume";
+    std::optional<QByteArray> data;
+    {
+        LoopVolume first(mountPoint);
+        if (!first.isMounted())
+            HB_SKIP_WITHOUT_ROOT_SETUP(first.reason().toStdString());
+        data = create(mountPoint);
+        ASSERT_TRUE(data);
+        EXPECT_TRUE(resolve(*data).url);
+        EXPECT_FALSE(Bookmark::isOnAbsentVolume(*data));
+    }
+    EXPECT_TRUE(Bookmark::isOnAbsentVolume(*data));
+    LoopVolume second(mountPoint);
+    ASSERT_TRUE(second.isMounted()) << second.reason().toStdString();
+    EXPECT_FALSE(resolve(*data).url);
+    EXPECT_TRUE(Bookmark::isOnAbsentVolume(*data));
+}
+
 TEST_F(BookmarkTest, MalformedDataFailsCleanly)
 {
     const auto made = create(env.writeFile("work/a/file", "x"));
