@@ -130,6 +130,7 @@ void ViewController::loadView()
 void ViewController::initializeApp()
 {
     fileOperationServices.delegate = this;
+    fileOperationServices.removeLeftoversOfKilledCopies();
     addHotKeyToLaunchAppOnSelection();
     destinationCollection.setFirstItem(true);
     standardDefaults().setBool(sourceAvailableDefaultsKey, false);

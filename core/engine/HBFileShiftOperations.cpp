@@ -4,9 +4,12 @@
 #include "core/engine/HBFileShiftServices.h"
 #include "core/engine/HBProgressViewController.h"
 #include "core/engine/HBProgressWindowController.h"
+#include "core/store/HBURL.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/files/AccessRegistry.h"
+#include "platform/files/CopyPartial.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/RepeatingTimer.h"
 
@@ -305,6 +308,28 @@ void HBFileShiftOperations::reloadProgress(const std::optional<QList<std::int64_
         return;
     if (HBProgressViewController* list = m_progressWindowController->getViewController())
         list->reloadData(rows, reloadAll);
+}
+
+void HBFileShiftOperations::removeLeftoversOfKilledCopies()
+{
+    std::vector<hb::copying::Leftover> leftovers = hb::copying::leftoversOfKilledCopies();
+    if (leftovers.empty())
+        return;
+    operationQueue().addOperation(hb::BlockOperation::blockOperationWithBlock([leftovers = std::move(leftovers)] {
+        for (const hb::copying::Leftover& leftover : leftovers) {
+            const hb::URL folder = hb::URL::fileURLWithPath(leftover.folder, true);
+            const std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(folder);
+            const bool removed = scope && hb::startAccessingSecurityScopedResource(*scope)
+                && hb::copying::removeLeftover(leftover);
+            if (scope)
+                hb::stopAccessingSecurityScopedResource(*scope);
+            const QString item = hb::Path::join(leftover.folder, QString::fromStdString(leftover.name));
+            if (removed)
+                qCInfo(hbLog).noquote() << "Removed what a copy killed in an earlier run left:" << item;
+            else
+                HBDebug() << "A leftover of a killed copy is out of reach for now:" << item;
+        }
+    }));
 }
 
 void HBFileShiftOperations::stopAllOperations()

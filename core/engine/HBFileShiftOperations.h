@@ -71,6 +71,10 @@ public:
     void showProgressWindow();
     void reloadProgress(const std::optional<QList<std::int64_t>>& rows, bool reloadAll);
 
+    // At start-up: what copies of an earlier run left half written when they were killed is removed,
+    // on the queue, within the grants of its folders (a folder out of reach now is tried next time).
+    void removeLeftoversOfKilledCopies();
+
     // Quitting: every shift stops as a Stop would stop it (the item under way is not left half done, the
     // items shifted before stay where they are and are named in the log), and the manager waits for
     // their work items to end. Nothing is registered for undo or reported.

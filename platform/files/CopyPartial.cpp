@@ -1,6 +1,7 @@
 #include "platform/files/CopyPartial.h"
 
 #include "platform/base/Locations.h"
+#include "platform/files/GrantResolver.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <optional>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +70,58 @@ std::vector<std::string> entriesOf(int directory)
     return names;
 }
 
+// What a record holds: the folder's device and inode, its path and the item's name, each ended by a
+// zero byte (a path holds none).
+std::string recordContents(int directory, const std::string& partial)
+{
+    struct stat folder;
+    char path[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(directory);
+    const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
+    if (fstat(directory, &folder) != 0 || length <= 0 || path[0] != '/')
+        return {};
+    std::string contents = std::to_string(folder.st_dev) + ' ' + std::to_string(folder.st_ino);
+    contents += '\0';
+    contents.append(path, std::size_t(length));
+    contents += '\0';
+    contents += partial;
+    contents += '\0';
+    return contents;
+}
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+std::optional<Leftover> leftoverOf(const std::string& record, const std::string& contents)
+{
+    const std::size_t first = contents.find('\0');
+    const std::size_t second = first == std::string::npos ? first : contents.find('\0', first + 1);
+    const std::size_t third = second == std::string::npos ? second : contents.find('\0', second + 1);
+    if (third == std::string::npos || third + 1 != contents.size())
+        return std::nullopt;
+    Leftover leftover;
+    leftover.record = record;
+    if (std::sscanf(contents.c_str(), "%llu %llu", &leftover.device, &leftover.inode) != 2)
+        return std::nullopt;
+    leftover.folder = QString::fromStdString(contents.substr(first + 1, second - first - 1));
+    leftover.name = contents.substr(second + 1, third - second - 1);
+    if (!leftover.folder.startsWith(u'/') || !isPartialName(leftover.name.c_str())
+        || leftover.name.find('/') != std::string::npos)
+        return std::nullopt;
+    return leftover;
+}
+
 }  // namespace
 
 std::string partialName(const std::string& name)
@@ -94,7 +148,58 @@ PartialRecord::PartialRecord(int directory, const std::string& partial)
         close(m_fd);
         m_fd = -1;
     }
+    // A record that names nothing is left to the next copy into its folder.
+    if (m_fd >= 0 && ftruncate(m_fd, 0) == 0 && !writeAll(m_fd, recordContents(directory, partial)))
+        [[maybe_unused]] const int emptied = ftruncate(m_fd, 0);
 }
+
+std::vector<Leftover> leftoversOfKilledCopies()
+{
+    std::vector<Leftover> leftovers;
+    const std::string folder = recordsFolder().toStdString();
+    const int records = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (records < 0)
+        return leftovers;
+    for (const std::string& name : entriesOf(records)) {
+        const int fd = openat(records, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        // Held: a copy (of this process or another) is still writing it.
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            std::string contents;
+            char buffer[4096];
+            ssize_t n;
+            while ((n = read(fd, buffer, sizeof buffer)) > 0 && contents.size() < 2 * PATH_MAX)
+                contents.append(buffer, std::size_t(n));
+            if (std::optional<Leftover> leftover = leftoverOf(folder + '/' + name, contents))
+                leftovers.push_back(std::move(*leftover));
+        }
+        close(fd);
+    }
+    close(records);
+    return leftovers;
+}
+
+bool removeLeftover(const Leftover& leftover)
+{
+    const OpenedItem folder = GrantResolver::open(leftover.folder, Need::writing, O_RDONLY | O_DIRECTORY);
+    struct stat status;
+    if (!folder || fstat(folder.fd.get(), &status) != 0 || status.st_dev != leftover.device
+        || status.st_ino != leftover.inode)
+        return false;
+    const int record = open(leftover.record.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (record < 0)
+        return true;  // removed meanwhile, with its item
+    // Taken again meanwhile: not a leftover after all.
+    const bool unheld = flock(record, LOCK_EX | LOCK_NB) == 0;
+    if (unheld) {
+        removeItem(folder.fd.get(), leftover.name);
+        unlink(leftover.record.c_str());
+    }
+    close(record);
+    return unheld;
+}
+
 
 PartialRecord::~PartialRecord()
 {

@@ -6,11 +6,13 @@
 #include "core/engine/HBProgressTableViewCell.h"
 #include "core/engine/HBProgressWindowController.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/files/CopyPartial.h"
 #include "platform/files/Volumes.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/WrappingLabel.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
@@ -700,4 +702,72 @@ TEST_F(ShiftOperations, AWindowShownAgainHasNoRowOfAShiftThatEndedWhileItWasHidd
     QCoreApplication::processEvents();
     EXPECT_TRUE(progressRows().isEmpty()) << progressRows().join(", ").toStdString();
     holdOther.unlock();
+}
+
+// A copy killed halfway leaves its partial items; the next start removes them, in folders it can reach,
+// and nothing else: not what a running copy writes, not a user's file of such a name.
+TEST_F(ShiftOperations, AtStartUpWhatKilledCopiesLeftIsRemoved)
+{
+    folder("d");
+    const QString outside = env.makeFolder("outside");  // no bookmark covers it
+    const QString mine = file("d/.harbrill-partial-1-00000000-mine", "the user's own");
+    const auto partials = [&](const QString& folderPath) {
+        return QDir(folderPath).entryList({".harbrill-partial-*"}, QDir::AllEntries | QDir::Hidden | QDir::System);
+    };
+    QProcess copying;
+    copying.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HB_PARTIAL_FOLDERS", path("d") + ":" + outside);
+    copying.setProcessEnvironment(environment);
+    copying.start(QCoreApplication::applicationFilePath(),
+                  {"--gtest_also_run_disabled_tests", "--gtest_filter=LeftoverHelper.DISABLED_CopiesUntilKilled"});
+    ASSERT_TRUE(waitUntil([&] {
+        copying.waitForReadyRead(50);
+        return copying.peek(1 << 16).contains("ready");
+    }, 30000));
+    ASSERT_EQ(partials(path("d")).size(), 3);  // a file, a folder and the user's
+
+    manager.removeLeftoversOfKilledCopies();  // while the copy runs: nothing of it is a leftover
+    manager.operationQueue().waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(partials(path("d")).size(), 3);
+
+    copying.kill();
+    ASSERT_TRUE(copying.waitForFinished(5000));
+    manager.removeLeftoversOfKilledCopies();
+    manager.operationQueue().waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(partials(path("d")), QStringList{".harbrill-partial-1-00000000-mine"});
+    EXPECT_EQ(tree("d").value(".harbrill-partial-1-00000000-mine"), "the user's own");
+    EXPECT_EQ(partials(outside).size(), 1) << "out of reach: left for a later start";
+    EXPECT_EQ(hb::copying::leftoversOfKilledCopies().size(), 1u);
+}
+
+// Run by the test above in a process of its own: a copy writing a file and a folder into the first
+// folder it is given and a file into the second, until it is killed.
+TEST(LeftoverHelper, DISABLED_CopiesUntilKilled)
+{
+    std::vector<std::unique_ptr<hb::copying::PartialRecord>> records;
+    const QStringList folders = qEnvironmentVariable("HB_PARTIAL_FOLDERS").split(':');
+    for (qsizetype f = 0; f < folders.size(); ++f) {
+        const int folder = ::open(QFile::encodeName(folders[f]).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(folder, 0);
+        for (const char* name : f == 0 ? std::vector<const char*>{"big.bin", "tree"} : std::vector<const char*>{"x"}) {
+            const std::string partial = hb::copying::partialName(name);
+            records.push_back(std::make_unique<hb::copying::PartialRecord>(folder, partial));
+            if (std::string(name) == "tree") {
+                ASSERT_EQ(::mkdirat(folder, partial.c_str(), 0755), 0);
+                const int tree = ::openat(folder, partial.c_str(), O_RDONLY | O_DIRECTORY);
+                for (int i = 0; i < 50; ++i)
+                    ::close(::openat(tree, std::to_string(i).c_str(), O_CREAT | O_WRONLY, 0644));
+                ::close(tree);
+            } else {
+                const int fd = ::openat(folder, partial.c_str(), O_CREAT | O_WRONLY, 0644);
+                ASSERT_EQ(::write(fd, "half", 4), 4);
+                ::close(fd);
+            }
+        }
+    }
+    std::puts("ready");
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
 }
