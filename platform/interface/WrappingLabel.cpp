@@ -1,5 +1,6 @@
 #include "platform/interface/WrappingLabel.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -8,6 +9,24 @@
 namespace hb {
 
 namespace {
+
+class AccessibleWrappingLabel : public QAccessibleWidget {
+public:
+    explicit AccessibleWrappingLabel(WrappingLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<WrappingLabel*>(widget())->text();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* accessibleWrappingLabel(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("hb::WrappingLabel") && object && object->isWidgetType())
+        return new AccessibleWrappingLabel(static_cast<WrappingLabel*>(object));
+    return nullptr;
+}
 
 // Lays the text out at `width` and answers the height of the lines used.
 double layOut(QTextLayout& layout, double width)
@@ -30,6 +49,8 @@ double layOut(QTextLayout& layout, double width)
 
 WrappingLabel::WrappingLabel(QWidget* parent) : QWidget(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleWrappingLabel), true);
+    Q_UNUSED(accessible);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
@@ -42,6 +63,8 @@ void WrappingLabel::setText(const QString& text)
     m_text = text;
     updateGeometry();
     update();
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 double WrappingLabel::heightForText(const QString& text, const QFont& font, double width)

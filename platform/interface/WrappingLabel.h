@@ -7,7 +7,8 @@
 namespace hb {
 
 // A read-only text field that wraps at word boundaries and breaks a word that does not fit on a
-// line of its own, so a long file name never runs past its width.
+// line of its own, so a long file name never runs past its width. Assistive technologies read it as
+// a label of its text.
 class WrappingLabel : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
