@@ -10,6 +10,7 @@
 #include "platform/base/NotificationCenter.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/CopyPartial.h"
+#include "platform/files/Trash.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/RepeatingTimer.h"
 
@@ -244,6 +245,8 @@ void HBFileShiftOperations::applyRule(std::int64_t identifier, Instruction instr
         // and must not be queued twice.
         if (progress.operationState != OperationState::waitingForInstruction)
             return;
+        if (instruction == Instruction::replace && !agreesToReplaceWithoutKeeping(*operation, progress))
+            return;
         operation->setOperationState(OperationState::idle);
         operation->setRule(Rule{instruction, applyToAll});
         if (instruction == Instruction::skip) {
@@ -274,6 +277,29 @@ void HBFileShiftOperations::applyRule(std::int64_t identifier, Instruction instr
         }
     }
     enqueue(operation);
+}
+
+bool HBFileShiftOperations::agreesToReplaceWithoutKeeping(HBFileShiftServices& operation, const ProgressData& progress)
+{
+    const hb::URL folder = progress.currentDestinationURL.deletingLastPathComponent();
+    const std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(folder);
+    const bool kept = scope && hb::startAccessingSecurityScopedResource(*scope) && hb::Trash::canKeepItemsIn(folder.path());
+    if (scope)
+        hb::stopAccessingSecurityScopedResource(*scope);
+    if (kept)
+        return true;
+    hb::Alert alert;
+    alert.messageText = QStringLiteral("\u201c%1\u201d cannot be kept if it is replaced")
+                            .arg(progress.currentDestinationURL.lastPathComponent());
+    alert.informativeText = QStringLiteral("No trash can hold items of the volume that holds \u201c%1\u201d. Replacing "
+                                           "deletes the existing item for good, and Undo cannot bring it back.")
+                                .arg(folder.lastPathComponent());
+    alert.addButtonWithTitle(QStringLiteral("Cancel"));
+    alert.addButtonWithTitle(QStringLiteral("Replace"));
+    if (alert.runModal() != hb::NSAlertSecondButtonReturn)
+        return false;
+    operation.allowDeletingReplacedItems();
+    return true;
 }
 
 std::optional<ProgressData> HBFileShiftOperations::progress(std::int64_t identifier)

@@ -94,6 +94,9 @@ private:
     void checkOperations();
     void stopPolling();
     static void logStopped(const HBFileShiftServices& operation);
+    // Replace keeps the replaced item in the trash; where no trash can, the user is asked first
+    // whether it may be deleted. False when not.
+    static bool agreesToReplaceWithoutKeeping(HBFileShiftServices& operation, const ProgressData& progress);
     void asyncOnMain(std::function<void()> block);
     // A work item that ends has its outcome handled at once, not at the next tick; ends close together
     // share one check.

@@ -5,10 +5,12 @@
 #include "core/engine/InShares.h"
 #include "core/engine/ShiftBookmarker.h"
 #include "core/store/HBURL.h"
+#include "platform/base/Log.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/Bookmark.h"
 #include "platform/files/ItemIdentity.h"
 #include "platform/files/ResourceValues.h"
+#include "platform/files/Trash.h"
 #include "platform/files/Volumes.h"
 #include "platform/queues/OperationQueue.h"
 
@@ -60,6 +62,17 @@ ErrorData unnamableError(const hb::URL& source)
 bool lostBytesOfItsName(const hb::URL& source)
 {
     return source.path().contains(QChar::ReplacementCharacter) && !hb::checkResourceIsReachable(source);
+}
+
+ErrorData unkeptError(const hb::URL& destination)
+{
+    return ErrorData{std::nullopt, HBError::fileError, false,
+                     hb::Error{hb::NSCocoaErrorDomain, hb::NSFileWriteUnknownError,
+                               {{hb::NSLocalizedDescriptionKey,
+                                 QStringLiteral("\u201c%1\u201d was not replaced").arg(destination.lastPathComponent())},
+                                {hb::NSLocalizedRecoverySuggestionErrorKey,
+                                 QStringLiteral("No trash can keep the item it would replace, so it was left as it is.")},
+                                {hb::NSFilePathErrorKey, destination.path()}}}};
 }
 
 ErrorData noPermissionError()
@@ -191,8 +204,10 @@ void HBFileShiftServices::performUndo()
         if (place.isEmpty())
             place = items.destination(k);
         if (items.action(k) == Action::copy) {
-            copies << ShiftedItem{items.source(k), std::move(place), Action::copy, items.fingerprint(k)};
+            copies << ShiftedItem{items.source(k), std::move(place), Action::copy, items.fingerprint(k), items.replaced(k)};
         } else {
+            if (std::optional<hb::TrashedItem> replaced = items.replaced(k))
+                m_replacedToRestore.insert(movedBack.size(), std::move(*replaced));
             movedBack << std::move(place);
             formerPlaces << items.source(k);
         }
@@ -213,12 +228,44 @@ void HBFileShiftServices::removeUnchangedCopies(const QList<ShiftedItem>& copies
         if (!scopes[i])
             continue;
         const ShiftedItem& copy = copies[i];
-        // A copy changed since it was made holds the user's work: it stays.
+        // A copy changed since it was made holds the user's work: it stays, and so does in the trash
+        // what it replaced.
         if (hb::startAccessingSecurityScopedResource(*scopes[i]) && copy.copyFingerprint
-            && ItemFingerprint::of(copy.destination) == copy.copyFingerprint)
-            hb::FileManager::defaultManager().removeItem(copy.destination);
+            && ItemFingerprint::of(copy.destination) == copy.copyFingerprint
+            && hb::FileManager::defaultManager().removeItem(copy.destination) && copy.replaced) {
+            hb::Error error;
+            if (!hb::Trash::restore(*copy.replaced, &error))
+                qCWarning(hbLog).noquote() << "What a copy replaced stays in the trash:" << copy.replaced->item
+                                           << error.localizedDescription();
+        }
         hb::stopAccessingSecurityScopedResource(*scopes[i]);
     }
+}
+
+void HBFileShiftServices::restoreReplaced(qsizetype index)
+{
+    const auto found = m_replacedToRestore.constFind(index);
+    if (found == m_replacedToRestore.constEnd())
+        return;
+    hb::Error error;
+    if (!hb::Trash::restore(*found, &error))
+        qCWarning(hbLog).noquote() << "What a move replaced stays in the trash:" << found->item
+                                   << error.localizedDescription();
+}
+
+void HBFileShiftServices::allowDeletingReplacedItems()
+{
+    std::lock_guard lock(m_monitor);
+    m_replacedItemsMayBeDeleted = true;
+}
+
+std::optional<ErrorData> HBFileShiftServices::mayReplace(const hb::URL& destination, bool exists, bool& keep)
+{
+    keep = m_scopes->trashKeepsItemsOf(destination.deletingLastPathComponent());
+    std::lock_guard lock(m_monitor);
+    if (keep || m_replacedItemsMayBeDeleted || !exists)
+        return std::nullopt;
+    return unkeptError(destination);
 }
 
 bool HBFileShiftServices::fillInformation()
@@ -568,6 +615,8 @@ void HBFileShiftServices::shiftFiles()
             m_firstFailure = result;
         if (m_bookmarker && m_executed.size() > shiftedBefore)
             m_bookmarker->add(shiftedBefore, destination);
+        if (m_executed.size() > shiftedBefore)
+            restoreReplaced(i);
 
         if (rule && !rule->applyToAll) {
             setRule(std::nullopt);
@@ -665,6 +714,11 @@ bool HBFileShiftServices::containsSource(const hb::URL& existing, const hb::URL&
 ErrorData HBFileShiftServices::copyItem(const hb::URL& source, const hb::URL& destination, bool isDirectory,
                                         bool replacing)
 {
+    bool keep = false;
+    if (replacing) {
+        if (std::optional<ErrorData> refused = mayReplace(destination, true, keep))
+            return *refused;
+    }
     // A replacing copy is made beside the existing item and swapped in only once it is complete, so
     // a failed or cancelled copy leaves the existing item as it was.
     const hb::URL target = replacing
@@ -694,30 +748,39 @@ ErrorData HBFileShiftServices::copyItem(const hb::URL& source, const hb::URL& de
         discardTarget();
         return ErrorData::reset();
     }
+    std::optional<hb::TrashedItem> trashed;
     if (replacing) {
         hb::Error replaceError;
-        if (!m_fileManager->replaceItem(destination, target, {}, &replaceError)) {
+        if (!m_fileManager->replaceItem(destination, target, {}, &replaceError, keep ? &trashed : nullptr)) {
             discardTarget();
             return fileError(replaceError);
         }
     }
-    m_executed.append(m_currentIndex, Action::copy, ItemFingerprint::of(destination));
+    m_executed.append(m_currentIndex, Action::copy, ItemFingerprint::of(destination), std::move(trashed));
     return ErrorData::reset();
 }
 
 ErrorData HBFileShiftServices::moveItem(const hb::URL& source, const hb::URL& destination, bool isDirectory,
                                         bool exists)
 {
+    // Only an answer of replace lets a move replace anything (FileManagerDelegate).
+    bool keep = false;
+    if (currentRule() && currentRule()->instruction == Instruction::replace) {
+        if (std::optional<ErrorData> refused = mayReplace(destination, exists, keep))
+            return *refused;
+    }
     hb::Error error;
+    std::optional<hb::TrashedItem> trashed;
+    std::optional<hb::TrashedItem>* replaced = keep ? &trashed : nullptr;
     const bool moved = exists && isDirectory
-        ? m_fileManager->replaceItem(destination, source, QStringLiteral("interMediate1xw"), &error)
-        : m_fileManager->moveItem(source, destination, &error);
+        ? m_fileManager->replaceItem(destination, source, QStringLiteral("interMediate1xw"), &error, replaced)
+        : m_fileManager->moveItem(source, destination, &error, replaced);
     if (!moved && isCrossDevice(fileError(error))) {
         switchToCopy();
         return copyItem(source, destination, isDirectory, exists);
     }
     if (!moved)
         return fileError(error);
-    m_executed.append(m_currentIndex, Action::move, std::nullopt);
+    m_executed.append(m_currentIndex, Action::move, std::nullopt, std::move(trashed));
     return ErrorData::reset();
 }

@@ -97,6 +97,9 @@ public:
 
     // A running operation stops after its current item; any other is complete at once.
     void cancelOperation();
+    // What is replaced goes to the trash, so that undo puts it back; where no trash can keep it, it is
+    // replaced only once the user has agreed that it is deleted.
+    void allowDeletingReplacedItems();
     // The body of the queued work item, on a queue thread.
     void main();
     UndoInformation undoInformation() const;
@@ -134,7 +137,13 @@ private:
     // Follows the record's destinations, deletes the copies still as they were made, and lists the
     // moved items as this shift's sources, their former places as its destinations.
     void performUndo();
+    // Each copy that replaced an item gives that item its place back.
     static void removeUnchangedCopies(const QList<ShiftedItem>& copies);
+    // Puts back what the shift being undone replaced where the item at `index` now went back from.
+    void restoreReplaced(qsizetype index);
+    // Whether the existing item at `destination` may be replaced, and whether it is kept in the trash;
+    // the error of an item that can be neither kept nor deleted.
+    std::optional<ErrorData> mayReplace(const hb::URL& destination, bool exists, bool& keep);
     // Sizes the sources; false when stopped by a cancellation meanwhile.
     bool fillInformation();
     bool checkSpaceFeasbility(const hb::URL& folder) const;
@@ -180,6 +189,9 @@ private:
     std::int64_t m_previousStop = 0;
     const bool m_isUndoOperation;
     bool m_hasBeenCancelled = false;
+    bool m_replacedItemsMayBeDeleted = false;
+    // An undo shift: what the shift it undoes replaced, by the position of the item that replaced it.
+    QHash<qsizetype, hb::TrashedItem> m_replacedToRestore;
     bool m_spacefeasbility = true;
     bool m_sized = false;
     // The bytes that will be copied (not renamed): what the destination volume must have room for.

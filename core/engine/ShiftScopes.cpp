@@ -3,6 +3,7 @@
 #include "core/store/HBURL.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/ResourceValues.h"
+#include "platform/files/Trash.h"
 
 std::optional<hb::URL> ShiftScopes::scopeFor(const hb::URL& item)
 {
@@ -64,6 +65,7 @@ void ShiftScopes::close()
         hb::stopAccessingSecurityScopedResource(*scope);
     m_toClose.clear();
     m_opened.clear();
+    m_trashKeeps.clear();
     m_byItem.clear();
     m_byFolder.clear();
     m_volumes.clear();
@@ -109,4 +111,12 @@ QVariant ShiftScopes::volumeOf(const hb::URL& folder)
         m_lastVolume = {folder.path(), volume};
     }
     return volume;
+}
+
+bool ShiftScopes::trashKeepsItemsOf(const hb::URL& folder)
+{
+    auto found = m_trashKeeps.constFind(folder.path());
+    if (found == m_trashKeeps.constEnd())
+        found = m_trashKeeps.insert(folder.path(), hb::Trash::canKeepItemsIn(folder.path()));
+    return *found;
 }

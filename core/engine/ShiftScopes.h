@@ -39,6 +39,8 @@ public:
     std::optional<hb::ItemIdentity> identityOf(const hb::URL& folder);
     // The volume of a destination folder, read once per pass.
     QVariant volumeOf(const hb::URL& folder);
+    // Whether a trash can keep what is replaced in the folder, asked once per pass.
+    bool trashKeepsItemsOf(const hb::URL& folder);
 
 private:
     void remember(const QString& folder, const hb::URL& scope);
@@ -49,6 +51,7 @@ private:
     QHash<QString, QList<hb::ItemIdentity>> m_chains;
     QHash<QString, std::optional<hb::ItemIdentity>> m_identities;
     QHash<QString, bool> m_opened;
+    QHash<QString, bool> m_trashKeeps;
     std::vector<hb::URL> m_toClose;
     // The answers last given, compared before any hashing: a pass asks about the same one or two
     // folders and scopes for item after item.

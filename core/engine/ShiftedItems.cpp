@@ -88,14 +88,17 @@ ShiftedItems ShiftedItems::fromList(const QList<ShiftedItem>& items)
 {
     ShiftedItems shifted(sourcesOf(items), ShiftDestinations::each(destinationsOf(items)));
     for (qsizetype i = 0; i < items.size(); ++i)
-        shifted.append(i, items[i].action, items[i].copyFingerprint);
+        shifted.append(i, items[i].action, items[i].copyFingerprint, items[i].replaced);
     return shifted;
 }
 
-void ShiftedItems::append(qsizetype sourceIndex, Action action, std::optional<ItemFingerprint> fingerprint)
+void ShiftedItems::append(qsizetype sourceIndex, Action action, std::optional<ItemFingerprint> fingerprint,
+                          std::optional<hb::TrashedItem> replaced)
 {
     if (fingerprint)
         m_fingerprints.insert(size(), *fingerprint);
+    if (replaced)
+        m_replaced.insert(size(), std::move(*replaced));
     m_records.push_back(Record{std::uint32_t(sourceIndex), action});
 }
 
@@ -112,9 +115,16 @@ std::optional<ItemFingerprint> ShiftedItems::fingerprint(qsizetype k) const
     return std::nullopt;
 }
 
+std::optional<hb::TrashedItem> ShiftedItems::replaced(qsizetype k) const
+{
+    if (const auto found = m_replaced.constFind(k); found != m_replaced.constEnd())
+        return *found;
+    return std::nullopt;
+}
+
 ShiftedItem ShiftedItems::at(qsizetype k) const
 {
-    return ShiftedItem{source(k), destination(k), action(k), fingerprint(k)};
+    return ShiftedItem{source(k), destination(k), action(k), fingerprint(k), replaced(k)};
 }
 
 QList<ShiftedItem> ShiftedItems::toList() const

@@ -3,6 +3,7 @@
 #include "core/engine/HBEngineTypes.h"
 #include "core/engine/ShiftDestinations.h"
 #include "platform/base/URL.h"
+#include "platform/files/Trash.h"
 
 #include <QHash>
 #include <QList>
@@ -24,12 +25,14 @@ struct ItemFingerprint {
 };
 
 // One item a shift put somewhere, with the action that put it there. A copy keeps its fingerprint
-// from right after it was made, so that undo removes it only while it is unchanged.
+// from right after it was made, so that undo removes it only while it is unchanged. An item that
+// replaced another names where that one went in the trash, so that undo puts it back.
 struct ShiftedItem {
     hb::URL source;
     hb::URL destination;
     Action action = Action::move;
     std::optional<ItemFingerprint> copyFingerprint;
+    std::optional<hb::TrashedItem> replaced;
 };
 
 QList<hb::URL> sourcesOf(const QList<ShiftedItem>& items);
@@ -43,7 +46,8 @@ public:
     ShiftedItems(QList<hb::URL> sources, ShiftDestinations destinations);
     static ShiftedItems fromList(const QList<ShiftedItem>& items);
 
-    void append(qsizetype sourceIndex, Action action, std::optional<ItemFingerprint> fingerprint);
+    void append(qsizetype sourceIndex, Action action, std::optional<ItemFingerprint> fingerprint,
+                std::optional<hb::TrashedItem> replaced = std::nullopt);
     // The destinations as they ended up (with every " Copy" name given).
     void setDestinations(ShiftDestinations destinations) { m_destinations = std::move(destinations); }
 
@@ -53,6 +57,7 @@ public:
     hb::URL destination(qsizetype k) const;
     Action action(qsizetype k) const { return m_records[std::size_t(k)].action; }
     std::optional<ItemFingerprint> fingerprint(qsizetype k) const;
+    std::optional<hb::TrashedItem> replaced(qsizetype k) const;
     ShiftedItem at(qsizetype k) const;
     QList<ShiftedItem> toList() const;
 
@@ -65,4 +70,5 @@ private:
     ShiftDestinations m_destinations;
     std::vector<Record> m_records;
     QHash<qsizetype, ItemFingerprint> m_fingerprints;  // by position in this list; copies only
+    QHash<qsizetype, hb::TrashedItem> m_replaced;       // by position; items that replaced another
 };

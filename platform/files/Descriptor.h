@@ -26,6 +26,8 @@ public:
 
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
+    // Hands the descriptor over; the caller closes it.
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     void reset()

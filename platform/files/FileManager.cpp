@@ -142,8 +142,10 @@ bool failSelfReplace(Error* error, const QString& path)
     return false;
 }
 
+// With `replaced`, the old item goes to the trash instead: its place there is taken before anything
+// changes, and an old item that cannot go there is put back in its own place.
 bool replaceExisting(const HeldItem& original, const QString& originalPath, const HeldItem& newItem,
-                     const QString& newPath, Error* error)
+                     const QString& newPath, Error* error, std::optional<TrashedItem>* replaced)
 {
     const int toFolder = original.folder;
     const int fromFolder = newItem.folder;
@@ -156,10 +158,24 @@ bool replaceExisting(const HeldItem& original, const QString& originalPath, cons
     struct stat replacement {};
     if (hadOriginal && statAt(newItem, &replacement) && sameItem(before, replacement))
         return failSelfReplace(error, originalPath);
+    if (replaced)
+        replaced->reset();
+    std::optional<Trash::Reservation> trash =
+        replaced && hadOriginal ? Trash::reserve(toFolder, originalPath, error) : std::nullopt;
+    if (replaced && hadOriginal && !trash)
+        return false;
     if (::renameat2(fromFolder, from, toFolder, to, RENAME_EXCHANGE) == 0) {
         struct stat swapped {};
         if (!hadOriginal || !statAt(newItem, &swapped) || !sameItem(swapped, before))
             return failSelfReplace(error, originalPath);
+        if (trash) {
+            if (trash->moveIn(fromFolder, newItem.name, error)) {
+                *replaced = trash->trashed();
+                return true;
+            }
+            ::renameat2(fromFolder, from, toFolder, to, RENAME_EXCHANGE);  // the old item back in its place
+            return false;
+        }
         // The exchange is done, so a leftover of the old item is logged, not reported as a failed replace.
         Error removal;
         if (!removeAt(fromFolder, newItem.name, newPath, &removal))
@@ -174,7 +190,19 @@ bool replaceExisting(const HeldItem& original, const QString& originalPath, cons
         result = ::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE);
     } else if ((exchangeError == EINVAL || exchangeError == ENOSYS) && !isDirectoryAt(original)
                && !isDirectoryAt(newItem)) {
-        // File systems without exchanging renames still replace a file atomically.
+        // File systems without exchanging renames still replace a file atomically; one that is kept goes
+        // to the trash first, and comes back should the new one not take its place.
+        if (trash) {
+            if (!trash->moveIn(toFolder, original.name, error))
+                return false;
+            if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) != 0) {
+                const int moveError = errno;
+                Trash::restore(trash->trashed());
+                return fail(error, moveError, originalPath, true);
+            }
+            *replaced = trash->trashed();
+            return true;
+        }
         result = ::renameat(fromFolder, from, toFolder, to);
     } else {
         return fail(error, exchangeError, exchangeError == ENOENT ? newPath : originalPath, true);
@@ -491,7 +519,8 @@ bool FileManager::fileExists(const QString& path, bool* isDirectory) const
     return true;
 }
 
-bool FileManager::moveItem(const URL& source, const URL& destination, Error* error)
+bool FileManager::moveItem(const URL& source, const URL& destination, Error* error,
+                           std::optional<TrashedItem>* replaced)
 {
     const QString& from = source.path();
     const QString& to = destination.path();
@@ -520,16 +549,17 @@ bool FileManager::moveItem(const URL& source, const URL& destination, Error* err
         return fail(error, errno, errno == ENOENT ? from : to, true);
     const Error exists = Error::fromErrno(EEXIST, to, true);
     if (delegate && delegate->shouldProceedAfterError(*this, exists, source, destination)) {
-        const bool replaced = replaceExisting(toItem, to, fromItem, from, error);
+        const bool done = replaceExisting(toItem, to, fromItem, from, error, replaced);
         movedAway(from);
-        return replaced;
+        return done;
     }
     if (error)
         *error = exists;
     return false;
 }
 
-bool FileManager::replaceItem(const URL& original, const URL& newItem, const QString& /*backupItemName*/, Error* error)
+bool FileManager::replaceItem(const URL& original, const URL& newItem, const QString& /*backupItemName*/, Error* error,
+                              std::optional<TrashedItem>* replaced)
 {
     const QString& target = original.path();
     const QString& replacement = newItem.path();
@@ -537,10 +567,10 @@ bool FileManager::replaceItem(const URL& original, const URL& newItem, const QSt
     HeldItem replacementItem;
     if (!resolveForWriting(target, targetItem, error) || !resolveForWriting(replacement, replacementItem, error))
         return false;
-    const bool replaced = replaceExisting(targetItem, target, replacementItem, replacement, error);
+    const bool done = replaceExisting(targetItem, target, replacementItem, replacement, error, replaced);
     movedAway(replacement);
     movedAway(target);
-    return replaced;
+    return done;
 }
 
 bool FileManager::removeItem(const URL& url, Error* error)

@@ -3,6 +3,7 @@
 #include "platform/base/Error.h"
 #include "platform/base/URL.h"
 #include "platform/files/HeldFolders.h"
+#include "platform/files/Trash.h"
 
 #include <QList>
 #include <QStringList>
@@ -68,12 +69,16 @@ public:
 
     // renameat2(RENAME_NOREPLACE); across file systems fails (the caller copies). A move the delegate
     // refuses fails (nothing moved). On an existing destination the delegate decides whether it is
-    // replaced; an item never replaces itself (two names of one item).
-    bool moveItem(const URL& source, const URL& destination, Error* error = nullptr);
-    // Puts `newItem` in place of `original` atomically (RENAME_EXCHANGE), then removes the old item
-    // (no backup is kept; the name is accepted for the program's calls). On failure nothing is lost.
+    // replaced; an item never replaces itself (two names of one item). With `replaced`, what the move
+    // replaces goes to the trash (Trash) and is named there, and a move whose replaced item no trash can
+    // keep fails with nothing changed; without it the replaced item is removed.
+    bool moveItem(const URL& source, const URL& destination, Error* error = nullptr,
+                  std::optional<TrashedItem>* replaced = nullptr);
+    // Puts `newItem` in place of `original` atomically (RENAME_EXCHANGE), then removes the old item, or
+    // with `replaced` moves it into the trash as moveItem() does (no backup is kept; the name is accepted
+    // for the program's calls). On failure nothing is lost.
     bool replaceItem(const URL& original, const URL& newItem, const QString& backupItemName = {},
-                     Error* error = nullptr);
+                     Error* error = nullptr, std::optional<TrashedItem>* replaced = nullptr);
     bool removeItem(const URL& url, Error* error = nullptr);  // recursive, never follows links
     bool createDirectory(const URL& url, bool withIntermediateDirectories, Error* error = nullptr);
 

@@ -13,6 +13,8 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QUrl>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
@@ -142,6 +144,22 @@ protected:
     {
         return progress.operationState == OperationState::running && progress.currentFileURL
             && progress.currentFileURL->lastPathComponent() == name;
+    }
+
+    // The items of a trash's files folder (with their contents) and its info files, read as written.
+    struct TrashContents {
+        QMap<QString, QByteArray> files;
+        QMap<QString, QByteArray> infos;
+    };
+    static TrashContents trashAt(const QString& trash)
+    {
+        TrashContents contents{treeAt(trash + "/files"), {}};
+        for (const QString& name : QDir(trash + "/info").entryList(QDir::Files | QDir::Hidden)) {
+            QFile info(trash + "/info/" + name);
+            info.open(QIODevice::ReadOnly);
+            contents.infos.insert(name, info.readAll());
+        }
+        return contents;
     }
 
     HBFileConflictCellView* visibleConflictRow() const
@@ -770,4 +788,118 @@ TEST(LeftoverHelper, DISABLED_CopiesUntilKilled)
     std::fflush(stdout);
     for (;;)
         ::pause();
+}
+
+namespace {
+
+// An info file of the trash specification for the item that was at `path` (as it is spelled there).
+bool isInfoFor(const QByteArray& info, const QString& path)
+{
+    static const QRegularExpression form(
+        "^\\[Trash Info\\]\nPath=([^\n]*)\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$");
+    const QRegularExpressionMatch match = form.match(QString::fromUtf8(info));
+    return match.hasMatch() && QUrl::fromPercentEncoding(match.captured(1).toUtf8()) == path
+        && match.captured(1).toUtf8() == QUrl::toPercentEncoding(path, "/");
+}
+
+}  // namespace
+
+// Replace keeps what it replaces in the user's trash, as a file manager would put it there, and Undo
+// puts it back, byte for byte: a file and a folder replaced by a move, a file replaced by a copy.
+TEST_F(ShiftOperations, ReplaceKeepsTheReplacedItemInTheTrashAndUndoPutsItBack)
+{
+    const QString trash = env.root() + "/data/Trash";
+    struct Case {
+        const char* name;
+        Action action;
+        QString item;  // under src and d
+        QMap<QString, QByteArray> source;
+        QMap<QString, QByteArray> existing;
+    };
+    const Case cases[] = {
+        {"a file replaced by a move", Action::move, "report #1.txt", {{"", "new report"}}, {{"", "old report"}}},
+        {"a folder replaced by a move", Action::move, "Photos",
+         {{"/new.jpg", "new"}}, {{"/old.jpg", "old"}, {"/sub/deep.jpg", "deep"}}},
+        {"a file replaced by a copy", Action::copy, "notes.txt", {{"", "new notes"}}, {{"", "old notes"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(path("src")).removeRecursively();
+        QDir(path("d")).removeRecursively();
+        for (auto it = c.source.cbegin(); it != c.source.cend(); ++it)
+            file("src/" + c.item + it.key(), it.value());
+        for (auto it = c.existing.cbegin(); it != c.existing.cend(); ++it)
+            file("d/" + c.item + it.key(), it.value());
+        file("src/other", "other");
+        const auto sourceBefore = tree("src");
+        const auto existingBefore = tree("d");
+
+        start({"src/" + c.item, "src/other"}, "d", c.action);
+        const auto shift = newest();
+        ASSERT_TRUE(waitUntil([&] { return state(shift) == OperationState::waitingForInstruction; }));
+        manager.applyRule(shift->identifier(), Instruction::replace, true);
+        ASSERT_TRUE(finish());
+        EXPECT_TRUE(alerts.isEmpty()) << "a replaced item that can be kept needs no question";
+        EXPECT_EQ(tree("d").value(c.item + c.source.firstKey()), c.source.first());
+
+        const TrashContents kept = trashAt(trash);
+        EXPECT_EQ(kept.files, existingBefore);
+        ASSERT_EQ(kept.infos.size(), 1);
+        EXPECT_EQ(kept.infos.firstKey(), c.item + ".trashinfo");
+        EXPECT_TRUE(isInfoFor(kept.infos.first(), path("d/" + c.item))) << kept.infos.first().toStdString();
+
+        manager.undoLastShift();
+        ASSERT_TRUE(finish());
+        EXPECT_EQ(tree("d"), existingBefore);
+        EXPECT_EQ(tree("src"), sourceBefore);
+        EXPECT_TRUE(trashAt(trash).files.isEmpty());
+        EXPECT_TRUE(trashAt(trash).infos.isEmpty());
+    }
+    EXPECT_TRUE(showAlerts.isEmpty());
+}
+
+// On a volume of its own the trash is made at the volume's top, and info files name paths from there.
+// Where no trash can be (a file is in its way), Replace says so first: cancelled, nothing changes and
+// the question stays; agreed to, the item is deleted as the alert said.
+TEST_F(ShiftOperations, ReplaceOnAVolumeWhoseTrashCannotKeepItAsksFirst)
+{
+    if (!runningAsRoot())
+        HB_SKIP_WITHOUT_ROOT_SETUP("mounting a volume needs root");
+    const TmpfsMount keeps(path("keeps"), "4m");
+    const TmpfsMount cannot(path("cannot"), "4m");
+    if (!keeps.isMounted() || !cannot.isMounted())
+        HB_SKIP_WITHOUT_ROOT_SETUP("tmpfs could not be mounted");
+    file("keeps/sub/a", "old a");
+    file("cannot/b", "old b");
+    file("cannot/.Trash-0", "not a folder");
+    file("src/a", "new a");
+    file("src/b", "new b");
+
+    start({"src/a"}, "keeps/sub");
+    auto shift = newest();
+    ASSERT_TRUE(waitUntil([&] { return state(shift) == OperationState::waitingForInstruction; }));
+    manager.applyRule(shift->identifier(), Instruction::replace, false);
+    ASSERT_TRUE(finish());
+    const TrashContents onVolume = trashAt(path("keeps/.Trash-0"));
+    EXPECT_EQ(onVolume.files, (QMap<QString, QByteArray>{{"a", "old a"}}));
+    ASSERT_EQ(onVolume.infos.size(), 1);
+    EXPECT_TRUE(isInfoFor(onVolume.infos.first(), "sub/a")) << onVolume.infos.first().toStdString();
+
+    start({"src/b"}, "cannot");
+    shift = newest();
+    ASSERT_TRUE(waitUntil([&] { return state(shift) == OperationState::waitingForInstruction; }));
+    manager.applyRule(shift->identifier(), Instruction::replace, false);  // the alert's Cancel
+    ASSERT_EQ(alerts, QStringList{"\u201cb\u201d cannot be kept if it is replaced"});
+    EXPECT_EQ(state(shift), OperationState::waitingForInstruction);
+    EXPECT_EQ(tree("cannot").value("b"), "old b");
+
+    hb::Alert::setPresenter([this](const hb::Alert& alert) {
+        alerts << alert.messageText;
+        return static_cast<int>(hb::NSAlertSecondButtonReturn);
+    });
+    manager.applyRule(shift->identifier(), Instruction::replace, false);
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(alerts.size(), 2);
+    EXPECT_EQ(tree("cannot").value("b"), "new b");
+    EXPECT_TRUE(showAlerts.isEmpty());
 }

@@ -48,7 +48,7 @@ protected:
     ShiftedItem moved(const QString& destination)
     {
         return {URL::fileURLWithPath(env.root() + "/source/" + destination),
-                URL::fileURLWithPath(env.root() + "/" + destination), Action::move, std::nullopt};
+                URL::fileURLWithPath(env.root() + "/" + destination), Action::move, std::nullopt, std::nullopt};
     }
 };
 
