@@ -100,46 +100,44 @@ protected:
 
 inline bool runningAsRoot() { return ::geteuid() == 0; }
 
-// A small tmpfs mounted for the test's life (root only).
-class TmpfsMount {
+// A mount for the test's life (root only), undone on the way out.
+class ScopedMount {
 public:
-    TmpfsMount(const QString& path, const QByteArray& size)
-        : m_path(path.toLocal8Bit())
-    {
-        QDir().mkpath(path);
-        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, ("size=" + size).constData()) == 0;
-    }
-    ~TmpfsMount()
+    ~ScopedMount()
     {
         if (m_mounted)
             ::umount2(m_path.constData(), MNT_DETACH);
     }
+    ScopedMount(const ScopedMount&) = delete;
+    ScopedMount& operator=(const ScopedMount&) = delete;
     bool isMounted() const { return m_mounted; }
+
+protected:
+    ScopedMount(const QString& at, const QByteArray& source, const char* type, unsigned long flags,
+                const QByteArray& options)
+        : m_path(at.toLocal8Bit())
+    {
+        QDir().mkpath(at);
+        m_mounted = ::mount(source.constData(), m_path.constData(), type, flags,
+                            options.isEmpty() ? nullptr : options.constData()) == 0;
+    }
 
 private:
     QByteArray m_path;
     bool m_mounted = false;
 };
 
-// A folder shown at a second place of the same file system (root only): renames between the two
-// places fail with EXDEV although both report one device.
-class BindMount {
+// A small tmpfs.
+class TmpfsMount : public ScopedMount {
 public:
-    BindMount(const QString& folder, const QString& at) : m_path(at.toLocal8Bit())
-    {
-        QDir().mkpath(at);
-        m_mounted = ::mount(folder.toLocal8Bit().constData(), m_path.constData(), nullptr, MS_BIND, nullptr) == 0;
-    }
-    ~BindMount()
-    {
-        if (m_mounted)
-            ::umount2(m_path.constData(), MNT_DETACH);
-    }
-    bool isMounted() const { return m_mounted; }
+    TmpfsMount(const QString& path, const QByteArray& size) : ScopedMount(path, "tmpfs", "tmpfs", 0, "size=" + size) {}
+};
 
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
+// A folder shown at a second place of the same file system: renames between the two places fail
+// with EXDEV although both report one device.
+class BindMount : public ScopedMount {
+public:
+    BindMount(const QString& folder, const QString& at) : ScopedMount(at, folder.toLocal8Bit(), nullptr, MS_BIND, {}) {}
 };
 
 // Sets or clears the item's immutable flag (the lock of a file manager); root only.
