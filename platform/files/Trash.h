@@ -18,7 +18,7 @@ struct TrashedItem {
     bool operator==(const TrashedItem&) const = default;
 };
 
-// The freedesktop trash (Trash specification 1.0), which file managers show and restore from: the
+// The freedesktop.org trash (version 1.0 of its layout), which file managers show and restore from: the
 // home trash ($XDG_DATA_HOME/Trash) for items on its mount, else the trash at the top of the item's
 // mount ($topdir/.Trash/$uid where the administrator made $topdir/.Trash, else $topdir/.Trash-$uid).
 // Items move in and out by a rename, never across mounts, so nothing is copied and nothing is lost

@@ -792,7 +792,7 @@ TEST(LeftoverHelper, DISABLED_CopiesUntilKilled)
 
 namespace {
 
-// An info file of the trash specification for the item that was at `path` (as it is spelled there).
+// An info file in the freedesktop.org form for the item that was at `path` (as it is spelled there).
 bool isInfoFor(const QByteArray& info, const QString& path)
 {
     static const QRegularExpression form(
