@@ -141,39 +141,44 @@ std::optional<hb::URL> HBURL::bookmarkedURL(const hb::URL& url)
     std::lock_guard lock(m_lock);
     if (url.isEmpty())
         return std::nullopt;
+    if (const auto data = storedBookmark(url.path()))
+        return resolveStoredBookmark(*data, url);
+    // A folder above that is bookmarked already covers the item, and no entry is made for the item
+    // itself: thousands of files handed over from a granted folder would otherwise each write the
+    // settings anew (and stay in them for good).
+    if (const auto covering = storedAncestorURL(url))
+        return *covering;
     if (const auto data = bookmark(url, false))
         return resolveStoredBookmark(*data, url);
     if (url.path() == QLatin1String("/"))
         return std::nullopt;
-    return bookmarkedAncestorURL(url);
+    // The root, made when the process has access to it.
+    const auto root = bookmark(hb::URL::fileURLWithPath(QStringLiteral("/"), true), false);
+    return root ? resolveStoredBookmark(*root, url) : std::nullopt;
 }
 
-std::optional<hb::URL> HBURL::bookmarkedAncestorURL(const hb::URL& url)
+std::optional<std::optional<hb::URL>> HBURL::storedAncestorURL(const hb::URL& url)
 {
+    if (url.path() == QLatin1String("/"))
+        return std::nullopt;
     for (QString parent = hb::Path::parent(url.path());; parent = hb::Path::parent(parent)) {
-        if (parent == QLatin1String("/")) {
-            const auto data = bookmark(hb::URL::fileURLWithPath(parent, true), false);
-            if (!data)
-                return std::nullopt;
-            return resolveStoredBookmark(*data, url);
-        }
         if (const auto data = storedBookmark(parent))
             return resolveStoredBookmark(*data, url);
+        if (parent == QLatin1String("/"))
+            return std::nullopt;
     }
 }
 
 QList<std::optional<hb::URL>> HBURL::bookmarkedURLs(const QList<hb::URL>& urls)
 {
     std::lock_guard lock(m_lock);
-    hb::Bookmark::Maker maker;
-    QHash<QString, std::optional<hb::URL>> byFolder;
+    // The walk up from a folder is made once for the items of that folder without entries of their own.
+    QHash<QString, std::optional<std::optional<hb::URL>>> byFolder;
     QList<std::optional<hb::URL>> scopes;
     scopes.reserve(urls.size());
     for (const hb::URL& url : urls) {
         const QString& path = url.path();
-        const bool ownLookup = url.isEmpty() || path == QLatin1String("/") || storedBookmark(path)
-            || makeBookmark(url, maker);
-        if (ownLookup) {
+        if (url.isEmpty() || path == QLatin1String("/") || storedBookmark(path)) {
             byFolder.clear();  // the lookup may store or move entries that a walk would find
             scopes << bookmarkedURL(url);
             continue;
@@ -181,8 +186,13 @@ QList<std::optional<hb::URL>> HBURL::bookmarkedURLs(const QList<hb::URL>& urls)
         const QString folder = hb::Path::parent(path);
         auto known = byFolder.constFind(folder);
         if (known == byFolder.constEnd())
-            known = byFolder.insert(folder, bookmarkedAncestorURL(url));
-        scopes << *known;
+            known = byFolder.insert(folder, storedAncestorURL(url));
+        if (*known) {
+            scopes << **known;
+            continue;
+        }
+        byFolder.clear();
+        scopes << bookmarkedURL(url);
     }
     return scopes;
 }

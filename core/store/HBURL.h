@@ -35,11 +35,12 @@ public:
     std::optional<hb::URL> resolveStoredBookmark(const QByteArray& data, const hb::URL& storedFor);
     // Whether the bookmarked item lies on a volume that is not mounted (it may come back with it).
     bool isOnAbsentVolume(const QByteArray& data) const;
-    // A security-scoped URL of the item itself or of its nearest bookmarked ancestor.
+    // A security-scoped URL of the item itself or of its nearest bookmarked ancestor. An item covered
+    // by a bookmarked ancestor gets no entry of its own; one without gets one where access allows.
     std::optional<hb::URL> bookmarkedURL(const hb::URL& url);
     // bookmarkedURL() of each item, in order, for a run of items (say, all that one shift put
     // somewhere); the walk up from a folder is made once for the items of that folder that have no
-    // bookmark of their own and cannot get one now.
+    // bookmark of their own.
     QList<std::optional<hb::URL>> bookmarkedURLs(const QList<hb::URL>& urls);
 
     qint64 directoryContents(const hb::URL& url);  // direct entries, hidden ones included
@@ -63,8 +64,9 @@ public:
 
 private:
     HBURL() = default;
-    // The URL of the nearest ancestor of `url` with a stored bookmark (the root's made when possible).
-    std::optional<hb::URL> bookmarkedAncestorURL(const hb::URL& url);
+    // Resolved for `url`: the nearest ancestor with a stored bookmark (none when it no longer
+    // resolves: the walk stops there); no value when no ancestor has one.
+    std::optional<std::optional<hb::URL>> storedAncestorURL(const hb::URL& url);
 
     std::recursive_mutex m_lock;
 };

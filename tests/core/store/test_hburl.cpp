@@ -124,6 +124,34 @@ TEST_F(HBURLTest, NearestBookmarkedAncestorCoversAnItem)
     expectNoScopeLeft(file);
 }
 
+// Right after the user granted a folder, its items could each get a bookmark of their own; the
+// folder's covers them, so a thousand files handed over add nothing to the settings, one by one or
+// in a run. An item under no bookmarked folder still gets its own while access allows.
+TEST_F(HBURLTest, ItemsOfAFolderGrantedJustNowAreCoveredByItsBookmarkAlone)
+{
+    const QString folder = env.makeFolder("granted");
+    QList<URL> items;
+    for (int i = 0; i < 1000; ++i)
+        items << fileURL(env.writeFile(QStringLiteral("granted/sub/%1.txt").arg(i), "x"));
+    env.grant(folder);
+    ASSERT_TRUE(store.bookmark(fileURL(folder, true), false));
+
+    const auto one = store.bookmarkedURL(items.first());
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->path(), folder);
+    for (const auto& scope : store.bookmarkedURLs(items)) {
+        ASSERT_TRUE(scope);
+        EXPECT_EQ(scope->path(), folder);
+    }
+    for (const URL& item : items)
+        ASSERT_TRUE(stored(item.path()).isEmpty()) << item.path().toStdString();
+
+    const QString elsewhere = env.writeFile("elsewhere/file", "x");
+    env.grant(elsewhere);
+    ASSERT_TRUE(store.bookmarkedURL(fileURL(elsewhere)));
+    EXPECT_FALSE(stored(elsewhere).isEmpty());
+}
+
 TEST_F(HBURLTest, RootBookmarkCoversEverything)
 {
     const QString file = env.writeFile("somewhere/file", "x");
