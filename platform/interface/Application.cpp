@@ -1,6 +1,7 @@
 #include "platform/interface/Application.h"
 
 #include "platform/base/Log.h"
+#include "platform/interface/DragHold.h"
 #include "platform/interface/FrontWindow.h"
 #include "platform/interface/XdgActivation.h"
 
@@ -87,6 +88,7 @@ Application::Application()
     m_holdLimit->setInterval(FrontWindows::holdLimit);
     connect(m_holdLimit, &QTimer::timeout, this, &Application::bringForwardNow);
     connect(&FrontWindows::shared(), &FrontWindows::released, this, &Application::bringForwardNow);
+    DragHold::shared();  // watching drags from the start
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow*) {
         QWidget* active = QApplication::activeWindow();
         if (isOrdinaryWindow(active))
@@ -302,6 +304,7 @@ void Application::applicationStateChanged(Qt::ApplicationState state)
     if (!m_active || m_resignPending)
         return;
     m_resignPending = true;
+    m_resignWait.start();
     QTimer::singleShot(resignConfirmationMs, this, &Application::confirmResign);
 }
 
@@ -323,8 +326,9 @@ void Application::confirmResign()
         return;
     }
     // Hiding now would close an open dialog or menu under the person's hands (a hidden modal dialog
-    // ends its loop as if cancelled); look again once it is gone.
-    if (ownWindowHoldsFocus()) {
+    // ends its loop as if cancelled), or the window a drag from another program is heading for; look
+    // again once it is gone.
+    if (ownWindowHoldsFocus() || DragHold::shared().holdsResignation(m_resignWait.elapsed())) {
         QTimer::singleShot(resignConfirmationMs, this, &Application::confirmResign);
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -119,6 +120,7 @@ private:
     bool m_active = false;
     bool m_terminating = false;
     bool m_resignPending = false;
+    QElapsedTimer m_resignWait;  // since the loss of focus that is being confirmed
     Qt::ApplicationState m_reportedState = Qt::ApplicationInactive;
     QPointer<QWidget> m_keyWindow;
     QPointer<QWidget> m_mainWindow;

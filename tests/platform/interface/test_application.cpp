@@ -1,16 +1,20 @@
 #include "platform/interface/Application.h"
+#include "platform/interface/DragHold.h"
 #include "platform/interface/FrontWindow.h"
 
 #include "TestEnvironment.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +140,51 @@ TEST_F(ApplicationTest, HiddenWindowsComeBackOnActivationWithTheLastActiveOneInF
     EXPECT_FALSE(neverShown.isVisible());
     EXPECT_FALSE(hb::Application::shared().isHidden());
     EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &first; }));
+}
+
+// A drag of files from another program begins with a press in that program's window, which takes the
+// focus at once: the program resigns only once that press has ended, and not while a drag is over one
+// of its windows. Where the buttons cannot be told, a drag is given a moment to arrive.
+TEST_F(ApplicationTest, APressHeldElsewhereAndADragOverAWindowHoldResignationBack)
+{
+    auto buttons = hb::DragHold::Buttons::held;
+    hb::DragHold::setButtonsProbe([&] { return buttons; });
+    QWindow window;
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt"))});
+    const auto sendDrag = [&](QEvent::Type type) {
+        if (type == QEvent::DragLeave) {
+            QDragLeaveEvent leave;
+            QCoreApplication::sendEvent(&window, &leave);
+        } else {
+            QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&window, &enter);
+        }
+    };
+    const auto active = [] { return hb::Application::shared().isActive(); };
+
+    report(Qt::ApplicationActive);
+    report(Qt::ApplicationInactive);
+    settle();
+    EXPECT_TRUE(active()) << "the press may become a drag";
+    sendDrag(QEvent::DragEnter);
+    EXPECT_TRUE(hb::DragHold::shared().dragInside());
+    buttons = hb::DragHold::Buttons::released;
+    settle();
+    EXPECT_TRUE(active()) << "a drag is over the window";
+    sendDrag(QEvent::DragLeave);
+    ASSERT_TRUE(waitUntil([&] { return !active(); }, 1000)) << "the drag left and the press ended";
+
+    buttons = hb::DragHold::Buttons::unknown;
+    report(Qt::ApplicationActive);
+    QElapsedTimer waited;
+    waited.start();
+    report(Qt::ApplicationInactive);
+    ASSERT_TRUE(waitUntil([&] { return !active(); }, 4 * hb::DragHold::unknownButtonsGraceMs));
+    EXPECT_GE(waited.elapsed(), hb::DragHold::unknownButtonsGraceMs);
+    hb::DragHold::setButtonsProbe(nullptr);
+    EXPECT_EQ(delegate.calls.join(' ').toStdString(),
+              "willBecomeActive didBecomeActive willResignActive willBecomeActive didBecomeActive willResignActive");
 }
 
 // The X11 tray's embedded icon is a top-level widget the window manager does not manage.
