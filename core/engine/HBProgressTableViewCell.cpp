@@ -1,6 +1,7 @@
 #include "core/engine/HBProgressTableViewCell.h"
 
 #include "core/engine/HBFileProgressUIDelegate.h"
+#include "platform/interface/WrappingLabel.h"
 #include "ui_HBProgressNormalCell.h"
 
 #include <QApplication>
@@ -12,6 +13,8 @@ HBProgressTableViewCell::HBProgressTableViewCell(QWidget* parent)
     m_ui->status->setFont(statusFont());
     m_ui->progressBar->setValue(0);
     m_ui->divider->show();
+    // The bar tells a screen reader what it measures: the row's status, the item and where it goes.
+    connect(m_ui->status, &hb::WrappingLabel::textChanged, m_ui->progressBar, &QWidget::setAccessibleName);
     connect(m_ui->close, &QToolButton::clicked, this, &HBProgressTableViewCell::closePressed);
 }
 

@@ -1,12 +1,16 @@
 #include "platform/interface/CollectionView.h"
 
 #include <QAbstractScrollArea>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -15,7 +19,48 @@ namespace hb {
 
 // --- CollectionViewItem -------------------------------------------------------------------------
 
-CollectionViewItem::CollectionViewItem(QWidget* parent) : QWidget(parent) {}
+namespace {
+
+// A tile to assistive technologies: a list item, or a button with the tile's own actions.
+class AccessibleItem : public QAccessibleWidget {
+public:
+    explicit AccessibleItem(CollectionViewItem* item)
+        : QAccessibleWidget(item, item->accessibilityActionNames().isEmpty() ? QAccessible::ListItem
+                                                                             : QAccessible::Button)
+    {
+    }
+
+    QStringList actionNames() const override
+    {
+        return item()->accessibilityActionNames() + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& actionName) override
+    {
+        if (item()->accessibilityActionNames().contains(actionName))
+            item()->accessibilityPerformAction(actionName);
+        else
+            QAccessibleWidget::doAction(actionName);
+    }
+
+private:
+    CollectionViewItem* item() const { return static_cast<CollectionViewItem*>(widget()); }
+};
+
+QAccessibleInterface* accessibleItemFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(CollectionViewItem::staticMetaObject.className()) && object
+        && object->isWidgetType())
+        return new AccessibleItem(static_cast<CollectionViewItem*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
+CollectionViewItem::CollectionViewItem(QWidget* parent) : QWidget(parent)
+{
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleItemFactory), true);
+    Q_UNUSED(factoryInstalled)
+}
 
 CollectionView* CollectionViewItem::collectionView() const
 {
@@ -251,7 +296,58 @@ void CollectionView::registerForDraggedTypes(const QStringList& types)
 bool CollectionView::isFirstResponder() const
 {
     const QWidget* top = window();
-    return top && top->focusWidget() == this;
+    const QWidget* focus = top ? top->focusWidget() : nullptr;
+    return focus && (focus == this || isAncestorOf(focus));
+}
+
+void CollectionView::keyPressEvent(QKeyEvent* event)
+{
+    // A tile passes on the keys it does not handle itself.
+    if (focusItemNextTo(event->key())) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool CollectionView::focusItemNextTo(int key)
+{
+    const auto columns = static_cast<std::int64_t>(numberOfColumns());
+    std::int64_t step = 0;
+    switch (key) {
+    case Qt::Key_Left:
+        step = -1;
+        break;
+    case Qt::Key_Right:
+        step = 1;
+        break;
+    case Qt::Key_Up:
+        step = -columns;
+        break;
+    case Qt::Key_Down:
+        step = columns;
+        break;
+    default:
+        return false;
+    }
+    const QWidget* focus = window()->focusWidget();
+    std::int64_t from = -1;
+    for (std::int64_t index = 0; index < numberOfItems(); ++index) {
+        const CollectionViewItem* item = m_items[static_cast<std::size_t>(index)].get();
+        if (item == focus || item->isAncestorOf(focus))
+            from = index;
+    }
+    // From the grid itself the first tile takes the focus; at an edge the focus stays.
+    const std::int64_t to = from < 0 ? 0 : from + step;
+    if (to < 0 || to >= numberOfItems())
+        return from >= 0;
+    CollectionViewItem* target = m_items[static_cast<std::size_t>(to)].get();
+    if (!(target->focusPolicy() & Qt::TabFocus))
+        return false;
+    target->setFocus(Qt::TabFocusReason);
+    if (auto* area = qobject_cast<QScrollArea*>(enclosingScrollArea()))
+        area->ensureWidgetVisible(target, 0, m_spacing);
+    return true;
 }
 
 bool CollectionView::makeFirstResponder()
@@ -424,6 +520,13 @@ std::uint64_t CollectionView::validate(DraggingInfo& info)
     proposal.validated = m_delegate->collectionViewValidateDrop(*this, info, proposal.index, proposal.operation);
     m_lastProposal = proposal;
     return proposal.validated;
+}
+
+std::int64_t CollectionView::dropTargetIndex() const
+{
+    if (m_lastProposal.validated == NSDragOperationNone || m_lastProposal.operation != CollectionViewDropOperation::on)
+        return -1;
+    return m_lastProposal.index;
 }
 
 std::uint64_t CollectionView::draggingEntered(DraggingInfo& info) { return validate(info); }

@@ -25,7 +25,8 @@ using IndexSet = std::set<std::int64_t>;
 enum class CollectionViewDropOperation : int { on = 0, before = 1 };
 
 // One tile of a grid. A tile is its own view; the grid makes its tiles from a prototype and hands each
-// the element of the content it shows.
+// the element of the content it shows. Assistive technologies see a tile as a list item, or as a button
+// when it offers actions.
 class CollectionViewItem : public QWidget {
     Q_OBJECT
 public:
@@ -37,6 +38,11 @@ public:
     CollectionView* collectionView() const;  // the grid showing it; none outside one
     bool isSelected() const { return m_selected; }
     virtual void setSelected(bool selected) { m_selected = selected; }
+
+    // What assistive technologies may do with the tile, by the names of QAccessibleActionInterface
+    // (pressAction(), showMenuAction(), ...); none by default.
+    virtual QStringList accessibilityActionNames() const { return {}; }
+    virtual void accessibilityPerformAction(const QString& name) { Q_UNUSED(name) }
 
 protected:
     // The grid's own handling of a press on the tile (selection, the start of a drag). The default
@@ -111,7 +117,8 @@ public:
     void registerForDraggedTypes(const QStringList& types);
     const QStringList& registeredDraggedTypes() const { return m_draggedTypes; }
 
-    // Keyboard focus in its window, whether or not that window is active.
+    // Keyboard focus in its window, on the grid or on one of its tiles, whether or not that window is
+    // active. The arrow keys move the focus from tile to tile among those that take it.
     virtual bool acceptsFirstResponder() const { return true; }
     bool isFirstResponder() const;
     bool makeFirstResponder();  // false when it does not accept
@@ -137,6 +144,9 @@ public:
     static void setDragPerformer(DragPerformer performer);  // null restores the real drag
     bool isDraggingItems() const { return m_draggingItems; }
 
+    // The tile a drop would land on now (on it, and validated); -1 when none.
+    std::int64_t dropTargetIndex() const;
+
     // Drop handling, called by Qt's drag events and usable directly. draggingEntered and draggingUpdated
     // answer the operation the delegate validates (none for unregistered types); performDragOperation
     // hands the drop to the delegate at the last validated index.
@@ -156,6 +166,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
@@ -174,6 +185,7 @@ private:
     int columnsForWidth(int width) const;
     int leftMargin(int columns) const;
     void startDrag(CollectionViewItem& item);
+    bool focusItemNextTo(int key);
     QAbstractScrollArea* enclosingScrollArea() const;
 
     ItemPrototype m_prototype;

@@ -1,6 +1,7 @@
 #include "platform/interface/EventMonitor.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
 
@@ -22,6 +23,8 @@ std::uint64_t modifierFlagsFromQt(Qt::KeyboardModifiers modifiers)
         flags |= NSEventModifierFlagCommand;
     return flags;
 }
+
+std::uint64_t currentModifierFlags() { return modifierFlagsFromQt(QGuiApplication::queryKeyboardModifiers()); }
 
 namespace {
 

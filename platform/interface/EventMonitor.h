@@ -24,6 +24,9 @@ inline constexpr std::uint64_t NSEventModifierFlagControl = 0x40000;
 inline constexpr std::uint64_t NSEventModifierFlagOption = 0x80000;
 inline constexpr std::uint64_t NSEventModifierFlagCommand = 0x100000;
 std::uint64_t modifierFlagsFromQt(Qt::KeyboardModifiers modifiers);
+// The modifier keys held now, asked of the window system: also those pressed while the program did not
+// have the keyboard focus, whose presses it never saw.
+std::uint64_t currentModifierFlags();
 
 // A keyboard event as local monitors see it. A flags change carries the modifiers after the change.
 struct Event {

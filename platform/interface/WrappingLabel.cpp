@@ -65,6 +65,7 @@ void WrappingLabel::setText(const QString& text)
     update();
     QAccessibleEvent changed(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
+    emit textChanged(m_text);
 }
 
 double WrappingLabel::heightForText(const QString& text, const QFont& font, double width)

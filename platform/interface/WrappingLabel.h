@@ -11,7 +11,7 @@ namespace hb {
 // a label of its text.
 class WrappingLabel : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(QString text READ text WRITE setText)
+    Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
 public:
     explicit WrappingLabel(QWidget* parent = nullptr);
 
@@ -24,6 +24,9 @@ public:
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;
+
+signals:
+    void textChanged(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -10,6 +10,8 @@
 
 #include "TestEnvironment.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QCheckBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -395,6 +397,40 @@ TEST_F(ProgressWindowTest, ClosingAndOrderingOutOnlyHideTheWindow)
     window->orderOut();
     EXPECT_FALSE(window->isVisible());
     EXPECT_NE(window->getViewController(), nullptr);
+}
+
+// A screen reader reads each row as it is shown: the bar is named after what it measures, the status
+// and the conflict question are text of their own, and both follow the row as it changes.
+TEST_F(ProgressWindowTest, ScreenReadersReadTheRowsTextAndWhatTheBarMeasures)
+{
+    const auto name = [](QWidget* widget) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible ? accessible->text(QAccessible::Name) : QStringLiteral("(not accessible)");
+    };
+    operations.add(3, copying(QStringLiteral("big.bin"), QStringLiteral("Big"), 400, 100));
+    showAll();
+    auto* row = cell<HBProgressTableViewCell>(0);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(name(row->progressBar()), QStringLiteral("Copying \"big.bin\" to \"Big\""));
+    EXPECT_EQ(name(row->status()), QStringLiteral("Copying \"big.bin\" to \"Big\""));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(row->status())->role(), QAccessible::StaticText);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(row->progressBar())->valueInterface()->currentValue().toInt(), 25);
+
+    operations.records[3] = copying(QStringLiteral("next.bin"), QStringLiteral("Big"), 400, 200);
+    list->reloadData(QList<std::int64_t>{0}, false);
+    row = cell<HBProgressTableViewCell>(0);
+    EXPECT_EQ(name(row->progressBar()), QStringLiteral("Copying \"next.bin\" to \"Big\""));
+
+    operations.records[3] = conflict(Action::copy, 2, 2, QStringLiteral("big.bin"));
+    list->reloadData(std::nullopt, true);
+    auto* question = cell<HBFileConflictCellView>(0);
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(name(question->status()),
+              QStringLiteral("File \"big.bin\" exists in \"Documents\". What do you want to do?"));
+    for (QWidget* answer : {static_cast<QWidget*>(question->keepBoth()), static_cast<QWidget*>(question->replace()),
+                            static_cast<QWidget*>(question->skip()), static_cast<QWidget*>(question->stop()),
+                            static_cast<QWidget*>(question->applyToAll())})
+        EXPECT_FALSE(name(answer).isEmpty());
 }
 
 }  // namespace

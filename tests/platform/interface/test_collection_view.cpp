@@ -3,6 +3,7 @@
 #include "platform/interface/CollectionView.h"
 #include "platform/interface/DraggingInfo.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -217,6 +218,16 @@ TEST_F(CollectionViewTest, FirstResponderFollowsKeyboardFocusOfItsWindow)
     EXPECT_TRUE(grid->isFirstResponder());
     other->setFocus();
     EXPECT_FALSE(grid->isFirstResponder());
+
+    // A tile that takes the focus is part of the grid's; a tile without actions is a plain list item.
+    grid->setContent(numbers(2));
+    CollectionViewItem* item = grid->itemAtIndex(1);
+    item->setFocusPolicy(Qt::TabFocus);
+    item->setFocus();
+    EXPECT_TRUE(grid->isFirstResponder());
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(item);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::ListItem);
 }
 
 TEST_F(CollectionViewTest, AutoscrollMovesTowardAPointerBeyondTheVisiblePartOnly)
