@@ -10,6 +10,7 @@
 #include "mainwindow/grid/HBCollectionViewNib.h"
 #include "mainwindow/grid/LocationArrayController.h"
 #include "mainwindow/status/HBHotKeyNotification.h"
+#include "mainwindow/status/HBStatusTabViewController.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/UserDefaults.h"
@@ -187,6 +188,11 @@ void ViewController::loadCollectionView()
     collectionView = nib->collectionView;
 
     if (collectionView) {
+        // The status pane says what a click on the tile pointed at does.
+        connect(collectionView, &HBCollectionView::clickHintChanged, this, [this](const QString& hint) {
+            if (statusTabController)
+                statusTabController->showClickHint(hint);
+        });
         collectionView->setDelegate(this);
         collectionView->registerForDraggedTypes({reorderPasteboardType, hb::fileURLPasteboardType});
         collectionView->setAllowsMultipleSelection(false);
@@ -479,6 +485,10 @@ void ViewController::sourceAsDrag(const hb::DraggingInfo& draggingInfo)
     collectionView->modifierMonitor.reset();
     collectionView->optionPressed = false;
     collectionView->changeCursor(operation);
+    // A drop from another program leaves the focus with that program: the window comes forward, so that
+    // the click that shifts the files can follow, instead of the program resigning and letting them go.
+    if (!draggingInfo.sourceIsInProgram())
+        hb::Application::shared().activateIgnoringOtherApps(true);
 }
 
 void ViewController::sourceAsRecentFilesWithSourceURLS(const QList<hb::URL>& urls)
@@ -531,6 +541,8 @@ void ViewController::updateStatus()
 {
     destinationCollection.setFirstItem(!isDataAvailable());
     updateStatusTabs();
+    if (collectionView)
+        collectionView->setHeldItems(getURLS().value_or(QList<hb::URL>()));
 }
 
 bool ViewController::isDataAvailable() const { return sourceManager && !sourceManager->getSourceURLs().isEmpty(); }

@@ -4,6 +4,7 @@
 
 #include "core/engine/HBConstants.h"
 #include "core/store/HBURL.h"
+#include "mainwindow/controls/HBDropHighlight.h"
 #include "mainwindow/folders/HBVolumesPermissionController.h"
 #include "mainwindow/grid/HBCollectionView.h"
 #include "mainwindow/grid/HBCollectionViewItem.h"
@@ -87,6 +88,7 @@ private:
 void ViewController::addDestinationObservers()
 {
     new WindowDropTarget(*this);
+    new HBDropHighlight(this);
     // A drive plugged in (or taken out) while the program runs changes the tiles without a restart.
     auto* watcher = new hb::VolumeWatcher(this);
     connect(watcher, &hb::VolumeWatcher::volumesChanged, this, [this] {

@@ -1,6 +1,8 @@
 #include "mainwindow/grid/HBCollectionView.h"
 
 #include "core/engine/HBConstants.h"
+#include "core/store/HBLocationEntry.h"
+#include "mainwindow/grid/HBCollectionViewItem.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/interface/CursorStack.h"
 
@@ -62,7 +64,7 @@ void HBCollectionView::removeMonitor()
 
 void HBCollectionView::modifierPressed(const hb::Event& event)
 {
-    if (event.modifierFlags & hb::NSEventModifierFlagOption) {
+    if (holdsCopyModifier(event.modifierFlags)) {
         optionPressed = true;
         changeCursor(hb::NSDragOperationCopy);
     } else if (optionPressed) {
@@ -71,15 +73,28 @@ void HBCollectionView::modifierPressed(const hb::Event& event)
     }
 }
 
+void HBCollectionView::syncModifiers()
+{
+    if (!modifierMonitor)
+        return;
+    const std::uint64_t held = hb::currentModifierFlags();
+    if (holdsCopyModifier(held) != optionPressed)
+        modifierPressed(hb::Event{hb::EventType::flagsChanged, held, 0, {}});
+}
+
 // --- Mode and cursor ----------------------------------------------------------------------------
 
 void HBCollectionView::changeCursor(std::int64_t operation)
 {
     oldCursorState = operation;
     hb::CursorStack::pop();
+    constexpr auto move = static_cast<std::int64_t>(hb::NSDragOperationMove);
+    constexpr auto copy = static_cast<std::int64_t>(hb::NSDragOperationCopy);
+    // The mode stays the person's choice; only the look tells that this tile's folder takes a copy.
+    const std::int64_t shown = operation == move && m_copyLook ? copy : operation;
     if (hb::UserDefaults::standard().boolForKey(sourceAvailableDefaultsKey)) {
         const QRect visible = visibleRect();
-        if (operation == static_cast<std::int64_t>(hb::NSDragOperationMove)) {
+        if (shown == move) {
             if (hb::CursorStack::current() == copyCursor.shape()) {
                 hb::CursorRects::removeCursorRect(*this, visible, copyCursor);
                 hb::CursorStack::pop();
@@ -87,13 +102,14 @@ void HBCollectionView::changeCursor(std::int64_t operation)
             if (isMouseInView)
                 hb::CursorStack::push(moveCursor);
             hb::CursorRects::addCursorRect(*this, visible, moveCursor);
-        } else if (operation == static_cast<std::int64_t>(hb::NSDragOperationCopy)) {
+        } else if (shown == copy) {
             if (isMouseInView)
                 hb::CursorStack::push(copyCursor);
             hb::CursorRects::addCursorRect(*this, visible, copyCursor);
         }
     }
     currentDragOperation = operation;
+    updateLook();
 }
 
 void HBCollectionView::resetCursorRects()
@@ -105,18 +121,126 @@ void HBCollectionView::resetCursorRects()
         changeCursor(*oldCursorState);
 }
 
-// --- Autoscroll ---------------------------------------------------------------------------------
+// --- What a click does ---------------------------------------------------------------------------
+
+void HBCollectionView::setHeldItems(const QList<hb::URL>& items)
+{
+    m_heldVolumes = HBHeldVolumes(items);
+    m_copiesInto.clear();
+    updateLook();
+}
+
+bool HBCollectionView::clickCopiesInto(const QString& folderPath)
+{
+    if (m_heldVolumes.isEmpty() || folderPath.isEmpty())
+        return false;
+    const auto known = m_copiesInto.constFind(folderPath);
+    if (known != m_copiesInto.constEnd())
+        return *known;
+    const bool copies = m_heldVolumes.anyOnAnotherVolumeThan(hb::URL::fileURLWithPath(folderPath, true));
+    m_copiesInto.insert(folderPath, copies);
+    return copies;
+}
+
+void HBCollectionView::tileHovered(HBCollectionViewItem* tile, bool hovered)
+{
+    if (hovered)
+        m_hoveredTile = tile;
+    else if (m_hoveredTile == tile)
+        m_hoveredTile = nullptr;
+    if (hovered)
+        syncModifiers();
+    updateLook();
+}
+
+void HBCollectionView::tileFocused(HBCollectionViewItem* tile, bool focused)
+{
+    if (focused)
+        m_focusedTile = tile;
+    else if (m_focusedTile == tile)
+        m_focusedTile = nullptr;
+    updateLook();
+}
+
+HBCollectionViewItem* HBCollectionView::pointedTile() const
+{
+    return m_hoveredTile ? m_hoveredTile.data() : m_focusedTile.data();
+}
+
+void HBCollectionView::updateLook()
+{
+    HBCollectionViewItem* tile = pointedTile();
+    const bool held = hb::UserDefaults::standard().boolForKey(sourceAvailableDefaultsKey);
+    const bool folder = tile && held && !tile->isAction() && tile->isPermitted();
+    const HBLocationEntry entry = folder ? tile->locationEntry() : HBLocationEntry();
+    const bool crossVolume = folder && clickCopiesInto(entry.value(HBLocationEntryKey::path));
+    if (crossVolume != m_copyLook) {
+        m_copyLook = crossVolume;
+        if (oldCursorState) {
+            changeCursor(*oldCursorState);  // comes back here with the look in force
+            return;
+        }
+    }
+    QString hint;
+    if (folder) {
+        const QString name = QLatin1Char('"') + entry.value(HBLocationEntryKey::name) + QLatin1Char('"');
+        if (crossVolume)
+            hint = QStringLiteral("click copies them to %1, on another drive").arg(name);
+        else if (currentDragOperation == static_cast<std::int64_t>(hb::NSDragOperationCopy))
+            hint = QStringLiteral("click copies them to %1").arg(name);
+        else
+            hint = QStringLiteral("click moves them to %1 (hold Ctrl to copy)").arg(name);
+    }
+    if (hint == m_clickHint)
+        return;
+    m_clickHint = hint;
+    emit clickHintChanged(hint);
+}
+
+// --- Drags over the grid --------------------------------------------------------------------------
 
 std::uint64_t HBCollectionView::draggingEntered(hb::DraggingInfo& info)
 {
     stopTimer();
-    return hb::CollectionView::draggingEntered(info);
+    const std::uint64_t operation = hb::CollectionView::draggingEntered(info);
+    lightDropTarget(&info);
+    return operation;
+}
+
+std::uint64_t HBCollectionView::draggingUpdated(hb::DraggingInfo& info)
+{
+    const std::uint64_t operation = hb::CollectionView::draggingUpdated(info);
+    lightDropTarget(&info);
+    return operation;
+}
+
+bool HBCollectionView::performDragOperation(hb::DraggingInfo& info)
+{
+    lightDropTarget(nullptr);
+    return hb::CollectionView::performDragOperation(info);
 }
 
 void HBCollectionView::draggingExited(hb::DraggingInfo* info)
 {
+    lightDropTarget(nullptr);
     startTimer();
     hb::CollectionView::draggingExited(info);
+}
+
+void HBCollectionView::lightDropTarget(const hb::DraggingInfo* info)
+{
+    // Files light the folder tile they would be dropped on; a reordered tile leaves its gap instead.
+    const bool files = info && info->draggingPasteboard().containsType(hb::fileURLPasteboardType)
+                    && !info->draggingPasteboard().containsType(reorderPasteboardType);
+    const std::int64_t index = files ? dropTargetIndex() : -1;
+    auto* tile = index >= 1 ? qobject_cast<HBCollectionViewItem*>(itemAtIndex(index)) : nullptr;
+    if (tile == m_litTile)
+        return;
+    if (m_litTile)
+        m_litTile->setDropHighlight(false);
+    m_litTile = tile;
+    if (tile)
+        tile->setDropHighlight(true);
 }
 
 void HBCollectionView::startTimer()
@@ -131,6 +255,7 @@ void HBCollectionView::scrollBy() { autoscroll(QCursor::pos()); }
 
 void HBCollectionView::draggingEnded(hb::DraggingInfo* info)
 {
+    lightDropTarget(nullptr);
     stopTimer();
     hb::CollectionView::draggingEnded(info);
 }

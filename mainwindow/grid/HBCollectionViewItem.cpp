@@ -17,13 +17,17 @@
 #include "platform/interface/Popover.h"
 #include "platform/interface/Workspace.h"
 
+#include <QAccessibleActionInterface>
 #include <QGraphicsOpacityEffect>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QSequentialAnimationGroup>
+
+#include <utility>
 
 namespace {
 
@@ -46,6 +50,8 @@ HBCollectionViewItem::HBCollectionViewItem(QWidget* parent)
     : hb::CollectionViewItem(parent), ui(std::make_unique<Ui::HBCollectionViewItem>())
 {
     ui->setupUi(this);
+    // The keyboard reaches tiles by Tab and the arrow keys; a click leaves the focus where it is.
+    setFocusPolicy(Qt::TabFocus);
     pathImageView = ui->pathImageView;
     pathName = ui->pathName;
     newFolderButton = ui->newFolderButton;
@@ -58,7 +64,7 @@ HBCollectionViewItem::HBCollectionViewItem(QWidget* parent)
         button->hide();
     }
     connect(ui->newFolderButton, &QPushButton::clicked, this, &HBCollectionViewItem::newFolder);
-    connect(ui->newFolderPanel, &QPushButton::clicked, this, &HBCollectionViewItem::newFolderWithPanel);
+    connect(ui->newFolderPanel, &QPushButton::clicked, this, [this] { newFolderWithPanel(); });
 
     contextualMenu = std::make_unique<QMenu>();
     contextualMenu->setAccessibleName(QStringLiteral("Destination Menu"));
@@ -67,7 +73,7 @@ HBCollectionViewItem::HBCollectionViewItem(QWidget* parent)
     contextualMenu->addSeparator();
     contextualMenu->addAction(ui->actionRemoveFolder);
     connect(ui->actionOpenFolder, &QAction::triggered, this, &HBCollectionViewItem::openFolder);
-    connect(ui->actionNewFolderWithPanel, &QAction::triggered, this, &HBCollectionViewItem::newFolderWithPanel);
+    connect(ui->actionNewFolderWithPanel, &QAction::triggered, this, [this] { newFolderWithPanel(); });
     connect(ui->actionRemoveFolder, &QAction::triggered, this, &HBCollectionViewItem::removeFolder);
     // Shifting into a subfolder needs something to shift.
     connect(contextualMenu.get(), &QMenu::aboutToShow, this,
@@ -131,6 +137,11 @@ QString HBCollectionViewItem::copyMove() const
                                                                                                 : moveActionValue;
 }
 
+QString HBCollectionViewItem::copyMove(std::uint64_t gestureModifierFlags) const
+{
+    return HBCollectionView::holdsCopyModifier(gestureModifierFlags) ? copyActionValue : copyMove();
+}
+
 // --- Choosing -----------------------------------------------------------------------------------
 
 void HBCollectionViewItem::selectDestination(const std::optional<QString>& path, const std::optional<QString>& action)
@@ -186,10 +197,13 @@ void HBCollectionViewItem::newFolderCancelled()
 void HBCollectionViewItem::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    if (event->button() == Qt::RightButton)
+    if (event->button() == Qt::RightButton) {
         rightMouseDown(*event);
-    else if (event->button() == Qt::LeftButton)
+    } else if (event->button() == Qt::LeftButton) {
+        m_pressSeen = true;
+        m_pressCopies = HBCollectionView::holdsCopyModifier(hb::modifierFlagsFromQt(event->modifiers()));
         mouseDown(*event);
+    }
 }
 
 void HBCollectionViewItem::mouseDoubleClickEvent(QMouseEvent* event)
@@ -212,22 +226,101 @@ void HBCollectionViewItem::mouseReleaseEvent(QMouseEvent* event)
         return;
     if (HBCollectionView* collectionView = grid())
         collectionView->mouseUpOnItem(*this, *event);
+    // A release whose press went elsewhere is no click: the window manager took the press (Alt+press
+    // moves windows) and nothing must be shifted by mistake.
+    if (!std::exchange(m_pressSeen, false))
+        return;
     mouseUp(*event);
+}
+
+void HBCollectionViewItem::keyPressEvent(QKeyEvent* event)
+{
+    const std::uint64_t flags = hb::modifierFlagsFromQt(event->modifiers());
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (!event->isAutoRepeat())
+            click(flags);
+        event->accept();
+        return;
+    case Qt::Key_Menu:
+        showContextMenu(mapToGlobal(rect().center()));
+        event->accept();
+        return;
+    case Qt::Key_F10:
+        if (flags == hb::NSEventModifierFlagShift) {
+            showContextMenu(mapToGlobal(rect().center()));
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    // The arrow keys go on to the grid, which moves the focus.
+    hb::CollectionViewItem::keyPressEvent(event);
+}
+
+void HBCollectionViewItem::focusInEvent(QFocusEvent* event)
+{
+    hb::CollectionViewItem::focusInEvent(event);
+    if (backgroundBox)
+        backgroundBox->setShowsFocusRing(true);
+    if (HBCollectionView* collectionView = grid())
+        collectionView->tileFocused(this, true);
+}
+
+void HBCollectionViewItem::focusOutEvent(QFocusEvent* event)
+{
+    hb::CollectionViewItem::focusOutEvent(event);
+    if (backgroundBox)
+        backgroundBox->setShowsFocusRing(false);
+    if (HBCollectionView* collectionView = grid())
+        collectionView->tileFocused(this, false);
 }
 
 void HBCollectionViewItem::rightMouseDown(const QMouseEvent& event)
 {
+    showContextMenu(event.globalPosition().toPoint());
+}
+
+void HBCollectionViewItem::showContextMenu(const QPoint& globalPosition)
+{
     if (isAction() || !isPermitted())
         return;
-    contextualMenu->popup(event.globalPosition().toPoint());
+    contextualMenu->popup(globalPosition);
+}
+
+void HBCollectionViewItem::setDropHighlight(bool lit)
+{
+    if (backgroundBox)
+        backgroundBox->setDropHighlighted(lit);
+}
+
+QStringList HBCollectionViewItem::accessibilityActionNames() const
+{
+    QStringList names{QAccessibleActionInterface::pressAction()};
+    if (!isAction() && isPermitted())
+        names << QAccessibleActionInterface::showMenuAction();
+    return names;
+}
+
+void HBCollectionViewItem::accessibilityPerformAction(const QString& name)
+{
+    // Run after the screen reader's call has been answered: a click may open a modal panel.
+    hb::MainQueue::async([self = QPointer<HBCollectionViewItem>(this), name] {
+        if (!self)
+            return;
+        if (name == QAccessibleActionInterface::pressAction())
+            self->click(0);
+        else if (name == QAccessibleActionInterface::showMenuAction())
+            self->showContextMenu(self->mapToGlobal(self->rect().center()));
+    });
 }
 
 void HBCollectionViewItem::mouseDown(const QMouseEvent& event)
 {
-    if (hb::modifierFlagsFromQt(event.modifiers()) & hb::NSEventModifierFlagControl) {
-        rightMouseDown(event);
-        return;
-    }
     const int clickCount = event.type() == QEvent::MouseButtonDblClick ? 2 : 1;
     if (clickCount == 2 && !isDataAvailable()) {
         openFolder();
@@ -243,6 +336,7 @@ void HBCollectionViewItem::mouseDragged(const QMouseEvent& event)
     HBCollectionView* collectionView = grid();
     if (timesMouseDraggedInView == dragEventsBeforeDrag) {
         // The grid takes over the press and drags the tile from where the press began.
+        m_pressSeen = false;
         const std::unique_ptr<QMouseEvent> press = std::move(lastMouseDownEvent);
         if (press && collectionView) {
             collectionView->mouseDownOnItem(*this, *press);
@@ -254,11 +348,16 @@ void HBCollectionViewItem::mouseDragged(const QMouseEvent& event)
     }
 }
 
-void HBCollectionViewItem::mouseUp(const QMouseEvent&)
+void HBCollectionViewItem::mouseUp(const QMouseEvent& event)
+{
+    click((m_pressCopies ? hb::NSEventModifierFlagControl : 0) | hb::modifierFlagsFromQt(event.modifiers()));
+}
+
+void HBCollectionViewItem::click(std::uint64_t gestureModifierFlags)
 {
     if (isAction()) {
         if (isDataAvailable())
-            newFolderWithPanel();
+            newFolderWithPanel(copyMove(gestureModifierFlags));
         else
             addNewFolder();
         return;
@@ -269,7 +368,7 @@ void HBCollectionViewItem::mouseUp(const QMouseEvent&)
     }
     if (isDataAvailable()) {
         QPointer<HBCollectionViewItem> self(this);
-        selectDestination(std::nullopt, copyMove());
+        selectDestination(std::nullopt, copyMove(gestureModifierFlags));
         if (self)
             hideViews();
         return;
@@ -280,6 +379,8 @@ void HBCollectionViewItem::mouseUp(const QMouseEvent&)
 void HBCollectionViewItem::mouseEntered()
 {
     mouseInCellState = true;
+    if (HBCollectionView* collectionView = grid())
+        collectionView->tileHovered(this, true);
     if (isAction())
         return;
     hb::MainQueue::async([self = QPointer<HBCollectionViewItem>(this)] {
@@ -291,6 +392,8 @@ void HBCollectionViewItem::mouseEntered()
 void HBCollectionViewItem::mouseExited()
 {
     mouseInCellState = false;
+    if (HBCollectionView* collectionView = grid())
+        collectionView->tileHovered(this, false);
     hb::MainQueue::async([self = QPointer<HBCollectionViewItem>(this)] {
         if (self)
             self->hideViews();
@@ -410,14 +513,16 @@ void HBCollectionViewItem::newFolder()
                                          hb::RectEdge::maxY);
 }
 
-void HBCollectionViewItem::newFolderWithPanel()
+void HBCollectionViewItem::newFolderWithPanel() { newFolderWithPanel(copyMove()); }
+
+void HBCollectionViewItem::newFolderWithPanel(const QString& actionString)
 {
     const QString path = locationEntry().value(HBLocationEntryKey::path);
     std::optional<hb::URL> start;
     if (!path.isEmpty())
         start = hb::URL::fileURLWithPath(path, true);
     HBNewFolderOpenPanel panel(*this);
-    panel.presentPanelWithURL(start, copyMove());
+    panel.presentPanelWithURL(start, actionString);
 }
 
 void HBCollectionViewItem::addNewFolder()

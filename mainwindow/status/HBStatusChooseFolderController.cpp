@@ -36,7 +36,8 @@ void HBStatusChooseFolderController::loadView()
     previewImageView->setAccessibleName(QStringLiteral("Preview"));
     layout.addLeading(previewImageView);
     fileCountLabel = new QLabel(this);
-    fileCountLabel->setAccessibleName(QStringLiteral("Selected Files"));
+    // Named by what it shows ("3 selected"), as the status lines are.
+    fileCountLabel->setAccessibleDescription(QStringLiteral("Selected Files"));
     layout.addLeading(fileCountLabel);
     statusLine = layout.addLine(chooseFolderText, QStringLiteral("Status"));
     subText = layout.addSubLine(chooseFolderSubText);
@@ -79,6 +80,13 @@ void HBStatusChooseFolderController::updateStatus(const std::optional<QList<hb::
     hb::LayerAnimation::setOpacity(fileCountLabel, 1.0);
     fileCountLabel->show();
     cancelSelectionButton->show();
+}
+
+void HBStatusChooseFolderController::showClickHint(const QString& hint)
+{
+    if (!subText || !sourceURLS || sourceURLS->isEmpty())
+        return;
+    subText->setText(hint.isEmpty() ? chooseFolderSubText : hint);
 }
 
 void HBStatusChooseFolderController::showPreview(const QImage& image)

@@ -37,6 +37,9 @@ public:
 
     void updateStatus(const std::optional<QList<hb::URL>>& urls, std::optional<DataSource> dataSource);
     void updateStatusInitalState();
+    // The second line says what a click on the tile pointed at would do; an empty hint brings back the
+    // line's own text. Nothing changes while no files are held.
+    void showClickHint(const QString& hint);
     // Lets the held files go. Pressed on some files and released after others were handed over, the
     // button lets nothing go: it was meant for the files shown when it was pressed.
     void cancelSelection();

@@ -59,3 +59,9 @@ void HBStatusTabViewController::shakeStatusLine()
     else if (auto* noScript = qobject_cast<HBInstallScriptFromTabController*>(shown))
         noScript->shakeStatusLine();
 }
+
+void HBStatusTabViewController::showClickHint(const QString& hint)
+{
+    if (auto* pane = qobject_cast<HBStatusChooseFolderController*>(viewControllerAtIndex(chooseFolderIndex)))
+        pane->showClickHint(hint);
+}

@@ -25,6 +25,8 @@ public:
     void updateTab(const QString& tabName);
     // Shakes the shown pane's status line; the choose-folder pane never shakes.
     void shakeStatusLine();
+    // What a click on the tile pointed at would do, for the choose-folder pane; empty for its own text.
+    void showClickHint(const QString& hint);
 
 protected:
     void viewDidLoad() override;

@@ -3,13 +3,14 @@
 #include "platform/interface/EventMonitor.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 hb::Event flags(std::uint64_t modifierFlags) { return hb::Event{hb::EventType::flagsChanged, modifierFlags, 0, {}}; }
 
-TEST_F(GridTest, OptionSwitchesToCopyAndBackOnlyWhenItWasSeenDown)
+TEST_F(GridTest, ACopyModifierSwitchesToCopyAndBackOnlyWhenOneWasSeenDown)
 {
     setSourceAvailable(true);
     struct Step {
@@ -28,6 +29,13 @@ TEST_F(GridTest, OptionSwitchesToCopyAndBackOnlyWhenItWasSeenDown)
          {{hb::NSEventModifierFlagOption, true, 1},
           {hb::NSEventModifierFlagOption | hb::NSEventModifierFlagShift, true, 1},
           {hb::NSEventModifierFlagShift, false, 16}}},
+        {"Ctrl down and up", {{hb::NSEventModifierFlagControl, true, 1}, {0, false, 16}}},
+        {"Ctrl released while Alt stays down",
+         {{hb::NSEventModifierFlagControl, true, 1},
+          {hb::NSEventModifierFlagControl | hb::NSEventModifierFlagOption, true, 1},
+          {hb::NSEventModifierFlagOption, true, 1},
+          {0, false, 16}}},
+        {"Super is no copy modifier", {{hb::NSEventModifierFlagCommand, false, 16}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,6 +140,104 @@ TEST_F(GridTest, AutoscrollRunsWhileADragIsOutsideTheGrid)
     grid->draggingExited(&info);
     grid->draggingEnded(&info);
     EXPECT_FALSE(grid->timer);
+}
+
+// A move into a folder on another volume is carried out as a copy: the tile pointed at shows the copy
+// look and the grid says so, while the click itself still asks for the mode in force.
+TEST_F(GridTest, ATileOnAnotherVolumeThanTheHeldFilesShowsTheCopyLook)
+{
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/harbrill-grid-XXXXXX"));
+    const QString held = env.writeFile("home/Reports/notes.txt", "notes");
+    env.grant(env.root());
+    if (!elsewhere.isValid() || HBHeldVolumes::volumeOf(hb::URL::fileURLWithPath(elsewhere.path(), true))
+                                    == HBHeldVolumes::volumeOf(hb::URL::fileURLWithPath(held)))
+        HB_SKIP_WITHOUT_ROOT_SETUP("no second volume at /dev/shm");
+    env.grant(elsewhere.path());
+    HBLocationList list = store->dropLocations();
+    list << HBLocationEntries::folderEntry(elsewhere.path());
+    store->setDropLocations(list);
+    HBCollectionViewItem& other = tile(4);
+    HBCollectionViewItem& music = tile(1);
+    ASSERT_EQ(other.locationEntry().value("permissionStatus"), "true");
+
+    QStringList hints;
+    QObject::connect(grid, &HBCollectionView::clickHintChanged, [&](const QString& hint) { hints << hint; });
+    setSourceAvailable(true);
+    grid->isMouseInView = true;
+    grid->setHeldItems({hb::URL::fileURLWithPath(held)});
+    grid->changeCursor(16);
+    other.mouseEntered();
+    EXPECT_EQ(hb::CursorStack::current(), Qt::DragCopyCursor);
+    EXPECT_EQ(grid->currentDragOperation, 16) << "the mode stays the person's";
+    const QString otherName = other.locationEntry().value("Name");
+    EXPECT_EQ(grid->clickHint(), QStringLiteral("click copies them to \"%1\", on another drive").arg(otherName));
+    other.mouseExited();
+    music.mouseEntered();
+    EXPECT_EQ(hb::CursorStack::current(), Qt::PointingHandCursor);
+    EXPECT_EQ(grid->clickHint(), QStringLiteral("click moves them to \"Music\" (hold Ctrl to copy)"));
+    grid->modifierPressed(flags(hb::NSEventModifierFlagControl));
+    EXPECT_EQ(grid->clickHint(), QStringLiteral("click copies them to \"Music\""));
+    grid->modifierPressed(flags(0));
+    music.mouseExited();
+    EXPECT_EQ(grid->clickHint(), QString());
+    EXPECT_EQ(hints.last(), QString());
+    EXPECT_LE(hb::CursorStack::depth(), 1);
+
+    grid->setHeldItems({});
+    other.mouseEntered();
+    EXPECT_EQ(hb::CursorStack::current(), Qt::PointingHandCursor) << "nothing held, nothing copies";
+}
+
+TEST_F(GridTest, AFolderTileLightsUnderADragOfFilesUntilItIsDroppedOrLeaves)
+{
+    struct OnTiles : hb::CollectionViewDelegate {
+        std::uint64_t collectionViewValidateDrop(hb::CollectionView&, hb::DraggingInfo&, std::int64_t&,
+                                                 hb::CollectionViewDropOperation& operation) override
+        {
+            operation = hb::CollectionViewDropOperation::on;
+            return hb::NSDragOperationMove;
+        }
+        bool collectionViewAcceptDrop(hb::CollectionView&, hb::DraggingInfo&, std::int64_t,
+                                      hb::CollectionViewDropOperation) override
+        {
+            return true;
+        }
+    } delegate;
+    grid->setDelegate(&delegate);
+    grid->registerForDraggedTypes({reorderPasteboardType, hb::fileURLPasteboardType});
+    const auto lit = [&] {
+        QList<std::int64_t> indexes;
+        for (std::int64_t index = 0; index < grid->numberOfItems(); ++index)
+            if (tile(index).backgroundBox->isDropHighlighted())
+                indexes << index;
+        return indexes;
+    };
+    const auto drag = [&](const QStringList& types, std::int64_t over) {
+        hb::DraggingPasteboard pasteboard;
+        pasteboard.declareTypes(types);
+        return hb::DraggingInfo(pasteboard, hb::NSDragOperationCopy | hb::NSDragOperationMove,
+                                grid->frameForItemAtIndex(over).center());
+    };
+
+    hb::DraggingInfo files = drag({hb::fileURLPasteboardType}, 1);
+    grid->draggingEntered(files);
+    EXPECT_EQ(lit(), QList<std::int64_t>{1});
+    hb::DraggingInfo overTile2 = drag({hb::fileURLPasteboardType}, 2);
+    grid->draggingUpdated(overTile2);
+    EXPECT_EQ(lit(), QList<std::int64_t>{2});
+    hb::DraggingInfo overPseudo = drag({hb::fileURLPasteboardType}, 0);
+    grid->draggingUpdated(overPseudo);
+    EXPECT_TRUE(lit().isEmpty()) << "the first tile is no folder";
+    grid->draggingUpdated(overTile2);
+    grid->performDragOperation(overTile2);
+    EXPECT_TRUE(lit().isEmpty()) << "dropped";
+    grid->draggingEntered(files);
+    grid->draggingExited(&files);
+    EXPECT_TRUE(lit().isEmpty()) << "left";
+    hb::DraggingInfo reorder = drag({reorderPasteboardType}, 1);
+    grid->draggingEntered(reorder);
+    EXPECT_TRUE(lit().isEmpty()) << "a tile being reordered lights nothing";
+    grid->draggingEnded(&reorder);
 }
 
 TEST_F(GridTest, TheGridFollowsTheStoreAndKeepsItsTiles)

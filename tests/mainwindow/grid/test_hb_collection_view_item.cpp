@@ -1,6 +1,9 @@
 #include "GridFixture.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTest>
 
@@ -10,8 +13,8 @@ constexpr std::int64_t pseudoTile = 0;
 constexpr std::int64_t musicTile = 1;
 constexpr std::int64_t lockedTile = 2;
 
-// Press rules: a held press becomes a drag only at the fifth dragged event; Control makes a right click;
-// a double click without a source opens the folder.
+// Press rules: a held press becomes a drag only at the fifth dragged event; the right button (never
+// Control) opens the menu; a double click without a source opens the folder.
 TEST_F(GridTest, PressesBecomeClicksDragsMenusOrOpeningAsTheGestureSays)
 {
     enum class Gesture { click, dragged4ThenRelease, dragged5, controlClick, rightClick, doubleClick };
@@ -30,9 +33,9 @@ TEST_F(GridTest, PressesBecomeClicksDragsMenusOrOpeningAsTheGestureSays)
         {"click", musicTile, false, Gesture::click, selected, 0, false, false},
         {"four dragged events stay a click", musicTile, true, Gesture::dragged4ThenRelease, selected, 0, false, false},
         {"the fifth dragged event drags", musicTile, true, Gesture::dragged5, {}, 1, false, false},
-        {"Control-click on a usable folder", musicTile, true, Gesture::controlClick, {}, 0, true, false},
+        {"Control-click on a usable folder is a click", musicTile, true, Gesture::controlClick, selected, 0, false, false},
         {"right click on a usable folder", musicTile, false, Gesture::rightClick, {}, 0, true, false},
-        {"Control-click on the pseudo tile", pseudoTile, true, Gesture::controlClick, {}, 0, false, false},
+        {"Control-click on the pseudo tile asks for a folder", pseudoTile, true, Gesture::controlClick, {}, 0, false, false},
         {"right click on a folder without access", lockedTile, false, Gesture::rightClick, {}, 0, false, false},
         {"double click without a source", musicTile, false, Gesture::doubleClick, selected + selected, 0, false, true},
         {"double click with a source", musicTile, true, Gesture::doubleClick, selected + selected, 0, false, false},
@@ -77,6 +80,7 @@ TEST_F(GridTest, PressesBecomeClicksDragsMenusOrOpeningAsTheGestureSays)
             break;
         case Gesture::controlClick:
             press(target, Qt::ControlModifier);
+            release(target);
             break;
         case Gesture::rightClick:
             press(target, Qt::NoModifier, Qt::RightButton);
@@ -145,6 +149,141 @@ TEST_F(GridTest, AClickPostsTheModeOfTheGridOrAsksForAccessOrAddsFolders)
             }
         }
     }
+}
+
+// The copy modifier is read from the press itself (it may have been pressed while another window had
+// the focus, so the grid's monitor never saw it) as well as from the grid's mode.
+TEST_F(GridTest, AClickCopiesWithCtrlOrAltAtThePressOrInTheGridsCopyMode)
+{
+    struct Case {
+        const char* name;
+        std::int64_t mode;
+        Qt::KeyboardModifiers modifiers;
+        QString action;
+    };
+    const Case cases[] = {
+        {"plain click in move mode", 16, Qt::NoModifier, moveActionValue},
+        {"Ctrl held at the press", 16, Qt::ControlModifier, copyActionValue},
+        {"Alt held at the press", 16, Qt::AltModifier, copyActionValue},
+        {"Shift is no copy modifier", 16, Qt::ShiftModifier, moveActionValue},
+        {"copy mode without a modifier", 1, Qt::NoModifier, copyActionValue},
+        {"no mode yet, Ctrl held", 0, Qt::ControlModifier, copyActionValue},
+    };
+    setSourceAvailable(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        posted.clear();
+        grid->currentDragOperation = c.mode;
+        press(tile(musicTile), c.modifiers);
+        release(tile(musicTile));
+        ASSERT_EQ(postedNames(), QStringList{destinationSelectedNotification});
+        EXPECT_EQ(posted.first().userInfo.value(actionUserInfoKey), c.action);
+    }
+}
+
+// A window manager that keeps Alt+press for moving windows may still hand the release to the program:
+// without its press that release is no click, and nothing is shifted.
+TEST_F(GridTest, AReleaseWhosePressTheTileNeverSawShiftsNothing)
+{
+    setSourceAvailable(true);
+    grid->currentDragOperation = 16;
+    release(tile(musicTile));
+    EXPECT_TRUE(posted.isEmpty());
+    press(tile(musicTile));
+    release(tile(musicTile));
+    release(tile(musicTile));
+    EXPECT_EQ(postedNames(), QStringList{destinationSelectedNotification}) << "one press, one click";
+}
+
+TEST_F(GridTest, TheKeyboardFocusesTilesClicksThemAndOpensTheirMenu)
+{
+    setSourceAvailable(true);
+    grid->currentDragOperation = 16;
+    window->activateWindow();
+    ASSERT_TRUE(grid->makeFirstResponder());
+    QTest::keyClick(grid, Qt::Key_Right);
+    EXPECT_TRUE(tile(pseudoTile).hasFocus()) << "from the grid the first tile takes the focus";
+    EXPECT_TRUE(tile(pseudoTile).backgroundBox->showsFocusRing());
+    QTest::keyClick(&tile(pseudoTile), Qt::Key_Right);
+    HBCollectionViewItem& music = tile(musicTile);
+    ASSERT_TRUE(music.hasFocus());
+    EXPECT_FALSE(tile(pseudoTile).backgroundBox->showsFocusRing());
+    EXPECT_TRUE(grid->isFirstResponder()) << "a tile's focus is the grid's";
+    QTest::keyClick(&music, Qt::Key_Up);
+    EXPECT_TRUE(music.hasFocus()) << "at the top edge the focus stays";
+    QTest::keyClick(&music, Qt::Key_Down);  // three columns: index 1 + 3 is past the last tile
+    EXPECT_TRUE(music.hasFocus());
+
+    const struct {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString action;
+    } clicks[] = {
+        {"Enter", Qt::Key_Return, Qt::NoModifier, moveActionValue},
+        {"Space", Qt::Key_Space, Qt::NoModifier, moveActionValue},
+        {"Ctrl+Enter", Qt::Key_Return, Qt::ControlModifier, copyActionValue},
+        {"keypad Enter with Alt", Qt::Key_Enter, Qt::AltModifier, copyActionValue},
+    };
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.name);
+        posted.clear();
+        QTest::keyClick(&music, c.key, c.modifiers);
+        ASSERT_EQ(postedNames(), QStringList{destinationSelectedNotification});
+        EXPECT_EQ(posted.first().userInfo.value(actionUserInfoKey), c.action);
+        EXPECT_EQ(posted.first().userInfo.value(destinationUserInfoKey), music.locationEntry().value("Path"));
+    }
+    posted.clear();
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, {}, true);
+    QCoreApplication::sendEvent(&music, &repeated);
+    EXPECT_TRUE(posted.isEmpty()) << "a held key is one click";
+
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+                                         std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+        QTest::keyClick(&music, key, modifiers);
+        EXPECT_TRUE(music.contextualMenu->isVisible()) << QKeySequence(key | modifiers).toString().toStdString();
+        music.contextualMenu->hide();
+    }
+    QTest::keyClick(&tile(lockedTile), Qt::Key_Menu);
+    EXPECT_FALSE(tile(lockedTile).contextualMenu->isVisible()) << "a folder without access has no menu";
+}
+
+TEST_F(GridTest, ScreenReadersPressATileAndOpenItsMenu)
+{
+    struct Case {
+        std::int64_t tile;
+        QAccessible::Role role;
+        QStringList actions;
+    };
+    const QString press = QAccessibleActionInterface::pressAction();
+    const QString menu = QAccessibleActionInterface::showMenuAction();
+    const Case cases[] = {
+        {pseudoTile, QAccessible::Button, {press}},
+        {musicTile, QAccessible::Button, {press, menu}},
+        {lockedTile, QAccessible::Button, {press}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tile);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&tile(c.tile));
+        ASSERT_TRUE(accessible && accessible->actionInterface());
+        EXPECT_EQ(accessible->role(), c.role);
+        EXPECT_EQ(accessible->text(QAccessible::Name), tile(c.tile).locationEntry().value("Name"));
+        for (const QString& action : c.actions)
+            EXPECT_TRUE(accessible->actionInterface()->actionNames().contains(action)) << action.toStdString();
+        EXPECT_EQ(accessible->actionInterface()->actionNames().contains(menu), c.actions.contains(menu));
+    }
+
+    setSourceAvailable(true);
+    grid->currentDragOperation = 16;
+    QAccessibleInterface* music = QAccessible::queryAccessibleInterface(&tile(musicTile));
+    music->actionInterface()->doAction(press);
+    EXPECT_TRUE(posted.isEmpty()) << "the press runs after the screen reader's call is answered";
+    ASSERT_TRUE(waitUntil([&] { return !posted.isEmpty(); }, 1000));
+    EXPECT_EQ(postedNames(), QStringList{destinationSelectedNotification});
+    EXPECT_EQ(posted.first().userInfo.value(actionUserInfoKey), moveActionValue);
+    music->actionInterface()->doAction(menu);
+    EXPECT_TRUE(waitUntil([&] { return tile(musicTile).contextualMenu->isVisible(); }, 1000));
+    tile(musicTile).contextualMenu->hide();
 }
 
 TEST_F(GridTest, OnlyAChosenShiftFlashesTheTile)
