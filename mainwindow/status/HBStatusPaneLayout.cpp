@@ -19,10 +19,10 @@ HBStatusPaneLayout::HBStatusPaneLayout(QWidget* pane)
 
 void HBStatusPaneLayout::addLeading(QWidget* widget) { m_row->insertWidget(m_row->indexOf(m_lines), widget); }
 
-QLabel* HBStatusPaneLayout::addLine(const QString& text, const QString& accessibleName)
+QLabel* HBStatusPaneLayout::addLine(const QString& text, const QString& purpose)
 {
     auto* label = new QLabel(text, m_pane);
-    label->setAccessibleName(accessibleName);
+    label->setAccessibleDescription(purpose);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);

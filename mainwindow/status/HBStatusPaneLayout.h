@@ -14,7 +14,8 @@ public:
     explicit HBStatusPaneLayout(QWidget* pane);
 
     void addLeading(QWidget* widget);
-    QLabel* addLine(const QString& text, const QString& accessibleName);
+    // The main line; a screen reader reads its text as its name and `purpose` as its description.
+    QLabel* addLine(const QString& text, const QString& purpose);
     QLabel* addSubLine(const QString& text);
     // A warning line under the others, hidden while it is empty.
     QLabel* addNotice();

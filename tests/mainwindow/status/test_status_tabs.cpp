@@ -9,6 +9,7 @@
 #include "platform/base/UserDefaults.h"
 #include "platform/interface/LayerAnimation.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QVariantAnimation>
@@ -167,6 +168,33 @@ TEST(ChooseFolderPane, HeldFilesShowTheInstructionAndAnEndlessPulseWhileNoneChan
         pane.updateStatus(none, DataSource::finder);
         EXPECT_EQ(pane.fileCountLabel->text(), QStringLiteral("3 selected"));
         EXPECT_EQ(pane.sourceURLS, none);
+    }
+}
+
+// A screen reader reads the status lines by what they show, not by what they are for; the second line
+// says what a click on the tile pointed at does, and comes back to its own text after.
+TEST(ChooseFolderPane, StatusLinesAreReadByTheirTextAndTheSecondLineTakesTheClickHint)
+{
+    TestEnvironment env;
+    HBStatusChooseFolderController pane;
+    pane.showClickHint(QStringLiteral("click moves them to \"Music\""));
+    pane.updateStatus(files({"a", "b", "c"}), DataSource::finder);
+    const auto name = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name); };
+    EXPECT_EQ(name(pane.fileCountLabel), QStringLiteral("3 selected"));
+    EXPECT_EQ(name(pane.statusLine), QStringLiteral("Choose a folder above"));
+    EXPECT_EQ(name(pane.subText), QStringLiteral("to move/copy selected items")) << "no hint before files are held";
+
+    pane.showClickHint(QStringLiteral("click copies them to \"USB\", on another drive"));
+    EXPECT_EQ(name(pane.subText), QStringLiteral("click copies them to \"USB\", on another drive"));
+    pane.showClickHint(QString());
+    EXPECT_EQ(name(pane.subText), QStringLiteral("to move/copy selected items"));
+
+    for (auto* other : {static_cast<hb::ViewController*>(new HBStatusForSelectFilesController),
+                        static_cast<hb::ViewController*>(new HBInstallScriptFromTabController)}) {
+        other->loadViewIfNeeded();
+        for (QLabel* label : other->findChildren<QLabel*>())
+            EXPECT_EQ(name(label), label->text());
+        delete other;
     }
 }
 
