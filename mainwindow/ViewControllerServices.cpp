@@ -60,7 +60,7 @@ void ViewController::desktopClutter()
             userNotificationCenter->removeAllDeliveredNotifications();
             userNotificationCenter->scheduleNotification(
                 {QStringLiteral("Desktop cluttered"),
-                 QStringLiteral("Use Harbrill to quickly clean up and organize your Mac."), QStringLiteral("Close")});
+                 QStringLiteral("Use Harbrill to quickly clean up and organize your computer."), QStringLiteral("Close")});
         }
     }
     scheduleDesktopCheck(checkInterval);

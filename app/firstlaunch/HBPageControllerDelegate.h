@@ -16,7 +16,7 @@ public:
                               QStringLiteral("5")};
     // The line of text and the title offered for each page.
     QMap<QString, QString> contentDictionary{
-        {QStringLiteral("1"), QStringLiteral("Select files in Finder & move them to folders in Harbrill.")},
+        {QStringLiteral("1"), QStringLiteral("Select files in your file manager & move them to folders in Harbrill.")},
         {QStringLiteral("2"), QStringLiteral("Make new sub-folders and directly move files to them.")},
         {QStringLiteral("3"), QStringLiteral("Launch Harbrill using Shortcut")},
         {QStringLiteral("4"), QStringLiteral("Add your most used folders to quickly move files to them.")},

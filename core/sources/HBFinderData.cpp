@@ -86,7 +86,7 @@ bool HBFinderData::installAutomationScript() const
     panel.canChooseDirectories = true;
     panel.canChooseFiles = false;
     panel.prompt = QStringLiteral("Paste Script");
-    panel.message = QStringLiteral("Please select the User > Library > Application Scripts > com.mirelda.Harbrill folder");
+    panel.message = QStringLiteral("Please select the %1 folder").arg(folder->path());
     if (panel.runModal() != hb::NSModalResponseOK || panel.URLs().first() != *folder)
         return false;
 

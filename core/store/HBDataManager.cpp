@@ -446,7 +446,7 @@ void HBDataManager::showNoWriteAccessAlert(const hb::URL& url)
     hb::Alert alert;
     alert.messageText = QStringLiteral("Folder \"%1\" does not have write access").arg(url.lastPathComponent());
     alert.informativeText =
-        QStringLiteral(" Folder added has no permission to write. Go to Finder -> User info and change the permission ");
+        QStringLiteral(" Folder added has no permission to write. Go to the file manager -> Properties -> Permissions and change the permission ");
     alert.runModal();
 }
 
@@ -455,7 +455,7 @@ void HBDataManager::showNoReadAccessAlert(const hb::URL& url)
     hb::Alert alert;
     alert.messageText = QStringLiteral("Folder %1 does not have read access").arg(url.lastPathComponent());
     alert.informativeText =
-        QStringLiteral(" Folder added has no permission to read. Go to Finder -> User info and change the permission ");
+        QStringLiteral(" Folder added has no permission to read. Go to the file manager -> Properties -> Permissions and change the permission ");
     alert.runModal();
 }
 

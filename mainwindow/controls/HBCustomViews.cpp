@@ -11,10 +11,12 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 // The recorder
 
@@ -202,7 +204,7 @@ HBHotKeyLabel::HBHotKeyLabel(QWidget* parent) : QPushButton(parent), m_label(new
     setToolTip(QStringLiteral("Record a new hot key"));
     setFlat(true);
     setFocusPolicy(Qt::NoFocus);
-    setMinimumSize(72, 44);
+    setMinimumSize(kNarrowestBox, 44);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto* layout = new QVBoxLayout(this);
@@ -264,8 +266,22 @@ void HBHotKeyLabel::refresh(const QVariant& record)
     QFont shown = m_label->font();
     shown.setStrikeOut(refused);
     m_label->setFont(shown);
+    fitText();
     setAccessibleDescription(refused ? m_label->text() + refusedDescription : m_label->text());
     updateGeometry();
+}
+
+void HBHotKeyLabel::fitText()
+{
+    // Spelled out, a combination ("ALT+CTRL+H") is wider than a glyph: the box grows to a bound, then
+    // the text shrinks, so that it never spills out.
+    constexpr int padding = 6;
+    QFont font = m_label->font();
+    const auto width = [&] { return QFontMetricsF(font).horizontalAdvance(m_label->text()); };
+    while (font.pointSizeF() > kSmallestPointSize && width() > kWidestBox - 2 * padding)
+        font.setPointSizeF(font.pointSizeF() - 1);
+    m_label->setFont(font);
+    setMinimumWidth(std::clamp(int(std::ceil(width())) + 2 * padding, kNarrowestBox, kWidestBox));
 }
 
 QString HBHotKeyLabel::shownText() const { return m_label->text(); }

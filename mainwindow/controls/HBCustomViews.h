@@ -99,6 +99,10 @@ public:
 
     explicit HBHotKeyLabel(QWidget* parent = nullptr);
 
+    static constexpr int kNarrowestBox = 72;
+    static constexpr int kWidestBox = 120;
+    static constexpr double kSmallestPointSize = 9;
+
     QString shownText() const;
     QPointer<hb::Popover> recorderPopover() const { return m_popover; }
     // Wide enough for the text shown (a long combination or the desktop's words).
@@ -107,6 +111,7 @@ public:
 
 private:
     void refresh(const QVariant& record);
+    void fitText();
 
     QLabel* m_label;
     QPointer<hb::Popover> m_popover;

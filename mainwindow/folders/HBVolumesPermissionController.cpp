@@ -12,7 +12,8 @@
 HB_REGISTER_SCENE("Main", "volumePermission", HBVolumesPermissionController);
 
 namespace {
-const QString defaultDriveName = QStringLiteral("Macintosh HD");
+// The name the platform gives the root volume when it has no label of its own.
+const QString defaultDriveName = QStringLiteral("Computer");
 }  // namespace
 
 HBVolumesPermissionController::HBVolumesPermissionController(QWidget* parent) : hb::ViewController(parent) {}

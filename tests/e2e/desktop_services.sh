@@ -55,7 +55,7 @@ assert len(notes) == 1, notes
 n = notes[0]
 assert n["app"] == "Harbrill" and n["icon"] == "com.mirelda.Harbrill", n
 assert n["summary"] == "Desktop cluttered", n
-assert n["body"] == "Use Harbrill to quickly clean up and organize your Mac.", n
+assert n["body"] == "Use Harbrill to quickly clean up and organize your computer.", n
 assert n["actions"] == ["default", "Close"], n
 PYEOF
 sleep 0.3

@@ -173,7 +173,7 @@ TEST_F(ViewControllerServicesTest, MoreThanTwentyEntriesBringOneReminderThatRepl
     ASSERT_TRUE(bus.waitForCalls(QStringLiteral("Notify"), 1));
     const QJsonObject first = bus.calls(QStringLiteral("Notify")).first();
     EXPECT_EQ(first.value("summary").toString(), "Desktop cluttered");
-    EXPECT_EQ(first.value("body").toString(), "Use Harbrill to quickly clean up and organize your Mac.");
+    EXPECT_EQ(first.value("body").toString(), "Use Harbrill to quickly clean up and organize your computer.");
     EXPECT_EQ(first.value("actions").toVariant().toStringList(), (QStringList{"default", "Close"}));
     ASSERT_TRUE(waitUntil([&] { return center.deliveredNotifications().size() == 1; }));
 
@@ -316,8 +316,8 @@ TEST_F(ViewControllerServicesTest, AHotKeyTakenAtStartIsToldAtOnceAndTheNotifica
     ASSERT_TRUE(bus.waitForCalls(QStringLiteral("Notify"), 1));
     const QJsonObject note = bus.calls(QStringLiteral("Notify")).first();
     const uint id = uint(note.value("id").toInt());
-    EXPECT_EQ(note.value("summary").toString(), "Hot key ⌘1 is taken");
-    EXPECT_EQ(note.value("body").toString(), "Another program already uses ⌘1, so it cannot open Harbrill. Click the "
+    EXPECT_EQ(note.value("summary").toString(), "Hot key SUPER+1 is taken");
+    EXPECT_EQ(note.value("body").toString(), "Another program already uses SUPER+1, so it cannot open Harbrill. Click the "
                                              "hot key in Harbrill's window to record another.");
     EXPECT_EQ(note.value("actions").toVariant().toStringList(), (QStringList{"default", "Open Harbrill"}));
     ASSERT_TRUE(waitUntil([&] { return hotKeyCenter.deliveredNotifications() == QList<quint32>{id}; }));

@@ -169,8 +169,8 @@ TEST_F(DataManagerTest, FolderWithoutAccessIsRefusedWithAnAlert)
     EXPECT_EQ(manager.numberOfLocations(), 1);
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts.first(), (QStringList{"Folder writeonly does not have read access",
-                                           " Folder added has no permission to read. Go to Finder -> User info and "
-                                           "change the permission "}));
+                                           " Folder added has no permission to read. Go to the file manager -> "
+                                           "Properties -> Permissions and change the permission "}));
 }
 
 TEST_F(DataManagerTest, VolumeWithoutAccessBecomesAnAddEntryUntilTheNextUpdate)

@@ -260,7 +260,7 @@ TEST_F(NewFolderTest, WithoutAStartUpVolumeTheButtonNamesTheDefault)
     controller.driveName.reset();
     controller.hide();
     controller.show();
-    EXPECT_EQ(controller.selectDriveButton->text(), "Select Macintosh HD");
+    EXPECT_EQ(controller.selectDriveButton->text(), "Select Computer");
 }
 
 }  // namespace

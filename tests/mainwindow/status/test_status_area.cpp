@@ -100,7 +100,7 @@ TEST_F(StatusAreaTest, ThePanesThatShowTheHotKeySayWhyItDoesNotWork)
     hb::UserDefaults::standard().setObject(hotKeyDefaultsKey,
                                            QVariantMap{{"KeyCode", 18}, {"ModifierFlags", qlonglong(Flag::Command)}});
     manager.registerHotKey();
-    const QString taken = QStringLiteral("⌘1 is taken by another program: click it to record another hot key.");
+    const QString taken = QStringLiteral("SUPER+1 is taken by another program: click it to record another hot key.");
     EXPECT_EQ(notices(), std::pair(taken, taken));
     EXPECT_FALSE(noScript.hotKeyNotice->isHidden());
 

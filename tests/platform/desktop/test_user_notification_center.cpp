@@ -11,7 +11,7 @@
 namespace {
 
 const hb::UserNotification cluttered{QStringLiteral("Desktop cluttered"),
-                                     QStringLiteral("Use Harbrill to quickly clean up and organize your Mac."),
+                                     QStringLiteral("Use Harbrill to quickly clean up and organize your computer."),
                                      QStringLiteral("Close")};
 
 class UserNotificationCenterTest : public ::testing::Test {
