@@ -67,6 +67,12 @@ void orderFront(QWidget* window)
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
+    // Hidden while it had the focus (Escape, the end of set-up), the window is still Qt's focus window:
+    // the window system's focus coming back is then no change, and its widgets would never take the
+    // keyboard focus again.
+    if (QGuiApplication::focusWindow() && QGuiApplication::focusWindow() == window->windowHandle()
+        && QApplication::activeWindow() != window)
+        QApplication::setActiveWindow(window);
 }
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
@@ -185,6 +186,21 @@ TEST_F(ApplicationTest, APressHeldElsewhereAndADragOverAWindowHoldResignationBac
     hb::DragHold::setButtonsProbe(nullptr);
     EXPECT_EQ(delegate.calls.join(' ').toStdString(),
               "willBecomeActive didBecomeActive willResignActive willBecomeActive didBecomeActive willResignActive");
+}
+
+// Escape hides the program while its window has the focus; shown again, the window must take the
+// keyboard focus back, though the window system never told Qt that it had lost it.
+TEST_F(ApplicationTest, AWindowHiddenWhileFocusedTakesTheFocusBackWhenActivated)
+{
+    QWidget window;
+    auto* field = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window; }));
+    field->setFocus();
+    hb::Application::shared().hide();
+    hb::Application::shared().activateIgnoringOtherApps(true);
+    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &window && field->hasFocus(); }, 2000));
 }
 
 // The X11 tray's embedded icon is a top-level widget the window manager does not manage.
