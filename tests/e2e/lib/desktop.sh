@@ -1,4 +1,5 @@
-# A private desktop for driving the real program: Xvfb on a free display, openbox, a private session bus,
+# A private desktop for driving the real program: Xvfb on a free display, a window manager (openbox unless
+# E2E_WM names another: xfwm4, marco or kwin_x11, each with its own default bindings), a private session bus,
 # the accessibility bus and registry, and a tray host (the X11 tray through trayer, or a test-owned
 # StatusNotifierWatcher). Everything runs in a private temporary folder (home, XDG folders, sockets), so
 # several tests can run at once and nothing touches the real home. Every process started here is stopped
@@ -46,7 +47,9 @@ e2e_require_root() {
     exit 0
 }
 
-E2E_BASE_TOOLS=(Xvfb openbox xdotool xprop xwininfo import dbus-daemon /usr/libexec/at-spi-bus-launcher
+# The window manager of desktop_start; set it before sourcing this file (or before desktop_start).
+E2E_WM=${E2E_WM:-openbox}
+E2E_BASE_TOOLS=(Xvfb "$E2E_WM" xdotool xprop xwininfo import dbus-daemon /usr/libexec/at-spi-bus-launcher
                 /usr/libexec/at-spi2-registryd)
 
 # Processes we started, in start order, with their kernel start times (so a reused pid is never signalled).
@@ -125,8 +128,7 @@ EOF
         --print-address=1 --print-pid=1 2>"$RUN/dbus.log")
     track "$pid" dbus-daemon; export DBUS_SESSION_BUS_ADDRESS
 
-    openbox --sm-disable > "$RUN/openbox.log" 2>&1 & track $! openbox
-    wait_for 10 eval 'xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox not up"
+    wm_start
 
     /usr/libexec/at-spi-bus-launcher --launch-immediately > "$RUN/atspi-launcher.log" 2>&1 & pid=$!
     track $pid at-spi-bus-launcher
@@ -153,6 +155,20 @@ EOF
     *) fail "unknown tray kind $tray";;
     esac
     log "desktop $DISPLAY ready (tray: $tray)"
+}
+
+# wm_start: the window manager E2E_WM, as its desktop runs it but without a session manager, a compositor
+# or settings daemons (each falls back to its shipped defaults, mouse bindings included).
+wm_start() {
+    case $E2E_WM in
+    openbox) openbox --sm-disable > "$RUN/wm.log" 2>&1 & track $! openbox;;
+    xfwm4) xfwm4 --compositor=off --sm-client-disable > "$RUN/wm.log" 2>&1 & track $! xfwm4;;
+    marco) GSETTINGS_BACKEND=memory marco --sm-disable --no-composite > "$RUN/wm.log" 2>&1 & track $! marco;;
+    kwin_x11) KWIN_COMPOSE=N kwin_x11 > "$RUN/wm.log" 2>&1 & track $! kwin_x11;;
+    *) fail "unknown window manager $E2E_WM (openbox, xfwm4, marco or kwin_x11)";;
+    esac
+    wait_for 10 eval 'xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "$E2E_WM not up"
+    log "window manager: $E2E_WM"
 }
 
 # shot NAME: screenshot of the whole screen, numbered in step order.

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Drives a program through its accessibility tree (python3-pyatspi). Needs DISPLAY and DBUS_SESSION_BUS_ADDRESS.
-The program is found by its process id; only nodes on screen (state showing) count.
+The program is found by its process id; only nodes on screen (state showing) count (for GTK 4 programs,
+set ATSPI_ON_SCREEN=visible).
   wait PID SECONDS                 until the program is on the accessibility bus
   find PID NAME [SECONDS]          until a node named NAME is on screen
   absent PID NAME [SECONDS]        until no node named NAME is on screen
@@ -12,10 +13,20 @@ The program is found by its process id; only nodes on screen (state showing) cou
                                    (of the node so named that holds most of them)
   describe PID NAME [SECONDS]      prints the description of the node named NAME
   active PID [SECONDS]             until a window of the program is the active one (has the focus)
+  extents PID NAME [SECONDS]       prints 'x y w h' as the program reports them (GTK 4: window-relative)
+  match PID REGEX [SECONDS] [ROLE] until a node (of ROLE) whose name matches REGEX is on screen; prints
+                                   'role: name'
+  focused PID                      prints the name of the node that has the keyboard focus
+  unnamed PID                      lists controls and texts on screen without a name; status 1 if any
   tree PID                         prints every node on screen: role, name, description, extents
 Status 1 with a message on stderr when something is not found in time."""
-import sys, time
+import os, re, sys, time
 import pyatspi
+
+# Roles whose nodes a screen reader announces by their name: without one they say nothing.
+NAMED_ROLES = {"push button", "toggle button", "check box", "radio button", "combo box", "label", "static",
+               "text", "entry", "progress bar", "slider", "spin button", "menu item", "list item",
+               "page tab", "image"}
 
 
 def die(msg):
@@ -39,9 +50,14 @@ def find_app(pid, timeout):
         time.sleep(0.05)
 
 
+# GTK 4 marks only its windows as showing, not what is in them: for its programs (ATSPI_ON_SCREEN=visible)
+# a visible node counts as on screen.
+ON_SCREEN = pyatspi.STATE_VISIBLE if os.environ.get("ATSPI_ON_SCREEN") == "visible" else pyatspi.STATE_SHOWING
+
+
 def showing(node):
     try:
-        return node.getState().contains(pyatspi.STATE_SHOWING)
+        return node.getState().contains(ON_SCREEN)
     except Exception:
         return False
 
@@ -61,6 +77,17 @@ def lookup(app, name):
         if node.name == name:
             return node
     return None
+
+
+def wait_match(app, pattern, timeout, role=None):
+    end = time.monotonic() + timeout
+    while True:
+        for node in walk(app):
+            if node.name and re.search(pattern, node.name) and role in (None, node.getRoleName()):
+                return node
+        if time.monotonic() > end:
+            return None
+        time.sleep(0.1)
 
 
 def wait_node(app, name, timeout):
@@ -135,6 +162,28 @@ def main():
         names = max(([c.name for c in walk(node) if c.name] for node in holders), key=len)
         for name in names:
             print(name)
+    elif cmd == "extents":
+        node = wait_node(app, arg, seconds)
+        if node is None:
+            die("no node named %r on screen" % arg)
+        print(*node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS))
+    elif cmd == "match":
+        node = wait_match(app, arg, seconds, sys.argv[5] if len(sys.argv) > 5 else None)
+        if node is None:
+            die("no node whose name matches %r on screen after %.1fs" % (arg, seconds))
+        print("%s: %s" % (node.getRoleName(), node.name))
+    elif cmd == "focused":
+        for node in walk(app):
+            if node.getState().contains(pyatspi.STATE_FOCUSED):
+                print(node.name)
+                return
+        die("nothing on screen has the focus")
+    elif cmd == "unnamed":
+        silent = [node for node in walk(app) if node.getRoleName() in NAMED_ROLES and not node.name]
+        for node in silent:
+            x, y, w, h = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            print("%s at %d,%d %dx%d (description %r)" % (node.getRoleName(), x, y, w, h, node.description))
+        sys.exit(1 if silent else 0)
     elif cmd == "center":
         node = wait_node(app, arg, seconds)
         if node is None:
