@@ -100,7 +100,7 @@ public:
     explicit HBHotKeyLabel(QWidget* parent = nullptr);
 
     static constexpr int kNarrowestBox = 72;
-    static constexpr int kWidestBox = 120;
+    static constexpr int kWidestBox = 96;
     static constexpr double kSmallestPointSize = 9;
 
     QString shownText() const;
