@@ -33,7 +33,8 @@ HBTextView* HBTextFieldCell::fieldEditorForView(QWidget* view)
 HBTextField::HBTextField(QWidget* parent) : QFrame(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
-    setFixedSize(150, 50);
+    // Wide enough for a combination spelled out ("CTRL+ALT+H") in the recorder's large type.
+    setFixedSize(210, 50);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 }

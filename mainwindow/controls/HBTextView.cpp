@@ -7,6 +7,7 @@
 #include "platform/desktop/HotKey.h"
 #include "platform/desktop/KeyCodes.h"
 
+#include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -22,14 +23,28 @@ constexpr std::uint64_t kCombinationModifiers =
 constexpr std::array<std::uint16_t, 20> kFunctionKeyCodes = {122, 120, 99,  118, 96,  97,  98,  100, 101, 109,
                                                              103, 111, 105, 107, 113, 106, 64,  79,  80,  90};
 
-QTextCharFormat recorderCharFormat(const QColor& color)
+constexpr int kRecorderPointSize = 25;
+constexpr int kSmallestPointSize = 8;
+constexpr int kRecorderWidth = 190;
+
+QTextCharFormat recorderCharFormat(const QColor& color, int pointSize = kRecorderPointSize)
 {
     QTextCharFormat format;
     QFont font = format.font();
-    font.setPointSize(25);
+    font.setPointSize(pointSize);
     format.setFont(font);
     format.setForeground(color);
     return format;
+}
+
+// Spelled out, a combination ("SUPER+SHIFT+F1") is wider than its glyphs were: it shrinks to stay on
+// the recorder's one line.
+int fittedPointSize(const QString& text, QFont font, qreal width)
+{
+    font.setPointSize(kRecorderPointSize);
+    while (font.pointSize() > kSmallestPointSize && QFontMetricsF(font).horizontalAdvance(text) > width)
+        font.setPointSize(font.pointSize() - 1);
+    return font.pointSize();
 }
 
 QTextBlockFormat recorderBlockFormat()
@@ -59,7 +74,7 @@ HBTextView& HBTextView::sharedInstance()
 
 HBTextView::HBTextView() : hotKey(&HBHotKeyManage::sharedInstance())
 {
-    setGeometry(0, 0, 130, 44);
+    setGeometry(0, 0, kRecorderWidth, 44);
     setAccessibleName(QStringLiteral("Shortcut Recorder"));
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -98,7 +113,9 @@ void HBTextView::showText(const QString& text, const QColor& color)
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     cursor.setBlockFormat(recorderBlockFormat());
-    cursor.insertText(text, recorderCharFormat(color));
+    const int width = viewport()->width() > 40 ? viewport()->width() : kRecorderWidth;  // laid out, or not yet
+    const qreal room = width - 2 * document()->documentMargin() - 2;
+    cursor.insertText(text, recorderCharFormat(color, fittedPointSize(text, document()->defaultFont(), room)));
     cursor.endEditBlock();
 }
 

@@ -16,6 +16,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 namespace {
@@ -157,6 +159,18 @@ TEST_F(RecorderTest, EscapeOrReturnAloneClosesThePopoverAndKeepsTheHotKey)
         EXPECT_TRUE(waitUntil([this] { return popover.isNull(); }));
         EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, Flag::Command}}));
     }
+}
+
+// Spelled out, a long combination would wrap out of the recorder's box: it shrinks onto one line.
+TEST_F(RecorderTest, ALongCombinationStaysOnTheRecordersOneLine)
+{
+    ASSERT_TRUE(openRecorder());
+    press(super);
+    press(shift, Qt::MetaModifier);
+    press(control, Qt::MetaModifier | Qt::ShiftModifier);
+    press(letterA, Qt::MetaModifier | Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(recorder().toPlainText(), QStringLiteral("SUPER+SHIFT+CTRL+A"));
+    EXPECT_EQ(recorder().document()->firstBlock().layout()->lineCount(), 1);
 }
 
 TEST_F(RecorderTest, ModifiersAloneShowWhileHeldAndEmptyWhenReleased)
