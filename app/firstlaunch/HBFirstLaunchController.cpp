@@ -34,6 +34,7 @@ void HBFirstLaunchController::loadView()
         hb::Bundle::pathForResource(QStringLiteral("images"), QStringLiteral("folder"), {QStringLiteral("svg"), QStringLiteral("png")});
     const QIcon icon = folderImage.isEmpty() ? QIcon::fromTheme(QStringLiteral("user-home")) : QIcon(folderImage);
     driveImage->setPixmap(icon.pixmap(88, 88));
+    driveImage->setAccessibleName(QStringLiteral("Home folder"));
     driveLabel->setText(QStringLiteral("%1 (%2)").arg(driveName, home));
     driveLabel->setAccessibleDescription(driveLabel->text());
     ui->errorLabel->hide();

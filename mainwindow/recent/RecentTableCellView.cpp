@@ -16,6 +16,7 @@ RecentTableCellView::RecentTableCellView(QWidget* parent) : hb::TableCellView(pa
     selectFileButton->setFixedSize(22, 22);
     fileThumbnailImageView = new QLabel(this);
     fileThumbnailImageView->setFixedSize(24, 24);
+    fileThumbnailImageView->setAccessibleName(QStringLiteral("File Icon"));
     fileNameTextField = new QLabel(this);
     fileNameTextField->setTextFormat(Qt::PlainText);
     showFileButton = new QPushButton(QStringLiteral("Show"), this);

@@ -21,6 +21,7 @@ public:
         layout->setContentsMargins(4, 4, 4, 4);
         layout->setSpacing(2);
         m_icon->setAlignment(Qt::AlignCenter);
+        m_icon->setAccessibleName(QStringLiteral("File Icon"));
         m_name->setAlignment(Qt::AlignCenter);
         m_name->setStyleSheet(QStringLiteral("color: rgb(225, 229, 236); font-size: 10px;"));
         layout->addWidget(m_icon, 1);

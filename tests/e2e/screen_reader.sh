@@ -36,6 +36,8 @@ head -c 192M /dev/zero > "$HOME/src/big.bin"
 
 "$APP" > "$RUN/harbrill.log" 2>&1 & PID=$!
 track $PID harbrill
+$A find $PID Next 10 || fail "no first-launch page"
+no_silent_controls "the first-launch page"
 complete_setup_granting_home $PID
 "$APP" --service addToLocation "$HOME/Music" > /dev/null || fail "the folder was refused"
 # A drive the program may read and write becomes a tile by itself.
