@@ -27,10 +27,8 @@ mkdir -p "$HOME/Music" "$HOME/src" "$HOME/Big"
 IMG=$RUN/big.img
 truncate -s 256M "$IMG"
 mkfs.ext4 -q -F -L Big -J size=4 "$IMG"
-mount -o loop,sync,data=journal "$IMG" "$HOME/Big"
 cleanup_mount() { umount "$HOME/Big" 2>/dev/null || umount -l "$HOME/Big" 2>/dev/null || true; }
 trap 'rc=$?; cleanup_mount; if [ $rc -eq 0 ]; then e2e_cleanup; else (exit $rc) || e2e_cleanup; fi' EXIT
-echo "kept" > "$HOME/Big/report.txt"
 echo "the new report" > "$HOME/src/report.txt"
 head -c 192M /dev/zero > "$HOME/src/big.bin"
 
@@ -40,7 +38,9 @@ $A find $PID Next 10 || fail "no first-launch page"
 no_silent_controls "the first-launch page"
 complete_setup_granting_home $PID
 "$APP" --service addToLocation "$HOME/Music" > /dev/null || fail "the folder was refused"
-# A drive the program may read and write becomes a tile by itself.
+# A drive plugged in that the program may read and write becomes a tile by itself.
+mount -o loop,sync,data=journal "$IMG" "$HOME/Big"
+echo "kept" > "$HOME/Big/report.txt"
 $A find $PID Big 10 || { shot no-drive-tile; fail "the mounted volume did not become a tile"; }
 $A find $PID Music 5 || fail "no Music tile"
 no_silent_controls "nothing held"
