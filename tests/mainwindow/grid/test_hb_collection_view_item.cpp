@@ -201,6 +201,11 @@ TEST_F(GridTest, TheKeyboardFocusesTilesClicksThemAndOpensTheirMenu)
     grid->currentDragOperation = 16;
     window->activateWindow();
     ASSERT_TRUE(grid->makeFirstResponder());
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_TRUE(tile(pseudoTile).hasFocus()) << "Tab goes from the grid to its first tile";
+    QTest::keyClick(&tile(pseudoTile), Qt::Key_Tab);
+    EXPECT_TRUE(tile(musicTile).hasFocus()) << "and on from tile to tile";
+    ASSERT_TRUE(grid->makeFirstResponder());
     QTest::keyClick(grid, Qt::Key_Right);
     EXPECT_TRUE(tile(pseudoTile).hasFocus()) << "from the grid the first tile takes the focus";
     EXPECT_TRUE(tile(pseudoTile).backgroundBox->showsFocusRing());
