@@ -265,19 +265,21 @@ void HBCollectionViewItem::keyPressEvent(QKeyEvent* event)
 void HBCollectionViewItem::focusInEvent(QFocusEvent* event)
 {
     hb::CollectionViewItem::focusInEvent(event);
-    if (backgroundBox)
-        backgroundBox->setShowsFocusRing(true);
-    if (HBCollectionView* collectionView = grid())
-        collectionView->tileFocused(this, true);
+    showFocus(true);
 }
 
 void HBCollectionViewItem::focusOutEvent(QFocusEvent* event)
 {
     hb::CollectionViewItem::focusOutEvent(event);
+    showFocus(false);
+}
+
+void HBCollectionViewItem::showFocus(bool focused)
+{
     if (backgroundBox)
-        backgroundBox->setShowsFocusRing(false);
+        backgroundBox->setShowsFocusRing(focused);
     if (HBCollectionView* collectionView = grid())
-        collectionView->tileFocused(this, false);
+        collectionView->tileFocused(this, focused);
 }
 
 void HBCollectionViewItem::rightMouseDown(const QMouseEvent& event)

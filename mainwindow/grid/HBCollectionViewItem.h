@@ -114,6 +114,7 @@ protected:
 private:
     void selectDestination(const std::optional<QString>& path, const std::optional<QString>& action);
     void newFolderWithPanel(const QString& actionString);
+    void showFocus(bool focused);  // the ring, and the grid told
     void fadeHoverButtons(bool visible);
     void showContent(const HBLocationEntry& entry);
     HBCollectionView* grid() const;

@@ -1,5 +1,7 @@
 #include "platform/interface/CollectionView.h"
 
+#include "platform/interface/AccessibleInterface.h"
+
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -46,20 +48,11 @@ private:
     CollectionViewItem* item() const { return static_cast<CollectionViewItem*>(widget()); }
 };
 
-QAccessibleInterface* accessibleItemFactory(const QString& className, QObject* object)
-{
-    if (className == QLatin1String(CollectionViewItem::staticMetaObject.className()) && object
-        && object->isWidgetType())
-        return new AccessibleItem(static_cast<CollectionViewItem*>(object));
-    return nullptr;
-}
-
 }  // namespace
 
 CollectionViewItem::CollectionViewItem(QWidget* parent) : QWidget(parent)
 {
-    static const bool factoryInstalled = (QAccessible::installFactory(accessibleItemFactory), true);
-    Q_UNUSED(factoryInstalled)
+    installAccessibleInterface<CollectionViewItem, AccessibleItem>();
 }
 
 CollectionView* CollectionViewItem::collectionView() const

@@ -1,5 +1,7 @@
 #include "platform/interface/WrappingLabel.h"
 
+#include "platform/interface/AccessibleInterface.h"
+
 #include <QAccessibleWidget>
 #include <QPainter>
 #include <QTextLayout>
@@ -20,13 +22,6 @@ public:
         return QAccessibleWidget::text(kind);
     }
 };
-
-QAccessibleInterface* accessibleWrappingLabel(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("hb::WrappingLabel") && object && object->isWidgetType())
-        return new AccessibleWrappingLabel(static_cast<WrappingLabel*>(object));
-    return nullptr;
-}
 
 // Lays the text out at `width` and answers the height of the lines used.
 double layOut(QTextLayout& layout, double width)
@@ -49,8 +44,7 @@ double layOut(QTextLayout& layout, double width)
 
 WrappingLabel::WrappingLabel(QWidget* parent) : QWidget(parent)
 {
-    static const bool accessible = (QAccessible::installFactory(accessibleWrappingLabel), true);
-    Q_UNUSED(accessible);
+    installAccessibleInterface<WrappingLabel, AccessibleWrappingLabel>();
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
