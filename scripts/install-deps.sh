@@ -10,7 +10,7 @@ packages=(
   qt6-multimedia-dev qt6-svg-dev libqt6svg6 gstreamer1.0-plugins-good gstreamer1.0-plugins-base gstreamer1.0-libav
   xvfb xdotool xclip attr coreutils util-linux
   openbox trayer x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi python3-dbus python3-gi
-  xfwm4 marco mate-settings-daemon-common kwin-x11 nautilus
+  xfwm4 marco mate-settings-daemon-common kwin-x11
   ffmpeg
   pulseaudio pulseaudio-utils
   fd-find

@@ -13,8 +13,8 @@ export E2E_WM=${3:-${E2E_WM:-openbox}}
 source "$(dirname "$0")/lib/desktop.sh"
 e2e_begin "gestures-$E2E_WM" "$2"
 e2e_require "${E2E_BASE_TOOLS[@]}" "$APP" nautilus cmp convert
+source "$(dirname "$0")/lib/file_managers.sh"
 A="$PY $E2E_TOOLS/atspi.py"
-N="env ATSPI_ON_SCREEN=visible $A"  # for Nautilus, a GTK 4 program
 # Their shipped bindings move windows with Alt+drag: the press never reaches the program.
 case $E2E_WM in
 kwin_x11) ALT_REACHES=yes;;
@@ -124,27 +124,13 @@ log "the Pictures tile's accessible Press moved five.bin"
 
 # Three files selected in Nautilus, then dragged from it while Harbrill's window is up.
 for name in d1 d2 d3; do payload "$HOME/drag/$name.txt" 20000; done
-nautilus --new-window "$HOME/drag" > "$RUN/nautilus.log" 2>&1 & NPID=$!
-track $NPID nautilus
-wait_for 15 eval 'xdotool search --onlyvisible --pid $NPID > /dev/null' || fail "no Nautilus window"
-NW=$(xdotool search --onlyvisible --pid $NPID | tail -1)
-xdotool windowmove "$NW" 0 60 windowsize "$NW" 700 560
-$N find $NPID d1.txt 15 || fail "Nautilus shows no d1.txt"
+fm_start nautilus "$HOME/drag"
+xdotool windowmove "$FM_WINDOW" 0 60 windowsize "$FM_WINDOW" 700 560
 sleep 0.5
-# GTK 4 reports its extents relative to its window.
-file_at() {
-    local x y w h X Y WIDTH HEIGHT SCREEN WINDOW
-    read -r x y w h <<< "$($N extents $NPID "$1" 5)"
-    eval "$(xdotool getwindowgeometry --shell "$NW")"
-    echo $((X + x + w / 2)) $((Y + y + h / 2))
-}
-select_all_in_nautilus() {  # NAME: a file shown
-    local x y
-    read -r x y <<< "$(file_at "$1")"
-    xdotool mousemove "$x" "$y" click 1
-    sleep 0.3
-    xdotool key ctrl+a
-    sleep 0.3
+# Selected with real clicks; clicking into the file manager hides Harbrill, as clicking elsewhere does.
+select_in_nautilus() {
+    fm_select "$@"
+    wait_for 5 eval '! has_mapped_window $PID' || fail "Harbrill stayed up when the file manager took the focus"
 }
 # Forward, and beside Nautilus at the right edge of the screen.
 bring_harbrill_forward() {
@@ -159,7 +145,7 @@ bring_harbrill_forward() {
 # A press on a selected file (NAME), then the pointer in small steps to X Y, as a hand drags.
 drag_from_nautilus_to() {
     local fx fy i
-    read -r fx fy <<< "$(file_at "$3")"
+    read -r fx fy < <(fm_item_center "$3") || fail "Nautilus shows no $3"
     xdotool mousemove "$fx" "$fy"
     sleep 0.3
     xdotool mousedown 1
@@ -170,7 +156,7 @@ drag_from_nautilus_to() {
     sleep 0.5
 }
 
-select_all_in_nautilus d1.txt
+select_in_nautilus d1.txt d2.txt d3.txt
 shot three-files-selected-in-nautilus
 bring_harbrill_forward
 read -r tx ty <<< "$(at Music)"
@@ -195,8 +181,8 @@ log "a drag of three files from Nautilus kept the window up, lit the tile; a cli
 
 # The same drag, over the tile and out again, dropped on no window: nothing held, nothing shifted.
 for name in e1 e2 e3; do payload "$HOME/drag/$name.txt" 20000; done
-$N find $NPID e1.txt 10 || fail "Nautilus does not show the new files"
-select_all_in_nautilus e1.txt
+wait_for 10 fm_item_center e3.txt || fail "Nautilus does not show the new files"
+select_in_nautilus e1.txt e2.txt e3.txt
 bring_harbrill_forward
 read -r tx ty <<< "$(at Music)"
 drag_from_nautilus_to "$tx" "$ty" e1.txt

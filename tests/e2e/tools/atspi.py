@@ -1,7 +1,6 @@
 #!/usr/bin/python3
 """Drives a program through its accessibility tree (python3-pyatspi). Needs DISPLAY and DBUS_SESSION_BUS_ADDRESS.
-The program is found by its process id; only nodes on screen (state showing) count (for GTK 4 programs,
-set ATSPI_ON_SCREEN=visible).
+The program is found by its process id; only nodes on screen (state showing) count.
   wait PID SECONDS                 until the program is on the accessibility bus
   find PID NAME [SECONDS]          until a node named NAME is on screen
   absent PID NAME [SECONDS]        until no node named NAME is on screen
@@ -13,14 +12,13 @@ set ATSPI_ON_SCREEN=visible).
                                    (of the node so named that holds most of them)
   describe PID NAME [SECONDS]      prints the description of the node named NAME
   active PID [SECONDS]             until a window of the program is the active one (has the focus)
-  extents PID NAME [SECONDS]       prints 'x y w h' as the program reports them (GTK 4: window-relative)
   match PID REGEX [SECONDS] [ROLE] until a node (of ROLE) whose name matches REGEX is on screen; prints
                                    'role: name'
   focused PID                      prints the name of the node that has the keyboard focus
   unnamed PID                      lists controls and texts on screen without a name; status 1 if any
   tree PID                         prints every node on screen: role, name, description, extents
 Status 1 with a message on stderr when something is not found in time."""
-import os, re, sys, time
+import re, sys, time
 import pyatspi
 
 # Roles whose nodes a screen reader announces by their name: without one they say nothing.
@@ -50,14 +48,9 @@ def find_app(pid, timeout):
         time.sleep(0.05)
 
 
-# GTK 4 marks only its windows as showing, not what is in them: for its programs (ATSPI_ON_SCREEN=visible)
-# a visible node counts as on screen.
-ON_SCREEN = pyatspi.STATE_VISIBLE if os.environ.get("ATSPI_ON_SCREEN") == "visible" else pyatspi.STATE_SHOWING
-
-
 def showing(node):
     try:
-        return node.getState().contains(ON_SCREEN)
+        return node.getState().contains(pyatspi.STATE_SHOWING)
     except Exception:
         return False
 
@@ -162,11 +155,6 @@ def main():
         names = max(([c.name for c in walk(node) if c.name] for node in holders), key=len)
         for name in names:
             print(name)
-    elif cmd == "extents":
-        node = wait_node(app, arg, seconds)
-        if node is None:
-            die("no node named %r on screen" % arg)
-        print(*node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS))
     elif cmd == "match":
         node = wait_match(app, arg, seconds, sys.argv[5] if len(sys.argv) > 5 else None)
         if node is None:
