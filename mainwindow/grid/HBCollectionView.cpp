@@ -144,12 +144,12 @@ bool HBCollectionView::clickCopiesInto(const QString& folderPath)
 
 void HBCollectionView::tileHovered(HBCollectionViewItem* tile, bool hovered)
 {
-    if (hovered)
+    if (hovered) {
         m_hoveredTile = tile;
-    else if (m_hoveredTile == tile)
-        m_hoveredTile = nullptr;
-    if (hovered)
         syncModifiers();
+    } else if (m_hoveredTile == tile) {
+        m_hoveredTile = nullptr;
+    }
     updateLook();
 }
 

@@ -5,6 +5,8 @@
 
 #include <QIcon>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -12,19 +14,18 @@
 
 namespace {
 
-// One file of the list: its icon above its name.
+// One file of the list: its icon above its name. The icon is drawn rather than put in a view of its
+// own: the item, named after its file, is what a screen reader reads.
 class HBSourceItem : public hb::CollectionViewItem {
 public:
-    HBSourceItem() : m_icon(new QLabel(this)), m_name(new QLabel(this))
+    HBSourceItem() : m_name(new QLabel(this))
     {
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(4, 4, 4, 4);
         layout->setSpacing(2);
-        m_icon->setAlignment(Qt::AlignCenter);
-        m_icon->setAccessibleName(QStringLiteral("File Icon"));
         m_name->setAlignment(Qt::AlignCenter);
         m_name->setStyleSheet(QStringLiteral("color: rgb(225, 229, 236); font-size: 10px;"));
-        layout->addWidget(m_icon, 1);
+        layout->addStretch(1);
         layout->addWidget(m_name);
     }
 
@@ -40,12 +41,23 @@ public:
             hb::ValueTransformer::valueTransformerForName(QStringLiteral("FilePathToIconTransformer"));
         const QVariant icon = transformer ? transformer->transformedValue(path) : QVariant();
         const QIcon shown = icon.canConvert<QIcon>() ? icon.value<QIcon>() : hb::Workspace::iconForFile(path);
-        m_icon->setPixmap(shown.pixmap(40, 40));
+        m_icon = shown.pixmap(40, 40);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect area = rect().adjusted(4, 4, -4, -(m_name->height() + 6));
+        QRect target(QPoint(), m_icon.deviceIndependentSize().toSize());
+        target.moveCenter(area.center());
+        painter.drawPixmap(target, m_icon);
     }
 
 private:
-    QLabel* m_icon;
     QLabel* m_name;
+    QPixmap m_icon;
 };
 
 }  // namespace
