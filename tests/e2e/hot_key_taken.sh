@@ -37,8 +37,8 @@ import json, sys
 notes = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{") and '"Notify"' in l]
 assert len(notes) == 1, notes
 n = notes[0]
-assert n["app"] == "Harbrill" and n["summary"] == "Hot key \u23181 is taken", n
-assert "Another program already uses \u23181" in n["body"] and "Click the hot key" in n["body"], n
+assert n["app"] == "Harbrill" and n["summary"] == "Hot key SUPER+1 is taken", n
+assert "Another program already uses SUPER+1" in n["body"] and "Click the hot key" in n["body"], n
 assert n["actions"] == ["default", "Open Harbrill"], n
 PYEOF
 NOTE_ID=$(grep '"call": "Notify"' "$RUN/notifications.log" | "$PY" -c 'import json, sys; print(json.loads(sys.stdin.readline())["id"])')
@@ -52,9 +52,9 @@ sleep 1
 grep -q PRESS "$RUN/grabber.log" || fail "the other program did not get its Super+1"
 $S activate 10 10
 wait_for 5 has_mapped_window $PID || { shot no-window; fail "the tray item did not bring the window forward"; }
-NOTICE="⌘1 is taken by another program: click it to record another hot key."
+NOTICE="SUPER+1 is taken by another program: click it to record another hot key."
 $A find $PID "$NOTICE" 5 || { shot no-notice; $A tree $PID > "$ARTIFACTS/tree.txt"; fail "the status area does not say the hot key is taken"; }
-[ "$($A describe $PID "Hot Key")" = "⌘1 (does not work)" ] || fail "the hint: $($A describe $PID "Hot Key")"
+[ "$($A describe $PID "Hot Key")" = "SUPER+1 (does not work)" ] || fail "the hint: $($A describe $PID "Hot Key")"
 sleep 0.3
 shot status-area-says-taken
 log "the status area says Super+1 is taken"
