@@ -3,9 +3,10 @@
 #include <cstdint>
 
 // Our copyfile: copies a file or (with COPYFILE_RECURSIVE) a whole tree with a status callback.
-// Data by copy_file_range in chunks (FICLONE where the file system supports it, read/write fallback),
-// extended attributes (access lists come with them), permission bits, times and ownership where
-// permitted; links are copied as links, never followed.
+// Data by the kernel: a clone where the file system offers it, else copy_file_range in chunks, else
+// (between file systems) sendfile in chunks, a buffer only where none of these works; holes stay
+// holes. Extended attributes (access lists come with them), permission bits, times and ownership
+// where permitted; links are copied as links, never followed.
 // The copy of one item is written under a temporary sibling name in the destination folder and renamed
 // into place only when complete, so a failed or cancelled copy leaves nothing behind and never touches
 // what was at the destination; leftovers of a killed process are removed by the next copy into that folder.

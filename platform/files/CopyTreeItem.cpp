@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/sendfile.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace hb::copying {
@@ -64,15 +66,25 @@ Outcome ItemCopy::fail(int error)
     return Outcome::failed;
 }
 
+int openSource(const Place& place)
+{
+    return openat(place.directory, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
 Outcome ItemCopy::copyFile(const Place& source, const Place& destination, ItemReports& reports)
 {
-    // Non-blocking, so that a file replaced by a pipe meanwhile cannot hang the copy.
-    Fd in(openat(source.directory, source.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    Fd in(openSource(source));
     if (in.get() < 0)
         return fail(errno);
     struct stat status;
     if (fstat(in.get(), &status) != 0)
         return fail(errno);
+    return copyFile(source, in.get(), status, destination, reports);
+}
+
+Outcome ItemCopy::copyFile(const Place& source, int in, const struct stat& status, const Place& destination,
+                           ItemReports& reports)
+{
     if (!S_ISREG(status.st_mode))
         return fail(EINVAL);
     Fd out(openat(destination.directory, destination.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
@@ -80,11 +92,11 @@ Outcome ItemCopy::copyFile(const Place& source, const Place& destination, ItemRe
     if (out.get() < 0)
         return fail(errno);
     if (m_flags & COPYFILE_DATA) {
-        const Outcome outcome = copyData(in.get(), out.get(), status, reports);
+        const Outcome outcome = copyData(in, out.get(), status, reports);
         if (outcome != Outcome::done)
             return outcome;
     }
-    const Outcome outcome = copyMetadata(source, in.get(), status, destination, out.get(), reports);
+    const Outcome outcome = copyMetadata(source, in, status, destination, out.get(), reports);
     if (outcome != Outcome::done)
         return outcome;
     if (close(out.release()) != 0)
@@ -98,6 +110,7 @@ Outcome ItemCopy::copyData(int in, int out, const struct stat& status, ItemRepor
         m_sourceDevice = status.st_dev;
         m_cloneFails = false;
         m_rangeFails = false;
+        m_sendFails = false;
     }
     if (status.st_size > 0 && !m_cloneFails) {
         if (ioctl(out, FICLONE, in) == 0)
@@ -107,41 +120,95 @@ Outcome ItemCopy::copyData(int in, int out, const struct stat& status, ItemRepor
     // A file read in several steps is read ahead further, as the system's own copy does.
     if (status.st_size > off_t(kDataChunk))
         posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-    // Up to the size seen at the start; a file that reports no size may still hold data.
-    off_t copied = 0;
-    while (status.st_size == 0 || copied < status.st_size) {
-        long moved;
-        if (!m_rangeFails) {
-            moved = copy_file_range(in, nullptr, out, nullptr, kDataChunk, 0);
-            if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-                m_rangeFails = true;
-                continue;
+    // Only a file whose blocks cannot hold all its bytes may have holes worth looking for. A file that
+    // reports no size may still hold data: it is read to its end.
+    const bool sized = status.st_size > 0;
+    const bool mayHaveHoles = sized && off_t(status.st_blocks) * 512 < status.st_size;
+    const off_t size = sized ? status.st_size : std::numeric_limits<off_t>::max();
+    off_t position = 0;
+    off_t outPosition = 0;
+    off_t reported = 0;
+    bool ended = false;
+    while (position < size && !ended) {
+        off_t end = size;
+        if (mayHaveHoles) {
+            const off_t data = lseek(in, position, SEEK_DATA);
+            if (data < 0 && errno == ENXIO)
+                break;  // nothing but a hole up to the end
+            if (data >= 0) {
+                position = data;
+                const off_t hole = lseek(in, data, SEEK_HOLE);
+                if (hole > data)
+                    end = std::min(hole, size);
             }
-        } else {
-            moved = readWrite(in, out, kDataChunk);
         }
-        if (moved < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(errno);
+        while (position < end) {
+            const std::size_t length = std::size_t(std::min<off_t>(end - position, kDataChunk));
+            // The kernel copies only up to the size it knows.
+            const long moved = sized ? copyChunk(in, out, position, length, outPosition)
+                                     : readWrite(in, out, position, length);
+            if (moved < 0) {
+                if (errno == EINTR)
+                    continue;
+                return fail(errno);
+            }
+            if (moved == 0) {
+                ended = true;  // shorter than it was: the copy is as long as what was there
+                break;
+            }
+            position += moved;
+            reported = position;
+            const Outcome outcome = fromAnswer(reports.progress(position));
+            if (outcome != Outcome::done)
+                return outcome;
         }
-        if (moved == 0)
-            break;
-        copied += moved;
-        const Outcome outcome = fromAnswer(reports.progress(copied));
-        if (outcome != Outcome::done)
-            return outcome;
     }
-    return Outcome::done;
+    if (!mayHaveHoles)
+        return Outcome::done;
+    // The holes at the end; the size the copy found when the file was cut short meanwhile.
+    const off_t length = ended ? position : size;
+    if (ftruncate(out, length) != 0)
+        return fail(errno);
+    return reported < length ? fromAnswer(reports.progress(length)) : Outcome::done;
 }
 
-long ItemCopy::readWrite(int in, int out, std::size_t length)
+long ItemCopy::copyChunk(int in, int out, off_t offset, std::size_t length, off_t& outPosition)
+{
+    if (!m_rangeFails) {
+        off_t from = offset;
+        off_t to = offset;
+        const long moved = copy_file_range(in, &from, out, &to, length, 0);
+        if (moved >= 0 || !(errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            return moved;
+        m_rangeFails = true;
+    }
+    if (!m_sendFails) {
+        // Between file systems: still the kernel's copy, written at the file position.
+        if (outPosition != offset) {
+            if (lseek(out, offset, SEEK_SET) < 0)
+                return -1;
+            outPosition = offset;
+        }
+        off_t from = offset;
+        const long moved = sendfile(out, in, &from, length);
+        if (moved >= 0) {
+            outPosition += moved;
+            return moved;
+        }
+        if (!(errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            return -1;
+        m_sendFails = true;
+    }
+    return readWrite(in, out, offset, length);
+}
+
+long ItemCopy::readWrite(int in, int out, off_t offset, std::size_t length)
 {
     if (!m_buffer)
         m_buffer = std::make_unique<char[]>(kBuffer);
     std::size_t moved = 0;
     while (moved < length) {
-        const ssize_t got = read(in, m_buffer.get(), std::min(kBuffer, length - moved));
+        const ssize_t got = pread(in, m_buffer.get(), std::min(kBuffer, length - moved), offset + off_t(moved));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -150,7 +217,7 @@ long ItemCopy::readWrite(int in, int out, std::size_t length)
         if (got == 0)
             break;
         for (ssize_t written = 0; written < got;) {
-            const ssize_t put = write(out, m_buffer.get() + written, got - written);
+            const ssize_t put = pwrite(out, m_buffer.get() + written, got - written, offset + off_t(moved) + written);
             if (put < 0) {
                 if (errno == EINTR)
                     continue;

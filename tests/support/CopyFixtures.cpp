@@ -1,5 +1,7 @@
 #include "CopyFixtures.h"
 
+#include <QFile>
+
 #include <sys/mount.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -13,6 +15,19 @@ void SourceAndDestinationTest::SetUp()
     destination = env.makeFolder("destination");
     env.grant(source);
     env.grant(destination);
+}
+
+bool writeSlowToCopy(const QString& path, qint64 size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray block(1 << 20, 'h');
+    for (int i = 0; i < 256; ++i) {
+        if (file.write(block) != block.size())
+            return false;
+    }
+    return file.resize(size);
 }
 
 SmallVolume::SmallVolume(const QString& mountPoint, const QString& size) : m_mountPoint(mountPoint)

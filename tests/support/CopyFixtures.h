@@ -15,6 +15,10 @@ protected:
     QString destination;
 };
 
+// A file of `size` bytes that a copy is still busy with a moment after it started: a quarter of a
+// GiB of data, the rest a hole (holes are copied as holes, in no time).
+bool writeSlowToCopy(const QString& path, qint64 size);
+
 // A tmpfs of `size` mounted at `mountPoint` for the object's lifetime, to run out of space for real.
 // Needs root; `reason()` says why it could not be mounted.
 class SmallVolume {

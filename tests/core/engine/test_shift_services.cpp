@@ -1,5 +1,7 @@
 #include "ShiftFixture.h"
 
+#include "CopyFixtures.h"
+
 #include "platform/base/UserDefaults.h"
 #include "platform/files/Volumes.h"
 
@@ -254,13 +256,9 @@ TEST_F(ShiftServices, ReplaceOnACopySwapsTheCompleteCopyIn)
 
 TEST_F(ShiftServices, CancellingADuringCopyStopsAfterTheCurrentItemWithNothingHalfWritten)
 {
-    // Sparse and large, so the copy is still running when it is cancelled.
+    // Large, so the copy is still running when it is cancelled.
     const QString big = file("src/big");
-    {
-        QFile image(big);
-        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(image.resize(qint64(2) << 30));
-    }
+    ASSERT_TRUE(writeSlowToCopy(big, qint64(2) << 30));
     file("src/later", "l");
     file("d/big", "existing");
     const Shift operation = shift({"src/big", "src/later"}, "d", Action::copy);
