@@ -2,14 +2,17 @@
 
 #include "platform/files/CopyPartial.h"
 #include "platform/files/CopyTreeWorkers.h"
+#include "platform/files/Descriptor.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -17,19 +20,33 @@ namespace hb::copying {
 
 namespace {
 
-// Enough to keep the disk busy with several files at once; more mostly adds contention.
-constexpr int kWorkers = 4;
+// Entries of one folder that a worker takes at once: workers then mostly write into folders of
+// their own, rather than all wait for the same one.
+constexpr std::size_t kBatch = 256;
+// Files of a batch opened ahead of the one being copied, their data asked for: the disk reads many
+// files at a time while the workers need only a few threads. Each holds a descriptor meanwhile.
+constexpr std::size_t kAhead = 32;
+// Files up to this size are read ahead whole.
+constexpr off_t kReadAhead = 1 << 20;
 // Folders read to the end but still waiting for their entries, each holding two descriptors.
 constexpr int kWaitingFolders = 128;
 
+// Workers beside the walker: with the reads of a batch in flight together, a few keep the disk
+// busy; one processor stays with the rest of the program.
+int workerCount()
+{
+    const int processors = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(processors - 1, 1, 4);
+}
+
 bool goesOn(int answer) { return answer == COPYFILE_CONTINUE || answer == COPYFILE_SKIP; }
 
-struct Entry {
-    std::string name;
-    unsigned char type;
-};
-
 }  // namespace
+
+struct CopyTree::Entry {
+    std::string name;
+    unsigned char type;  // from the folder's listing; DT_UNKNOWN when it did not say
+};
 
 // A folder being copied: open on both sides until its entries are done and its metadata is set.
 struct CopyTree::Folder {
@@ -204,7 +221,7 @@ Outcome CopyTree::copy(const Place& source, const struct stat& status, const Pla
     LiveReports live(*this, source.path, reported);
     ItemReports& reports = live;
     if (!S_ISDIR(status.st_mode))
-        return copyItem(source, status, destination, reports, m_copier, commit);
+        return copyItem(source, -1, status, destination, reports, m_copier, commit);
 
     Outcome outcome = fromAnswer(reports.report(COPYFILE_RECURSE_DIR, COPYFILE_START));
     if (outcome != Outcome::done)
@@ -236,14 +253,15 @@ Outcome CopyTree::copy(const Place& source, const struct stat& status, const Pla
     return conclude(COPYFILE_RECURSE_DIR, outcome, destination, reports, m_copier, bool(commit));
 }
 
-Outcome CopyTree::copyItem(const Place& source, const struct stat& status, const Place& destination,
+Outcome CopyTree::copyItem(const Place& source, int in, const struct stat& status, const Place& destination,
                            ItemReports& reports, ItemCopy& copier, const std::function<int()>& commit)
 {
     Outcome outcome = fromAnswer(reports.report(COPYFILE_RECURSE_FILE, COPYFILE_START));
     if (outcome != Outcome::done)
         return outcome;
     if (S_ISREG(status.st_mode))
-        outcome = copier.copyFile(source, destination, reports);
+        outcome = in >= 0 ? copier.copyFile(source, in, status, destination, reports)
+                          : copier.copyFile(source, destination, reports);
     else if (S_ISLNK(status.st_mode))
         outcome = copier.copyLink(source, status, destination, reports);
     else if (S_ISDIR(status.st_mode))
@@ -339,44 +357,57 @@ Outcome CopyTree::copyEntries(const std::shared_ptr<Folder>& folder)
             return m_copier.fail(error);
     }
 
-    for (const Entry& entry : entries) {
+    // The other entries go to the workers first, so they copy while the walker goes down.
+    std::vector<Entry> batch;
+    std::vector<std::string> folders;
+    for (Entry& entry : entries) {
         if (stopped())
             return Outcome::cancelled;
         // Files are looked at by the workers; the walker needs to know only the folders.
-        if (entry.type != DT_DIR && entry.type != DT_UNKNOWN) {
-            addEntry(folder, entry.name);
+        if (entry.type == DT_UNKNOWN || entry.type == DT_DIR) {
+            struct stat status;
+            if (fstatat(folder->in, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                const int error = errno;
+                if (error == ENOENT)
+                    continue;  // gone since the folder was read
+                std::lock_guard lock(m_reporting);
+                LiveReports reports(*this, folder->source.path + '/' + entry.name, folder->reported + '/' + entry.name);
+                if (!goesOn(reports.error(COPYFILE_RECURSE_FILE, error)))
+                    return stop(Outcome::aborted, error);
+                continue;
+            }
+            entry.type = IFTODT(status.st_mode);
+            if (entry.type == DT_DIR && status.st_dev == m_topDevice && status.st_ino == m_topInode)
+                continue;
+        }
+        if (entry.type == DT_DIR) {
+            folders.push_back(std::move(entry.name));
             continue;
         }
-        struct stat status;
-        if (fstatat(folder->in, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            const int error = errno;
-            if (error == ENOENT)
-                continue;  // gone since the folder was read
-            std::lock_guard lock(m_reporting);
-            LiveReports reports(*this, folder->source.path + '/' + entry.name, folder->reported + '/' + entry.name);
-            if (!goesOn(reports.error(COPYFILE_RECURSE_FILE, error)))
-                return stop(Outcome::aborted, error);
-            continue;
-        }
-        if (!S_ISDIR(status.st_mode)) {
-            addEntry(folder, entry.name);
-            continue;
-        }
-        if (status.st_dev == m_topDevice && status.st_ino == m_topInode)
-            continue;
-        const Outcome outcome = enterFolder(folder, entry.name);
+        batch.push_back(std::move(entry));
+        if (batch.size() == kBatch)
+            addBatch(folder, std::exchange(batch, {}));
+    }
+    if (!batch.empty())
+        addBatch(folder, std::move(batch));
+    entries.clear();
+
+    for (const std::string& name : folders) {
+        if (stopped())
+            return Outcome::cancelled;
+        const Outcome outcome = enterFolder(folder, name);
         if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
             return outcome;
     }
     return Outcome::done;
 }
 
-void CopyTree::addEntry(const std::shared_ptr<Folder>& folder, const std::string& name)
+void CopyTree::addBatch(const std::shared_ptr<Folder>& folder, std::vector<Entry> batch)
 {
     if (!m_workers)
-        m_workers = std::make_unique<CopyWorkers>(m_flags, kWorkers);
+        m_workers = std::make_unique<CopyWorkers>(m_flags, workerCount());
     ++folder->pending;
-    m_workers->add([this, folder, name](ItemCopy& copier) { copyEntry(*folder, name, copier); });
+    m_workers->add([this, folder, batch = std::move(batch)](ItemCopy& copier) { copyBatch(*folder, batch, copier); });
 }
 
 Outcome CopyTree::enterFolder(const std::shared_ptr<Folder>& parent, const std::string& name)
@@ -421,53 +452,104 @@ Outcome CopyTree::enterFolder(const std::shared_ptr<Folder>& parent, const std::
     return outcome;
 }
 
-void CopyTree::copyEntry(Folder& folder, const std::string& name, ItemCopy& copier)
-{
-    if (stopped())
-        return;
-    const Place source{folder.in, name, folder.source.path + '/' + name};
-    const Place destination{folder.out, name, folder.destination.path + '/' + name};
-    const std::string reported = folder.reported + '/' + name;
-    struct stat status;
-    if (fstatat(folder.in, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        const int error = errno;
-        std::lock_guard lock(m_reporting);
-        if (stopped())
-            return;
-        // Gone since the folder was read: nothing to copy or report.
-        if (error != ENOENT) {
-            LiveReports reports(*this, source.path, reported);
-            if (!goesOn(reports.error(COPYFILE_RECURSE_FILE, error))) {
-                stop(Outcome::aborted, error);
-                return;
-            }
-        }
-        entryDone(folder, copier);
-        return;
-    }
+// One entry of a batch, from its opening to its reports.
+struct CopyTree::Opened {
+    Descriptor fd;  // a regular file, open until it is copied
+    struct stat status {};
+    int error = 0;  // of looking at it
+    bool large() const { return S_ISREG(status.st_mode) && status.st_size > off_t(kDataChunk); }
+};
 
-    Outcome outcome;
-    if (S_ISREG(status.st_mode) && status.st_size > off_t(kDataChunk)) {
-        // Its progress is shown as it goes; other entries wait to be reported meanwhile.
-        std::lock_guard lock(m_reporting);
+void CopyTree::openEntry(const Folder& folder, const Entry& entry, Opened& item)
+{
+    if (entry.type == DT_REG) {
+        item.fd = Descriptor(openSource(Place{folder.in, entry.name, {}}));
+        if (item.fd.isOpen()) {
+            if (fstat(item.fd.get(), &item.status) != 0)
+                item.error = errno;
+            else if (!S_ISREG(item.status.st_mode))
+                item.fd = Descriptor();  // replaced meanwhile: copied as what it is now
+            else if (item.status.st_size > 0 && item.status.st_size <= kReadAhead)
+                posix_fadvise(item.fd.get(), 0, item.status.st_size, POSIX_FADV_WILLNEED);
+            return;
+        }
+        if (errno == ENOENT) {
+            item.error = errno;
+            return;
+        }
+        // Anything else is looked at again: a link now, or a file that fails as it is copied.
+    }
+    if (fstatat(folder.in, entry.name.c_str(), &item.status, AT_SYMLINK_NOFOLLOW) != 0)
+        item.error = errno;
+}
+
+void CopyTree::copyBatch(Folder& folder, const std::vector<Entry>& batch, ItemCopy& copier)
+{
+    std::vector<Opened> opened(batch.size());
+    std::vector<HeldReports> held(batch.size());
+    std::size_t nextToOpen = 0;
+    std::size_t nextToReport = 0;
+    off_t heldData = 0;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
         if (stopped())
             return;
-        LiveReports reports(*this, source.path, reported);
-        outcome = copyItem(source, status, destination, reports, copier, {});
-        if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
-            stop(outcome, m_error);
-        else
-            entryDone(folder, copier);
-        return;
+        for (; nextToOpen < std::min(batch.size(), i + kAhead); ++nextToOpen)
+            openEntry(folder, batch[nextToOpen], opened[nextToOpen]);
+        // Small entries are copied with their reports held; a large one shows its progress as it goes,
+        // under the report lock.
+        Opened& item = opened[i];
+        if (!item.error && !item.large()) {
+            copyItem(Place{folder.in, batch[i].name, {}}, item.fd.get(), item.status, Place{folder.out, batch[i].name, {}},
+                     held[i], copier, {});
+            item.fd = Descriptor();
+            heldData += item.status.st_size;
+        }
+        // Reports are held for a few entries, or for about a chunk of data, at a time.
+        const bool last = i + 1 == batch.size();
+        if (last || item.large() || i + 1 - nextToReport >= kAhead || heldData >= off_t(kDataChunk)) {
+            if (!deliver(folder, batch, opened, held, nextToReport, i + 1, copier))
+                return;
+            nextToReport = i + 1;
+            heldData = 0;
+        }
     }
-    HeldReports held;
-    copyItem(source, status, destination, held, copier, {});
+}
+
+bool CopyTree::deliver(Folder& folder, const std::vector<Entry>& batch, std::vector<Opened>& opened,
+                       std::vector<HeldReports>& held, std::size_t from, std::size_t to, ItemCopy& copier)
+{
     std::lock_guard lock(m_reporting);
-    if (stopped())
-        return;
-    outcome = held.deliver(*this, destination, source.path, reported);
-    if (outcome != Outcome::aborted && outcome != Outcome::cancelled)
+    for (std::size_t i = from; i < to; ++i) {
+        if (stopped())
+            return false;
+        Opened& item = opened[i];
+        const std::string& name = batch[i].name;
+        const Place source{folder.in, name, folder.source.path + '/' + name};
+        const Place destination{folder.out, name, {}};
+        const std::string reported = folder.reported + '/' + name;
+        Outcome outcome;
+        if (item.error == ENOENT) {
+            continue;  // gone since the folder was read: nothing to copy or report
+        } else if (item.error) {
+            LiveReports reports(*this, source.path, reported);
+            outcome = goesOn(reports.error(COPYFILE_RECURSE_FILE, item.error)) ? Outcome::leftOut
+                                                                                : stop(Outcome::aborted, item.error);
+        } else if (item.large()) {
+            LiveReports reports(*this, source.path, reported);
+            outcome = copyItem(source, item.fd.get(), item.status, destination, reports, copier, {});
+            item.fd = Descriptor();
+            if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
+                stop(outcome, m_error);
+        } else {
+            outcome = held[i].deliver(*this, destination, source.path, reported);
+            held[i] = HeldReports();
+        }
+        if (outcome == Outcome::aborted || outcome == Outcome::cancelled)
+            return false;
+    }
+    if (to == batch.size())
         entryDone(folder, copier);
+    return true;
 }
 
 void CopyTree::entryDone(Folder& folder, ItemCopy& copier)

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 struct hb::copyfile_state {
     copyfile_callback_t callback = nullptr;
@@ -27,7 +28,8 @@ class CopyWorkers;
 // permission bits, owner, times and extended attributes. The caller decides where the finished
 // item goes: `commit`, when given, runs before the item's finish report and answers 0 or an
 // error number.
-// The walker creates a tree's folders in order and hands the other entries to a few worker threads.
+// The walker creates a tree's folders in order and hands the other entries of each folder, in
+// batches, to a few worker threads that run at a lower priority than the rest of the program.
 // Reports stay one at a time, and those of one entry come together: an entry copied by a worker is
 // reported once it is written, and the answers are then applied to it (a skipped entry is removed).
 // A file whose data takes more than one report is reported while it is copied. A folder's metadata
@@ -46,11 +48,14 @@ public:
 
 private:
     struct Folder;
+    struct Entry;
+    struct Opened;
     class LiveReports;
     class HeldReports;
 
-    // Reports, copies and concludes one item that is not a folder, as `reports` answer.
-    Outcome copyItem(const Place& source, const struct stat& status, const Place& destination,
+    // Reports, copies and concludes one item that is not a folder, as `reports` answer; a regular
+    // file is read from `in` when it is open (>= 0).
+    Outcome copyItem(const Place& source, int in, const struct stat& status, const Place& destination,
                      ItemReports& reports, ItemCopy& copier, const std::function<int()>& commit);
     // The finish or error report of an item, by its outcome so far; a failed or skipped item goes.
     Outcome conclude(int what, Outcome outcome, const Place& destination, ItemReports& reports, ItemCopy& copier,
@@ -59,12 +64,17 @@ private:
     Outcome openFolder(Folder& folder);
     // The folder's own metadata, between its clean-up reports.
     Outcome cleanUp(Folder& folder, ItemReports& reports, ItemCopy& copier);
-    // On the walker: reads the folder, enters its subfolders and hands out its other entries.
+    // On the walker: reads the folder, hands out its other entries and enters its subfolders.
     Outcome copyEntries(const std::shared_ptr<Folder>& folder);
     Outcome enterFolder(const std::shared_ptr<Folder>& parent, const std::string& name);
-    void addEntry(const std::shared_ptr<Folder>& folder, const std::string& name);
-    // On a worker.
-    void copyEntry(Folder& folder, const std::string& name, ItemCopy& copier);
+    void addBatch(const std::shared_ptr<Folder>& folder, std::vector<Entry> batch);
+    // On a worker: entries of one folder, counted as one entry of it.
+    void copyBatch(Folder& folder, const std::vector<Entry>& batch, ItemCopy& copier);
+    void openEntry(const Folder& folder, const Entry& entry, Opened& item);
+    // Takes the report lock: the reports of the entries [from, to) of a batch, copying a large one
+    // meanwhile; false when the copy stops.
+    bool deliver(Folder& folder, const std::vector<Entry>& batch, std::vector<Opened>& opened,
+                 std::vector<HeldReports>& held, std::size_t from, std::size_t to, ItemCopy& copier);
     // With the report lock held: an entry of `folder` is done; the last one finishes the folder.
     void entryDone(Folder& folder, ItemCopy& copier);
     // With the report lock held: the copy stops; the first reason stays.

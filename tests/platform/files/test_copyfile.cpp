@@ -478,6 +478,20 @@ TEST_F(CopyFileTest, QuitLeavesNothingAndKeepsWhatWasThere)
     }
 }
 
+// A folder copied into a folder of its own tree: the copy being made is not copied into itself.
+TEST_F(CopyFileTest, ACopyIntoItsOwnTreeLeavesItselfOut)
+{
+    env.writeFile("source/Tree/a.txt", "a");
+    env.writeFile("source/Tree/sub/b.txt", "b");
+    Recorder recorder;
+    ASSERT_EQ(recorder.copy(source + "/Tree", source + "/Tree/sub/Tree"), 0) << strerror(errno);
+    std::set<std::string> copied;
+    for (const auto& [relative, text] : describe(source + "/Tree/sub/Tree"))
+        copied.insert(relative);
+    EXPECT_EQ(copied, (std::set<std::string>{"", "/a.txt", "/sub", "/sub/b.txt"}));
+    EXPECT_EQ(contents(source + "/Tree/sub/Tree/sub/b.txt"), "b");
+}
+
 TEST_F(CopyFileTest, OnlyContinueOrSkipAtAnErrorLetsTheCopyGoOn)
 {
     // A folder that can be listed but not searched: its entries cannot even be looked at.
