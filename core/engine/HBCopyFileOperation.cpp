@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -16,7 +17,10 @@ HBCopyFileOperation::HBCopyFileOperation(const CopyProgressData& seed)
 CopyProgressData HBCopyFileOperation::getProgressData()
 {
     std::lock_guard lock(m_monitor);
-    return progressData;
+    CopyProgressData snapshot = progressData;
+    snapshot.completedCountOfFiles = std::atomic_ref(progressData.completedCountOfFiles).load(std::memory_order_relaxed);
+    snapshot.completedSizeOfFiles = std::atomic_ref(progressData.completedSizeOfFiles).load(std::memory_order_relaxed);
+    return snapshot;
 }
 
 void HBCopyFileOperation::cancelOperation()
@@ -123,8 +127,7 @@ int HBCopyFileOperation::handleReport(int what, int stage, hb::copyfile_state_t 
             return hb::COPYFILE_QUIT;
         }
         if (stage == hb::COPYFILE_FINISH) {
-            std::lock_guard lock(m_monitor);
-            progressData.completedCountOfFiles += 1;
+            std::atomic_ref(progressData.completedCountOfFiles).fetch_add(1, std::memory_order_relaxed);
             previousCopiedBytes = 0;
         }
         break;
@@ -133,9 +136,9 @@ int HBCopyFileOperation::handleReport(int what, int stage, hb::copyfile_state_t 
         off_t copied = 0;
         if (hb::copyfile_state_get(state, hb::COPYFILE_STATE_COPIED, &copied) == 0) {
             const auto bytes = static_cast<std::uint64_t>(copied);
-            std::lock_guard lock(m_monitor);
             if (bytes > previousCopiedBytes)
-                progressData.completedSizeOfFiles += bytes - previousCopiedBytes;
+                std::atomic_ref(progressData.completedSizeOfFiles)
+                    .fetch_add(bytes - previousCopiedBytes, std::memory_order_relaxed);
             previousCopiedBytes = bytes;
         }
         break;

@@ -52,7 +52,9 @@ private:
     int handleReport(int what, int stage, hb::copyfile_state_t state, const char* source);
     std::optional<hb::Error> failureResult(const hb::URL& source, const hb::URL& destination, int copyfileError);
 
-    std::recursive_mutex m_monitor;  // guards progressData
+    std::recursive_mutex m_monitor;
+    // The copy's threads count into its completed counters atomically, without the monitor: a reader
+    // never waits for a copy thread, which runs at a lower priority.
     CopyProgressData progressData;
     std::atomic<bool> shouldCancel{false};
     hb::copyfile_state_t copyFilestate = nullptr;

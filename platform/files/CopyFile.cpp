@@ -1,6 +1,7 @@
 #include "platform/files/CopyFile.h"
 
 #include "platform/files/CopyPartial.h"
+#include "platform/files/CopyPriority.h"
 #include "platform/files/CopyTree.h"
 #include "platform/files/GrantResolver.h"
 
@@ -118,6 +119,7 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
     copyfile_state ownState;
     if (!state)
         state = &ownState;
+    const copying::LowIoPriority lowIo;
     state->copied = 0;
     CopyTree tree(state, flags);
     const std::string source = withoutTrailingSlashes(from);

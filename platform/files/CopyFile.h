@@ -6,7 +6,8 @@
 // Data by the kernel: a clone where the file system offers it, else copy_file_range in chunks, else
 // (between file systems) sendfile in chunks, a buffer only where none of these works; holes stay
 // holes. Extended attributes (access lists come with them), permission bits, times and ownership
-// where permitted; links are copied as links, never followed.
+// where permitted; links are copied as links, never followed. The copy's I/O, and its worker threads,
+// go at a lower priority than the rest of the program.
 // The copy of one item is written under a temporary sibling name in the destination folder and renamed
 // into place only when complete, so a failed or cancelled copy leaves nothing behind and never touches
 // what was at the destination; leftovers of a killed process are removed by the next copy into that folder.

@@ -1,5 +1,7 @@
 #include "platform/files/CopyTreeWorkers.h"
 
+#include "platform/files/CopyPriority.h"
+
 #include <system_error>
 
 namespace hb::copying {
@@ -56,6 +58,7 @@ void CopyWorkers::stop()
 
 void CopyWorkers::work()
 {
+    lowerCopyThreadPriority();
     ItemCopy copier(m_flags);
     std::unique_lock lock(m_mutex);
     for (;;) {

@@ -12,8 +12,9 @@
 
 namespace hb::copying {
 
-// A few threads that copy the entries of a tree while its walker goes on. Jobs wait in a bounded
-// queue, so a walker far ahead of the copying is held back. Each thread has its own ItemCopy.
+// A few threads that copy the entries of a tree while its walker goes on, at a lower priority than
+// the rest of the program. Jobs wait in a bounded queue, so a walker far ahead of the copying is held
+// back. Each thread has its own ItemCopy.
 class CopyWorkers {
 public:
     using Job = std::function<void(ItemCopy&)>;

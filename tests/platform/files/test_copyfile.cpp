@@ -14,6 +14,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <linux/ioprio.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -248,6 +251,10 @@ std::vector<std::string> orderFaults(const std::vector<Report>& reports)
     }
     return faults;
 }
+
+// Of the calling thread alone.
+int threadNice() { return getpriority(PRIO_PROCESS, gettid()); }
+int threadIoPriority() { return int(syscall(SYS_ioprio_get, IOPRIO_WHO_PROCESS, 0)); }
 
 // The byte count a progress reader keeps: the growth of each data report, restarting at each finish.
 struct ProgressSum {
@@ -895,6 +902,48 @@ TEST_F(CopyFileTest, SparseFilesKeepTheirHoles)
         EXPECT_LT(allocated(test.copy), 12 << 20);
         EXPECT_EQ(ProgressSum(recorder.reports).bytes, std::uint64_t(size));
     }
+}
+
+// The threads that copy a tree's entries yield to the rest of the program; the calling thread's I/O
+// yields while it copies and is as it was afterwards.
+TEST_F(CopyFileTest, CopyingYieldsToTheRestOfTheProgram)
+{
+    struct Seen {
+        pid_t thread;
+        int nice;
+        int ioPriority;
+    };
+    struct Watch {
+        std::mutex mutex;
+        std::vector<Seen> seen;
+    } watch;
+    const copyfile_callback_t look = [](int, int, copyfile_state_t, const char*, const char*, void* context) {
+        auto* watch = static_cast<Watch*>(context);
+        const Seen seen{gettid(), threadNice(), threadIoPriority()};
+        std::lock_guard lock(watch->mutex);
+        watch->seen.push_back(seen);
+        return int(COPYFILE_CONTINUE);
+    };
+    makeManyFiles(source + "/Many", 3, 100);
+    const int niceBefore = threadNice();
+    const int ioBefore = threadIoPriority();
+    copyfile_state_t state = copyfile_state_alloc();
+    copyfile_state_set(state, COPYFILE_STATE_STATUS_CB, reinterpret_cast<const void*>(look));
+    copyfile_state_set(state, COPYFILE_STATE_STATUS_CTX, &watch);
+    ASSERT_EQ(copyfile((source + "/Many").toUtf8().constData(), (destination + "/Many").toUtf8().constData(), state,
+                       COPYFILE_ALL | COPYFILE_RECURSIVE),
+              0);
+    copyfile_state_free(state);
+
+    // (nice, I/O priority) as seen by the reports of the calling thread and of the workers.
+    std::set<std::pair<int, int>> caller, workers;
+    for (const Seen& seen : watch.seen)
+        (seen.thread == gettid() ? caller : workers).insert({seen.nice, seen.ioPriority});
+    const int lowestBestEffort = IOPRIO_PRIO_VALUE(IOPRIO_CLASS_BE, 7);
+    EXPECT_EQ(caller, (std::set<std::pair<int, int>>{{niceBefore, lowestBestEffort}}));
+    EXPECT_EQ(workers, (std::set<std::pair<int, int>>{{std::min(niceBefore + 10, 19), lowestBestEffort}}));
+    EXPECT_EQ(threadNice(), niceBefore);
+    EXPECT_EQ(threadIoPriority(), ioBefore);
 }
 
 // A small file system of its own, to run out of space for real.
