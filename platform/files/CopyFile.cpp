@@ -3,6 +3,7 @@
 #include "platform/files/CopyPartial.h"
 #include "platform/files/CopyPriority.h"
 #include "platform/files/CopyTree.h"
+#include "platform/files/Descriptor.h"
 #include "platform/files/GrantResolver.h"
 
 #include <fcntl.h>
@@ -95,6 +96,20 @@ QString text(const std::string& path) { return QString::fromUtf8(path.data(), st
 
 bool isExactText(const std::string& path) { return text(path).toStdString() == path; }
 
+// A file of no name in `folder`, or -1 where the file system makes none or it could not be named
+// later (that goes through /proc, which may be missing).
+int openUnnamed(int folder)
+{
+    static const bool nameable = access("/proc/self/fd", X_OK) == 0;
+    return nameable ? openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR) : -1;
+}
+
+int nameWithoutReplacing(int file, int folder, const std::string& name)
+{
+    const std::string path = "/proc/self/fd/" + std::to_string(file);
+    return linkat(AT_FDCWD, path.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
 int placeWithoutReplacing(int folder, const std::string& partial, const std::string& name)
 {
     if (renameat2(folder, partial.c_str(), folder, name.c_str(), RENAME_NOREPLACE) == 0)
@@ -160,15 +175,23 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
     if (taken)
         return failWith(what, taken);
 
-    const std::string partial = copying::partialName(name);
-    const copying::PartialRecord record(folder, partial);
-    const Outcome outcome = tree.copy(Place{sourceItem.folder.get(), sourceItem.name, source}, status,
-                                      Place{folder, partial, folderPath + '/' + partial}, destination,
-                                      [&] { return placeWithoutReplacing(folder, partial, name); });
-    const bool copied = outcome == Outcome::done || outcome == Outcome::skipped;
-    if (!copied)
-        copying::removeItem(folder, partial);
-    if (copied)
+    const Place item{sourceItem.folder.get(), sourceItem.name, source};
+    Outcome outcome;
+    const Descriptor unnamed(S_ISREG(status.st_mode) ? openUnnamed(folder) : -1);
+    if (unnamed.isOpen()) {
+        // Nothing is seen at the destination before the copy is complete, and nothing is left of it
+        // when it fails or its process is killed.
+        outcome = tree.copyUnnamed(item, unnamed.get(), destination,
+                                   [&] { return nameWithoutReplacing(unnamed.get(), folder, name); });
+    } else {
+        const std::string partial = copying::partialName(name);
+        const copying::PartialRecord record(folder, partial);
+        outcome = tree.copy(item, status, Place{folder, partial, folderPath + '/' + partial}, destination,
+                            [&] { return placeWithoutReplacing(folder, partial, name); });
+        if (outcome != Outcome::done && outcome != Outcome::skipped)
+            copying::removeItem(folder, partial);
+    }
+    if (outcome == Outcome::done || outcome == Outcome::skipped)
         return 0;
     errno = outcome == Outcome::cancelled ? ECANCELED : tree.error();
     return -1;

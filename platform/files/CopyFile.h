@@ -8,9 +8,10 @@
 // holes. Extended attributes (access lists come with them), permission bits, times and ownership
 // where permitted; links are copied as links, never followed. The copy's I/O, and its worker threads,
 // go at a lower priority than the rest of the program.
-// The copy of one item is written under a temporary sibling name in the destination folder and renamed
-// into place only when complete, so a failed or cancelled copy leaves nothing behind and never touches
-// what was at the destination; leftovers of a killed process are removed by the next copy into that folder.
+// The copy of one item is written as a file of no name (where the file system makes them) or under a
+// temporary sibling name in the destination folder, and named or renamed into place only when
+// complete, so a failed or cancelled copy leaves nothing behind and never touches what was at the
+// destination; leftovers of a killed process are removed by the next copy into that folder.
 // The source must be readable and the destination folder writable in the access registry (else EACCES).
 namespace hb {
 

@@ -253,6 +253,22 @@ Outcome CopyTree::copy(const Place& source, const struct stat& status, const Pla
     return conclude(COPYFILE_RECURSE_DIR, outcome, destination, reports, m_copier, bool(commit));
 }
 
+Outcome CopyTree::copyUnnamed(const Place& source, int out, const std::string& reported,
+                              const std::function<int()>& commit)
+{
+    LiveReports live(*this, source.path, reported);
+    ItemReports& reports = live;
+    Outcome outcome = fromAnswer(reports.report(COPYFILE_RECURSE_FILE, COPYFILE_START));
+    if (outcome != Outcome::done)
+        return outcome;
+    outcome = m_copier.copyFileInto(source, out, reports);
+    if (outcome == Outcome::done) {
+        if (const int error = commit())
+            outcome = m_copier.fail(error);
+    }
+    return conclude(COPYFILE_RECURSE_FILE, outcome, Place{AT_FDCWD, {}, {}}, reports, m_copier, true);
+}
+
 Outcome CopyTree::copyItem(const Place& source, int in, const struct stat& status, const Place& destination,
                            ItemReports& reports, ItemCopy& copier, const std::function<int()>& commit)
 {
@@ -278,14 +294,18 @@ Outcome CopyTree::copyItem(const Place& source, int in, const struct stat& statu
 Outcome CopyTree::conclude(int what, Outcome outcome, const Place& destination, ItemReports& reports,
                            ItemCopy& copier, bool placed)
 {
+    const auto discard = [&] {
+        if (!destination.name.empty())
+            removeItem(destination.directory, destination.name);
+    };
     switch (outcome) {
     case Outcome::done:
         break;
     case Outcome::failed:
-        removeItem(destination.directory, destination.name);
+        discard();
         return goesOn(reports.error(what, copier.error())) ? Outcome::leftOut : Outcome::aborted;
     case Outcome::skipped:
-        removeItem(destination.directory, destination.name);
+        discard();
         return outcome;
     default:
         return outcome;

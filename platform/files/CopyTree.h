@@ -41,6 +41,9 @@ public:
 
     Outcome copy(const Place& source, const struct stat& status, const Place& destination,
                  const std::string& reported, const std::function<int()>& commit);
+    // A regular file into `out`, an open file of no name yet that `commit` names: a copy that fails
+    // or is stopped goes with its descriptor, and so leaves nothing behind.
+    Outcome copyUnnamed(const Place& source, int out, const std::string& reported, const std::function<int()>& commit);
     int error() const { return m_error; }  // of an aborted or left-out copy
 
     int report(int what, int stage, const std::string& source, const std::string& destination);
@@ -57,7 +60,8 @@ private:
     // file is read from `in` when it is open (>= 0).
     Outcome copyItem(const Place& source, int in, const struct stat& status, const Place& destination,
                      ItemReports& reports, ItemCopy& copier, const std::function<int()>& commit);
-    // The finish or error report of an item, by its outcome so far; a failed or skipped item goes.
+    // The finish or error report of an item, by its outcome so far; a failed or skipped item goes
+    // (one without a name has nothing to remove).
     Outcome conclude(int what, Outcome outcome, const Place& destination, ItemReports& reports, ItemCopy& copier,
                      bool placed);
     // On the walker: creates the folder and opens both sides.

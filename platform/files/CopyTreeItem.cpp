@@ -91,17 +91,36 @@ Outcome ItemCopy::copyFile(const Place& source, int in, const struct stat& statu
                   S_IRUSR | S_IWUSR));
     if (out.get() < 0)
         return fail(errno);
-    if (m_flags & COPYFILE_DATA) {
-        const Outcome outcome = copyData(in, out.get(), status, reports);
-        if (outcome != Outcome::done)
-            return outcome;
-    }
-    const Outcome outcome = copyMetadata(source, in, status, destination, out.get(), reports);
+    const Outcome outcome = writeFile(source, in, status, out.get(), destination, reports);
     if (outcome != Outcome::done)
         return outcome;
     if (close(out.release()) != 0)
         return fail(errno);
     return Outcome::done;
+}
+
+Outcome ItemCopy::copyFileInto(const Place& source, int out, ItemReports& reports)
+{
+    Fd in(openSource(source));
+    if (in.get() < 0)
+        return fail(errno);
+    struct stat status;
+    if (fstat(in.get(), &status) != 0)
+        return fail(errno);
+    if (!S_ISREG(status.st_mode))
+        return fail(EINVAL);
+    return writeFile(source, in.get(), status, out, Place{AT_FDCWD, {}, {}}, reports);
+}
+
+Outcome ItemCopy::writeFile(const Place& source, int in, const struct stat& status, int out, const Place& destination,
+                            ItemReports& reports)
+{
+    if (m_flags & COPYFILE_DATA) {
+        const Outcome outcome = copyData(in, out, status, reports);
+        if (outcome != Outcome::done)
+            return outcome;
+    }
+    return copyMetadata(source, in, status, destination, out, reports);
 }
 
 Outcome ItemCopy::copyData(int in, int out, const struct stat& status, ItemReports& reports)

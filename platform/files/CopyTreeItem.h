@@ -61,6 +61,8 @@ public:
     // The same for a source already opened with openSource (`in`, of `status`); `in` stays open.
     Outcome copyFile(const Place& source, int in, const struct stat& status, const Place& destination,
                      ItemReports& reports);
+    // A regular file into `out`, an open file of no name yet (which stays open).
+    Outcome copyFileInto(const Place& source, int out, ItemReports& reports);
     Outcome copyLink(const Place& source, const struct stat& status, const Place& destination, ItemReports& reports);
     Outcome copySpecial(const Place& source, const struct stat& status, const Place& destination,
                         ItemReports& reports);
@@ -71,6 +73,9 @@ public:
     Outcome fail(int error);
 
 private:
+    // Data and metadata of the regular file `in` into `out`.
+    Outcome writeFile(const Place& source, int in, const struct stat& status, int out, const Place& destination,
+                      ItemReports& reports);
     Outcome copyData(int in, int out, const struct stat& status, ItemReports& reports);
     // Up to `length` bytes from `offset` of `in` to the same offset of `out`, whose file position is
     // `outPosition`; the bytes moved (0 at the end of `in`), or -1 with errno set.

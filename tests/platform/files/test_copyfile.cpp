@@ -350,6 +350,23 @@ protected:
         return made;
     }
 
+    // Starts the copy of `from` to `to` in a process of its own, which waits at its first data report
+    // until it is killed; answers the file that appears when it is there.
+    QString startCopyUntilKilled(QProcess& helper, const QString& from, const QString& to)
+    {
+        const QString ready = env.root() + "/copy-helper-ready";
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HB_COPY_HELPER_FROM", from);
+        environment.insert("HB_COPY_HELPER_TO", to);
+        environment.insert("HB_COPY_HELPER_READY", ready);
+        helper.setProcessEnvironment(environment);
+        helper.setProcessChannelMode(QProcess::ForwardedChannels);
+        helper.start(QCoreApplication::applicationFilePath(),
+                     {"--gtest_also_run_disabled_tests", "--gtest_filter=CopyFileHelper.DISABLED_CopyUntilKilled"});
+        EXPECT_TRUE(helper.waitForStarted());
+        return ready;
+    }
+
     // The fixture's read-only folders, on both sides, open again for the test's clean-up.
     void TearDown() override
     {
@@ -651,21 +668,15 @@ TEST_F(CopyFileTest, ATreeDeeperThanAPathCopiesWithItsLinksAndPipes)
 // merely looks like a partial item is the user's and stays.
 TEST_F(CopyFileTest, NextCopyRemovesLeftoversOfAKilledCopyOnly)
 {
-    const QString big = source + "/big.img";
+    // A folder: it is written under a partial name while it is copied.
+    const QString big = env.makeFolder("source/Disk");
     {
-        QFile image(big);
+        QFile image(big + "/big.img");
         ASSERT_TRUE(image.open(QIODevice::WriteOnly));
         ASSERT_TRUE(image.resize(qint64(8) << 30));
     }
     QProcess killed;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HB_COPY_HELPER_FROM", big);
-    environment.insert("HB_COPY_HELPER_TO", destination + "/big.img");
-    killed.setProcessEnvironment(environment);
-    killed.setProcessChannelMode(QProcess::ForwardedChannels);
-    killed.start(QCoreApplication::applicationFilePath(),
-                 {"--gtest_also_run_disabled_tests", "--gtest_filter=CopyFileHelper.DISABLED_CopyUntilKilled"});
-    ASSERT_TRUE(killed.waitForStarted());
+    startCopyUntilKilled(killed, big, destination + "/Disk");
     const auto partials = [&] {
         std::set<std::string> found;
         for (const std::string& name : entries(destination))
@@ -693,6 +704,19 @@ TEST_F(CopyFileTest, NextCopyRemovesLeftoversOfAKilledCopyOnly)
               0);
     EXPECT_EQ(entries(destination), (std::set<std::string>{"new.txt", "other.txt", lookalike.toStdString(),
                                                            ".harbrill-partial-notes"}));
+}
+
+// A file is written as a file of no name until it is complete: a killed copy leaves nothing at all.
+TEST_F(CopyFileTest, AKilledCopyOfAFileLeavesNothing)
+{
+    const QString file = env.writeFile("source/photo.jpg", pattern(1 << 20));
+    QProcess killed;
+    const QString ready = startCopyUntilKilled(killed, file, destination + "/photo.jpg");
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(ready); }, 20000));
+    EXPECT_EQ(entries(destination), std::set<std::string>{});
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished());
+    EXPECT_EQ(entries(destination), std::set<std::string>{});
 }
 
 // Many entries are copied at once; what the callback sees stays as if one at a time.
@@ -997,8 +1021,9 @@ TEST_F(CopyFileSpaceTest, RunningOutOfSpaceLeavesEarlierItemsAndNoPartialItem)
         EXPECT_TRUE(contents(small + "/Album/" + QString::fromStdString(name)) == pattern(400 << 10)) << name;
 }
 
-// Run by the leftover test above in a process of its own, which it kills halfway through the copy:
-// the copy waits at its first data report (a sparse file is copied in no time) until it is killed.
+// Run by the tests of killed copies in a process of its own, which they kill halfway through the
+// copy: the copy waits at its first data report (a sparse file is copied in no time) until it is
+// killed, and says so by making the file HB_COPY_HELPER_READY.
 TEST(CopyFileHelper, DISABLED_CopyUntilKilled)
 {
     const QString from = qEnvironmentVariable("HB_COPY_HELPER_FROM");
@@ -1007,13 +1032,17 @@ TEST(CopyFileHelper, DISABLED_CopyUntilKilled)
         GTEST_SKIP() << "runs only as a helper process";
     AccessRegistry::grantStanding(QFileInfo(from).path());
     AccessRegistry::grantStanding(QFileInfo(to).path());
+    static const QByteArray ready = qgetenv("HB_COPY_HELPER_READY");
     const copyfile_callback_t waitAtData = [](int what, int, copyfile_state_t, const char*, const char*, void*) {
-        while (what == COPYFILE_COPY_DATA)
-            pause();
+        if (what == COPYFILE_COPY_DATA) {
+            close(open(ready.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+            for (;;)
+                pause();
+        }
         return int(COPYFILE_CONTINUE);
     };
     copyfile_state_t state = copyfile_state_alloc();
     copyfile_state_set(state, COPYFILE_STATE_STATUS_CB, reinterpret_cast<const void*>(waitAtData));
-    copyfile(from.toUtf8().constData(), to.toUtf8().constData(), state, COPYFILE_ALL);
+    copyfile(from.toUtf8().constData(), to.toUtf8().constData(), state, COPYFILE_ALL | COPYFILE_RECURSIVE);
     copyfile_state_free(state);
 }
