@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 
 namespace hb {
@@ -134,7 +135,6 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
     copyfile_state ownState;
     if (!state)
         state = &ownState;
-    const copying::LowIoPriority lowIo;
     state->copied = 0;
     CopyTree tree(state, flags);
     const std::string source = withoutTrailingSlashes(from);
@@ -157,6 +157,10 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
     if (fstatat(sourceItem.folder.get(), sourceItem.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return failWith(COPYFILE_RECURSE_FILE, errno);
     const int what = S_ISDIR(status.st_mode) ? COPYFILE_RECURSE_DIR : COPYFILE_RECURSE_FILE;
+    // A tree's data goes through its workers; a large file's through the calling thread.
+    std::optional<copying::LowIoPriority> lowIo;
+    if (S_ISREG(status.st_mode) && status.st_size > off_t(copying::kDataChunk))
+        lowIo.emplace();
     const std::string folderPath = parentOf(destination);
     const std::string name = nameOf(destination);
     if (name.empty() || name == "." || name == "..")

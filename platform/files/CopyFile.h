@@ -6,8 +6,8 @@
 // Data by the kernel: a clone where the file system offers it, else copy_file_range in chunks, else
 // (between file systems) sendfile in chunks, a buffer only where none of these works; holes stay
 // holes. Extended attributes (access lists come with them), permission bits, times and ownership
-// where permitted; links are copied as links, never followed. The copy's I/O, and its worker threads,
-// go at a lower priority than the rest of the program.
+// where permitted; links are copied as links, never followed. The worker threads of a tree copy, and
+// the I/O of a large file's data, go at a lower priority than the rest of the program.
 // The copy of one item is written as a file of no name (where the file system makes them) or under a
 // temporary sibling name in the destination folder, and named or renamed into place only when
 // complete, so a failed or cancelled copy leaves nothing behind and never touches what was at the

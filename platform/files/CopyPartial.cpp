@@ -209,8 +209,38 @@ PartialRecord::~PartialRecord()
     close(m_fd);
 }
 
+namespace {
+
+// Whether some record is held by no copy: only then can any folder hold a leftover.
+bool anyRecordFree()
+{
+    const std::string records = recordsFolder().toStdString();
+    DIR* folder = opendir(records.c_str());
+    if (!folder)
+        return false;
+    bool free = false;
+    while (const dirent* entry = readdir(folder)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const int fd = openat(dirfd(folder), entry->d_name, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        free = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (fd >= 0)
+            close(fd);
+        if (free)
+            break;
+    }
+    closedir(folder);
+    return free;
+}
+
+}  // namespace
+
 void removeLeftovers(int directory)
 {
+    // Copies into one folder follow each other by the thousand: its entries are read only when there
+    // can be something to find.
+    if (!anyRecordFree())
+        return;
     for (const std::string& name : entriesOf(directory)) {
         if (!isPartialName(name.c_str()))
             continue;

@@ -928,44 +928,55 @@ TEST_F(CopyFileTest, SparseFilesKeepTheirHoles)
     }
 }
 
-// The threads that copy a tree's entries yield to the rest of the program; the calling thread's I/O
-// yields while it copies and is as it was afterwards.
+// The threads that copy a tree's entries yield to the rest of the program, and so does the I/O of a
+// large file's data on the calling thread, which is as it was afterwards.
 TEST_F(CopyFileTest, CopyingYieldsToTheRestOfTheProgram)
 {
     struct Seen {
         pid_t thread;
+        int what;
         int nice;
         int ioPriority;
     };
     struct Watch {
         std::mutex mutex;
         std::vector<Seen> seen;
-    } watch;
-    const copyfile_callback_t look = [](int, int, copyfile_state_t, const char*, const char*, void* context) {
+    };
+    const copyfile_callback_t look = [](int what, int, copyfile_state_t, const char*, const char*, void* context) {
         auto* watch = static_cast<Watch*>(context);
-        const Seen seen{gettid(), threadNice(), threadIoPriority()};
+        const Seen seen{gettid(), what, threadNice(), threadIoPriority()};
         std::lock_guard lock(watch->mutex);
         watch->seen.push_back(seen);
         return int(COPYFILE_CONTINUE);
     };
-    makeManyFiles(source + "/Many", 3, 100);
+    const auto copyWatched = [&](const QString& from, const QString& to) {
+        Watch watch;
+        copyfile_state_t state = copyfile_state_alloc();
+        copyfile_state_set(state, COPYFILE_STATE_STATUS_CB, reinterpret_cast<const void*>(look));
+        copyfile_state_set(state, COPYFILE_STATE_STATUS_CTX, &watch);
+        EXPECT_EQ(copyfile(from.toUtf8().constData(), to.toUtf8().constData(), state, COPYFILE_ALL | COPYFILE_RECURSIVE), 0);
+        copyfile_state_free(state);
+        return watch.seen;
+    };
+    using Priorities = std::set<std::pair<int, int>>;  // (nice, I/O priority)
     const int niceBefore = threadNice();
     const int ioBefore = threadIoPriority();
-    copyfile_state_t state = copyfile_state_alloc();
-    copyfile_state_set(state, COPYFILE_STATE_STATUS_CB, reinterpret_cast<const void*>(look));
-    copyfile_state_set(state, COPYFILE_STATE_STATUS_CTX, &watch);
-    ASSERT_EQ(copyfile((source + "/Many").toUtf8().constData(), (destination + "/Many").toUtf8().constData(), state,
-                       COPYFILE_ALL | COPYFILE_RECURSIVE),
-              0);
-    copyfile_state_free(state);
-
-    // (nice, I/O priority) as seen by the reports of the calling thread and of the workers.
-    std::set<std::pair<int, int>> caller, workers;
-    for (const Seen& seen : watch.seen)
-        (seen.thread == gettid() ? caller : workers).insert({seen.nice, seen.ioPriority});
     const int lowestBestEffort = IOPRIO_PRIO_VALUE(IOPRIO_CLASS_BE, 7);
-    EXPECT_EQ(caller, (std::set<std::pair<int, int>>{{niceBefore, lowestBestEffort}}));
-    EXPECT_EQ(workers, (std::set<std::pair<int, int>>{{std::min(niceBefore + 10, 19), lowestBestEffort}}));
+
+    makeManyFiles(source + "/Many", 3, 100);
+    Priorities caller, workers;
+    for (const Seen& seen : copyWatched(source + "/Many", destination + "/Many"))
+        (seen.thread == gettid() ? caller : workers).insert({seen.nice, seen.ioPriority});
+    EXPECT_EQ(caller, (Priorities{{niceBefore, ioBefore}}));
+    EXPECT_EQ(workers, (Priorities{{std::min(niceBefore + 10, 19), lowestBestEffort}}));
+
+    const QString large = env.writeFile("source/large.bin", pattern((20 << 20) + 1));
+    Priorities data;
+    for (const Seen& seen : copyWatched(large, destination + "/large.bin")) {
+        if (seen.what == COPYFILE_COPY_DATA)
+            data.insert({seen.nice, seen.ioPriority});
+    }
+    EXPECT_EQ(data, (Priorities{{niceBefore, lowestBestEffort}}));
     EXPECT_EQ(threadNice(), niceBefore);
     EXPECT_EQ(threadIoPriority(), ioBefore);
 }
