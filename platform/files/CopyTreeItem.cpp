@@ -71,13 +71,28 @@ int openSource(const Place& place)
     return openat(place.directory, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
 
-Outcome ItemCopy::copyFile(const Place& source, const Place& destination, ItemReports& reports)
+namespace {
+
+// The regular file of `source`, open, and its status; -1 with errno set on failure.
+int openRegular(const Place& source, struct stat& status)
 {
     Fd in(openSource(source));
-    if (in.get() < 0)
-        return fail(errno);
+    if (in.get() < 0 || fstat(in.get(), &status) != 0)
+        return -1;
+    if (!S_ISREG(status.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    return in.release();
+}
+
+}  // namespace
+
+Outcome ItemCopy::copyFile(const Place& source, const Place& destination, ItemReports& reports)
+{
     struct stat status;
-    if (fstat(in.get(), &status) != 0)
+    Fd in(openRegular(source, status));
+    if (in.get() < 0)
         return fail(errno);
     return copyFile(source, in.get(), status, destination, reports);
 }
@@ -101,14 +116,10 @@ Outcome ItemCopy::copyFile(const Place& source, int in, const struct stat& statu
 
 Outcome ItemCopy::copyFileInto(const Place& source, int out, ItemReports& reports)
 {
-    Fd in(openSource(source));
+    struct stat status;
+    Fd in(openRegular(source, status));
     if (in.get() < 0)
         return fail(errno);
-    struct stat status;
-    if (fstat(in.get(), &status) != 0)
-        return fail(errno);
-    if (!S_ISREG(status.st_mode))
-        return fail(EINVAL);
     return writeFile(source, in.get(), status, out, Place{AT_FDCWD, {}, {}}, reports);
 }
 
