@@ -1,8 +1,8 @@
 #pragma once
 
-// Shared by the benchmark drivers: rounds run side by side with the tool we compare with, the order of
-// the two sides alternating from round to round, reported as medians with their spread, wall time beside
-// CPU time. Both sides are measured the same way: a child process from spawn to reaping (CPU time from
+// Shared by the benchmark drivers: rounds run side by side with the tools we compare with, the order of
+// the sides alternating from round to round, reported as medians with their spread, wall time beside
+// CPU time. All sides are measured the same way: a child process from spawn to reaping (CPU time from
 // its rusage), in-process work from the same clocks (CPU time of the whole process, worker threads
 // included). A failed check ends the benchmark with a non-zero status.
 
@@ -182,36 +182,51 @@ inline void printSide(const char* label, const std::string& name, const Spread& 
                 wall.median, wall.low, wall.high, cpu.median, cpu.low, cpu.high);
 }
 
-// Runs `rounds` rounds of both sides, A first in even rounds and B first in odd ones, and prints the
-// medians, the spread (lowest .. highest) and the ratio A / B of the medians.
-inline Outcome compare(const std::string& title, const Side& a, const Side& b, int rounds = 5)
+struct SideResult {
+    Spread wall, cpu;
+};
+
+// Runs `rounds` rounds of all sides, in the given order in even rounds and in the reverse order in
+// odd ones, and prints the medians, the spread (lowest .. highest) and the ratios of the first side
+// to each other one. With two sides, the first is A and the second B.
+inline std::vector<SideResult> compareAll(const std::string& title, const std::vector<Side>& sides, int rounds = 5)
 {
-    std::vector<double> wallA, wallB, cpuA, cpuB;
-    auto once = [](const Side& side, std::vector<double>& wall, std::vector<double>& cpu) {
-        if (side.prepare)
-            side.prepare();
-        const Sample sample = side.run();
-        if (side.verify)
-            side.verify();
-        wall.push_back(sample.wall);
-        cpu.push_back(sample.cpu);
-    };
+    std::vector<std::vector<double>> wall(sides.size()), cpu(sides.size());
     for (int round = 0; round < rounds; ++round) {
-        if (round % 2 == 0) {
-            once(a, wallA, cpuA);
-            once(b, wallB, cpuB);
-        } else {
-            once(b, wallB, cpuB);
-            once(a, wallA, cpuA);
+        for (std::size_t k = 0; k < sides.size(); ++k) {
+            const std::size_t i = round % 2 == 0 ? k : sides.size() - 1 - k;
+            const Side& side = sides[i];
+            if (side.prepare)
+                side.prepare();
+            const Sample sample = side.run();
+            if (side.verify)
+                side.verify();
+            wall[i].push_back(sample.wall);
+            cpu[i].push_back(sample.cpu);
         }
     }
-    Outcome outcome{spreadOf(wallA), spreadOf(wallB), spreadOf(cpuA), spreadOf(cpuB)};
+    std::vector<SideResult> results;
+    for (std::size_t i = 0; i < sides.size(); ++i)
+        results.push_back({spreadOf(wall[i]), spreadOf(cpu[i])});
+    const auto label = [&](std::size_t i) {
+        return sides.size() == 2 ? std::string(1, char('A' + i)) : std::to_string(i + 1);
+    };
+    const auto over = [](const Spread& a, const Spread& b) { return b.median > 0 ? a.median / b.median : 0; };
     std::printf("%s (%d rounds, medians [lowest .. highest])\n", title.c_str(), rounds);
-    printSide("A", a.name, outcome.wallA, outcome.cpuA);
-    printSide("B", b.name, outcome.wallB, outcome.cpuB);
-    std::printf("  ratio A/B: wall %.3f x, cpu %.3f x\n", outcome.ratio(), outcome.cpuRatio());
+    for (std::size_t i = 0; i < sides.size(); ++i)
+        printSide(label(i).c_str(), sides[i].name, results[i].wall, results[i].cpu);
+    for (std::size_t i = 1; i < sides.size(); ++i)
+        std::printf("  ratio %s/%s: wall %.3f x, cpu %.3f x\n", label(0).c_str(), label(i).c_str(),
+                    over(results[0].wall, results[i].wall), over(results[0].cpu, results[i].cpu));
     std::fflush(stdout);
-    return outcome;
+    return results;
+}
+
+// Two sides, A and B: the ratio is A / B.
+inline Outcome compare(const std::string& title, const Side& a, const Side& b, int rounds = 5)
+{
+    const std::vector<SideResult> results = compareAll(title, {a, b}, rounds);
+    return {results[0].wall, results[1].wall, results[0].cpu, results[1].cpu};
 }
 
 }  // namespace bench

@@ -4,16 +4,23 @@
 //          that move against mv back. Ours is timed in-process from the request until the
 //          completion report has been delivered and the undo record registered; mv as a process
 //          (its start-up cost is stated beside). Peak RSS growth per item is reported too.
-//   tree   a copy of a tree of N small files as one source, against cp -a.
-//   large  a copy of one large file with the progress window open, against cp.
+//   tree   a copy of a tree of N small files as one source, against cp -a and the copy of GNOME
+//          Files (this program started as `--gio-copy`, see GioTreeCopy.h).
+//   large  a copy of one large file with the progress window open, against cp and `gio copy`.
+//   across N files of 4 KiB as N sources, and then one large file, moved from another volume (a
+//          tmpfs mounted for the benchmark, else a folder in /dev/shm) to the disk, against mv. The
+//          program carries out a move to another volume as a copy and leaves the sources where they
+//          are; mv copies and then removes them. Ours is timed as in move.
 //   stall  the longest stall of the main loop while N items are shifted and undone: a tree of N
 //          files moved as one source, N files moved as N sources, and a copy of the tree, each
-//          requested, run, completed and undone (not part of the default run).
-// Every run of either side is verified (names at the destination, nothing left at the source, bytes
-// of the large copy, the tools' exit status); a failed check ends the benchmark with status 1.
-// Usage: bench_shift [files, default 20000] [large copy MiB, default 1024] [parts, default move,tree,large;
-//                    stall on request] [rounds, default 5]
+//          requested, run, completed and undone (not part of the default run); every round is shown.
+// Every run of every side is verified (names and data at the destination, what is left at the
+// source, bytes of the large copies, the tools' exit status); a failed check ends the benchmark with
+// status 1.
+// Usage: bench_shift [files, default 20000] [large copy MiB, default 1024] [parts, default
+//                    move,tree,large,across; stall on request] [rounds, default 5]
 #include "BenchRounds.h"
+#include "GioTreeCopy.h"
 
 #include "core/engine/HBFileShiftOperations.h"
 #include "core/engine/HBOperationsProtocol.h"
@@ -27,10 +34,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <dirent.h>
+#include <linux/magic.h>
+#include <sys/mount.h>
+#include <sys/statfs.h>
 
 #include <chrono>
 #include <cstdio>
@@ -104,6 +115,28 @@ void putBack(const QString& from, const QString& to)
         bench::check(::rename(qPrintable(from + QLatin1Char('/') + entry), qPrintable(to + QLatin1Char('/') + entry)) == 0,
                      "cannot put %s back", qPrintable(entry));
 }
+
+// Copies made by the rounds of a part, put aside once checked and removed when the part ends. Removed
+// at once, they would slow the side that runs next on a file system without a journal, where ext4
+// passes over recently deleted inodes as it makes new ones.
+class SetAside {
+public:
+    explicit SetAside(const QString& folder) : m_folder(folder) { QDir().mkpath(folder); }
+    ~SetAside() { QDir(m_folder).removeRecursively(); }
+    // `folder` is moved aside, and made again empty.
+    void empty(const QString& folder)
+    {
+        if (QFileInfo::exists(folder))
+            bench::check(::rename(qPrintable(folder), qPrintable(m_folder + QLatin1Char('/') + QString::number(++m_count))) == 0,
+                         "cannot put %s aside", qPrintable(folder));
+        QDir().mkpath(folder);
+        sync();
+    }
+
+private:
+    QString m_folder;
+    int m_count = 0;
+};
 
 // Runs the event loop, as the program does, until `done` holds (looked at every millisecond).
 void runUntil(const std::function<bool()>& done, const char* what)
@@ -219,40 +252,43 @@ void movePart(HBFileShiftOperations& manager, Reports& reports, const QString& r
     QDir(root + QStringLiteral("/move")).removeRecursively();
 }
 
-void treePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int rounds)
+void treePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int rounds,
+              const std::string& self)
 {
     const QString source = root + QStringLiteral("/tree/src/tree");
     const QString ours = root + QStringLiteral("/tree/ours");
     const QString cp = root + QStringLiteral("/tree/cp");
+    const QString gio = root + QStringLiteral("/tree/gio");
     QDir().mkpath(source);
     writeFiles(source, count, 1000);
     const QStringList files = treeFiles(source);
     bench::check(files.size() == count, "the source tree holds %lld files, not %d", qlonglong(files.size()), count);
-    const auto emptied = [](const QString& folder) {
-        return [folder] {
-            QDir(folder).removeRecursively();
-            QDir().mkpath(folder);
-            sync();
-        };
-    };
+    SetAside aside(root + QStringLiteral("/tree/aside"));
+    const auto emptied = [&aside](const QString& folder) { return [&aside, folder] { aside.empty(folder); }; };
     const auto copied = [&](const QString& into, const char* side) {
         return [&files, into, side] {
             bench::check(entries(into) == QStringList{QStringLiteral("tree")}, "%s: the copy is not where expected", side);
             bench::check(treeFiles(into + QStringLiteral("/tree")) == files, "%s: the copied tree differs", side);
         };
     };
-    bench::compare(QStringLiteral("copy of a tree of %1 files of 4 KiB as one source").arg(count).toStdString(),
-                   {"harbrill copy", emptied(ours),
-                    [&] {
-                        return throughManager(manager, reports, [&] {
-                            manager.shiftFiles({hb::URL::fileURLWithPath(source)}, hb::URL::fileURLWithPath(ours),
-                                               Action::copy, false, DataSource::finder);
-                        });
-                    },
-                    copied(ours, "harbrill")},
-                   {"cp -a", emptied(cp), [&] { return bench::runTool({"cp", "-a", source.toStdString(), cp.toStdString()}); },
-                    copied(cp, "cp -a")},
-                   rounds);
+    bench::compareAll(
+        QStringLiteral("copy of a tree of %1 files of 4 KiB as one source").arg(count).toStdString(),
+        {{"harbrill copy", emptied(ours),
+          [&] {
+              return throughManager(manager, reports, [&] {
+                  manager.shiftFiles({hb::URL::fileURLWithPath(source)}, hb::URL::fileURLWithPath(ours), Action::copy,
+                                     false, DataSource::finder);
+              });
+          },
+          copied(ours, "harbrill")},
+         {"cp -a", emptied(cp), [&] { return bench::runTool({"cp", "-a", source.toStdString(), cp.toStdString()}); },
+          copied(cp, "cp -a")},
+         {"gio (GNOME Files' walk)", emptied(gio),
+          [&] {
+              return bench::runTool({self, "--gio-copy", source.toStdString(), (gio + QStringLiteral("/tree")).toStdString()});
+          },
+          copied(gio, "gio")}},
+        rounds);
     QDir(root + QStringLiteral("/tree")).removeRecursively();
 }
 
@@ -279,19 +315,166 @@ void largePart(HBFileShiftOperations& manager, Reports& reports, const QString& 
     };
     const QString ours = folder + QStringLiteral("/ours/big");
     const QString cp = folder + QStringLiteral("/cp/big");
-    bench::compare(QStringLiteral("copy of one file of %1 MiB, progress window open").arg(mebibytes).toStdString(),
-                   {"harbrill copy", removed(ours),
+    const QString gio = folder + QStringLiteral("/gio/big");
+    QDir().mkpath(folder + QStringLiteral("/gio"));
+    bench::compareAll(
+        QStringLiteral("copy of one file of %1 MiB, progress window open").arg(mebibytes).toStdString(),
+        {{"harbrill copy", removed(ours),
+          [&] {
+              return throughManager(manager, reports, [&] {
+                  manager.shiftFiles({hb::URL::fileURLWithPath(QString::fromStdString(big))},
+                                     hb::URL::fileURLWithPath(folder + QStringLiteral("/ours")), Action::copy, false,
+                                     DataSource::finder);
+              });
+          },
+          same(ours, "harbrill")},
+         {"cp", removed(cp), [&] { return bench::runTool({"cp", big, cp.toStdString()}); }, same(cp, "cp")},
+         {"gio copy", removed(gio), [&] { return bench::runTool({"gio", "copy", big, gio.toStdString()}); },
+          same(gio, "gio copy")}},
+        rounds);
+    QDir(folder).removeRecursively();
+}
+
+// A volume of its own for the sources of a move across volumes: a tmpfs mounted for the benchmark
+// (root only), else a folder in /dev/shm; granted through a bookmark either way.
+class OtherVolume {
+public:
+    OtherVolume(const QString& mountPoint, qint64 bytes) : m_mountPoint(mountPoint)
+    {
+        QDir().mkpath(mountPoint);
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_mounted = ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, options.constData()) == 0;
+        if (m_mounted) {
+            m_folder = mountPoint;
+        } else {
+            m_shared = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/bench-shift-XXXXXX"));
+            struct statfs fs {};
+            bench::check(m_shared->isValid() && ::statfs("/dev/shm", &fs) == 0 && fs.f_type == TMPFS_MAGIC,
+                         "no other volume: cannot mount a tmpfs (run as root) and /dev/shm is no tmpfs");
+            m_folder = m_shared->path();
+        }
+        grantThroughBookmark(m_folder);
+    }
+    ~OtherVolume()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_mountPoint).constData(), MNT_DETACH);
+    }
+    OtherVolume(const OtherVolume&) = delete;
+    OtherVolume& operator=(const OtherVolume&) = delete;
+
+    const QString& folder() const { return m_folder; }
+    const char* kind() const { return m_mounted ? "a tmpfs mounted for the benchmark" : "/dev/shm"; }
+
+private:
+    QString m_mountPoint;
+    QString m_folder;
+    bool m_mounted = false;
+    std::unique_ptr<QTemporaryDir> m_shared;
+};
+
+// Whether every file of `names` in `folder` holds `data`.
+bool allHold(const QString& folder, const QStringList& names, const QByteArray& data)
+{
+    for (const QString& name : names) {
+        QFile file(folder + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::ReadOnly) || file.readAll() != data)
+            return false;
+    }
+    return true;
+}
+
+void acrossPart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int mebibytes,
+                int rounds)
+{
+    const qint64 large = qint64(mebibytes) << 20;
+    OtherVolume volume(root + QStringLiteral("/across/volume"), qint64(count) * 8192 + 2 * large + (64 << 20));
+    const QString from = volume.folder();
+    const QString to = root + QStringLiteral("/across/disk");
+    QDir().mkpath(to);
+    std::printf("moves across volumes: the sources on %s, the destination on the disk\n", volume.kind());
+
+    const QByteArray data(4096, 'd');
+    QStringList names;
+    QList<hb::URL> sources;
+    for (int i = 0; i < count; ++i) {
+        names << name(i);
+        sources << hb::URL::fileURLWithPath(from + QLatin1Char('/') + name(i));
+    }
+    SetAside aside(root + QStringLiteral("/across/aside"));
+    const auto fresh = [&] {
+        aside.empty(to);
+        if (entries(from) != names) {
+            for (const QString& entry : entries(from))
+                QFile::remove(from + QLatin1Char('/') + entry);
+            writeFiles(from, count);
+        }
+        sync();
+    };
+    const auto moved = [&](bool sourcesStay, const char* side) {
+        return [&, sourcesStay, side] {
+            bench::check(entries(to) == names && allHold(to, names, data), "%s: %s does not hold the %d files", side,
+                         qPrintable(to), count);
+            bench::check(sourcesStay ? entries(from) == names : entries(from).isEmpty(),
+                         sourcesStay ? "%s: the sources did not stay" : "%s: sources left behind", side);
+        };
+    };
+    bench::compare(QStringLiteral("move of %1 files of 4 KiB as %1 sources to another volume, request to completion "
+                                  "report")
+                       .arg(count)
+                       .toStdString(),
+                   {"harbrill move (a copy)", fresh,
                     [&] {
                         return throughManager(manager, reports, [&] {
-                            manager.shiftFiles({hb::URL::fileURLWithPath(QString::fromStdString(big))},
-                                               hb::URL::fileURLWithPath(folder + QStringLiteral("/ours")), Action::copy,
+                            manager.shiftFiles(sources, hb::URL::fileURLWithPath(to), Action::move, false,
+                                               DataSource::finder);
+                        });
+                    },
+                    moved(true, "harbrill")},
+                   {"mv", fresh, [&] { return bench::runTool(mvCommand(to, count), from.toStdString()); },
+                    moved(false, "mv")},
+                   rounds);
+    for (const QString& entry : entries(from))
+        QFile::remove(from + QLatin1Char('/') + entry);
+
+    // The large file: kept whole beside, to be put back after mv took it.
+    const std::string original = (from + QStringLiteral("/original")).toStdString();
+    const QString big = from + QStringLiteral("/big");
+    bench::runTool({"dd", "if=/dev/urandom", "of=" + original, "bs=1M", "count=" + std::to_string(mebibytes), "status=none"});
+    const auto freshBig = [&] {
+        aside.empty(to);
+        if (!QFile::exists(big))
+            bench::runTool({"cp", original, big.toStdString()});
+        sync();
+    };
+    const auto movedBig = [&](bool sourceStays, const char* side) {
+        return [&, sourceStays, side] {
+            bench::check(entries(to) == QStringList{QStringLiteral("big")}
+                             && bench::runProcess({"cmp", "-s", original, (to + QStringLiteral("/big")).toStdString()})
+                                     .exitStatus
+                                 == 0,
+                         "%s: the moved file's bytes differ", side);
+            bench::check(QFile::exists(big) == sourceStays, sourceStays ? "%s: the source did not stay" : "%s: source left behind",
+                         side);
+        };
+    };
+    bench::compare(QStringLiteral("move of one file of %1 MiB to another volume, request to completion report")
+                       .arg(mebibytes)
+                       .toStdString(),
+                   {"harbrill move (a copy)", freshBig,
+                    [&] {
+                        return throughManager(manager, reports, [&] {
+                            manager.shiftFiles({hb::URL::fileURLWithPath(big)}, hb::URL::fileURLWithPath(to), Action::move,
                                                false, DataSource::finder);
                         });
                     },
-                    same(ours, "harbrill")},
-                   {"cp", removed(cp), [&] { return bench::runTool({"cp", big, cp.toStdString()}); }, same(cp, "cp")},
+                    movedBig(true, "harbrill")},
+                   {"mv", freshBig, [&] { return bench::runTool({"mv", big.toStdString(), to.toStdString()}); },
+                    movedBig(false, "mv")},
                    rounds);
-    QDir(folder).removeRecursively();
+    for (const QString& entry : entries(from))
+        QFile::remove(from + QLatin1Char('/') + entry);
+    QDir(root + QStringLiteral("/across/disk")).removeRecursively();
 }
 
 // The longest gap between two ticks of a 1 ms timer on the main loop.
@@ -379,11 +562,20 @@ public:
 
     void print() const
     {
-        std::printf("longest main-loop stall per phase, ms (median [lowest .. highest] of the rounds; target 16 ms)\n");
+        std::printf("longest main-loop stall per phase, ms, round by round (target: 16 ms in every round)\n");
         for (const auto& [phase, values] : m_longest) {
-            const bench::Spread spread = bench::spreadOf(values);
-            std::printf("  %-34s %8.2f [%.2f .. %.2f]%s\n", phase.c_str(), spread.median, spread.low, spread.high,
-                        phase.rfind("0 ", 0) == 0 ? "" : spread.median <= 16 ? "  within" : "  MISSED");
+            std::printf("  %-36s", phase.c_str());
+            int over = 0;
+            for (const double value : values) {
+                std::printf(" %7.2f", value);
+                over += value > 16;
+            }
+            if (phase.rfind("0 ", 0) == 0)
+                std::printf("\n");
+            else if (over == 0)
+                std::printf("  within\n");
+            else
+                std::printf("  MISSED in %d of %zu rounds\n", over, values.size());
         }
     }
 
@@ -459,10 +651,12 @@ int main(int argc, char** argv)
         qputenv(variable, settings.path().toUtf8());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 4 && std::strcmp(argv[1], "--gio-copy") == 0)
+        return bench::gioCopyMain(argv[2], argv[3]);
     QApplication app(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 20000;
     const int largeMiB = argc > 2 ? std::atoi(argv[2]) : 1024;
-    const QStringList parts = QString::fromLocal8Bit(argc > 3 ? argv[3] : "move,tree,large").split(QLatin1Char(','));
+    const QStringList parts = QString::fromLocal8Bit(argc > 3 ? argv[3] : "move,tree,large,across").split(QLatin1Char(','));
     const int rounds = argc > 4 ? std::atoi(argv[4]) : 5;
     bench::check(files > 0 && rounds >= 1, "files and rounds must be positive");
 
@@ -475,10 +669,13 @@ int main(int argc, char** argv)
 
     if (parts.contains(QStringLiteral("move")))
         movePart(manager, reports, root, files, rounds);
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
     if (parts.contains(QStringLiteral("tree")))
-        treePart(manager, reports, root, files, rounds);
+        treePart(manager, reports, root, files, rounds, self);
     if (parts.contains(QStringLiteral("large")))
         largePart(manager, reports, root, largeMiB, rounds);
+    if (parts.contains(QStringLiteral("across")))
+        acrossPart(manager, reports, root, files, largeMiB, rounds);
     if (parts.contains(QStringLiteral("stall")))
         stallPart(manager, reports, root, files, rounds);
     return 0;

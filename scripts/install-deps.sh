@@ -7,6 +7,7 @@ packages=(
   libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxtst-dev libxfixes-dev
   qt6-base-private-dev libwayland-dev wayland-protocols qt6-wayland weston
   libgtest-dev libgmock-dev libbenchmark-dev
+  libglib2.0-dev libglib2.0-bin
   qt6-multimedia-dev qt6-svg-dev libqt6svg6 gstreamer1.0-plugins-good gstreamer1.0-plugins-base gstreamer1.0-libav
   xvfb xdotool xclip attr coreutils util-linux
   openbox trayer x11-utils imagemagick dbus dbus-x11 at-spi2-core python3-pyatspi python3-dbus python3-gi
