@@ -4,7 +4,8 @@
 // dropped before every run. All sides run as processes timed from spawn to reaping: ours is this
 // program started again as a copy driver (`--copy`), which copies through the program's own copy
 // operation and checks its progress counters. Every run's destination is compared with the source.
-//   bench_copy [folder] [--only large|2000|20000|100000]   (default folder: $TMPDIR, else /var/tmp)
+//   bench_copy [folder] [--only large|2000|20000|100000] [--rounds N, default 5]
+//   (default folder: $TMPDIR, else /var/tmp)
 // Run as root: the page cache cannot be dropped otherwise.
 #include "BenchRounds.h"
 #include "GioTreeCopy.h"
@@ -25,6 +26,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -32,7 +34,7 @@
 
 namespace {
 
-constexpr int kRounds = 5;
+constexpr int kStartRounds = 5;
 
 // The copy driver: copies FROM to TO with the program's copy operation; the progress must count
 // exactly ITEMS finished items and BYTES bytes.
@@ -160,7 +162,7 @@ struct Case {
     double cpuTarget;   // none when 0
 };
 
-void runCase(const Case& test, const QString& root, const std::string& self)
+void runCase(const Case& test, const QString& root, const std::string& self, int rounds)
 {
     const QString source = root + "/source";
     test.make(source);
@@ -196,7 +198,7 @@ void runCase(const Case& test, const QString& root, const std::string& self)
         tree ? side("gio (GNOME Files' walk)", gio, {self, "--gio-copy", from, gio.toStdString()})
              : side("gio copy --preserve -P", gio, {"gio", "copy", "--preserve", "-P", from, gio.toStdString()}),
     };
-    const std::vector<bench::SideResult> results = bench::compareAll(test.title, sides, kRounds);
+    const std::vector<bench::SideResult> results = bench::compareAll(test.title, sides, rounds);
     const double wall = results[0].wall.median / results[1].wall.median;
     const double cpu = results[0].cpu.median / results[1].cpu.median;
     if (test.cpuTarget > 0)
@@ -219,7 +221,7 @@ bench::Sample driverStartCost(const QString& root, const std::string& self)
     const QString copy = root + "/empty.copy";
     QFile(empty).open(QIODevice::WriteOnly);
     std::vector<double> wall, cpu;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < kStartRounds; ++round) {
         QFile::remove(copy);
         if (!bench::dropCaches())
             bench::fail("cannot drop the page cache (run as root)");
@@ -245,9 +247,12 @@ int main(int argc, char** argv)
 
     QString base = qEnvironmentVariable("TMPDIR", "/var/tmp");
     QString only;
+    int rounds = 5;
     for (int i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == "--only" && i + 1 < arguments.size())
             only = arguments[++i];
+        else if (arguments[i] == "--rounds" && i + 1 < arguments.size())
+            rounds = std::max(1, arguments[++i].toInt());
         else
             base = arguments[i];
     }
@@ -278,7 +283,7 @@ int main(int argc, char** argv)
     };
     for (const Case& test : cases) {
         if (only.isEmpty() || only.toStdString() == test.key)
-            runCase(test, root, self);
+            runCase(test, root, self, rounds);
     }
     return 0;
 }
