@@ -20,9 +20,9 @@ namespace hb::copying {
 
 namespace {
 
-// Entries of one folder that a worker takes at once: workers then mostly write into folders of
-// their own, rather than all wait for the same one.
-constexpr std::size_t kBatch = 256;
+// Entries of one folder that a worker takes at once: workers then write into folders of their own
+// (but for the parts of a larger folder), rather than wait for the same one.
+constexpr std::size_t kBatch = 1024;
 // Files of a batch opened ahead of the one being copied, their data asked for: the disk reads many
 // files at a time while the workers need only a few threads. Each holds a descriptor meanwhile.
 constexpr std::size_t kAhead = 32;
