@@ -116,19 +116,23 @@ void putBack(const QString& from, const QString& to)
                      "cannot put %s back", qPrintable(entry));
 }
 
-// Copies made by the rounds of a part, put aside once checked and removed when the part ends. Removed
+// Copies made by the rounds, put aside once checked and removed when the benchmark ends. Removed
 // at once, they would slow the side that runs next on a file system without a journal, where ext4
 // passes over recently deleted inodes as it makes new ones.
 class SetAside {
 public:
     explicit SetAside(const QString& folder) : m_folder(folder) { QDir().mkpath(folder); }
     ~SetAside() { QDir(m_folder).removeRecursively(); }
-    // `folder` is moved aside, and made again empty.
-    void empty(const QString& folder)
+    void put(const QString& folder)
     {
         if (QFileInfo::exists(folder))
             bench::check(::rename(qPrintable(folder), qPrintable(m_folder + QLatin1Char('/') + QString::number(++m_count))) == 0,
                          "cannot put %s aside", qPrintable(folder));
+    }
+    // `folder` is put aside, and made again empty.
+    void empty(const QString& folder)
+    {
+        put(folder);
         QDir().mkpath(folder);
         sync();
     }
@@ -175,7 +179,8 @@ std::vector<std::string> mvCommand(const QString& into, int count)
     return command;
 }
 
-void movePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int rounds)
+void movePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int rounds,
+              SetAside& aside)
 {
     const QString a = root + QStringLiteral("/move/a");
     const QString b = root + QStringLiteral("/move/b");
@@ -249,11 +254,11 @@ void movePart(HBFileShiftOperations& manager, Reports& reports, const QString& r
                              [&] { expectIn(a, b, "mv back"); }};
     bench::compare("undo of that move, request to completion report", oursUndo,
                    mvBack, rounds);
-    QDir(root + QStringLiteral("/move")).removeRecursively();
+    aside.put(root + QStringLiteral("/move"));
 }
 
 void treePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int rounds,
-              const std::string& self)
+              SetAside& aside, const std::string& self)
 {
     const QString source = root + QStringLiteral("/tree/src/tree");
     const QString ours = root + QStringLiteral("/tree/ours");
@@ -263,7 +268,6 @@ void treePart(HBFileShiftOperations& manager, Reports& reports, const QString& r
     writeFiles(source, count, 1000);
     const QStringList files = treeFiles(source);
     bench::check(files.size() == count, "the source tree holds %lld files, not %d", qlonglong(files.size()), count);
-    SetAside aside(root + QStringLiteral("/tree/aside"));
     const auto emptied = [&aside](const QString& folder) { return [&aside, folder] { aside.empty(folder); }; };
     const auto copied = [&](const QString& into, const char* side) {
         return [&files, into, side] {
@@ -289,7 +293,7 @@ void treePart(HBFileShiftOperations& manager, Reports& reports, const QString& r
           },
           copied(gio, "gio")}},
         rounds);
-    QDir(root + QStringLiteral("/tree")).removeRecursively();
+    aside.put(root + QStringLiteral("/tree"));
 }
 
 void largePart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int mebibytes, int rounds)
@@ -385,7 +389,7 @@ bool allHold(const QString& folder, const QStringList& names, const QByteArray& 
 }
 
 void acrossPart(HBFileShiftOperations& manager, Reports& reports, const QString& root, int count, int mebibytes,
-                int rounds)
+                int rounds, SetAside& aside)
 {
     const qint64 large = qint64(mebibytes) << 20;
     OtherVolume volume(root + QStringLiteral("/across/volume"), qint64(count) * 8192 + 2 * large + (64 << 20));
@@ -401,7 +405,6 @@ void acrossPart(HBFileShiftOperations& manager, Reports& reports, const QString&
         names << name(i);
         sources << hb::URL::fileURLWithPath(from + QLatin1Char('/') + name(i));
     }
-    SetAside aside(root + QStringLiteral("/across/aside"));
     const auto fresh = [&] {
         aside.empty(to);
         if (entries(from) != names) {
@@ -474,7 +477,7 @@ void acrossPart(HBFileShiftOperations& manager, Reports& reports, const QString&
                    rounds);
     for (const QString& entry : entries(from))
         QFile::remove(from + QLatin1Char('/') + entry);
-    QDir(root + QStringLiteral("/across/disk")).removeRecursively();
+    aside.put(to);
 }
 
 // The longest gap between two ticks of a 1 ms timer on the main loop.
@@ -667,15 +670,16 @@ int main(int argc, char** argv)
     Reports reports;
     manager.delegate = &reports;
 
+    SetAside aside(root + QStringLiteral("/aside"));
     if (parts.contains(QStringLiteral("move")))
-        movePart(manager, reports, root, files, rounds);
+        movePart(manager, reports, root, files, rounds, aside);
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
     if (parts.contains(QStringLiteral("tree")))
-        treePart(manager, reports, root, files, rounds, self);
+        treePart(manager, reports, root, files, rounds, aside, self);
     if (parts.contains(QStringLiteral("large")))
         largePart(manager, reports, root, largeMiB, rounds);
     if (parts.contains(QStringLiteral("across")))
-        acrossPart(manager, reports, root, files, largeMiB, rounds);
+        acrossPart(manager, reports, root, files, largeMiB, rounds, aside);
     if (parts.contains(QStringLiteral("stall")))
         stallPart(manager, reports, root, files, rounds);
     return 0;
