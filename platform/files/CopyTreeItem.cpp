@@ -332,17 +332,16 @@ Outcome ItemCopy::copyAttributes(const Place& source, int sourceFd, const Place&
         return Outcome::done;
     // Items without a descriptor (links, pipes, devices) are reached through their open folder, so
     // the path stays short however deep the tree.
-    const std::string sourceAt = shortPath(source);
-    const std::string destinationAt = shortPath(destination);
+    const std::string sourceAt = sourceFd >= 0 ? std::string() : shortPath(source);
+    const std::string destinationAt = fd >= 0 ? std::string() : shortPath(destination);
     const char* sourcePath = sourceAt.c_str();
     const char* destinationPath = destinationAt.c_str();
     const auto list = [&](char* names, std::size_t capacity) {
         return sourceFd >= 0 ? flistxattr(sourceFd, names, capacity) : llistxattr(sourcePath, names, capacity);
     };
-    if (m_names.empty()) {
-        m_names.resize(4096);
-        m_value.resize(64 << 10);  // the largest value Linux keeps
-    }
+    // Most items have no attributes: the buffers grow as the first ones need them.
+    if (m_names.empty())
+        m_names.resize(1024);
     ssize_t size;
     for (;;) {
         size = list(m_names.data(), m_names.size());
@@ -357,6 +356,8 @@ Outcome ItemCopy::copyAttributes(const Place& source, int sourceFd, const Place&
             return fail(errno);
         m_names.resize(needed + 256);
     }
+    if (size > 0 && m_value.empty())
+        m_value.resize(1024);
     for (const char* name = m_names.data(); name < m_names.data() + size; name += std::strlen(name) + 1) {
         const bool accessList = std::strncmp(name, "system.posix_acl_", 17) == 0;
         if (!(m_flags & (accessList ? COPYFILE_ACL : COPYFILE_XATTR)))

@@ -385,10 +385,16 @@ protected:
 TEST_F(CopyFileTest, TreeKeepsDataModesTimesAttributesAndLinks)
 {
     const QString tree = makeTree();
+    const QByteArray largeValue = pattern(3000);  // more than a first small buffer holds
+    ASSERT_EQ(setxattr((tree + "/a.txt").toUtf8().constData(), "user.large", largeValue.constData(), largeValue.size(), 0), 0);
     Recorder recorder;
     ASSERT_EQ(recorder.copy(tree, destination + "/Tree"), 0) << strerror(errno);
 
     EXPECT_EQ(describe(destination + "/Tree"), describe(tree));
+    QByteArray copiedValue(64 << 10, '\0');
+    copiedValue.resize(getxattr((destination + "/Tree/a.txt").toUtf8().constData(), "user.large", copiedValue.data(),
+                                copiedValue.size()));
+    EXPECT_TRUE(copiedValue == largeValue);
     EXPECT_EQ(entries(destination), std::set<std::string>{"Tree"});
     struct stat link;
     ASSERT_EQ(lstat((destination + "/Tree/dangling").toUtf8().constData(), &link), 0);
