@@ -165,7 +165,7 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
     const std::string name = nameOf(destination);
     if (name.empty() || name == "." || name == "..")
         return failWith(what, EINVAL);
-    // The copy is written into the destination folder under a temporary name, so the folder itself
+    // The copy is written into the destination folder before it has its name, so the folder itself
     // must lie beneath a grant, not only the name it will have.
     const OpenedItem destinationFolder = GrantResolver::open(folderPath, Need::writing, O_RDONLY | O_DIRECTORY);
     if (!destinationFolder)
