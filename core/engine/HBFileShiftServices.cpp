@@ -271,7 +271,7 @@ std::optional<ErrorData> HBFileShiftServices::mayReplace(const hb::URL& destinat
 bool HBFileShiftServices::fillInformation()
 {
     const SourceTotals totals = HBSourceSizing::measure(m_sourceURLS, m_destinations, m_userFileAction == Action::copy,
-                                                        *m_scopes, [this] { return operationState() == OperationState::cancel; });
+                                                        *m_scopes, [this] { return hasBeenCancelled(); });
     m_sizeToCopy = totals.sizeToCopy;
     m_sourceFacts = std::move(totals.facts);
     setNumberInformation(totals.size, totals.count, m_sourceURLS.size());
@@ -295,7 +295,7 @@ bool HBFileShiftServices::spacefeasbility() const
 bool HBFileShiftServices::hasBeenCancelled() const
 {
     std::lock_guard lock(m_monitor);
-    return m_hasBeenCancelled;
+    return m_state.cancelled;
 }
 
 ErrorData HBFileShiftServices::fileShiftError() const
@@ -318,19 +318,27 @@ ProgressData HBFileShiftServices::getProgressData()
         m_progressData.completedCountOfFiles = copied.completedCountOfFiles;
         m_progressData.completedSizeOfFiles = copied.completedSizeOfFiles;
     }
-    return m_progressData;
+    ProgressData progress = m_progressData;
+    progress.operationState = m_state.phase;
+    return progress;
 }
 
-void HBFileShiftServices::setOperationState(OperationState state)
+bool HBFileShiftServices::changeState(OperationState to, bool markCancelled)
 {
     std::lock_guard lock(m_monitor);
-    m_progressData.operationState = state;
+    if (!isShiftStateMove(m_state.phase, to)) {
+        HBDebug() << "Shift" << m_identifier << "refused the move from state" << int(m_state.phase) << "to"
+                  << int(to);
+        return false;
+    }
+    m_state.phase = to;
+    m_state.cancelled = m_state.cancelled || markCancelled || to == OperationState::cancel;
+    return true;
 }
 
-OperationState HBFileShiftServices::operationState() const
+bool HBFileShiftServices::setOperationState(OperationState state)
 {
-    std::lock_guard lock(m_monitor);
-    return m_progressData.operationState;
+    return changeState(state);
 }
 
 void HBFileShiftServices::setRule(std::optional<Rule> rule)
@@ -376,16 +384,15 @@ void HBFileShiftServices::setFileShiftError(const ErrorData& error)
 void HBFileShiftServices::cancelOperation()
 {
     std::lock_guard lock(m_monitor);
-    m_hasBeenCancelled = true;
     if (m_copyManager) {
         m_copyManager->cancelOperation();
         m_copyManager.reset();
     }
-    if (m_progressData.operationState == OperationState::running) {
-        m_progressData.operationState = OperationState::cancel;
+    if (m_state.phase == OperationState::running) {
+        changeState(OperationState::cancel);
     } else {
         m_fileShiftError = ErrorData::reset();
-        m_progressData.operationState = OperationState::complete;
+        changeState(OperationState::complete, true);
     }
 }
 
@@ -394,20 +401,18 @@ void HBFileShiftServices::observeValue(const QString& keyPath, bool newValue)
     if (!newValue)
         return;
     std::lock_guard lock(m_monitor);
-    OperationState& state = m_progressData.operationState;
     if (keyPath == isExecutingKeyPath) {
-        // Cancelled while it waited in the queue: it must not start shifting after all.
-        state = (state == OperationState::cancel || m_hasBeenCancelled) ? OperationState::cancel
-                                                                         : OperationState::running;
+        // Cancelled while it waited in the queue: it stays stopped and shifts nothing.
+        if (!m_state.cancelled)
+            changeState(OperationState::running);
     } else if (keyPath == isFinishedKeyPath) {
-        if (m_previousStop == m_sourceURLS.size()) {
-            state = OperationState::complete;
-        } else if (state == OperationState::cancel) {
-            state = OperationState::complete;
-            m_hasBeenCancelled = true;
-        } else {
-            state = OperationState::getInstruction;
-        }
+        // Complete already when a cancellation ended it while queued, or a second one during the run.
+        if (m_state.phase == OperationState::complete)
+            return;
+        if (m_previousStop == m_sourceURLS.size() || m_state.phase == OperationState::cancel)
+            changeState(OperationState::complete);
+        else
+            changeState(OperationState::getInstruction);
     }
 }
 
@@ -425,9 +430,9 @@ void HBFileShiftServices::main()
     {
         std::lock_guard lock(m_monitor);
         // Complete already: stopped while its work item waited in the queue.
-        if (m_progressData.operationState == OperationState::complete)
+        if (m_state.phase == OperationState::complete)
             return;
-        if (m_progressData.operationState == OperationState::cancel) {
+        if (m_state.phase == OperationState::cancel) {
             m_fileShiftError = ErrorData::reset();
             return;
         }
@@ -443,9 +448,9 @@ void HBFileShiftServices::main()
         const bool room = !sized || m_sourceURLS.isEmpty() || checkSpaceFeasbility(m_destinations.folderAt(0));
         std::lock_guard lock(m_monitor);
         m_spacefeasbility = room;
-        if (!m_spacefeasbility)
-            m_progressData.operationState = OperationState::cancel;
-        if (m_progressData.operationState == OperationState::cancel) {
+        if (!room && !m_state.cancelled)
+            changeState(OperationState::cancel);
+        if (!room || m_state.cancelled) {
             m_fileShiftError = ErrorData::reset();
             return;
         }
@@ -463,7 +468,7 @@ void HBFileShiftServices::main()
     m_scopes->close();
     std::lock_guard lock(m_monitor);
     if (!m_isUndoOperation && m_previousStop == m_sourceURLS.size() && !m_executed.isEmpty()
-        && m_progressData.operationState != OperationState::cancel && !m_hasBeenCancelled)
+        && !m_state.cancelled)
         m_undoRecord = std::make_shared<UndoData>(m_executed, std::move(m_bookmarks), m_userFileAction);
 }
 
@@ -622,7 +627,7 @@ void HBFileShiftServices::shiftFiles()
             setRule(std::nullopt);
             rule.reset();
         }
-        if (afterItem() == OperationState::cancel) {
+        if (afterItem()) {
             setFileShiftError(ErrorData::reset());
             return;
         }
@@ -664,7 +669,7 @@ bool HBFileShiftServices::isCrossDevice(const ErrorData& result)
         && result.frameworkError.userInfo.value(hb::NSUnderlyingErrorKey).toInt() == EXDEV;
 }
 
-OperationState HBFileShiftServices::afterItem()
+bool HBFileShiftServices::afterItem()
 {
     std::lock_guard lock(m_monitor);
     // A finished copy's counts carry over into the record, so the next item's copy starts from them.
@@ -672,7 +677,7 @@ OperationState HBFileShiftServices::afterItem()
         getProgressData();
     if (m_userFileAction != m_progressData.fileAction)
         m_progressData.fileAction = m_userFileAction;
-    return m_progressData.operationState;
+    return m_state.cancelled;
 }
 
 ErrorData HBFileShiftServices::shiftItem(const hb::URL& source, const hb::URL& destination, bool isDirectory,
@@ -688,7 +693,7 @@ ErrorData HBFileShiftServices::shiftItem(const hb::URL& source, const hb::URL& d
         return containsSourceError(source);
     switch (progress.fileAction) {
     case Action::copy:
-        if (!instruction && progress.operationState == OperationState::cancel)
+        if (!instruction && hasBeenCancelled())
             return ErrorData::reset();
         if (instruction == Instruction::stop || leaveExisting)
             return ErrorData::reset();
@@ -744,7 +749,7 @@ ErrorData HBFileShiftServices::copyItem(const hb::URL& source, const hb::URL& de
     // A cancelled copy reports no error and leaves nothing behind.
     if (!m_fileManager->fileExists(target.path()))
         return ErrorData::reset();
-    if (operationState() == OperationState::cancel && replacing) {
+    if (hasBeenCancelled() && replacing) {
         discardTarget();
         return ErrorData::reset();
     }

@@ -38,19 +38,54 @@ struct UndoInformation {
 
 // One move or copy of a set of source items into a destination: the unit of work the operations
 // manager queues, polls, answers at a name conflict and discards when complete. It never calls its
-// manager; its state is read from its progress record and last error. The record, the last error,
-// the action in force and the cancellation path are guarded by monitor().
+// manager; its state is read from its progress record and last error. The record, the state, the
+// last error, the action in force and the cancellation path are guarded by monitor().
 //
-// Its work item, on a queue thread, does all of its file work. States (the manager moves the ones it
-// answers):
-//   idle --work item starts--> running (cancel when stopped while queued)
-//   running: undo only: follow the record's bookmarks, delete unchanged copies, list what moves back
-//            first run only: size the sources (totals known before the first item), check for room
-//            then the item loop; each item shifted is bookmarked for the undo record as it goes
-//   work item ends: all done --> complete (the undo record made on the queue thread)
-//                   stopped by cancel --> complete, cancelled;  at a conflict --> getInstruction
+// Its work item, on a queue thread, does all of its file work:
+//   undo only: follow the record's bookmarks, delete unchanged copies, list what moves back
+//   first run only: size the sources (totals known before the first item), check for room
+//   then the item loop; each item shifted is bookmarked for the undo record as it goes
+//   all done, not cancelled: the undo record is made on the queue thread
+//
+// States, and the only moves between them (shiftStateMoves; the manager makes the ones it answers):
+//   idle --work item starts--> running             waitingForInstruction --queued as it is--> running
+//   running --cancelOperation(), or no room--> cancel
+//   running --work item ends: all done--> complete;  stopped at a conflict --> getInstruction
+//   cancel --work item ends, or cancelOperation() again--> complete
 //   getInstruction --manager shows it--> waitingForInstruction --answer--> idle, queued again
-//   cancelOperation(): running --> cancel; any other --> complete
+//   getInstruction --answered before it was shown--> idle
+//   idle, getInstruction, waitingForInstruction --cancelOperation()--> complete
+//   complete --cancelOperation()--> complete: finished for good, it only takes the mark
+// Entering cancel, and cancelOperation() in any state, mark the shift cancelled for good: the mark
+// is part of the state, so the work item and the manager read one value.
+struct ShiftStateMove {
+    OperationState from;
+    OperationState to;
+};
+inline constexpr ShiftStateMove shiftStateMoves[] = {
+    {OperationState::idle, OperationState::running},
+    {OperationState::idle, OperationState::complete},
+    {OperationState::running, OperationState::cancel},
+    {OperationState::running, OperationState::complete},
+    {OperationState::running, OperationState::getInstruction},
+    {OperationState::getInstruction, OperationState::waitingForInstruction},
+    {OperationState::getInstruction, OperationState::idle},
+    {OperationState::getInstruction, OperationState::complete},
+    {OperationState::waitingForInstruction, OperationState::idle},
+    {OperationState::waitingForInstruction, OperationState::running},
+    {OperationState::waitingForInstruction, OperationState::complete},
+    {OperationState::cancel, OperationState::complete},
+    {OperationState::complete, OperationState::complete},
+};
+
+constexpr bool isShiftStateMove(OperationState from, OperationState to)
+{
+    for (const ShiftStateMove& move : shiftStateMoves)
+        if (move.from == from && move.to == to)
+            return true;
+    return false;
+}
+
 class HBFileShiftServices : public std::enable_shared_from_this<HBFileShiftServices>,
                             public hb::FileManagerDelegate {
 public:
@@ -89,13 +124,15 @@ public:
 
     // A consistent copy of the progress record; a copy in progress brings the counts up to date.
     ProgressData getProgressData();
-    void setOperationState(OperationState state);
+    // The manager's moves; false, and nothing changed, for one the table does not hold.
+    bool setOperationState(OperationState state);
     void setRule(std::optional<Rule> rule);
     void setProgressFileName(const hb::URL& source, const hb::URL& destinationURL);
     void setNumberInformation(std::uint64_t totalSize, std::uint64_t allCount, std::int64_t itemCount);
     CopyProgressData getCopyProgress();
 
-    // A running operation stops after its current item; any other is complete at once.
+    // A running operation stops after its current item; any other is complete at once. Either way it
+    // is cancelled for good.
     void cancelOperation();
     // What is replaced goes to the trash, so that undo puts it back; where no trash can keep it, it is
     // replaced only once the user has agreed that it is deleted.
@@ -168,9 +205,12 @@ private:
     // Whether the existing item is the source or one of the folders that hold it.
     static bool containsSource(const hb::URL& existing, const hb::URL& source);
     void setFileShiftError(const ErrorData& error);
-    // Brings the record up to date after an item; the state in force.
-    OperationState afterItem();
-    OperationState operationState() const;
+    // Every change of the state: under the lock, and only along shiftStateMoves; false, and nothing
+    // changed (logged in debug), for any other move. Entering cancel, or `markCancelled`, sets the
+    // mark.
+    bool changeState(OperationState to, bool markCancelled = false);
+    // Brings the record up to date after an item; whether the shift is to stop.
+    bool afterItem();
     std::optional<Rule> currentRule() const;
 
     const std::int64_t m_identifier;
@@ -185,10 +225,15 @@ private:
     Action m_userFileAction;
     std::unique_ptr<hb::FileManager> m_fileManager;
     std::shared_ptr<HBCopyFileOperation> m_copyManager;
+    // Its own operationState is not used: a copy takes the one of m_state.
     ProgressData m_progressData;
+    // Where the shift is and whether it was ever cancelled: one value, written by changeState() only.
+    struct State {
+        OperationState phase = OperationState::idle;
+        bool cancelled = false;
+    } m_state;
     std::int64_t m_previousStop = 0;
     const bool m_isUndoOperation;
-    bool m_hasBeenCancelled = false;
     bool m_replacedItemsMayBeDeleted = false;
     // An undo shift: what the shift it undoes replaced, by the position of the item that replaced it.
     QHash<qsizetype, hb::TrashedItem> m_replacedToRestore;
