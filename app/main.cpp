@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/ServiceCommand.h"
+#include "app/about/AboutScenes.h"
+#include "app/feedback/FeedbackScenes.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/interface/Application.h"
 #include "platform/interface/PlatformPlugin.h"
@@ -66,6 +68,8 @@ int main(int argc, char** argv)
     }
 
     Q_INIT_RESOURCE(resources);
+    registerAboutScenes();
+    registerFeedbackScenes();
     AppDelegate delegate;
     QObject::connect(&instance, &hb::SingleInstance::raiseRequested, &delegate, &AppDelegate::statusClicked);
     hb::Application::shared().setDelegate(&delegate);
