@@ -3,7 +3,7 @@
 #include "app/about/DevmateIntegrate.h"
 #include "app/firstlaunch/HBPageViewController.h"
 #include "core/analytics/GoogleReporter.h"
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/ViewController.h"
 #include "mainwindow/controls/HBValueTransformers.h"
 #include "mainwindow/controls/HotKeyToStringTransformer.h"

@@ -1,6 +1,6 @@
 #include "app/SetAsideNotice.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/NotificationCenter.h"
 
 #include <QStringList>

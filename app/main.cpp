@@ -1,6 +1,9 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/ServiceCommand.h"
+#include "app/about/AboutScenes.h"
+#include "app/feedback/FeedbackScenes.h"
+#include "app/identity/HarbrillIdentity.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/interface/Application.h"
 #include "platform/interface/PlatformPlugin.h"
@@ -37,6 +40,7 @@ int runServiceCommand(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     if (argc >= 2 && std::strcmp(argv[1], "--service") == 0)
         return runServiceCommand(argc, argv);
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0)
@@ -48,8 +52,8 @@ int main(int argc, char** argv)
 
     hb::PlatformPlugin::chooseForThisSession();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Harbrill"));
-    QApplication::setDesktopFileName(QStringLiteral("com.mirelda.Harbrill"));
+    QApplication::setApplicationName(hb::programIdentity().name);
+    QApplication::setDesktopFileName(hb::programIdentity().applicationId);
     // Qt's own options (-platform, -display, ...) are taken by the application object.
     if (QCoreApplication::arguments().size() > 1)
         return printed(stderr, QStringLiteral("harbrill: unknown argument %1\n").arg(QCoreApplication::arguments().at(1))
@@ -66,6 +70,8 @@ int main(int argc, char** argv)
     }
 
     Q_INIT_RESOURCE(resources);
+    registerAboutScenes();
+    registerFeedbackScenes();
     AppDelegate delegate;
     QObject::connect(&instance, &hb::SingleInstance::raiseRequested, &delegate, &AppDelegate::statusClicked);
     hb::Application::shared().setDelegate(&delegate);

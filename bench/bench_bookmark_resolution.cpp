@@ -4,6 +4,7 @@
 // Usage: bench_bookmark_resolution [items] [rounds]
 //        bench_bookmark_resolution --resolve <base> <items>   (the timed child: exits 0 only when every item resolved)
 #include "BenchRounds.h"
+#include "app/identity/HarbrillIdentity.h"
 #include "core/store/HBURL.h"
 #include "platform/base/Locations.h"
 #include "platform/base/UserDefaults.h"
@@ -47,6 +48,7 @@ int resolveAll(const QString& base, int items)
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     QCoreApplication app(argc, argv);
     if (argc == 4 && std::strcmp(argv[1], "--resolve") == 0)
         return resolveAll(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));

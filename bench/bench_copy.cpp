@@ -12,6 +12,7 @@
 #include "BenchRounds.h"
 #include "GioTreeCopy.h"
 
+#include "app/identity/HarbrillIdentity.h"
 #include "core/engine/HBCopyFileOperation.h"
 #include "platform/files/AccessRegistry.h"
 
@@ -243,6 +244,7 @@ bench::Sample startCost(const QString& root, const std::function<std::vector<std
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() == 6 && arguments[1] == "--copy")

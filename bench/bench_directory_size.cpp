@@ -3,6 +3,7 @@
 // `taskset -c 0` for the one-core comparison: the sizing then reads the tree on one thread.
 // Usage: bench_directory_size [folders] [files-per-folder] [rounds]
 #include "BenchRounds.h"
+#include "app/identity/HarbrillIdentity.h"
 #include "core/store/HBURL.h"
 #include "platform/base/Locations.h"
 #include "platform/files/AccessRegistry.h"
@@ -78,6 +79,7 @@ quint64 duTotal(const QString& root)
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     QCoreApplication app(argc, argv);
     const int folders = argc > 1 ? std::atoi(argv[1]) : 100;
     const int files = argc > 2 ? std::atoi(argv[2]) : 99;

@@ -2,6 +2,7 @@
 // photographs (20 megapixels each, no cached thumbnails): the drawing runs on a worker, so the loop must
 // keep ticking. For contrast the same preview is then drawn on the main thread.
 // Usage: bench_preview_stall [rounds]
+#include "app/identity/HarbrillIdentity.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/status/HBFilePreview.h"
 #include "mainwindow/status/HBStatusChooseFolderController.h"
@@ -82,6 +83,7 @@ void spin(int milliseconds)
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir base;

@@ -3,6 +3,7 @@
 // table, and the memory the search holds per result beyond the result list.
 // Usage: bench_recent_query [FOLDER, default /tmp/harbrill-bench-home] [ROUNDS, default 5]
 // The fake home is built once in FOLDER (eight top folders, two of them hidden; twelve kinds of file).
+#include "app/identity/HarbrillIdentity.h"
 #include "mainwindow/recent/MetadataQueryUtils.h"
 #include "mainwindow/recent/RecentViewController.h"
 #include "platform/base/Locations.h"
@@ -159,6 +160,7 @@ std::pair<double, double> fillTable(const QString& root, const QString& group, h
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/harbrill-bench-home");

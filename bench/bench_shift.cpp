@@ -22,6 +22,7 @@
 #include "BenchRounds.h"
 #include "GioTreeCopy.h"
 
+#include "app/identity/HarbrillIdentity.h"
 #include "core/engine/HBFileShiftOperations.h"
 #include "core/engine/HBOperationsProtocol.h"
 #include "core/engine/HBProgressWindowController.h"
@@ -649,6 +650,7 @@ void stallPart(HBFileShiftOperations& manager, Reports& reports, const QString& 
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     QTemporaryDir settings;
     for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
         qputenv(variable, settings.path().toUtf8());

@@ -2,6 +2,7 @@
 // item), it starts Harbrill and leaves. A Harbrill already running is left alone: a second start would
 // bring its window forward, which nobody asked for at login.
 
+#include "app/identity/HarbrillIdentity.h"
 #include "platform/desktop/LoginItem.h"
 #include "platform/desktop/SingleInstance.h"
 
@@ -24,6 +25,7 @@ int printed(const QString& text, int exitCode)
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     QCoreApplication app(argc, argv);
     const QString program = hb::LoginItem::companionProgram(programName);
     if (program.isEmpty())

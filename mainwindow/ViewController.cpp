@@ -1,9 +1,9 @@
 #include "mainwindow/ViewController.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/HBHotKeyManage.h"
 #include "core/sources/HBFinderData.h"
 #include "core/sources/HBServiceReply.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/controls/HBScrollView.h"
 #include "mainwindow/grid/HBCollectionView.h"
 #include "mainwindow/grid/HBCollectionViewItem.h"

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/engine/DataSource.h"
 #include "core/engine/HBFileShiftOperations.h"
 #include "core/engine/HBOperationsProtocol.h"
-#include "core/sources/DataSource.h"
 #include "core/sources/HBSourceManager.h"
 #include "core/store/HBDataManager.h"
 #include "mainwindow/recent/RecentViewController.h"

@@ -2,7 +2,7 @@
 // menu and mounted drives, tiles removed and reordered, and files dropped on the window made the source.
 #include "mainwindow/ViewController.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/controls/HBDropHighlight.h"
 #include "mainwindow/folders/HBVolumesPermissionController.h"

@@ -3,7 +3,7 @@
 
 #include "mainwindow/ViewController.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Locations.h"

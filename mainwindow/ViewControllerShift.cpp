@@ -1,8 +1,8 @@
 #include "mainwindow/ViewController.h"
 
 #include "core/analytics/GoogleReporter.h"
-#include "core/engine/HBConstants.h"
 #include "core/engine/HBFileShiftServices.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/status/HBStatusTabViewController.h"
 #include "platform/base/Locations.h"

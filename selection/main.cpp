@@ -5,6 +5,7 @@
 // accessibility bus. With no window named, or one that is not a file manager's, it prints nothing.
 #include <QCoreApplication>
 
+#include "app/identity/HarbrillIdentity.h"
 #include "platform/selection/AccessibleSelection.h"
 #include "platform/selection/CopiedSelection.h"
 
@@ -38,6 +39,7 @@ int printPaths(const std::vector<std::string>& paths)
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     if (argc > 1) {
         std::fprintf(stderr, "usage: %s (the window comes from HARBRILL_FRONT_WINDOW)\n", argv[0]);
         return 2;

@@ -1,9 +1,6 @@
 #include "app/about/HBAboutWindowController.h"
 
 #include "app/about/HBAboutBoxController.h"
-#include "platform/interface/StoryboardRegistry.h"
-
-HB_REGISTER_SCENE("HBAboutStoryBoard", "AboutBox", HBAboutWindowController);
 
 HBAboutWindowController::HBAboutWindowController(QObject* parent) : hb::WindowController(parent)
 {

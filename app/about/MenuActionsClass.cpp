@@ -1,10 +1,7 @@
 #include "app/about/MenuActionsClass.h"
 
 #include "app/about/DevmateIntegrate.h"
-#include "platform/interface/StoryboardRegistry.h"
 #include "platform/vendor/DM_SUUpdater.h"
-
-HB_REGISTER_SCENE("Main", "MenuActions", MenuActionsClass);
 
 MenuActionsClass::MenuActionsClass(QWidget* parent) : QMenu(parent)
 {

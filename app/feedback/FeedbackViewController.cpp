@@ -1,10 +1,7 @@
 #include "app/feedback/FeedbackViewController.h"
 
-#include "platform/interface/StoryboardRegistry.h"
 #include "platform/vendor/ModalSession.h"
 #include "ui_FeedbackWindow.h"
-
-HB_REGISTER_SCENE("FeedbackWindow", "FeedbackWindow", FeedbackViewController);
 
 FeedbackViewController::FeedbackViewController(QWidget* parent) : hb::ViewController(parent) {}
 

@@ -1,7 +1,7 @@
 #include "app/firstlaunch/HBFirstLaunchController.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/engine/HBDelayOnMain.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Locations.h"

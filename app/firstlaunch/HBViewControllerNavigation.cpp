@@ -1,6 +1,6 @@
 #include "app/firstlaunch/HBViewControllerNavigation.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/NotificationCenter.h"
 

@@ -1,9 +1,9 @@
 #include "core/engine/HBFileShiftOperations.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/engine/HBFileShiftServices.h"
 #include "core/engine/HBProgressViewController.h"
 #include "core/engine/HBProgressWindowController.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"

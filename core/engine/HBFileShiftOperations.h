@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/sources/DataSource.h"
+#include "core/engine/DataSource.h"
 #include "core/engine/HBEngineTypes.h"
 #include "core/engine/HBFileShiftDelegate.h"
 #include "core/engine/HBOperationKeys.h"

@@ -1,7 +1,7 @@
 #include "core/hotkey/HBHotKeyManage.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/DDHotKeyUtilities.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
 

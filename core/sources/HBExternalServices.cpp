@@ -1,6 +1,6 @@
 #include "core/sources/HBExternalServices.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/NotificationCenter.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "core/sources/HBFinderData.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"

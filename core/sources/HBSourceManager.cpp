@@ -1,8 +1,8 @@
 #include "core/sources/HBSourceManager.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/engine/HBDelayOnMain.h"
 #include "core/sources/HBFinderData.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/sources/DataSource.h"
+#include "core/engine/DataSource.h"
 #include "core/sources/FinderTalk.h"
 #include "platform/base/URL.h"
 

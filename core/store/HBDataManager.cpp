@@ -1,6 +1,6 @@
 #include "core/store/HBDataManager.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Locations.h"

@@ -1,6 +1,6 @@
 #include "mainwindow/controls/HBDropHighlight.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "platform/interface/DraggingInfo.h"
 
 #include <QCoreApplication>

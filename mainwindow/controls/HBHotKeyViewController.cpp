@@ -1,7 +1,7 @@
 #include "mainwindow/controls/HBHotKeyViewController.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/HBHotKeyManage.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/controls/HBTextView.h"
 #include "platform/base/UserDefaults.h"

@@ -1,7 +1,7 @@
 #include "mainwindow/controls/HBTextView.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/HBHotKeyManage.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/controls/HBHotKeyViewController.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/desktop/HotKey.h"

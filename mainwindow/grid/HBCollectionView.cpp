@@ -1,6 +1,6 @@
 #include "mainwindow/grid/HBCollectionView.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBLocationEntry.h"
 #include "mainwindow/grid/HBCollectionViewItem.h"
 #include "platform/base/UserDefaults.h"

@@ -2,7 +2,7 @@
 
 #include "ui_HBCollectionViewItem.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/controls/HBCollectionItemView.h"
 #include "mainwindow/controls/HBCustomBox.h"

@@ -1,8 +1,8 @@
 #include "mainwindow/status/HBInstallScriptFromTabController.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/HBHotKeyManage.h"
 #include "core/sources/HBFinderData.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBStatusHints.h"
 #include "mainwindow/status/HBStatusPaneLayout.h"

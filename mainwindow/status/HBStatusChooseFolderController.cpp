@@ -1,6 +1,6 @@
 #include "mainwindow/status/HBStatusChooseFolderController.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBFilePreview.h"
 #include "mainwindow/status/HBSourceViewController.h"

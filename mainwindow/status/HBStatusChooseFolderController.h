@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/sources/DataSource.h"
+#include "core/engine/DataSource.h"
 #include "platform/base/URL.h"
 #include "platform/interface/Popover.h"
 #include "platform/interface/StoryboardSegue.h"

@@ -1,7 +1,7 @@
 #include "mainwindow/status/HBStatusForSelectFilesController.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/HBHotKeyManage.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBStatusHints.h"
 #include "mainwindow/status/HBStatusPaneLayout.h"

@@ -1,7 +1,7 @@
 #include "mainwindow/status/HBStatusHints.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/HBHotKeyState.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/interface/LayerAnimation.h"
 

@@ -1,6 +1,6 @@
 #include "mainwindow/status/HBStatusTabViewController.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/status/HBInstallScriptFromTabController.h"
 #include "mainwindow/status/HBSourceProtocol.h"
 #include "mainwindow/status/HBStatusChooseFolderController.h"

@@ -1,6 +1,7 @@
 #include "platform/base/Locations.h"
 
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -108,21 +109,25 @@ QString runtimeDirectory()
     const QString path = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (path.startsWith(u'/'))
         return QDir::cleanPath(path);
-    const QString shared = QDir::tempPath() + QStringLiteral("/harbrill-%1").arg(getuid());
+    const QString shared = QDir::tempPath() + QStringLiteral("/%1-%2").arg(programIdentity().command).arg(getuid());
     if (ensurePrivateFolder(shared))
         return shared;
     // Someone else holds the name in the shared temporary folder: stay inside the user's own cache folder instead.
-    const QString own = cacheHome() + QStringLiteral("/harbrill-runtime");
+    const QString own = cacheHome() + u'/' + programIdentity().command + QStringLiteral("-runtime");
     QDir().mkpath(cacheHome());
     if (!ensurePrivateFolder(own))
         qCWarning(hbLog) << "no private runtime folder at" << shared << "or" << own;
     return own;
 }
 
-QString applicationConfigDirectory() { return configHome() + QStringLiteral("/harbrill"); }
+QString applicationConfigDirectory() { return configHome() + u'/' + programIdentity().command; }
 
-QString containerDirectory() { return dataHome() + QStringLiteral("/harbrill/container"); }
+namespace {
+QString applicationDataDirectory() { return dataHome() + u'/' + programIdentity().command; }
+}  // namespace
 
-QString applicationScriptsDirectory() { return dataHome() + QStringLiteral("/harbrill/Application Scripts"); }
+QString containerDirectory() { return applicationDataDirectory() + QStringLiteral("/container"); }
+
+QString applicationScriptsDirectory() { return applicationDataDirectory() + QStringLiteral("/Application Scripts"); }
 
 }  // namespace hb::Locations

@@ -13,9 +13,9 @@ QString configHome();                           // $XDG_CONFIG_HOME or ~/.config
 QString dataHome();                             // $XDG_DATA_HOME or ~/.local/share
 QString cacheHome();                            // $XDG_CACHE_HOME or ~/.cache
 QString runtimeDirectory();                     // $XDG_RUNTIME_DIR, else a private (0700) folder in $TMPDIR or /tmp
-QString applicationConfigDirectory();           // configHome()/harbrill
-QString containerDirectory();                   // dataHome()/harbrill/container
-QString applicationScriptsDirectory();          // dataHome()/harbrill/Application Scripts
+QString applicationConfigDirectory();           // configHome()/<command of the program>
+QString containerDirectory();                   // dataHome()/<command>/container
+QString applicationScriptsDirectory();          // dataHome()/<command>/Application Scripts
 }  // namespace Locations
 
 }  // namespace hb

@@ -1,12 +1,20 @@
 #include "platform/base/Log.h"
 
+#include "platform/base/ProgramIdentity.h"
+
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <mutex>
 
-Q_LOGGING_CATEGORY(hbLog, "harbrill")
+// Named after the program, whose identity is set before its first trace.
+const QLoggingCategory& hbLog()
+{
+    static const QByteArray name = hb::programIdentity().command.toUtf8();
+    static const QLoggingCategory category(name.constData());
+    return category;
+}
 
 namespace hb::Log {
 

@@ -4,6 +4,7 @@
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/NotificationCenter.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/base/UserDefaultsTypedJson.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,6 @@ namespace hb {
 
 namespace {
 
-const QString kStandardName = QStringLiteral("com.mirelda.Harbrill");
 constexpr std::chrono::milliseconds kAutoSynchronizeDelay{200};
 
 // An advisory lock on "<file>.lock", held while the file is read, merged and written.
@@ -431,7 +431,7 @@ UserDefaults& UserDefaults::standard()
     Registry& shared = registry();
     std::lock_guard lock(shared.mutex);
     if (shared.standard == nullptr) {
-        shared.standard = new UserDefaults(kStandardName);
+        shared.standard = new UserDefaults(programIdentity().applicationId);
         installExitHooks();
     }
     return *shared.standard;
@@ -442,7 +442,7 @@ UserDefaults* UserDefaults::suite(const QString& suiteName)
     if (suiteName.isEmpty() || suiteName.contains(u'/') || suiteName.contains(QChar(0)) || suiteName == u"." ||
         suiteName == u"..")
         return nullptr;
-    if (suiteName == kStandardName)
+    if (suiteName == programIdentity().applicationId)
         return &standard();
     Registry& shared = registry();
     std::lock_guard lock(shared.mutex);

@@ -22,8 +22,8 @@ struct SetAsideDefaultsFile {
 // Posted on the default centre, on the main thread, after a defaults file was moved aside.
 inline const QString UserDefaultsFileSetAsideNotification = QStringLiteral("UserDefaultsFileSetAside");
 
-// A defaults store: the standard one ($XDG_CONFIG_HOME/harbrill/com.mirelda.Harbrill.json) or a named
-// suite ($XDG_CONFIG_HOME/harbrill/<suite>.json). Values are Bool, integer (qlonglong), double,
+// A defaults store: the standard one (applicationConfigDirectory()/<application id>.json) or a named
+// suite (applicationConfigDirectory()/<suite>.json). Values are Bool, integer (qlonglong), double,
 // QString, QDateTime, QByteArray, QVariantList and QVariantMap, nested freely; the file keeps each
 // value's type. Safe to use from any thread. Every change is announced through valueChanged (emitted
 // on the changing thread). The file is written atomically and locked against a second process; a file

@@ -428,7 +428,7 @@ bool roundTrips(const QVariant& value)
 
 QByteArray encodeDocument(const QVariantMap& values)
 {
-    Splices splices{QStringLiteral("harbrill-undecoded-") + QUuid::createUuid().toString(QUuid::Id128), {}};
+    Splices splices{QStringLiteral("undecoded-") + QUuid::createUuid().toString(QUuid::Id128), {}};
     QJsonObject object;
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         object.insert(it.key(), encode(it.value(), &splices));

@@ -1,6 +1,7 @@
 #include "platform/desktop/HotKeyPortal.h"
 
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/interface/Application.h"
 
 #include <QDBusArgument>
@@ -60,7 +61,7 @@ const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.Global
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 // What the desktop's shortcut settings call the shortcut.
-const QString shortcutDescription = QStringLiteral("Open Harbrill");
+QString shortcutDescription() { return QStringLiteral("Open ") + programIdentity().name; }
 // The portal may first have to be started on the bus.
 constexpr int probeTimeoutMs = 10000;
 
@@ -288,7 +289,7 @@ private:
         });
     }
 
-    QString nextToken() { return QStringLiteral("harbrill%1").arg(++m_tokens); }
+    QString nextToken() { return programIdentity().command + QString::number(++m_tokens); }
     QString requestPath(const QString& token) const
     {
         return portalPath + QStringLiteral("/request/") + senderPathElement(m_bus) + QLatin1Char('/') + token;
@@ -338,7 +339,7 @@ private:
     {
         const Binding* b = binding(ref);
         const QString id = PortalShortcuts::shortcutId(b->keyCode, b->modifierFlags);
-        QVariantMap properties{{QStringLiteral("description"), shortcutDescription}};
+        QVariantMap properties{{QStringLiteral("description"), shortcutDescription()}};
         const QString trigger = PortalShortcuts::preferredTrigger(b->keyCode, b->modifierFlags);
         if (!trigger.isEmpty())
             properties.insert(QStringLiteral("preferred_trigger"), trigger);
@@ -418,7 +419,8 @@ QString PortalShortcuts::preferredTrigger(std::uint16_t keyCode, std::uint64_t m
 
 QString PortalShortcuts::shortcutId(std::uint16_t keyCode, std::uint64_t modifierFlags)
 {
-    return QStringLiteral("open-harbrill-%1-%2").arg(keyCode).arg(modifierFlags, 0, 16);
+    return QStringLiteral("open-%1-%2-%3")
+        .arg(programIdentity().command, QString::number(keyCode), QString::number(modifierFlags, 16));
 }
 
 }  // namespace hb

@@ -1,6 +1,7 @@
 #include "platform/desktop/LoginItem.h"
 
 #include "platform/base/Locations.h"
+#include "platform/base/ProgramIdentity.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -44,15 +45,15 @@ std::optional<Error> writeEntry(const QString& identifier)
     const QString path = LoginItem::entryPath(identifier);
     if (program.isEmpty())
         return loginItemError(path, QStringLiteral("The login helper %1 is neither beside %2 nor on the PATH.")
-                                        .arg(LoginItem::helperProgramName, QCoreApplication::applicationFilePath()));
+                                        .arg(LoginItem::helperProgramName(), QCoreApplication::applicationFilePath()));
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         return loginItemError(path, QStringLiteral("The autostart folder %1 cannot be created.").arg(folder));
     QSaveFile file(path);
     const QString text = QStringLiteral(
-                             "[Desktop Entry]\nType=Application\nName=Harbrill\nComment=Starts Harbrill at login\n"
-                             "Exec=%1\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n")
-                             .arg(execValue(program));
+                             "[Desktop Entry]\nType=Application\nName=%1\nComment=Starts %1 at login\n"
+                             "Exec=%2\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n")
+                             .arg(programIdentity().name, execValue(program));
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
         return loginItemError(path, QStringLiteral("The autostart entry %1 cannot be written: %2")
                                         .arg(path, file.errorString()));
@@ -78,7 +79,9 @@ QString LoginItem::entryPath(const QString& identifier)
     return Locations::configHome() + QStringLiteral("/autostart/") + identifier + QStringLiteral(".desktop");
 }
 
-QString LoginItem::helperProgram() { return companionProgram(helperProgramName); }
+QString LoginItem::helperProgramName() { return programIdentity().command + QStringLiteral("-helper"); }
+
+QString LoginItem::helperProgram() { return companionProgram(helperProgramName()); }
 
 QString LoginItem::companionProgram(const QString& name)
 {

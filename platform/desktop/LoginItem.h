@@ -9,10 +9,10 @@
 namespace hb {
 
 // Starting a helper program at login: an XDG autostart entry $XDG_CONFIG_HOME/autostart/<identifier>.desktop
-// that runs the login helper (harbrill-helper beside the running program, else on PATH) by its
+// that runs the login helper (<command>-helper beside the running program, else on PATH) by its
 // absolute path.
 namespace LoginItem {
-inline const QString helperProgramName = QStringLiteral("harbrill-helper");
+QString helperProgramName();
 
 // Writes (enabled) or removes the entry; none on success, else why it failed.
 std::optional<Error> setEnabled(const QString& identifier, bool enabled);
@@ -21,7 +21,7 @@ bool isEnabled(const QString& identifier);
 QString entryPath(const QString& identifier);
 // The helper's absolute path, empty when there is none to run.
 QString helperProgram();
-// The absolute path of a program installed beside the running one (as harbrill and its helper are),
+// The absolute path of a program installed beside the running one (as the program and its helper are),
 // else found on the PATH; empty when there is neither.
 QString companionProgram(const QString& name);
 }  // namespace LoginItem

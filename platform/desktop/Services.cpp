@@ -1,6 +1,7 @@
 #include "platform/desktop/Services.h"
 
 #include "platform/base/Locations.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/desktop/ServicesListener.h"
 #include "platform/desktop/ServicesSocket.h"
 
@@ -88,7 +89,10 @@ private:
 
 }  // namespace
 
-QString Services::socketPath() { return Locations::runtimeDirectory() + QStringLiteral("/harbrill/services.sock"); }
+QString Services::socketPath()
+{
+    return Locations::runtimeDirectory() + u'/' + programIdentity().command + QStringLiteral("/services.sock");
+}
 
 std::optional<Error> Services::setServicesProvider(ServicesProvider* provider)
 {
@@ -108,11 +112,12 @@ ServiceAnswer Services::send(const QString& messageName, const Pasteboard& paste
     const qsizetype bodySize = frame.size() - ServicesFrame::kLengthSize;
     if (bodySize > qsizetype(ServicesFrame::kMaximumBodySize))
         return refused(QStringLiteral("Too many items for one request: the names of these %1 items take %2 MB, and "
-                                      "Harbrill takes at most %3 MB of names at once. Hand over their folder "
+                                      "%4 takes at most %3 MB of names at once. Hand over their folder "
                                       "instead, or fewer items.")
                            .arg(pasteboard.items().size())
                            .arg(double(bodySize) / (1 << 20), 0, 'f', 1)
-                           .arg(ServicesFrame::kMaximumBodySize >> 20));
+                           .arg(ServicesFrame::kMaximumBodySize >> 20)
+                           .arg(programIdentity().name));
 
     const QDeadlineTimer deadline(timeoutMs);
     const auto seconds = [timeoutMs] { return QString::number((timeoutMs + 999) / 1000); };
@@ -121,13 +126,14 @@ ServiceAnswer Services::send(const QString& messageName, const Pasteboard& paste
     while ((fd = ServicesSocket::connectTo(socketPath())) < 0 && errno == EAGAIN && !deadline.hasExpired())
         ::poll(nullptr, 0, 50);
     const Connection connection(fd);
+    const QString& name = programIdentity().name;
     if (connection.fd() < 0) {
         if (errno == ENOENT || errno == ECONNREFUSED)
-            return refused(QStringLiteral("Harbrill is not running. Start it, then try again."));
+            return refused(QStringLiteral("%1 is not running. Start it, then try again.").arg(name));
         if (errno == EAGAIN)
-            return refused(QStringLiteral("Harbrill was too busy to take the request within %1 seconds. "
-                                          "Try again in a moment.").arg(seconds()));
-        return refused(QStringLiteral("Cannot reach Harbrill: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return refused(QStringLiteral("%1 was too busy to take the request within %2 seconds. "
+                                          "Try again in a moment.").arg(name, seconds()));
+        return refused(QStringLiteral("Cannot reach %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
     }
 
     // A refusal can come before the whole request is written; the answer is read either way.
@@ -139,11 +145,12 @@ ServiceAnswer Services::send(const QString& messageName, const Pasteboard& paste
     if (answer)
         return *answer;
     if (deadline.hasExpired())
-        return refused(QStringLiteral("Harbrill did not answer within %1 seconds; it may be busy. Try again in a "
-                                      "moment, and if it still does not answer, quit Harbrill and start it again.")
-                           .arg(seconds()));
-    return refused(QStringLiteral("Harbrill ended the request without a readable answer. Try again, and if it "
-                                  "happens again, quit Harbrill and start it again."));
+        return refused(QStringLiteral("%1 did not answer within %2 seconds; it may be busy. Try again in a "
+                                      "moment, and if it still does not answer, quit %1 and start it again.")
+                           .arg(name, seconds()));
+    return refused(QStringLiteral("%1 ended the request without a readable answer. Try again, and if it "
+                                  "happens again, quit %1 and start it again.")
+                       .arg(name));
 }
 
 }  // namespace hb

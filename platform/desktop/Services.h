@@ -20,10 +20,10 @@ public:
                                 ServiceAnswer& answer) = 0;
 };
 
-// Services: the running instance serves "harbrill --service NAME PATH..." on a local socket that only
+// Services: the running instance serves "<command> --service NAME PATH..." on a local socket that only
 // the same user can reach.
 namespace Services {
-// runtimeDirectory()/harbrill/services.sock
+// runtimeDirectory()/<command>/services.sock
 QString socketPath();
 // Installs the provider and starts listening on socketPath() (GUI thread); null stops. An error when
 // the socket cannot be set up or another instance already serves it. The provider must outlive its

@@ -1,6 +1,7 @@
 #include "platform/desktop/Services.h"
 
 #include "platform/base/Locations.h"
+#include "platform/base/ProgramIdentity.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,16 +12,7 @@ namespace hb {
 
 namespace {
 
-struct Service {
-    const char* message;
-    const char* title;
-    bool foldersOnly;
-};
-
-constexpr Service kServices[] = {
-    {"addToLocation", "Add Folder to Harbrill", true},
-    {"moveHarbrill", "Send to Harbrill", false},
-};
+using Service = ProgramIdentity::Service;
 
 // A value of a desktop-entry style key file: backslashes and line breaks escaped.
 QString keyFileValue(QString text)
@@ -52,21 +44,26 @@ QString shellWord(QString word)
 
 QString desktopExec(const QString& executable, const Service& service)
 {
-    return keyFileValue(execArgument(executable) + QStringLiteral(" --service ") + QLatin1String(service.message)
+    return keyFileValue(execArgument(executable) + QStringLiteral(" --service ") + service.message
                         + QStringLiteral(" %F"));
 }
 
 QString applicationEntry(const QString& executable)
 {
+    const ProgramIdentity& identity = programIdentity();
+    QString actions;
+    for (const Service& service : identity.services)
+        actions += service.message + u';';
     QString text = QStringLiteral(
-                       "[Desktop Entry]\nType=Application\nVersion=1.4\nName=Harbrill\n"
-                       "Comment=Move or copy files into your favourite folders\nTryExec=%1\nExec=%2\n"
-                       "Icon=com.mirelda.Harbrill\nTerminal=false\n"
-                       "Categories=Utility;FileTools;\nActions=addToLocation;moveHarbrill;\n")
-                       .arg(keyFileValue(executable), keyFileValue(execArgument(executable)));
-    for (const Service& service : kServices)
+                       "[Desktop Entry]\nType=Application\nVersion=1.4\nName=%1\n"
+                       "Comment=Move or copy files into your favourite folders\nTryExec=%2\nExec=%3\n"
+                       "Icon=%4\nTerminal=false\n"
+                       "Categories=Utility;FileTools;\nActions=%5\n")
+                       .arg(identity.name, keyFileValue(executable), keyFileValue(execArgument(executable)),
+                            identity.applicationId, actions);
+    for (const Service& service : identity.services)
         text += QStringLiteral("\n[Desktop Action %1]\nName=%2\nExec=%3\n")
-                    .arg(QLatin1String(service.message), QLatin1String(service.title), desktopExec(executable, service));
+                    .arg(service.message, service.title, desktopExec(executable, service));
     return text;
 }
 
@@ -77,7 +74,7 @@ QString kdeServiceMenu(const QString& executable, const Service& service)
                "[Desktop Entry]\nType=Service\nMimeType=%1\nActions=%2;\n\n[Desktop Action %2]\nName=%3\n"
                "Exec=%4\n")
         .arg(service.foldersOnly ? QStringLiteral("inode/directory;") : QStringLiteral("all/all;"),
-             QLatin1String(service.message), QLatin1String(service.title), desktopExec(executable, service));
+             service.message, service.title, desktopExec(executable, service));
 }
 
 // Nemo runs the Exec line through a shell-style parser after putting the selected paths for %F.
@@ -85,8 +82,8 @@ QString nemoAction(const QString& executable, const Service& service)
 {
     return QStringLiteral(
                "[Nemo Action]\nActive=true\nName=%1\nComment=%1\nExec=%2\nSelection=notnone\nExtensions=%3\n")
-        .arg(QLatin1String(service.title),
-             keyFileValue(shellWord(executable) + QStringLiteral(" --service ") + QLatin1String(service.message)
+        .arg(service.title,
+             keyFileValue(shellWord(executable) + QStringLiteral(" --service ") + service.message
                           + QStringLiteral(" %F")),
              service.foldersOnly ? QStringLiteral("dir;") : QStringLiteral("any;"));
 }
@@ -96,7 +93,7 @@ QString nautilusScript(const QString& executable, const Service& service)
 {
     return QStringLiteral(
                "#!/bin/sh\nset -f\nIFS='\n'\nexec %1 --service %2 $NAUTILUS_SCRIPT_SELECTED_FILE_PATHS\n")
-        .arg(shellWord(executable), QLatin1String(service.message));
+        .arg(shellWord(executable), service.message);
 }
 
 std::optional<Error> writeFile(const QString& path, const QString& contents, bool executable)
@@ -118,15 +115,21 @@ std::optional<Error> Services::updateDynamicServices(const QString& executable)
 {
     const QString program = executable.isEmpty() ? QCoreApplication::applicationFilePath() : executable;
     const QString data = Locations::dataHome();
+    const ProgramIdentity& identity = programIdentity();
     QList<std::tuple<QString, QString, bool>> files{
-        {data + QStringLiteral("/applications/com.mirelda.Harbrill.desktop"), applicationEntry(program), false},
-        {data + QStringLiteral("/kio/servicemenus/harbrill.desktop"), kdeServiceMenu(program, kServices[1]), true},
-        {data + QStringLiteral("/kio/servicemenus/harbrill-folders.desktop"), kdeServiceMenu(program, kServices[0]), true},
-    };
-    for (const Service& service : kServices) {
-        files.append({data + QStringLiteral("/nemo/actions/harbrill-%1.nemo_action").arg(QLatin1String(service.message)),
+        {data + QStringLiteral("/applications/") + identity.applicationId + QStringLiteral(".desktop"),
+         applicationEntry(program), false}};
+    // One service menu for files ("<command>.desktop"), one for folders ("<command>-folders.desktop").
+    for (const bool folders : {false, true})
+        for (const Service& service : identity.services)
+            if (service.foldersOnly == folders)
+                files.append({data + QStringLiteral("/kio/servicemenus/") + identity.command
+                                  + (folders ? QStringLiteral("-folders.desktop") : QStringLiteral(".desktop")),
+                              kdeServiceMenu(program, service), true});
+    for (const Service& service : identity.services) {
+        files.append({data + QStringLiteral("/nemo/actions/%1-%2.nemo_action").arg(identity.command, service.message),
                       nemoAction(program, service), false});
-        files.append({data + QStringLiteral("/nautilus/scripts/") + QLatin1String(service.title),
+        files.append({data + QStringLiteral("/nautilus/scripts/") + service.title,
                       nautilusScript(program, service), true});
     }
     std::optional<Error> firstError;

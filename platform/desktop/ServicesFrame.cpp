@@ -1,5 +1,6 @@
 #include "platform/desktop/ServicesFrame.h"
 
+#include "platform/base/ProgramIdentity.h"
 #include "platform/desktop/ServicesBytes.h"
 
 namespace hb::ServicesFrame {
@@ -28,12 +29,11 @@ std::optional<QString> headerProblem(BytesReader& reader, std::uint8_t kind)
 {
     for (int i = 0; i < 4; ++i)
         if (reader.u8() != std::uint8_t(kMagic[i]))
-            return QStringLiteral("The message is not a Harbrill service message.");
+            return QStringLiteral("The message is not a %1 service message.").arg(programIdentity().name);
     const std::optional<std::uint8_t> version = reader.u8();
     if (version != kVersion)
-        return QStringLiteral("The message has version %1; this Harbrill speaks version %2.")
-            .arg(version.value_or(0))
-            .arg(kVersion);
+        return QStringLiteral("The message has version %1; this %2 speaks version %3.")
+            .arg(QString::number(version.value_or(0)), programIdentity().name, QString::number(kVersion));
     if (reader.u8() != kind)
         return QStringLiteral("The message is of the wrong kind.");
     return std::nullopt;

@@ -1,6 +1,7 @@
 #include "platform/desktop/ServicesListener.h"
 
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/desktop/ServicesSocket.h"
 
 #include <QDir>
@@ -88,7 +89,7 @@ std::optional<Error> ServicesListener::listen(const QString& socketPath)
         return error;
     if (QFileInfo::exists(socketPath) || QFileInfo(socketPath).isSymLink()) {
         if (someoneListens(socketPath))
-            return listenError(EADDRINUSE, QStringLiteral("Another Harbrill already serves %1.").arg(socketPath));
+            return listenError(EADDRINUSE, QStringLiteral("Another %1 already serves %2.").arg(programIdentity().name, socketPath));
         QFile::remove(socketPath);  // left behind by an instance that ended without closing it
     }
     close();
@@ -147,7 +148,7 @@ void ServicesListener::serve(QLocalSocket* socket)
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     if (!isSameUser(socket)) {
         qCWarning(hbLog) << "Service request from another user refused";
-        finish(socket, {false, QStringLiteral("Not permitted: Harbrill serves only its own user.")});
+        finish(socket, {false, QStringLiteral("Not permitted: %1 serves only its own user.").arg(programIdentity().name)});
         return;
     }
     socket->setReadBufferSize(ServicesFrame::kLengthSize + ServicesFrame::kMaximumBodySize + 1);
@@ -190,7 +191,7 @@ ServiceAnswer ServicesListener::perform(ServiceRequest& request)
 {
     ServiceAnswer answer{true, QString()};
     if (!m_provider || !m_provider->performService(request.messageName, request.pasteboard, QString(), answer))
-        return {false, QStringLiteral("Harbrill offers no service \"%1\".").arg(request.messageName)};
+        return {false, QStringLiteral("%1 offers no service \"%2\".").arg(programIdentity().name, request.messageName)};
     return answer;
 }
 

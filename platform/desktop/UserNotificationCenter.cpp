@@ -1,6 +1,7 @@
 #include "platform/desktop/UserNotificationCenter.h"
 
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -14,7 +15,6 @@ namespace {
 const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
-const QString applicationName = QStringLiteral("Harbrill");
 const QString defaultActionKey = QStringLiteral("default");
 constexpr int serverDecidesTimeout = -1;
 }  // namespace
@@ -56,7 +56,7 @@ void UserNotificationCenter::scheduleNotification(const UserNotification& notifi
     QVariantMap hints;
     if (!desktopEntry.isEmpty())
         hints.insert(QStringLiteral("desktop-entry"), desktopEntry);
-    call << applicationName << quint32(0) << desktopEntry << notification.title << notification.informativeText << actions
+    call << programIdentity().name << quint32(0) << desktopEntry << notification.title << notification.informativeText << actions
          << hints << serverDecidesTimeout;
 
     auto* watcher = new QDBusPendingCallWatcher(bus().asyncCall(call), this);

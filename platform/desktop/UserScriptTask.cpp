@@ -2,6 +2,7 @@
 
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/files/GrantResolver.h"
 #include "platform/interface/FrontWindow.h"
 
@@ -83,8 +84,10 @@ Outcome answerFrom(const QByteArray& output)
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString text = decoder(entry);
         if (decoder.hasError()) {
-            qCWarning(hbLog).noquote() << "The script named an item whose name is not UTF-8, which Harbrill cannot handle:"
-                                       << QString::fromLatin1(entry.toPercentEncoding("/ "));
+            qCWarning(hbLog).noquote()
+                << QStringLiteral("The script named an item whose name is not UTF-8, which %1 cannot handle:")
+                       .arg(programIdentity().name)
+                << QString::fromLatin1(entry.toPercentEncoding("/ "));
             continue;
         }
         entries << text;
@@ -99,9 +102,10 @@ Outcome runScript(const QString& program, const AppleEventDescriptor& event, std
     process.setProgram(program);
     process.setArguments({event.subroutineName});
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HARBRILL_EVENT_TARGET"), event.target);
-    environment.insert(QStringLiteral("HARBRILL_EVENT_CLASS"), event.eventClass);
-    environment.insert(QStringLiteral("HARBRILL_EVENT_ID"), event.eventID);
+    const QString prefix = programIdentity().command.toUpper();
+    environment.insert(prefix + QStringLiteral("_EVENT_TARGET"), event.target);
+    environment.insert(prefix + QStringLiteral("_EVENT_CLASS"), event.eventClass);
+    environment.insert(prefix + QStringLiteral("_EVENT_ID"), event.eventID);
     for (auto it = frontWindow.begin(); it != frontWindow.end(); ++it)
         environment.insert(it.key(), it.value());
     // The program's own helpers (the selection reader) are found beside it first, as installed.

@@ -16,7 +16,7 @@ namespace hb {
 
 // The call a user script is asked to answer: the addressed application, the event's class and id
 // (four-character codes) and the handler to run. The script gets the handler name as argv[1] and the
-// rest as HARBRILL_EVENT_TARGET, HARBRILL_EVENT_CLASS and HARBRILL_EVENT_ID.
+// rest as <COMMAND>_EVENT_TARGET, <COMMAND>_EVENT_CLASS and <COMMAND>_EVENT_ID.
 struct AppleEventDescriptor {
     QString target;
     QString eventClass;

@@ -1,6 +1,7 @@
 #include "platform/files/CopyPartial.h"
 
 #include "platform/base/Locations.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/files/GrantResolver.h"
 
 #include <QCryptographicHash>
@@ -27,11 +28,16 @@ namespace hb::copying {
 
 namespace {
 
-const char kPrefix[] = ".harbrill-partial-";
+// ".<command>-partial-": hidden, and known as the program's by its name.
+const std::string& partialPrefix()
+{
+    static const std::string prefix = '.' + programIdentity().command.toStdString() + "-partial-";
+    return prefix;
+}
 
 bool isPartialName(const char* name)
 {
-    return std::strncmp(name, kPrefix, sizeof kPrefix - 1) == 0;
+    return std::strncmp(name, partialPrefix().c_str(), partialPrefix().size()) == 0;
 }
 
 QString recordsFolder() { return Locations::containerDirectory() + QStringLiteral("/partial-copies"); }
@@ -130,7 +136,7 @@ std::string partialName(const std::string& name)
     if (getrandom(&random, sizeof random, 0) != sizeof random)
         random = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(&random)) ^ static_cast<unsigned>(clock());
     char head[64];
-    std::snprintf(head, sizeof head, "%s%d-%08x-", kPrefix, static_cast<int>(getpid()), random);
+    std::snprintf(head, sizeof head, "%s%d-%08x-", partialPrefix().c_str(), static_cast<int>(getpid()), random);
     std::string result = head;
     result += name.substr(0, NAME_MAX - result.size());
     return result;

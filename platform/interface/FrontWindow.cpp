@@ -1,6 +1,7 @@
 #include "platform/interface/FrontWindow.h"
 
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -71,12 +72,13 @@ bool isOwnWindow(const FrontWindow& front)
 QMap<QString, QString> FrontWindow::environment() const
 {
     QMap<QString, QString> variables;
+    const QString windowVariable = programIdentity().command.toUpper() + QStringLiteral("_FRONT_WINDOW");
     if (x11Window) {
-        variables.insert(QStringLiteral("HARBRILL_FRONT_WINDOW"), QString::number(x11Window));
+        variables.insert(windowVariable, QString::number(x11Window));
         if (processId > 0)
-            variables.insert(QStringLiteral("HARBRILL_FRONT_PID"), QString::number(processId));
+            variables.insert(programIdentity().command.toUpper() + QStringLiteral("_FRONT_PID"), QString::number(processId));
     } else if (lookUpActiveWindow) {
-        variables.insert(QStringLiteral("HARBRILL_FRONT_WINDOW"), QStringLiteral("active"));
+        variables.insert(windowVariable, QStringLiteral("active"));
     }
     return variables;
 }

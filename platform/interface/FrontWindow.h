@@ -20,8 +20,8 @@ struct FrontWindow {
     // for the active window itself, which still is the person's while the note is claimed.
     bool lookUpActiveWindow = false;
 
-    // What a script is handed: HARBRILL_FRONT_WINDOW (the X11 window id in decimal, or "active") and
-    // HARBRILL_FRONT_PID. Empty when no window is known.
+    // What a script is handed: <COMMAND>_FRONT_WINDOW (the X11 window id in decimal, or "active") and
+    // <COMMAND>_FRONT_PID. Empty when no window is known.
     QMap<QString, QString> environment() const;
 };
 

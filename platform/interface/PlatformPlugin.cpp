@@ -1,6 +1,7 @@
 #include "platform/interface/PlatformPlugin.h"
 
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 
 #include <QDir>
 #include <QLibraryInfo>
@@ -31,8 +32,9 @@ Choice choose(const QProcessEnvironment& environment, const QStringList& pluginD
     if (hasWaylandPlugin(pluginDirectories))
         return {QByteArrayLiteral("wayland;xcb"), {}};
     return {QByteArrayLiteral("xcb"),
-            QStringLiteral("Qt's Wayland platform plugin is not installed (package qt6-wayland): Harbrill runs as an "
-                           "X11 program through XWayland, where the window may not come forward by itself.")};
+            QStringLiteral("Qt's Wayland platform plugin is not installed (package qt6-wayland): %1 runs as an "
+                           "X11 program through XWayland, where the window may not come forward by itself.")
+                .arg(programIdentity().name)};
 }
 
 void chooseForThisSession()

@@ -8,7 +8,8 @@
 
 namespace hb {
 
-inline const QString NSSharingServiceNameComposeEmail = QStringLiteral("com.mirelda.share.compose-email");
+// Known only inside the program: nothing stores it or passes it on.
+inline const QString NSSharingServiceNameComposeEmail = QStringLiteral("hb.share.compose-email");
 
 // Composing a new e-mail in the user's mail program: a mailto: URL handed to the desktop.
 class SharingService {

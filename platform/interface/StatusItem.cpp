@@ -1,6 +1,7 @@
 #include "platform/interface/StatusItem.h"
 
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/interface/FrontWindow.h"
 
 #include <QAction>
@@ -73,8 +74,9 @@ bool StatusItem::show()
     // Shown even without a tray: a panel that starts later (as at login) still takes the item.
     m_tray->show();
     if (!isSystemTrayAvailable()) {
-        qWarning().noquote() << "No system tray in this session yet: the item appears when one starts; until then "
-                                "start harbrill again to bring its window forward.";
+        qWarning().noquote() << QStringLiteral("No system tray in this session yet: the item appears when one starts; "
+                                               "until then start %1 again to bring its window forward.")
+                                    .arg(programIdentity().command);
         return false;
     }
     HBDebug() << "Tray item shown";

@@ -1,5 +1,6 @@
 #include "platform/selection/AccessibleSelection.h"
 
+#include "platform/base/ProgramIdentity.h"
 #include "platform/selection/FileManagers.h"
 #include "platform/selection/FileURIs.h"
 
@@ -133,7 +134,7 @@ std::optional<QDBusConnection> accessibilityBus()
             return std::nullopt;
         address = reply.value();
     }
-    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("harbrill-a11y"));
+    QDBusConnection bus = QDBusConnection::connectToBus(address, programIdentity().command + QStringLiteral("-a11y"));
     if (!bus.isConnected())
         return std::nullopt;
     return bus;

@@ -1,5 +1,6 @@
 #include "platform/vendor/DMFeedbackController.h"
 
+#include "platform/base/ProgramIdentity.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/StoryboardRegistry.h"
 #include "platform/interface/ViewController.h"
@@ -53,9 +54,10 @@ void DMFeedbackController::showFeedbackWindowInMode(DMFeedbackMode, const std::f
 
 QUrl DMFeedbackController::feedbackMail(const QString& name, const QString& email, const QString& message)
 {
-    const QString body = QStringLiteral("%1\n\nName: %2\nE-mail: %3\nHarbrill %4\n")
-                             .arg(message, name.trimmed(), email.trimmed(), hb::programVersion());
-    return hb::Mailto::compose(hb::Mailto::supportAddress(), QStringLiteral("Harbrill feedback"), body);
+    const QString& program = hb::programIdentity().name;
+    const QString body = QStringLiteral("%1\n\nName: %2\nE-mail: %3\n%4 %5\n")
+                             .arg(message, name.trimmed(), email.trimmed(), program, hb::programVersion());
+    return hb::Mailto::compose(hb::Mailto::supportAddress(), program + QStringLiteral(" feedback"), body);
 }
 
 void DMFeedbackController::send()
@@ -63,7 +65,7 @@ void DMFeedbackController::send()
     if (!hb::Workspace::openURL(feedbackMail(m_nameField->text(), m_emailField->text(), m_messageView->toPlainText()))) {
         // The message stays in the form: closing it now would lose what the user wrote.
         hb::Alert alert;
-        alert.messageText = QStringLiteral("Harbrill could not open your mail program.");
+        alert.messageText = QStringLiteral("%1 could not open your mail program.").arg(hb::programIdentity().name);
         alert.informativeText =
             QStringLiteral("Your message is still in the form. You can also write to %1.").arg(hb::Mailto::supportAddress());
         alert.runModal();

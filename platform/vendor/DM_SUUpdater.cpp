@@ -1,6 +1,7 @@
 #include "platform/vendor/DM_SUUpdater.h"
 
 #include "platform/base/Bundle.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/Workspace.h"
 
@@ -63,12 +64,13 @@ std::optional<DM_SUUpdater::Item> DM_SUUpdater::newestItem(const QByteArray& app
 void DM_SUUpdater::handleReply(QNetworkReply* reply, bool userInitiated)
 {
     const QString current = hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("CFBundleShortVersionString")).toString();
+    const QString& program = hb::programIdentity().name;
     hb::Alert alert;
     if (reply->error() != QNetworkReply::NoError) {
         if (!userInitiated)
             return;
         alert.messageText = QStringLiteral("Update check failed");
-        alert.informativeText = QStringLiteral("Harbrill could not read its update feed: %1").arg(reply->errorString());
+        alert.informativeText = QStringLiteral("%1 could not read its update feed: %2").arg(program, reply->errorString());
         alert.runModal();
         return;
     }
@@ -80,14 +82,15 @@ void DM_SUUpdater::handleReply(QNetworkReply* reply, bool userInitiated)
             return;
         alert.alertStyle = hb::AlertStyle::informational;
         alert.messageText = QStringLiteral("You're up to date!");
-        alert.informativeText = QStringLiteral("Harbrill %1 is the newest version available.").arg(current);
+        alert.informativeText = QStringLiteral("%1 %2 is the newest version available.").arg(program, current);
         alert.runModal();
         return;
     }
     alert.alertStyle = hb::AlertStyle::informational;
-    alert.messageText = QStringLiteral("A new version of Harbrill is available!");
-    alert.informativeText = QStringLiteral("Harbrill %1 is available; you have %2. Download it now?")
-                                .arg(newest->shortVersion.isEmpty() ? newest->version.toString() : newest->shortVersion,
+    alert.messageText = QStringLiteral("A new version of %1 is available!").arg(program);
+    alert.informativeText = QStringLiteral("%1 %2 is available; you have %3. Download it now?")
+                                .arg(program,
+                                     newest->shortVersion.isEmpty() ? newest->version.toString() : newest->shortVersion,
                                      current);
     alert.addButtonWithTitle(QStringLiteral("Download"));
     alert.addButtonWithTitle(QStringLiteral("Later"));

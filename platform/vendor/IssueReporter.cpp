@@ -2,6 +2,7 @@
 
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
+#include "platform/base/ProgramIdentity.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/Workspace.h"
 #include "platform/vendor/Mailto.h"
@@ -128,8 +129,8 @@ QByteArray currentExceptionDescription()
 
 void prepareReport()
 {
-    const QByteArray text = QStringLiteral("Harbrill issue report\nVersion: %1\nProcess: %2\nStarted: %3\n")
-                                .arg(programVersion(), QString::number(::getpid()),
+    const QByteArray text = QStringLiteral("%1 issue report\nVersion: %2\nProcess: %3\nStarted: %4\n")
+                                .arg(programIdentity().name, programVersion(), QString::number(::getpid()),
                                      QDateTime::currentDateTimeUtc().toString(Qt::ISODate))
                                 .toUtf8();
     headerSize = std::min(std::size_t(text.size()), sizeof header);
@@ -147,7 +148,8 @@ void prepareReport()
 
 QString reportPath()
 {
-    return Locations::containerDirectory() + QStringLiteral("/Issue Reports/Harbrill.crash");
+    return Locations::containerDirectory() + QStringLiteral("/Issue Reports/") + programIdentity().name
+        + QStringLiteral(".crash");
 }
 
 bool hasPendingReport() { return QFileInfo(reportPath()).size() > 0; }
@@ -185,15 +187,17 @@ void offerPendingReport()
     const QString report = QString::fromUtf8(file.read(maximumMailedReport));
     file.close();
 
+    const QString& program = programIdentity().name;
     Alert alert;
-    alert.messageText = QStringLiteral("Harbrill quit unexpectedly the last time it ran.");
-    alert.informativeText = QStringLiteral("A report of the problem was saved: the version of Harbrill, what went "
+    alert.messageText = QStringLiteral("%1 quit unexpectedly the last time it ran.").arg(program);
+    alert.informativeText = QStringLiteral("A report of the problem was saved: the version of %1, what went "
                                            "wrong and where. Send it to its maker by mail? Your mail program opens "
-                                           "with the report, so you can read it before sending.");
+                                           "with the report, so you can read it before sending.")
+                                .arg(program);
     alert.addButtonWithTitle(QStringLiteral("Send"));
     alert.addButtonWithTitle(QStringLiteral("Don't Send"));
     if (alert.runModal() == NSAlertFirstButtonReturn &&
-        !Workspace::openURL(Mailto::compose(Mailto::supportAddress(), QStringLiteral("Harbrill issue report"), report))) {
+        !Workspace::openURL(Mailto::compose(Mailto::supportAddress(), program + QStringLiteral(" issue report"), report))) {
         HBDebug() << "Issue report kept: no mail program opened";
         return;
     }

@@ -11,7 +11,7 @@ namespace hb {
 namespace IssueReporter {
 // Installs the handlers once per process; later calls do nothing.
 void installHandlers();
-QString reportPath();  // <container>/Issue Reports/Harbrill.crash
+QString reportPath();  // <container>/Issue Reports/<name of the program>.crash
 bool hasPendingReport();
 // Asks "Send" / "Don't Send" about a pending report (none: nothing happens). Sending opens a new mail
 // holding the report; the report is removed once answered, except when the mail program could not be

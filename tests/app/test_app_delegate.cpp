@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/firstlaunch/HBPageViewController.h"
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/ViewController.h"
 #include "mainwindow/controls/HBWindowController.h"
 #include "platform/base/NotificationCenter.h"

@@ -2,8 +2,8 @@
 
 #include "../platform/files/LoopVolume.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/DDHotKeyCenter.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/ViewController.h"
 #include "mainwindow/grid/HBCollectionView.h"

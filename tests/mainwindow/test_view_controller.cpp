@@ -1,10 +1,10 @@
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/engine/HBEngineTypes.h"
 #include "core/hotkey/DDHotKeyCenter.h"
 #include "core/sources/HBExternalServices.h"
 #include "core/sources/HBFinderData.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/ViewController.h"
 #include "mainwindow/folders/HBVolumesPermissionController.h"

@@ -1,9 +1,9 @@
 #include "TestEnvironment.h"
 #include "tests/platform/desktop/PrivateNotificationBus.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/DDHotKeyCenter.h"
 #include "core/hotkey/HBHotKeyManage.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/ViewController.h"
 #include "mainwindow/status/HBHotKeyNotification.h"

@@ -1,3 +1,5 @@
+#include "app/identity/HarbrillIdentity.h"
+
 #include <QApplication>
 #include <QWidget>
 
@@ -39,6 +41,8 @@ class NoWindowLeftBehind : public ::testing::EmptyTestEventListener {
 // timers and widgets behave as in the program.
 int main(int argc, char** argv)
 {
+    // As the program's own entry point does, before anything else.
+    hb::setProgramIdentity(harbrillIdentity());
     Q_INIT_RESOURCE(resources);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

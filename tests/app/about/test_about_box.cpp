@@ -1,3 +1,4 @@
+#include "app/about/AboutScenes.h"
 #include "app/about/DevmateIntegrate.h"
 #include "app/about/HBAboutBoxController.h"
 #include "app/about/HBAboutWindowController.h"
@@ -21,6 +22,9 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The program registers its scenes at start-up; so does this test program, before any test runs.
+[[maybe_unused]] const bool scenesRegistered = (registerAboutScenes(), true);
 
 std::unique_ptr<HBAboutWindowController> loadAboutBox()
 {

@@ -1,5 +1,6 @@
 #include "app/feedback/CustomFeedbackTextField.h"
 #include "app/feedback/CustomTextView.h"
+#include "app/feedback/FeedbackScenes.h"
 #include "app/feedback/FeedbackViewController.h"
 
 #include "platform/base/MainQueue.h"
@@ -17,6 +18,9 @@
 #include <QWindow>
 
 namespace {
+
+// The program registers its scenes at start-up; so does this test program, before any test runs.
+[[maybe_unused]] const bool scenesRegistered = (registerFeedbackScenes(), true);
 
 QKeyEvent keyEvent(Qt::Key key, Qt::KeyboardModifiers modifiers, quint32 keysym)
 {

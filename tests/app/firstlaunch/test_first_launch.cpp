@@ -3,7 +3,7 @@
 #include "app/firstlaunch/HBFirstLaunchSecondVideoController.h"
 #include "app/firstlaunch/HBPageViewController.h"
 #include "app/firstlaunch/HBViewControllerNavigation.h"
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"

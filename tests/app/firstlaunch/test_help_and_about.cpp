@@ -1,3 +1,4 @@
+#include "app/about/AboutScenes.h"
 #include "app/firstlaunch/HBFirstLaunchController.h"
 #include "app/firstlaunch/HBFirstLaunchScriptInstall.h"
 #include "app/firstlaunch/HBHelpVideoViewController.h"
@@ -10,6 +11,9 @@
 #include <QPushButton>
 
 namespace {
+
+// The program registers its scenes at start-up; so does this test program, before any test runs.
+[[maybe_unused]] const bool scenesRegistered = (registerAboutScenes(), true);
 
 QPushButton* buttonNamed(QWidget* widget, const QString& name)
 {

@@ -1,10 +1,10 @@
 #include "ShiftFixture.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/engine/HBFileConflictCellView.h"
 #include "core/engine/HBFileShiftOperations.h"
 #include "core/engine/HBProgressTableViewCell.h"
 #include "core/engine/HBProgressWindowController.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/files/CopyPartial.h"
 #include "platform/files/Volumes.h"

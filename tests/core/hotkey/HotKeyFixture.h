@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/HBHotKeyManage.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/NotificationCenter.h"
 
 #include "TestEnvironment.h"

@@ -1,5 +1,5 @@
-#include "core/engine/HBConstants.h"
 #include "core/sources/HBExternalServices.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/NotificationCenter.h"
 
 #include "TestEnvironment.h"

@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/sources/HBFinderData.h"
+#include "core/store/HBConstants.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/interface/FrontWindow.h"

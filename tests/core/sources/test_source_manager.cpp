@@ -1,9 +1,9 @@
 #include "CopyFixtures.h"
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/sources/HBFinderData.h"
 #include "core/sources/HBSourceManager.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"

@@ -1,7 +1,7 @@
 #include "CopyFixtures.h"
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBDataManager.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"

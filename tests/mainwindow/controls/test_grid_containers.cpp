@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/controls/HBCollectionItemView.h"
 #include "mainwindow/controls/HBCollectionViewClipView.h"
 #include "mainwindow/controls/HBCustomBox.h"

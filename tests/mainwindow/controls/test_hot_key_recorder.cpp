@@ -1,8 +1,8 @@
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/DDHotKeyCenter.h"
 #include "core/hotkey/HBHotKeyManage.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/controls/HBHotKeyViewController.h"
 #include "mainwindow/controls/HBTextView.h"

@@ -2,7 +2,7 @@
 
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBDataManager.h"
 #include "mainwindow/controls/HBScrollView.h"
 #include "mainwindow/grid/HBCollectionView.h"

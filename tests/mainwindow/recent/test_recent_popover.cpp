@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/hotkey/DDHotKeyCenter.h"
+#include "core/store/HBConstants.h"
 #include "mainwindow/ViewController.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/desktop/HotKey.h"

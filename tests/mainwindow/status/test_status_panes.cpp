@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "core/engine/HBConstants.h"
 #include "core/sources/HBFinderData.h"
+#include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
 #include "mainwindow/controls/HBCustomViews.h"
 #include "mainwindow/status/HBFilePreview.h"

@@ -1,5 +1,6 @@
 // A second launch of the reporter: sends one event to the endpoint given as the first argument with the
 // tracker id given as the second, then runs until its standard input closes.
+#include "app/identity/HarbrillIdentity.h"
 #include "core/analytics/GoogleReporter.h"
 
 #include <QGuiApplication>
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     Q_INIT_RESOURCE(resources);
     QGuiApplication application(argc, argv);
     if (argc < 3)

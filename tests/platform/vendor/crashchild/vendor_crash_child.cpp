@@ -1,4 +1,5 @@
 // Installs the issue reporter, logs a line, then fails the way its argument says.
+#include "app/identity/HarbrillIdentity.h"
 #include "platform/vendor/DevMateKit.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,7 @@ extern "C" __attribute__((noinline)) void harbrillThrowProbe() { throw std::runt
 
 int main(int argc, char** argv)
 {
+    hb::setProgramIdentity(harbrillIdentity());
     Q_INIT_RESOURCE(resources);
     QCoreApplication app(argc, argv);
     const rlimit noCore{0, 0};
