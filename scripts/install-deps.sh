@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, running and testing Harbrill need (only what is missing).
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libgl-dev
   libx11-dev libxkbcommon-dev libxkbcommon-x11-dev libxtst-dev libxfixes-dev
   qt6-base-private-dev libwayland-dev wayland-protocols qt6-wayland weston

@@ -16,8 +16,8 @@ class CopyProgressData {
 public:
     CopyProgressData() = default;
     // initWithCompletedCountOfFiles:andcompletedSizeOfFiles:
-    CopyProgressData(std::int32_t completedCountOfFiles, std::uint64_t completedSizeOfFiles)
-        : completedCountOfFiles(completedCountOfFiles), completedSizeOfFiles(completedSizeOfFiles)
+    CopyProgressData(std::int32_t completedCount, std::uint64_t completedSize)
+        : completedCountOfFiles(completedCount), completedSizeOfFiles(completedSize)
     {
     }
 

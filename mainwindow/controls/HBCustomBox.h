@@ -13,8 +13,6 @@ public:
 
     QColor fillColor() const { return m_fillColor; }
     void setFillColor(const QColor& color);
-    QColor borderColor() const { return m_borderColor; }
-    double borderWidth() const { return m_borderWidth; }
 
     bool showsFocusRing() const { return m_focusRing; }
     void setShowsFocusRing(bool shows);

@@ -232,7 +232,7 @@ bool stringBool(const QString& text)
 
 class UserDefaults::Private {
 public:
-    explicit Private(const QString& name) : name(name) {}
+    explicit Private(const QString& suiteName) : name(suiteName) {}
 
     const QString name;  // the suite, or the standard store's name
 

@@ -323,49 +323,49 @@ private:
             const QVariant handle = results.value(QStringLiteral("session_handle"));
             const QString session = handle.typeId() == qMetaTypeId<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
                                                                                        : handle.toString();
-            Binding* b = binding(ref);
-            if (!b) {
+            Binding* hotKey = binding(ref);
+            if (!hotKey) {
                 closeSession(session);  // unregistered meanwhile
                 return;
             }
             if (code != 0 || session.isEmpty())
                 return refuse(ref, portalError(EIO, QStringLiteral("The desktop portal did not open a shortcut session.")));
-            b->session = session;
+            hotKey->session = session;
             bindShortcut(ref);
         });
     }
 
     void bindShortcut(Ref ref)
     {
-        const Binding* b = binding(ref);
-        const QString id = PortalShortcuts::shortcutId(b->keyCode, b->modifierFlags);
+        const Binding* requested = binding(ref);
+        const QString id = PortalShortcuts::shortcutId(requested->keyCode, requested->modifierFlags);
         QVariantMap properties{{QStringLiteral("description"), shortcutDescription()}};
-        const QString trigger = PortalShortcuts::preferredTrigger(b->keyCode, b->modifierFlags);
+        const QString trigger = PortalShortcuts::preferredTrigger(requested->keyCode, requested->modifierFlags);
         if (!trigger.isEmpty())
             properties.insert(QStringLiteral("preferred_trigger"), trigger);
         const portal::ShortcutList shortcuts{{id, properties}};
         const QString token = nextToken();
         const QVariantMap options{{QStringLiteral("handle_token"), token}};
         request(QStringLiteral("BindShortcuts"),
-                {QVariant::fromValue(QDBusObjectPath(b->session)), QVariant::fromValue(shortcuts), QString(), options},
+                {QVariant::fromValue(QDBusObjectPath(requested->session)), QVariant::fromValue(shortcuts), QString(), options},
                 token, [this, ref, id](uint code, const QVariantMap& results) {
-                    Binding* b = binding(ref);
-                    if (!b)
+                    Binding* hotKey = binding(ref);
+                    if (!hotKey)
                         return;
                     if (code == 1)
                         return refuse(ref, portalError(ECANCELED, QStringLiteral("The hot key was not confirmed on the desktop.")));
                     if (code != 0)
                         return refuse(ref, portalError(EIO, QStringLiteral("The desktop did not bind the hot key.")));
-                    b->bound = true;
-                    std::optional<QString> trigger;
+                    hotKey->bound = true;
+                    std::optional<QString> confirmedTrigger;
                     const auto bound = qdbus_cast<portal::ShortcutList>(results.value(QStringLiteral("shortcuts")));
                     for (const portal::Shortcut& shortcut : bound) {
                         const QVariant description = shortcut.properties.value(QStringLiteral("trigger_description"));
                         if (shortcut.id == id && description.isValid())
-                            trigger = description.toString();
+                            confirmedTrigger = description.toString();
                     }
-                    HBDebug() << "Hot key bound through the portal:" << id << trigger.value_or(QStringLiteral("(keys not told)"));
-                    settled(ref, {std::nullopt, trigger});
+                    HBDebug() << "Hot key bound through the portal:" << id << confirmedTrigger.value_or(QStringLiteral("(keys not told)"));
+                    settled(ref, {std::nullopt, confirmedTrigger});
                 });
     }
 

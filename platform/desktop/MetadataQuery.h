@@ -47,10 +47,7 @@ public:
     void disableUpdates() {}
 
     bool isStarted() const { return m_started; }
-    bool isGathering() const { return m_gathering; }
-    bool isStopped() const { return m_stopped; }
     const std::vector<MetadataItem>& results() const { return m_results; }
-    std::size_t resultCount() const { return m_results.size(); }
     // Hands the results over, leaving none: a large list is not copied.
     std::vector<MetadataItem> takeResults() { return std::exchange(m_results, {}); }
 

@@ -50,9 +50,10 @@ struct CopyTree::Entry {
 
 // A folder being copied: open on both sides until its entries are done and its metadata is set.
 struct CopyTree::Folder {
-    Folder(CopyTree& tree, std::shared_ptr<Folder> parent, Place source, Place destination, std::string reported)
-        : tree(tree), parent(std::move(parent)), source(std::move(source)), destination(std::move(destination)),
-          reported(std::move(reported))
+    Folder(CopyTree& owner, std::shared_ptr<Folder> parentFolder, Place sourcePlace, Place destinationPlace,
+           std::string reportedPath)
+        : tree(owner), parent(std::move(parentFolder)), source(std::move(sourcePlace)),
+          destination(std::move(destinationPlace)), reported(std::move(reportedPath))
     {
         std::lock_guard lock(tree.m_folderMutex);
         ++tree.m_openFolders;

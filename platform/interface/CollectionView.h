@@ -105,7 +105,6 @@ public:
     void setSpacing(int spacing);
     int numberOfColumns() const;
 
-    bool isSelectable() const { return m_selectable; }
     void setSelectable(bool selectable) { m_selectable = selectable; }
     bool allowsMultipleSelection() const { return m_allowsMultipleSelection; }
     void setAllowsMultipleSelection(bool allows) { m_allowsMultipleSelection = allows; }
@@ -115,7 +114,6 @@ public:
     CollectionViewDelegate* delegate() const { return m_delegate; }
     void setDelegate(CollectionViewDelegate* delegate) { m_delegate = delegate; }
     void registerForDraggedTypes(const QStringList& types);
-    const QStringList& registeredDraggedTypes() const { return m_draggedTypes; }
 
     // Keyboard focus in its window, on the grid or on one of its tiles, whether or not that window is
     // active. The arrow keys move the focus from tile to tile among those that take it.

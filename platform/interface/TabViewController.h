@@ -18,7 +18,6 @@ public:
 
     // Appends a child; the first child added becomes the selected one.
     void addChildViewController(ViewController* child);
-    qsizetype numberOfTabViewItems() const { return m_children.size(); }
     ViewController* viewControllerAtIndex(qsizetype index) const;  // none out of range
 
     qsizetype selectedTabViewItemIndex() const;
