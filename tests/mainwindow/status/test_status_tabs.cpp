@@ -117,8 +117,8 @@ TEST_F(StatusTabsTest, OnlyTheSelectFilesAndNoScriptPanesShake)
         QWidget* line = nullptr;
         if (auto* pane = qobject_cast<HBStatusForSelectFilesController*>(tabs->selectedViewController()))
             line = pane->statusLine;
-        else if (auto* pane = qobject_cast<HBInstallScriptFromTabController*>(tabs->selectedViewController()))
-            line = pane->statusLine;
+        else if (auto* scriptPane = qobject_cast<HBInstallScriptFromTabController*>(tabs->selectedViewController()))
+            line = scriptPane->statusLine;
         else
             line = chooser().statusLine;
         const double x = line->x();

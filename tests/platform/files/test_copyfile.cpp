@@ -90,11 +90,11 @@ struct Recorder {
         return result;
     }
 
-    // As any user would (permission bits count), answering `answer` at errors and continuing elsewhere.
-    int copyAnsweringErrors(const QString& from, const QString& to, int answer)
+    // As any user would (permission bits count), answering `errorAnswer` at errors and continuing elsewhere.
+    int copyAnsweringErrors(const QString& from, const QString& to, int errorAnswer)
     {
-        this->answer = [answer](const Report& report) {
-            return report.stage == COPYFILE_ERR ? answer : COPYFILE_CONTINUE;
+        answer = [errorAnswer](const Report& report) {
+            return report.stage == COPYFILE_ERR ? errorAnswer : COPYFILE_CONTINUE;
         };
         int result;
         int error;

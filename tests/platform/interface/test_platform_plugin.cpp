@@ -38,8 +38,9 @@ TEST(PlatformPluginTest, AWaylandSessionRunsOnWaylandUnlessThePluginIsMissing)
             environment, {QStringLiteral("/nonexistent"), c.pluginInstalled ? withPlugin.path() : withoutPlugin.path()});
         EXPECT_EQ(choice.platform, c.platform);
         EXPECT_EQ(!choice.note.isEmpty(), c.note);
-        if (c.note)
+        if (c.note) {
             EXPECT_TRUE(choice.note.contains(QStringLiteral("qt6-wayland"))) << choice.note.toStdString();
+        }
     }
 }
 

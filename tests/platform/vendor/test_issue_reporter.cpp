@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Failure{"segv", SIGSEGV, "Failure: signal 11 (SIGSEGV", "harbrillCrashProbe"},
                       Failure{"throw", SIGABRT, "Failure: uncaught exception std::runtime_error: the probe threw",
                               "harbrillThrowProbe"}),
-    [](const auto& info) { return std::string(info.param.how); });
+    [](const auto& testInfo) { return std::string(testInfo.param.how); });
 
 struct Answer {
     const char* name;
@@ -121,6 +121,6 @@ INSTANTIATE_TEST_SUITE_P(Answers, IssueReportOfferTest,
                          ::testing::Values(Answer{"Send", hb::NSAlertFirstButtonReturn, true, true, false},
                                            Answer{"DontSend", hb::NSAlertSecondButtonReturn, true, false, false},
                                            Answer{"SendWithoutMailProgram", hb::NSAlertFirstButtonReturn, false, true, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace
