@@ -1,9 +1,12 @@
 #include "mainwindow/ViewController.h"
 
+#include "core/store/HBConstants.h"
 #include "core/hotkey/HBHotKeyManage.h"
 #include "core/sources/HBFinderData.h"
 #include "core/sources/HBServiceReply.h"
-#include "core/store/HBConstants.h"
+#include "mainwindow/HBDesktopReminder.h"
+#include "mainwindow/HBDestinationEditor.h"
+#include "mainwindow/HBSettingsMenu.h"
 #include "mainwindow/controls/HBScrollView.h"
 #include "mainwindow/grid/HBCollectionView.h"
 #include "mainwindow/grid/HBCollectionViewItem.h"
@@ -15,19 +18,18 @@
 #include "platform/base/MainQueue.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/base/UserDefaultsController.h"
-#include "platform/desktop/UserNotificationCenter.h"
 #include "platform/desktop/UserScriptTask.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/ResourceValues.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/Application.h"
-#include "platform/interface/CursorStack.h"
 #include "platform/interface/StoryboardRegistry.h"
-#include "platform/interface/WindowController.h"
 
 #include "ui_MainViewController.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QSet>
 #include <QVBoxLayout>
@@ -62,9 +64,11 @@ HBServiceReply* serviceReplyOf(const hb::Notification& notification)
 
 ViewController::ViewController(QWidget* parent)
     : hb::ViewController(parent),
-      hotKeyManager(&HBHotKeyManage::sharedInstance()),
-      userNotificationCenter(&hb::UserNotificationCenter::defaultUserNotificationCenter()),
-      hotKeyNotification(new HBHotKeyNotification(
+      m_destinations(new HBDestinationEditor(m_destinationCollection, this)),
+      m_settings(new HBSettingsMenu(this)),
+      m_hotKeyManager(&HBHotKeyManage::sharedInstance()),
+      m_desktopReminder(new HBDesktopReminder(this)),
+      m_hotKeyNotification(new HBHotKeyNotification(
           [this] {
               hb::Application::shared().makeKeyAndOrderFront(window());
               hb::Application::shared().activateIgnoringOtherApps(true);
@@ -73,15 +77,15 @@ ViewController::ViewController(QWidget* parent)
 {
     // Every quit, asked for or signalled, stops what still runs, as the quit alert says.
     connect(&hb::Application::shared(), &hb::Application::didTerminate, this,
-            [this] { fileOperationServices.stopAllOperations(); });
+            [this] { m_fileOperationServices.stopAllOperations(); });
 }
 
 ViewController::~ViewController()
 {
     stopObservingWhileShown();
     hb::NotificationCenter::defaultCenter().removeObserver(this);
-    fileOperationServices.delegate = nullptr;
-    dropSource();
+    m_fileOperationServices.delegate = nullptr;
+    m_source.dropSource();
 }
 
 hb::UserDefaultsController& ViewController::defaults() const { return hb::UserDefaultsController::shared(); }
@@ -106,34 +110,35 @@ void ViewController::setUndoEnabled(bool enabled)
 
 void ViewController::loadView()
 {
-    destinationCollection.fillDefaultData();
+    m_destinationCollection.fillDefaultData();
     initializeApp();
-    dropSource();
+    m_source.dropSource();
     if (!standardDefaults().boolForKey(firstRunDefaultsKey) && canWeGoWithScript())
-        startFinderSource();
+        m_source.startFinderSource();
     addObservers();
 
     m_ui = std::make_unique<Ui::MainViewController>();
     m_ui->setupUi(this);
-    visualEffectsView = m_ui->visualEffectsView;
-    collectionViewMainHolder = m_ui->collectionViewMainHolder;
-    undoButton = m_ui->undoButton;
-    instructionTextField = m_ui->instructionTextField;
-    thumbdrives = m_ui->thumbdrives;
-    thumbdrives->hide();
-    undoButton->setEnabled(m_undoEnabled);
-    connect(this, &ViewController::undoEnabledChanged, undoButton, &QWidget::setEnabled);
-    connect(undoButton, &QPushButton::clicked, this, [this] { undoLastShift(); });
+    m_visualEffectsView = m_ui->visualEffectsView;
+    m_collectionViewMainHolder = m_ui->collectionViewMainHolder;
+    m_undoButton = m_ui->undoButton;
+    m_instructionTextField = m_ui->instructionTextField;
+    m_thumbdrives = m_ui->thumbdrives;
+    m_thumbdrives->hide();
+    m_destinations->setDrivesHint(m_thumbdrives, m_instructionTextField);
+    m_undoButton->setEnabled(m_undoEnabled);
+    connect(this, &ViewController::undoEnabledChanged, m_undoButton, &QWidget::setEnabled);
+    connect(m_undoButton, &QPushButton::clicked, this, [this] { undoLastShift(); });
     addDestinationObservers();
-    buildSettingsMenu();
+    m_settings->build(m_ui->settingsButton);
 }
 
 void ViewController::initializeApp()
 {
-    fileOperationServices.delegate = this;
-    fileOperationServices.removeLeftoversOfKilledCopies();
+    m_fileOperationServices.delegate = this;
+    m_fileOperationServices.removeLeftoversOfKilledCopies();
     addHotKeyToLaunchAppOnSelection();
-    destinationCollection.setFirstItem(true);
+    m_destinationCollection.setFirstItem(true);
     standardDefaults().setBool(sourceAvailableDefaultsKey, false);
 }
 
@@ -143,8 +148,8 @@ void ViewController::addHotKeyToLaunchAppOnSelection()
     hb::NotificationCenter& center = hb::NotificationCenter::defaultCenter();
     center.removeObserver(this, hotKeyFiredNotification);
     center.addObserver(this, hotKeyFiredNotification, nullptr, [this](const hb::Notification&) { hotKeyFired(); });
-    if (hotKeyManager)
-        hotKeyManager->registerHotKey();
+    if (m_hotKeyManager)
+        m_hotKeyManager->registerHotKey();
 }
 
 void ViewController::addObservers()
@@ -178,46 +183,48 @@ void ViewController::viewDidLoad()
 
 void ViewController::loadCollectionView()
 {
-    const std::optional<HBCollectionViewNib> nib = loadCollectionViewNib(this, &destinationCollection);
+    const std::optional<HBCollectionViewNib> nib = loadCollectionViewNib(this, &m_destinationCollection);
     if (!nib) {
         HBDebug() << "Nib cannot be loaded";
         return;
     }
-    collectionViewHolder = nib->holder;
-    locationArrayController = nib->arrayController;
-    collectionView = nib->collectionView;
+    m_collectionViewHolder = nib->holder;
+    m_locationArrayController = nib->arrayController;
+    m_collectionView = nib->collectionView;
+    m_source.setGrid(m_collectionView);
+    m_destinations->setGrid(m_collectionView);
 
-    if (collectionView) {
+    if (m_collectionView) {
         // The status pane says what a click on the tile pointed at does.
-        connect(collectionView, &HBCollectionView::clickHintChanged, this, [this](const QString& hint) {
-            if (statusTabController)
-                statusTabController->showClickHint(hint);
+        connect(m_collectionView, &HBCollectionView::clickHintChanged, this, [this](const QString& hint) {
+            if (m_statusTabController)
+                m_statusTabController->showClickHint(hint);
         });
-        collectionView->setDelegate(this);
-        collectionView->registerForDraggedTypes({reorderPasteboardType, hb::fileURLPasteboardType});
-        collectionView->setAllowsMultipleSelection(false);
-        collectionView->setSelectable(true);
+        m_collectionView->setDelegate(this);
+        m_collectionView->registerForDraggedTypes({reorderPasteboardType, hb::fileURLPasteboardType});
+        m_collectionView->setAllowsMultipleSelection(false);
+        m_collectionView->setSelectable(true);
     }
-    if (collectionViewHolder && collectionViewMainHolder) {
-        verticalConstraint = new QVBoxLayout(collectionViewMainHolder);
-        verticalConstraint->setContentsMargins(0, 0, 0, 0);
-        verticalConstraint->addWidget(collectionViewHolder, 1, Qt::AlignHCenter);
-        horizontalConstraint = holderWidth;
+    if (m_collectionViewHolder && m_collectionViewMainHolder) {
+        m_verticalConstraint = new QVBoxLayout(m_collectionViewMainHolder);
+        m_verticalConstraint->setContentsMargins(0, 0, 0, 0);
+        m_verticalConstraint->addWidget(m_collectionViewHolder, 1, Qt::AlignHCenter);
+        m_horizontalConstraint = holderWidth;
         applyHorizontalConstraint();
     }
 }
 
 void ViewController::viewWillAppear()
 {
-    if (collectionView)
-        collectionView->makeFirstResponder();
+    if (m_collectionView)
+        m_collectionView->makeFirstResponder();
     observeWhileShown();
 }
 
 void ViewController::viewWillDisappear()
 {
-    destinationCollection.syncData();
-    hotKeyPressed = false;
+    m_destinationCollection.syncData();
+    m_hotKeyPressed = false;
     stopObservingWhileShown();
 }
 
@@ -260,12 +267,12 @@ void ViewController::stopObservingWhileShown()
 void ViewController::observeValueForKeyPath(const QString& keyPath)
 {
     if (keyPath == sourceAvailableKeyPath) {
-        const bool armable = sourceManager
-            && (sourceManager->dataSource() == DataSource::finder
-                || sourceManager->dataSource() == DataSource::recentFiles)
-            && !sourceManager->getSourceURLs().isEmpty() && defaults().valueForKeyPath(sourceAvailableKeyPath).toBool();
+        const std::shared_ptr<HBSourceManager>& source = m_source.manager();
+        const bool armable = source
+            && (source->dataSource() == DataSource::finder || source->dataSource() == DataSource::recentFiles)
+            && !source->getSourceURLs().isEmpty() && defaults().valueForKeyPath(sourceAvailableKeyPath).toBool();
         if (armable)
-            armGrid();
+            m_source.armGrid();
     }
     updateStatus();
 }
@@ -288,51 +295,47 @@ void ViewController::changeSize(const hb::Notification& notification)
     const QVariant value = notification.userInfo.value(sizeUserInfoKey);
     bool isNumber = false;
     const double size = value.toDouble(&isNumber);
-    if (!isNumber || !collectionViewHolder || !horizontalConstraint)
+    if (!isNumber || !m_collectionViewHolder || !m_horizontalConstraint)
         return;
     if (size > 332.0)
-        horizontalConstraint = holderWidth;
+        m_horizontalConstraint = holderWidth;
     else if (size < 332.0)
-        horizontalConstraint = holderWidthWithScroller;
+        m_horizontalConstraint = holderWidthWithScroller;
     applyHorizontalConstraint();
 }
 
 void ViewController::applyHorizontalConstraint()
 {
-    collectionViewHolder->setFixedWidth(*horizontalConstraint);
-    collectionViewHolder->updateGeometry();
-    if (collectionViewMainHolder && collectionViewMainHolder->layout())
-        collectionViewMainHolder->layout()->activate();
+    m_collectionViewHolder->setFixedWidth(*m_horizontalConstraint);
+    m_collectionViewHolder->updateGeometry();
+    if (m_collectionViewMainHolder && m_collectionViewMainHolder->layout())
+        m_collectionViewMainHolder->layout()->activate();
 }
 
 void ViewController::willBecomeActive(const hb::Notification&)
 {
-    destinationCollection.updateData();
+    m_destinationCollection.updateData();
     if (m_stopSourceManager) {
-        dropSource();
-    } else if (!sourceManager && canWeGoWithScript()) {
-        isFinderData = true;
-        startFinderSource();
+        m_source.dropSource();
+    } else if (!m_source.manager() && canWeGoWithScript()) {
+        m_source.setFinderData(true);
+        m_source.startFinderSource();
     }
     setStopSourceManager(false);
-    if (thumbdrives)
-        thumbdrives->hide();
-    if (instructionTextField)
-        instructionTextField->setPlaceholderText(instructionPlaceholder);
+    m_destinations->hideDrivesHint();
 }
 
 void ViewController::willResignActive(const hb::Notification&)
 {
-    aboutWindowController.reset();
-    aboutStoryBoard.reset();
+    m_settings->closeAboutBox();
     setStopSourceManager(false);
     cleanUpSourceAndResetState();
-    hotKeyPressed = false;
+    m_hotKeyPressed = false;
 }
 
 void ViewController::hotKeyFired()
 {
-    hotKeyPressed = true;
+    m_hotKeyPressed = true;
     hb::Application::shared().makeKeyAndOrderFront(window());
     hb::Application::shared().activateIgnoringOtherApps(true);
     sendReport(QStringLiteral("DataSource"), QStringLiteral("Finder"), QStringLiteral("HotKey"), {});
@@ -342,21 +345,21 @@ void ViewController::receivedData(const hb::Notification& notification)
 {
     if (!notification.userInfo.contains(receivedDataUserInfoKey))
         return;
-    isFinderData = false;
+    m_source.setFinderData(false);
     cleanUpSourceAndResetState();
     const QList<hb::URL> urls = urlsOf(notification.userInfo.value(receivedDataUserInfoKey));
-    sourceManager = HBSourceManager::create(DataSource::service, urls);
+    const std::shared_ptr<HBSourceManager> source = m_source.replace(DataSource::service, urls);
     if (HBServiceReply* reply = serviceReplyOf(notification)) {
         reply->setHeard();
         QSet<QString> taken;
-        for (const hb::URL& url : sourceManager->getSourceURLs())
+        for (const hb::URL& url : source->getSourceURLs())
             taken.insert(url.path());
         for (const hb::URL& url : urls)
             reply->note(url.path(), taken.contains(url.path()) ? HBServiceReply::Outcome::taken
                                                                : HBServiceReply::Outcome::unusable);
     }
-    if (!sourceManager->getSourceURLs().isEmpty()) {
-        armGrid();
+    if (!source->getSourceURLs().isEmpty()) {
+        m_source.armGrid();
         sendReport(QStringLiteral("DataSource"), QStringLiteral("Services"));
     }
     updateStatus();
@@ -377,7 +380,7 @@ void ViewController::locationAdded(const hb::Notification& notification)
     HBServiceReply* reply = serviceReplyOf(notification);
     if (reply)
         reply->setHeard();
-    addFolders(urlsOf(notification.userInfo.value(locationAddedUserInfoKey)), true, reply);
+    m_destinations->addFolders(urlsOf(notification.userInfo.value(locationAddedUserInfoKey)), true, reply);
     setStopSourceManager(true);
     hb::Application::shared().activateIgnoringOtherApps(true);
     showWindowWhenHidden();
@@ -387,59 +390,15 @@ void ViewController::locationAddedFomOpenPanel(const hb::Notification& notificat
 {
     if (!notification.userInfo.contains(locationAddedUserInfoKey))
         return;
-    addFolders(urlsOf(notification.userInfo.value(locationAddedUserInfoKey)), false);
+    m_destinations->addFolders(urlsOf(notification.userInfo.value(locationAddedUserInfoKey)), false);
     setStopSourceManager(true);
-}
-
-void ViewController::addFolders(const QList<hb::URL>& urls, bool announcePresent, HBServiceReply* reply)
-{
-    using Outcome = HBServiceReply::Outcome;
-    for (const hb::URL& url : urls) {
-        Outcome outcome = Outcome::alreadyPresent;
-        if (!destinationCollection.doesLocationExist(url)) {
-            switch (destinationCollection.addLocation(url)) {
-            case HBDataManager::AddOutcome::added:
-                outcome = Outcome::taken;
-                break;
-            case HBDataManager::AddOutcome::addedWithoutAccess:
-                outcome = Outcome::takenWithoutAccess;
-                break;
-            case HBDataManager::AddOutcome::notWritable:
-                outcome = Outcome::notWritable;
-                break;
-            case HBDataManager::AddOutcome::notReadable:
-            case HBDataManager::AddOutcome::none:
-                outcome = Outcome::notReadable;
-                break;
-            }
-        } else if (announcePresent) {
-            hb::MainQueue::async([url] { HBDataManager::showAlreadyPresentAlert(url); });
-        }
-        if (reply)
-            reply->note(url.path(), outcome);
-        destinationCollection.syncData();
-    }
 }
 
 void ViewController::removeSelected(const hb::Notification& notification)
 {
     const QObject* selected = notification.userInfo.value(collectionviewSelectedUserInfoKey).value<QObject*>();
-    const auto* tile = qobject_cast<const HBCollectionViewItem*>(selected);
-    if (!tile)
-        return;
-    // The add tile (no folder of its own) always stays.
-    const QString path = tile->locationEntry().value(HBLocationEntryKey::path);
-    if (path.isEmpty())
-        return;
-    HBLocationList locations = destinationCollection.dropLocations();
-    for (qsizetype index = 0; index < locations.size(); ++index) {
-        if (locations[index].value(HBLocationEntryKey::path) != path)
-            continue;
-        locations.removeAt(index);
-        destinationCollection.setDropLocations(locations);
-        destinationCollection.syncData();
-        return;
-    }
+    if (const auto* tile = qobject_cast<const HBCollectionViewItem*>(selected))
+        m_destinations->removeFolderOf(*tile);
 }
 
 void ViewController::showWindowWhenHidden()
@@ -450,41 +409,21 @@ void ViewController::showWindowWhenHidden()
 
 // Sources
 
-void ViewController::startFinderSource()
-{
-    sourceManager = HBSourceManager::create(DataSource::finder, {});
-    sourceManager->requestFinderSelection();
-}
-
-void ViewController::dropSource()
-{
-    if (!sourceManager)
-        return;
-    sourceManager->emptySource();
-    sourceManager.reset();
-}
-
 void ViewController::sourceFinderWithStateAndMonitor()
 {
-    isFinderData = true;
-    startFinderSource();
+    m_source.setFinderData(true);
+    m_source.startFinderSource();
 }
 
 void ViewController::sourceAsDrag(const hb::DraggingInfo& draggingInfo)
 {
     cleanUpSourceAndResetState();
-    sourceManager = HBSourceManager::create(DataSource::pasteBoard, draggingInfo.draggingPasteboard().fileURLs());
+    const std::shared_ptr<HBSourceManager> source =
+        m_source.replace(DataSource::pasteBoard, draggingInfo.draggingPasteboard().fileURLs());
     updateStatus();
-    if (sourceManager->getSourceURLs().isEmpty() || !collectionView)
+    if (source->getSourceURLs().isEmpty() || !m_collectionView)
         return;
-    const std::int64_t operation = (draggingInfo.draggingSourceOperationMask() & hb::NSDragOperationMove)
-        ? static_cast<std::int64_t>(hb::NSDragOperationMove)
-        : static_cast<std::int64_t>(hb::NSDragOperationCopy);
-    if (collectionView->modifierMonitor)
-        collectionView->removeMonitor();
-    collectionView->modifierMonitor.reset();
-    collectionView->optionPressed = false;
-    collectionView->changeCursor(operation);
+    m_source.showDragMode(draggingInfo);
     // A drop from another program leaves the focus with that program: the window comes forward, so that
     // the click that shifts the files can follow, instead of the program resigning and letting them go.
     if (!draggingInfo.sourceIsInProgram())
@@ -493,15 +432,10 @@ void ViewController::sourceAsDrag(const hb::DraggingInfo& draggingInfo)
 
 void ViewController::sourceAsRecentFilesWithSourceURLS(const QList<hb::URL>& urls)
 {
-    isFinderData = false;
+    m_source.setFinderData(false);
     cleanUpSourceAndResetState();
-    sourceManager = HBSourceManager::create(DataSource::recentFiles, urls);
-    if (!sourceManager->getSourceURLs().isEmpty()) {
-        if (collectionView) {
-            collectionView->changeCursor(static_cast<std::int64_t>(hb::NSDragOperationMove));
-            collectionView->makeFirstResponder();
-            addModifierMonitorWhenFirstResponder();
-        }
+    if (!m_source.replace(DataSource::recentFiles, urls)->getSourceURLs().isEmpty()) {
+        m_source.armGridWithFocus();
         sendReport(QStringLiteral("DataSource"), QStringLiteral("RecentFiles"));
     }
     updateStatus();
@@ -509,59 +443,23 @@ void ViewController::sourceAsRecentFilesWithSourceURLS(const QList<hb::URL>& url
     showWindowWhenHidden();
 }
 
-void ViewController::armGrid()
-{
-    if (!collectionView)
-        return;
-    collectionView->changeCursor(static_cast<std::int64_t>(hb::NSDragOperationMove));
-    addModifierMonitorWhenFirstResponder();
-}
-
-void ViewController::addModifierMonitorWhenFirstResponder()
-{
-    if (!collectionView->modifierMonitor && collectionView->isFirstResponder())
-        collectionView->addMonitor();
-}
-
-void ViewController::cleanUpSourceAndResetState()
-{
-    dropSource();
-    if (!collectionView)
-        return;
-    if (collectionView->modifierMonitor)
-        collectionView->removeMonitor();
-    collectionView->modifierMonitor.reset();
-    collectionView->optionPressed = false;
-    collectionView->oldCursorState.reset();
-    hb::CursorStack::pop();
-    collectionView->currentDragOperation = 0;
-}
+void ViewController::cleanUpSourceAndResetState() { m_source.cleanUpSourceAndResetState(); }
 
 void ViewController::updateStatus()
 {
-    destinationCollection.setFirstItem(!isDataAvailable());
+    m_destinationCollection.setFirstItem(!isDataAvailable());
     updateStatusTabs();
-    if (collectionView)
-        collectionView->setHeldItems(getURLS().value_or(QList<hb::URL>()));
+    if (m_collectionView)
+        m_collectionView->setHeldItems(getURLS().value_or(QList<hb::URL>()));
 }
 
-bool ViewController::isDataAvailable() const { return sourceManager && !sourceManager->getSourceURLs().isEmpty(); }
+bool ViewController::isDataAvailable() const { return m_source.isDataAvailable(); }
 
-std::optional<QList<hb::URL>> ViewController::getURLS() const
-{
-    if (!isDataAvailable())
-        return std::nullopt;
-    return sourceManager->getSourceURLs();
-}
+std::optional<QList<hb::URL>> ViewController::getURLS() const { return m_source.getURLS(); }
 
-std::optional<QList<hb::URL>> ViewController::sourceURLs() const { return getURLS(); }
+std::optional<QList<hb::URL>> ViewController::sourceURLs() const { return m_source.sourceURLs(); }
 
-std::optional<DataSource> ViewController::dataSource() const
-{
-    if (!sourceManager)
-        return std::nullopt;
-    return sourceManager->dataSource();
-}
+std::optional<DataSource> ViewController::dataSource() const { return m_source.dataSource(); }
 
 // Grid drops
 
@@ -570,10 +468,10 @@ std::uint64_t ViewController::collectionViewValidateDrop(hb::CollectionView&, hb
                                                          hb::CollectionViewDropOperation& proposedDropOperation)
 {
     if (draggingInfo.draggingPasteboard().containsType(reorderPasteboardType))
-        return validateReorderDrop(draggingInfo, proposedDropIndex, proposedDropOperation);
+        return m_destinations->validateReorderDrop(draggingInfo, proposedDropIndex, proposedDropOperation);
     if (!draggingInfo.draggingPasteboard().containsType(hb::fileURLPasteboardType))
         return hb::NSDragOperationMove;
-    if (proposedDropIndex >= destinationCollection.numberOfLocations())
+    if (proposedDropIndex >= m_destinationCollection.numberOfLocations())
         proposedDropIndex = 0;
     proposedDropOperation = hb::CollectionViewDropOperation::on;
     draggingInfo.setAnimatesToDestination(true);
@@ -584,13 +482,13 @@ std::uint64_t ViewController::collectionViewValidateDrop(hb::CollectionView&, hb
 bool ViewController::collectionViewAcceptDrop(hb::CollectionView&, hb::DraggingInfo& draggingInfo,
                                               std::int64_t index, hb::CollectionViewDropOperation)
 {
-    isFinderData = false;
+    m_source.setFinderData(false);
     if (draggingInfo.draggingPasteboard().containsType(reorderPasteboardType))
-        acceptReorderDrop();
+        m_destinations->acceptReorderDrop();
     else if (draggingInfo.draggingPasteboard().containsType(hb::fileURLPasteboardType)) {
         sourceAsDrag(draggingInfo);
-        if (index != 0 && collectionView) {
-            if (auto* tile = qobject_cast<HBCollectionViewItem*>(collectionView->itemAtIndex(index)))
+        if (index != 0 && m_collectionView) {
+            if (auto* tile = qobject_cast<HBCollectionViewItem*>(m_collectionView->itemAtIndex(index)))
                 tile->showViews();
         }
     }
@@ -616,3 +514,19 @@ bool ViewController::canWeGoWithScript()
     hb::stopAccessingSecurityScopedResource(*folder);
     return reachable;
 }
+
+// Accessors
+
+LocationArrayController* ViewController::locationArrayController() const { return m_locationArrayController; }
+
+HBCollectionView* ViewController::collectionView() const { return m_collectionView; }
+
+QPushButton* ViewController::undoButton() const { return m_undoButton; }
+
+QLineEdit* ViewController::instructionTextField() const { return m_instructionTextField; }
+
+QPushButton* ViewController::thumbdrives() const { return m_thumbdrives; }
+
+QBoxLayout* ViewController::verticalConstraint() const { return m_verticalConstraint; }
+
+HBStatusTabViewController* ViewController::statusTabController() const { return m_statusTabController; }

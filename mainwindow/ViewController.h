@@ -1,12 +1,11 @@
 #pragma once
 
-#include "core/engine/DataSource.h"
 #include "core/engine/HBFileShiftOperations.h"
 #include "core/engine/HBOperationsProtocol.h"
-#include "core/sources/HBSourceManager.h"
+#include "core/engine/DataSource.h"
 #include "core/store/HBDataManager.h"
+#include "mainwindow/HBCurrentSource.h"
 #include "mainwindow/recent/RecentViewController.h"
-#include "mainwindow/status/HBSourceProtocol.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/URL.h"
 #include "platform/interface/CollectionView.h"
@@ -26,9 +25,11 @@
 #include <optional>
 
 class HBCollectionView;
+class HBDesktopReminder;
+class HBDestinationEditor;
 class HBHotKeyManage;
 class HBHotKeyNotification;
-class HBServiceReply;
+class HBSettingsMenu;
 class HBStatusTabViewController;
 class LocationArrayController;
 class QAction;
@@ -49,8 +50,10 @@ class MainViewController;
 
 // The main window's content and the program's hub: it owns the destination store, the operations
 // manager and the current source; turns every way of picking files into a new source; keeps the first
-// tile in step with whether files are waiting; and starts, completes and undoes shifts. Main thread only.
-class ViewController : public hb::ViewController, public HBOperationsProtocol, public hb::CollectionViewDelegate, public HBSourceProtocol, public recentFilesProtocol {
+// tile in step with whether files are waiting; and starts, completes and undoes shifts. The source, the
+// editing of the destination list, the settings menu and the Desktop reminder are parts of their own
+// that it hands the work to. Main thread only.
+class ViewController : public hb::ViewController, public HBOperationsProtocol, public hb::CollectionViewDelegate, public recentFilesProtocol {
     Q_OBJECT
     Q_PROPERTY(bool stopSourceManager READ stopSourceManager WRITE setStopSourceManager NOTIFY stopSourceManagerChanged)
     Q_PROPERTY(bool undoEnabled READ undoEnabled WRITE setUndoEnabled NOTIFY undoEnabledChanged)
@@ -59,37 +62,52 @@ public:
     explicit ViewController(QWidget* parent = nullptr);
     ~ViewController() override;
 
-    HBDataManager destinationCollection;
+    HBDataManager& destinationCollection() { return m_destinationCollection; }
     // Replaced, never reused, for every new source; emptied before it is let go.
-    std::shared_ptr<HBSourceManager> sourceManager;
-    HBFileShiftOperations fileOperationServices;
-    QPointer<QWidget> visualEffectsView;
-    QPointer<QWidget> collectionViewMainHolder;
+    const std::shared_ptr<HBSourceManager>& sourceManager() const { return m_source.manager(); }
+    HBFileShiftOperations& fileOperationServices() { return m_fileOperationServices; }
+    QWidget* visualEffectsView() const { return m_visualEffectsView; }
+    QWidget* collectionViewMainHolder() const { return m_collectionViewMainHolder; }
     // The top-level view of the "CollectionView" layout that holds the grid.
-    QPointer<QWidget> collectionViewHolder;
+    QWidget* collectionViewHolder() const { return m_collectionViewHolder; }
     // Arranges the store's entries for the grid.
-    QPointer<LocationArrayController> locationArrayController;
-    QPointer<HBCollectionView> collectionView;
-    HBHotKeyManage* hotKeyManager;
+    LocationArrayController* locationArrayController() const;
+    HBCollectionView* collectionView() const;
+    HBHotKeyManage* hotKeyManager() const { return m_hotKeyManager; }
     // From a hot-key firing until the view disappears or the program resigns.
-    bool hotKeyPressed = false;
-    std::int64_t numFilesToBeMoved = 0;
+    bool hotKeyPressed() const { return m_hotKeyPressed; }
+    std::int64_t numFilesToBeMoved() const { return m_numFilesToBeMoved; }
     // The current source was read from the file manager's selection.
-    bool isFinderData = false;
-    QPointer<QPushButton> undoButton;
-    QPointer<QLineEdit> instructionTextField;
-    QPointer<QPushButton> thumbdrives;
+    bool isFinderData() const { return m_source.isFinderData(); }
+    QPushButton* undoButton() const;
+    QLineEdit* instructionTextField() const;
+    QPushButton* thumbdrives() const;
     // The indexes of the tiles being dragged.
-    std::optional<hb::IndexSet> sourceIndexSet;
+    const std::optional<hb::IndexSet>& sourceIndexSet() const;
     // Where the tile being reordered stands; -1 while none is.
-    std::int64_t lastEmptyIndex = -1;
-    bool madness = false;
+    std::int64_t lastEmptyIndex() const;
+    bool madness() const { return m_madness; }
     // The holder's width (332 or 347) while it is constrained.
-    std::optional<int> horizontalConstraint;
+    std::optional<int> horizontalConstraint() const { return m_horizontalConstraint; }
     // Pins the holder to the full height of its container.
-    QPointer<QBoxLayout> verticalConstraint;
+    QBoxLayout* verticalConstraint() const;
     // The status panes below the grid, set when they are handed over.
-    QPointer<HBStatusTabViewController> statusTabController;
+    HBStatusTabViewController* statusTabController() const;
+    // The recent-files browser, while its popover is shown.
+    RecentViewController* recentFilesViewController() const { return m_recentFilesViewController; }
+    // The Desktop reminder's pending one-shot timer.
+    QTimer* desktopCheckTimer() const;
+    // Where the Desktop reminder goes: the desktop's notification server unless another is given.
+    void setUserNotificationCenter(hb::UserNotificationCenter* center);
+    // Tells at once of a hot key another program holds; its button brings the window forward.
+    HBHotKeyNotification* hotKeyNotification() const { return m_hotKeyNotification; }
+    // The about box, made anew on each request; none when its scene is not there.
+    const std::optional<hb::Storyboard>& aboutStoryBoard() const;
+    hb::WindowController* aboutWindowController() const;
+    // The settings button and its menu.
+    QToolButton* settingsButton() const;
+    QMenu* settingsMenu() const;
+    QAction* startAtLoginItem() const;
 
     // The shared defaults controller, for bindings.
     hb::UserDefaultsController& defaults() const;
@@ -132,8 +150,8 @@ public:
     void updateStatus();
     bool isDataAvailable() const;
     std::optional<QList<hb::URL>> getURLS() const;
-    std::optional<QList<hb::URL>> sourceURLs() const override;
-    std::optional<DataSource> dataSource() const override;
+    std::optional<QList<hb::URL>> sourceURLs() const;
+    std::optional<DataSource> dataSource() const;
 
     // Observes "HotKeyFired" (once) and registers the stored hot key again.
     void addHotKeyToLaunchAppOnSelection();
@@ -178,9 +196,6 @@ public:
     void collectionViewDraggingSessionEnded(hb::CollectionView& collectionView, const QPoint& screenPoint,
                                             std::uint64_t operation) override;
 
-    // The recent-files browser, while its popover is shown.
-    QPointer<RecentViewController> recentFilesViewController;
-    QPointer<hb::Popover> recentFilesPopover;
     void forRecentFiles(const hb::Notification& notification);
     void onResult(const QList<hb::URL>& urls) override;
     void onClose() override;
@@ -190,12 +205,6 @@ public:
     // Escape: the program hides.
     void cancelOperation();
 
-    // The Desktop reminder: one pending one-shot timer; each check schedules the next three days on.
-    QPointer<QTimer> desktopCheckTimer;
-    // Where the reminder goes: the desktop's notification server.
-    hb::UserNotificationCenter* userNotificationCenter;
-    // Tells at once of a hot key another program holds; its button brings the window forward.
-    HBHotKeyNotification* hotKeyNotification;
     // Schedules the next Desktop check from the time of the last one ("checkDesktop").
     void scheduleCheckUp();
     // Reminds of a Desktop of more than 20 entries (while "notificationsActive"); schedules the next check.
@@ -208,20 +217,11 @@ public:
     // Turns starting at login on or off; a failure is shown with its reason.
     void addToLoginWithState(bool state);
 
-    // The about box, made anew on each request; none when its scene is not there.
-    std::optional<hb::Storyboard> aboutStoryBoard;
-    std::unique_ptr<hb::WindowController> aboutWindowController;
     void showAboutBox();
     // A new e-mail to the support address.
     void contactSupport();
     // The Application Scripts folder in the file manager (made when missing).
     void openScriptsFolder();
-
-    // The settings button and its menu: start at login, about, support, scripts folder, and the menu
-    // actions of the "Main" storyboard when they are there.
-    QPointer<QToolButton> settingsButton;
-    QPointer<QMenu> settingsMenu;
-    QPointer<QAction> startAtLoginItem;
 
     // Status area: the tabs are handed over by the segue "statusControllers".
     void prepareForSegue(const hb::StoryboardSegue& segue);
@@ -242,27 +242,38 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void startFinderSource();
-    void dropSource();
-    void armGrid();
-    void addModifierMonitorWhenFirstResponder();
     void showWindowWhenHidden();
-    // Adds the folders not yet among the destinations; `reply` learns what became of each.
-    void addFolders(const QList<hb::URL>& urls, bool announcePresent, HBServiceReply* reply = nullptr);
     void applyHorizontalConstraint();
     void observeWhileShown();
     void stopObservingWhileShown();
     void addDestinationObservers();
     void loadCollectionView();
-    void buildSettingsMenu();
-    void scheduleDesktopCheck(qint64 seconds);
-    std::uint64_t validateReorderDrop(hb::DraggingInfo& draggingInfo, std::int64_t& proposedDropIndex,
-                                      hb::CollectionViewDropOperation& proposedDropOperation);
-    void acceptReorderDrop();
 
+    HBDataManager m_destinationCollection;
+    HBCurrentSource m_source;
+    HBFileShiftOperations m_fileOperationServices;
+    HBDestinationEditor* const m_destinations;
+    HBSettingsMenu* const m_settings;
+    HBHotKeyManage* const m_hotKeyManager;
+    HBDesktopReminder* const m_desktopReminder;
+    HBHotKeyNotification* const m_hotKeyNotification;
     std::unique_ptr<Ui::MainViewController> m_ui;
-    // The storyboard's menu actions live as long as the settings menu that shows them.
-    std::unique_ptr<QMenu> m_menuActions;
+    QPointer<QWidget> m_visualEffectsView;
+    QPointer<QWidget> m_collectionViewMainHolder;
+    QPointer<QWidget> m_collectionViewHolder;
+    QPointer<LocationArrayController> m_locationArrayController;
+    QPointer<HBCollectionView> m_collectionView;
+    QPointer<QPushButton> m_undoButton;
+    QPointer<QLineEdit> m_instructionTextField;
+    QPointer<QPushButton> m_thumbdrives;
+    std::optional<int> m_horizontalConstraint;
+    QPointer<QBoxLayout> m_verticalConstraint;
+    QPointer<HBStatusTabViewController> m_statusTabController;
+    QPointer<RecentViewController> m_recentFilesViewController;
+    QPointer<hb::Popover> m_recentFilesPopover;
+    bool m_hotKeyPressed = false;
+    std::int64_t m_numFilesToBeMoved = 0;
+    bool m_madness = false;
     bool m_stopSourceManager = false;
     bool m_undoEnabled = false;
     QList<QMetaObject::Connection> m_defaultsObservations;

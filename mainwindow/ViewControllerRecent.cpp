@@ -6,7 +6,7 @@
 
 void ViewController::forRecentFiles(const hb::Notification&)
 {
-    if (recentFilesViewController)
+    if (m_recentFilesViewController)
         return;
     const std::optional<hb::Storyboard> storyboard = hb::Storyboard::storyboardWithName(QStringLiteral("HBRecentFiles"));
     if (!storyboard)
@@ -16,11 +16,11 @@ void ViewController::forRecentFiles(const hb::Notification&)
     if (!controller)
         return;
     controller->delegate = this;
-    recentFilesViewController = controller.get();
+    m_recentFilesViewController = controller.get();
     auto* popover = new hb::Popover(std::move(controller), hb::PopoverBehavior::applicationDefined);
-    recentFilesPopover = popover;
+    m_recentFilesPopover = popover;
     // Escape closes the popover without the browser: it is gone all the same.
-    connect(popover, &hb::Popover::didClose, this, [this] { recentFilesViewController = nullptr; });
+    connect(popover, &hb::Popover::didClose, this, [this] { m_recentFilesViewController = nullptr; });
     popover->showRelativeToRect(visibleRegion().boundingRect(), this, hb::RectEdge::maxX);
 }
 
@@ -32,7 +32,7 @@ void ViewController::onResult(const QList<hb::URL>& urls)
 
 void ViewController::onClose()
 {
-    if (recentFilesViewController && recentFilesPopover)
-        recentFilesPopover->close();
-    recentFilesViewController = nullptr;
+    if (m_recentFilesViewController && m_recentFilesPopover)
+        m_recentFilesPopover->close();
+    m_recentFilesViewController = nullptr;
 }

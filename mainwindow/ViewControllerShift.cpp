@@ -29,24 +29,25 @@ void ViewController::destinationChosen(const hb::Notification& notification)
 {
     if (!isDataAvailable()) {
         // Nothing held: draw the eye to the status line instead.
-        if (statusTabController)
-            statusTabController->shakeStatusLine();
+        if (m_statusTabController)
+            m_statusTabController->shakeStatusLine();
         return;
     }
     const QString destinationPath = notification.userInfo.value(destinationUserInfoKey).toString();
     if (!destinationPath.startsWith(QLatin1Char('/')))
         return;
-    if (isFinderData && !hotKeyPressed)
+    if (m_source.isFinderData() && !m_hotKeyPressed)
         sendReport(QStringLiteral("DataSource"), QStringLiteral("Finder"), QStringLiteral("StatusMenuClick"), {});
 
     const hb::URL destination = hb::URL::fileURLWithPath(destinationPath, true);
     const QString action = notification.userInfo.value(actionUserInfoKey).toString();
-    const QList<hb::URL> sources = sourceManager->getSourceURLs();
+    const std::shared_ptr<HBSourceManager> source = m_source.manager();
+    const QList<hb::URL> sources = source->getSourceURLs();
     if (action == copyActionValue) {
-        fileOperationServices.shiftFiles(sources, destination, Action::copy, false, sourceManager->dataSource());
+        m_fileOperationServices.shiftFiles(sources, destination, Action::copy, false, source->dataSource());
         sendReport(QStringLiteral("ActionChosen"), copyActionValue);
     } else if (action == moveActionValue) {
-        fileOperationServices.shiftFiles(sources, destination, Action::move, false, sourceManager->dataSource());
+        m_fileOperationServices.shiftFiles(sources, destination, Action::move, false, source->dataSource());
         sendReport(QStringLiteral("ActionChosen"), moveActionValue);
     }
     getDestination(destination);
@@ -85,23 +86,23 @@ void ViewController::operationComplete(const hb::URL&)
         if (!sound || !sound->play())
             HBDebug() << "Did not play sound";
     }
-    setUndoEnabled(fileOperationServices.undoManager().canUndo());
+    setUndoEnabled(m_fileOperationServices.undoManager().canUndo());
 }
 
-void ViewController::canUndo(bool) { setUndoEnabled(fileOperationServices.undoManager().canUndo()); }
+void ViewController::canUndo(bool) { setUndoEnabled(m_fileOperationServices.undoManager().canUndo()); }
 
 void ViewController::undoLastShift()
 {
     if (!m_undoEnabled)
         return;
-    fileOperationServices.undoLastShift();
+    m_fileOperationServices.undoLastShift();
     sendReport(QStringLiteral("Button"), QStringLiteral("Undo"));
 }
 
 bool ViewController::isOperationInProgress() const
 {
     // A shift that has ended, its end not yet handled by the manager's next tick, no longer runs.
-    const auto& operations = fileOperationServices.operations();
+    const auto& operations = m_fileOperationServices.operations();
     return std::any_of(operations.begin(), operations.end(), [](const auto& entry) {
         return entry.second->getProgressData().operationState != OperationState::complete;
     });
@@ -156,5 +157,5 @@ void ViewController::showPermissionAlert(const hb::Notification& notification)
         return;
     // The drive is granted from the volume popover, beside the drives button when it shows.
     hb::Application::shared().makeKeyAndOrderFront(window());
-    volumePermission(thumbdrives && thumbdrives->isVisible() ? static_cast<QWidget*>(thumbdrives) : this);
+    volumePermission(m_thumbdrives && m_thumbdrives->isVisible() ? static_cast<QWidget*>(m_thumbdrives) : this);
 }

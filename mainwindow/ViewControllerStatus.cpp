@@ -15,7 +15,7 @@ const QString statusControllersSegue = QStringLiteral("statusControllers");
 
 void ViewController::embedStatusControllers()
 {
-    if (statusTabController || !m_ui)
+    if (m_statusTabController || !m_ui)
         return;
     auto* areaLayout = new QVBoxLayout(m_ui->statusArea);
     areaLayout->setContentsMargins(0, 0, 0, 0);
@@ -37,23 +37,23 @@ void ViewController::prepareForSegue(const hb::StoryboardSegue& segue)
     auto* tabs = qobject_cast<HBStatusTabViewController*>(segue.destinationController.data());
     if (!tabs)
         return;
-    statusTabController = tabs;
-    tabs->delegate = this;
+    m_statusTabController = tabs;
+    tabs->delegate = &m_source;
     tabs->setSelectedTabViewItemIndex(0);
 }
 
 void ViewController::updateStatusTabs()
 {
-    if (!statusTabController)
+    if (!m_statusTabController)
         return;
     if (isDataAvailable()) {
-        statusTabController->updateTab(HBStatusTabViewController::chooseFolderTab);
+        m_statusTabController->updateTab(HBStatusTabViewController::chooseFolderTab);
         return;
     }
     if (canWeGoWithScript()) {
-        if (statusTabController->selectedTabViewItemIndex() != 0)
-            statusTabController->updateTab(HBStatusTabViewController::selectFilesTab);
+        if (m_statusTabController->selectedTabViewItemIndex() != 0)
+            m_statusTabController->updateTab(HBStatusTabViewController::selectFilesTab);
     } else {
-        statusTabController->updateTab(HBStatusTabViewController::noScriptTab);
+        m_statusTabController->updateTab(HBStatusTabViewController::noScriptTab);
     }
 }

@@ -1,15 +1,10 @@
 #include "mainwindow/status/HBInstallScriptFromTabController.h"
 
-#include "core/hotkey/HBHotKeyManage.h"
-#include "core/sources/HBFinderData.h"
 #include "core/store/HBConstants.h"
-#include "mainwindow/controls/HBCustomViews.h"
-#include "mainwindow/status/HBStatusHints.h"
+#include "core/sources/HBFinderData.h"
 #include "mainwindow/status/HBStatusPaneLayout.h"
 #include "platform/base/Bundle.h"
-#include "platform/base/NotificationCenter.h"
 #include "platform/base/UserDefaults.h"
-#include "platform/base/UserDefaultsController.h"
 #include "platform/desktop/UserScriptTask.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/FileManager.h"
@@ -17,9 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-HBInstallScriptFromTabController::HBInstallScriptFromTabController(QWidget* parent) : hb::ViewController(parent) {}
-
-HBInstallScriptFromTabController::~HBInstallScriptFromTabController() { stopObserving(); }
+HBInstallScriptFromTabController::HBInstallScriptFromTabController(QWidget* parent) : HBHotKeyStatusPane(parent) {}
 
 void HBInstallScriptFromTabController::loadView()
 {
@@ -30,55 +23,10 @@ void HBInstallScriptFromTabController::loadView()
     connect(installButton, &QPushButton::clicked, this, [this] { installScript(); });
     recentFilesButton = layout.addButton(QStringLiteral("Recent Files"), QStringLiteral("Recent Files"));
     connect(recentFilesButton, &QPushButton::clicked, this, [this] { getRecentFiles(); });
-    hotKeyNotice = layout.addNotice();
-    hotKeyLabel = layout.addHotKeyLabel();
-    connect(&HBHotKeyManage::sharedInstance(), &HBHotKeyManage::stateChanged, this, [this] { hotKeyStateChanged(); });
-    hotKeyStateChanged();
+    finishLayout(layout);
 }
 
-void HBInstallScriptFromTabController::viewDidLoad() { didAppearAlready = false; }
-
-void HBInstallScriptFromTabController::viewDidAppear()
-{
-    if (didAppearAlready)
-        return;
-    hb::UserDefaultsController& defaults = hb::UserDefaultsController::shared();
-    for (const QString& keyPath : {hotKeyKeyPath, launchedHotkeyKeyPath})
-        m_observations << defaults.addObserver(keyPath, this,
-                                               [this, keyPath](const QVariant&) { observeValueForKeyPath(keyPath); });
-    didAppearAlready = true;
-}
-
-void HBInstallScriptFromTabController::viewDidDisappear()
-{
-    if (didAppearAlready)
-        stopObserving();
-}
-
-void HBInstallScriptFromTabController::stopObserving()
-{
-    for (const QMetaObject::Connection& connection : std::as_const(m_observations))
-        hb::UserDefaultsController::shared().removeObserver(connection);
-    m_observations.clear();
-    didAppearAlready = false;
-}
-
-void HBInstallScriptFromTabController::observeValueForKeyPath(const QString& keyPath)
-{
-    HBStatusHints::hotKeyHintChanged(hotKeyLabel, keyPath);
-}
-
-void HBInstallScriptFromTabController::hotKeyStateChanged()
-{
-    HBStatusHints::showHotKeyNotice(hotKeyNotice, HBHotKeyManage::sharedInstance().state());
-}
-
-void HBInstallScriptFromTabController::shakeStatusLine() { HBStatusHints::shake(statusLine); }
-
-void HBInstallScriptFromTabController::getRecentFiles()
-{
-    hb::NotificationCenter::defaultCenter().post(forRecentFilesNotification, nullptr);
-}
+void HBInstallScriptFromTabController::viewDidLoad() { stopObserving(); }
 
 std::optional<hb::Error> HBInstallScriptFromTabController::installScript()
 {

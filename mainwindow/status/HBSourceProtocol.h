@@ -7,7 +7,7 @@
 
 #include <optional>
 
-// What the status tabs ask the main view controller about the current source.
+// What the status tabs ask about the current source.
 class HBSourceProtocol {
 public:
     virtual ~HBSourceProtocol() = default;

@@ -1,44 +1,20 @@
 #pragma once
 
-#include "platform/interface/ViewController.h"
-
-#include <QList>
-#include <QPointer>
-
-class HBHotKeyLabel;
-class QLabel;
-class QPushButton;
+#include "mainwindow/status/HBHotKeyStatusPane.h"
 
 // The status pane shown while no files are held: asks the user to select files, shows the hot key (dimmed
 // while the recorder is open) and offers the recent-files browser.
-class HBStatusForSelectFilesController : public hb::ViewController {
+class HBStatusForSelectFilesController : public HBHotKeyStatusPane {
     Q_OBJECT
 public:
     explicit HBStatusForSelectFilesController(QWidget* parent = nullptr);
-    ~HBStatusForSelectFilesController() override;
 
-    QPointer<QLabel> statusLine;
-    QPointer<HBHotKeyLabel> hotKeyLabel;
-    QPointer<QLabel> subText;
-    // Why the hot key does not work, when it does not.
-    QPointer<QLabel> hotKeyNotice;
-    QPointer<QPushButton> recentFilesButton;
     // The observations of the hot-key settings are installed.
-    bool ifAppear = false;
+    bool ifAppear() const { return isObserving(); }
 
-    void observeValueForKeyPath(const QString& keyPath);
-    // Follows what the session made of the hot key.
-    void hotKeyStateChanged();
-    void shakeStatusLine();
-    // Opens the recent-files browser.
-    void getRecentFiles();
+    // The second line also says how to use the hot key, or what to do instead while it does not work.
+    void hotKeyStateChanged() override;
 
 protected:
     void loadView() override;
-    void viewDidAppear() override;
-    void viewDidDisappear() override;
-
-private:
-    void stopObserving();
-    QList<QMetaObject::Connection> m_observations;
 };

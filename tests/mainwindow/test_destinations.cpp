@@ -36,7 +36,7 @@ protected:
         });
         controller = std::make_unique<ViewController>();
         controller->show();
-        ASSERT_TRUE(controller->collectionView);
+        ASSERT_TRUE(controller->collectionView());
     }
     void TearDown() override
     {
@@ -67,7 +67,7 @@ protected:
     QStringList shown() const
     {
         QStringList names;
-        for (const HBLocationEntry& entry : controller->destinationCollection.dropLocations())
+        for (const HBLocationEntry& entry : controller->destinationCollection().dropLocations())
             names << hb::URL::fileURLWithPath(entry.value(HBLocationEntryKey::path)).lastPathComponent();
         return names;
     }
@@ -87,13 +87,13 @@ protected:
     QStringList paths() const
     {
         QStringList list;
-        for (const HBLocationEntry& entry : controller->destinationCollection.dropLocations())
+        for (const HBLocationEntry& entry : controller->destinationCollection().dropLocations())
             list << entry.value(HBLocationEntryKey::path);
         return list;
     }
     HBCollectionViewItem* tile(std::int64_t index) const
     {
-        return qobject_cast<HBCollectionViewItem*>(controller->collectionView->itemAtIndex(index));
+        return qobject_cast<HBCollectionViewItem*>(controller->collectionView()->itemAtIndex(index));
     }
     bool isGap(std::int64_t index) const { return tile(index) && tile(index)->pathName->isHidden(); }
 
@@ -181,10 +181,10 @@ TEST_F(DestinationsTest, ReorderingMovesTheEntryWhileDraggingAndStoresItAtTheDro
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        controller->destinationCollection.setDropLocations({controller->destinationCollection.dropLocations().first()});
+        controller->destinationCollection().setDropLocations({controller->destinationCollection().dropLocations().first()});
         addFolders(newestFirst(folders));
         ASSERT_EQ(shown(), (QStringList{"", "1", "2", "3", "4"}));
-        ASSERT_TRUE(waitUntil([&] { return controller->collectionView->numberOfItems() == 5; }));
+        ASSERT_TRUE(waitUntil([&] { return controller->collectionView()->numberOfItems() == 5; }));
 
         DragScript script(c.steps, c.drop);
         dragTile(tile(c.dragged));
@@ -192,7 +192,7 @@ TEST_F(DestinationsTest, ReorderingMovesTheEntryWhileDraggingAndStoresItAtTheDro
         EXPECT_EQ(script.validated.back(), c.lastAnswer);
         EXPECT_EQ(shown(), c.order);
         EXPECT_EQ(stored(), c.order) << "the order on screen is the stored one as soon as the drag is over";
-        EXPECT_EQ(controller->lastEmptyIndex, -1);
+        EXPECT_EQ(controller->lastEmptyIndex(), -1);
         for (std::int64_t index = 0; index < 5; ++index)
             EXPECT_FALSE(isGap(index)) << "tile " << index << " still hidden";
         for (std::int64_t index = 1; index < 5; ++index)
@@ -206,7 +206,7 @@ TEST_F(DestinationsTest, TheDraggedEntryLeavesAGapWhereItStandsUntilTheDrop)
     for (const char* name : {"1", "2", "3", "4"})
         folders << grantedFolder(QStringLiteral("work/") + name);
     addFolders(newestFirst(folders));
-    ASSERT_TRUE(waitUntil([&] { return controller->collectionView->numberOfItems() == 5; }));
+    ASSERT_TRUE(waitUntil([&] { return controller->collectionView()->numberOfItems() == 5; }));
     std::vector<std::vector<bool>> gaps;
     hb::CollectionView::setDragPerformer([&](hb::CollectionView& grid, const hb::DraggingPasteboard& pasteboard,
                                              std::uint64_t allowed) {
@@ -267,7 +267,7 @@ TEST_F(DestinationsTest, FilesDroppedOnTheWindowOrTheDropBarBecomeTheSource)
     EXPECT_TRUE(controller->performDragOperation(info));
     ASSERT_TRUE(controller->getURLS());
     EXPECT_EQ(controller->getURLS()->value(0).path(), file);
-    EXPECT_EQ(controller->collectionView->currentDragOperation, hb::NSDragOperationCopy);
+    EXPECT_EQ(controller->collectionView()->currentDragOperation, hb::NSDragOperationCopy);
 
     controller->cleanUpSourceAndResetState();
     hb::NotificationCenter::defaultCenter().post(fromDragSourceNotification, nullptr,
@@ -276,7 +276,7 @@ TEST_F(DestinationsTest, FilesDroppedOnTheWindowOrTheDropBarBecomeTheSource)
     hb::NotificationCenter::defaultCenter().post(fromDragSourceNotification, nullptr,
                                                  {{sourceUserInfoKey, QVariant::fromValue(info)}});
     ASSERT_TRUE(controller->getURLS());
-    EXPECT_FALSE(controller->isFinderData);
+    EXPECT_FALSE(controller->isFinderData());
 }
 
 TEST_F(DestinationsTest, KeepingTheEarlierSelectionIsTheFirstButton)
@@ -308,8 +308,8 @@ TEST_F(DestinationsTest, AMountedDriveBecomesATileWhileTheProgramRunsAndGoesWhen
 
     controller->addRemovableDrives();
     EXPECT_FALSE(paths().contains(stick));
-    EXPECT_FALSE(controller->thumbdrives->isHidden()) << "an unreadable drive shows the hint";
-    EXPECT_EQ(controller->instructionTextField->placeholderText(), "Add Desktop, Photos, Documents, etc");
+    EXPECT_FALSE(controller->thumbdrives()->isHidden()) << "an unreadable drive shows the hint";
+    EXPECT_EQ(controller->instructionTextField()->placeholderText(), "Add Desktop, Photos, Documents, etc");
 
     // The start-up volume granted, as through the volume popover.
     hb::AccessRegistry::grantStanding("/");
@@ -319,15 +319,15 @@ TEST_F(DestinationsTest, AMountedDriveBecomesATileWhileTheProgramRunsAndGoesWhen
     controller->addRemovableDrives();
     EXPECT_EQ(paths().count(stick), 1);
     EXPECT_FALSE(paths().contains("/")) << "the internal start-up volume is never a tile";
-    EXPECT_TRUE(controller->thumbdrives->isHidden());
-    EXPECT_EQ(controller->instructionTextField->placeholderText(), "Add Desktop, Photos, Documents, Projects, etc");
+    EXPECT_TRUE(controller->thumbdrives()->isHidden());
+    EXPECT_EQ(controller->instructionTextField()->placeholderText(), "Add Desktop, Photos, Documents, Projects, etc");
     const qsizetype at = paths().indexOf(stick);
-    EXPECT_EQ(controller->destinationCollection.dropLocations().value(at).value(HBLocationEntryKey::icon), "drive");
+    EXPECT_EQ(controller->destinationCollection().dropLocations().value(at).value(HBLocationEntryKey::icon), "drive");
 
     // Read-only: never a tile.
-    HBLocationList without = controller->destinationCollection.dropLocations();
+    HBLocationList without = controller->destinationCollection().dropLocations();
     without.removeAt(at);
-    controller->destinationCollection.setDropLocations(without);
+    controller->destinationCollection().setDropLocations(without);
     ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,ro", stick}), 0);
     controller->addRemovableDrives();
     EXPECT_FALSE(paths().contains(stick)) << "a read-only drive was added";

@@ -95,11 +95,11 @@ protected:
     }
     bool shiftsFinish() const
     {
-        return waitUntil([&] { return controller->fileOperationServices.operations().empty(); }, 20000);
+        return waitUntil([&] { return controller->fileOperationServices().operations().empty(); }, 20000);
     }
     QString firstTile() const
     {
-        return controller->destinationCollection.dropLocations().value(0).value(HBLocationEntryKey::name);
+        return controller->destinationCollection().dropLocations().value(0).value(HBLocationEntryKey::name);
     }
     void installFinderScript(const QString& printedPath) const
     {
@@ -123,8 +123,8 @@ protected:
 TEST_F(ViewControllerTest, ChangeSizeSwitchesTheHolderWidthAroundExactly332)
 {
     controller->show();
-    ASSERT_TRUE(controller->collectionViewHolder);
-    EXPECT_EQ(controller->collectionViewHolder->maximumWidth(), 332);
+    ASSERT_TRUE(controller->collectionViewHolder());
+    EXPECT_EQ(controller->collectionViewHolder()->maximumWidth(), 332);
     struct Step {
         QVariant size;
         int width;
@@ -138,8 +138,8 @@ TEST_F(ViewControllerTest, ChangeSizeSwitchesTheHolderWidthAroundExactly332)
         if (step.size.isValid())
             userInfo.insert(sizeUserInfoKey, step.size);
         post(changeSizeNotification, userInfo);
-        EXPECT_EQ(controller->collectionViewHolder->minimumWidth(), step.width);
-        EXPECT_EQ(controller->collectionViewHolder->maximumWidth(), step.width);
+        EXPECT_EQ(controller->collectionViewHolder()->minimumWidth(), step.width);
+        EXPECT_EQ(controller->collectionViewHolder()->maximumWidth(), step.width);
     }
 }
 
@@ -149,14 +149,14 @@ TEST_F(ViewControllerTest, ATileClickWithoutFilesStartsNothingAndKeepsTheAddFold
     controller->show();
     for (const QString& action : {moveActionValue, noneActionValue}) {
         click(d, action);
-        EXPECT_TRUE(controller->fileOperationServices.operations().empty());
+        EXPECT_TRUE(controller->fileOperationServices().operations().empty());
     }
     // Files that were all refused leave an empty source, which counts as none.
     receive({env.writeFile(QStringLiteral("elsewhere/a"), "a")});
-    ASSERT_TRUE(controller->sourceManager);
+    ASSERT_TRUE(controller->sourceManager());
     click(d, moveActionValue);
-    EXPECT_TRUE(controller->fileOperationServices.operations().empty());
-    EXPECT_TRUE(controller->sourceManager) << "an empty source stays until it is replaced";
+    EXPECT_TRUE(controller->fileOperationServices().operations().empty());
+    EXPECT_TRUE(controller->sourceManager()) << "an empty source stays until it is replaced";
     EXPECT_EQ(firstTile(), QStringLiteral("Add Folder"));
 }
 
@@ -184,7 +184,7 @@ TEST_F(ViewControllerTest, TheTileActionDecidesBetweenMoveCopyAndNothing)
         EXPECT_EQ(firstTile(), QStringLiteral("Choose Folder"));
 
         click(d, c.action);
-        EXPECT_FALSE(controller->sourceManager) << "the source is dropped once a folder was chosen";
+        EXPECT_FALSE(controller->sourceManager()) << "the source is dropped once a folder was chosen";
         EXPECT_EQ(firstTile(), QStringLiteral("Add Folder"));
         ASSERT_TRUE(shiftsFinish());
         EXPECT_EQ(entries(src), c.leftInSource);
@@ -197,23 +197,23 @@ TEST_F(ViewControllerTest, AMoveThroughATileIsUndoneByTheUndoButtonOnce)
     hb::UserDefaults::standard().setBool(playSoundEffectsDefaultsKey, true);  // a silent machine must not matter
     const QString d = folder("d");
     controller->show();
-    ASSERT_FALSE(controller->undoButton->isEnabled());
+    ASSERT_FALSE(controller->undoButton()->isEnabled());
     receive({file("src/a", "a"), file("src/b", "b")});
     click(d, moveActionValue);
     ASSERT_TRUE(waitUntil([&] { return controller->undoEnabled(); }, 20000));
-    EXPECT_TRUE(controller->undoButton->isEnabled());
+    EXPECT_TRUE(controller->undoButton()->isEnabled());
     EXPECT_EQ(entries("d"), (QStringList{"a", "b"}));
     EXPECT_TRUE(entries("src").isEmpty());
 
-    controller->undoButton->click();
+    controller->undoButton()->click();
     EXPECT_FALSE(controller->undoEnabled());
-    EXPECT_FALSE(controller->undoButton->isEnabled());
+    EXPECT_FALSE(controller->undoButton()->isEnabled());
     ASSERT_TRUE(shiftsFinish());
     EXPECT_EQ(entries("src"), (QStringList{"a", "b"}));
     EXPECT_TRUE(entries("d").isEmpty());
 
     controller->undoLastShift();  // nothing left to undo
-    EXPECT_TRUE(controller->fileOperationServices.operations().empty());
+    EXPECT_TRUE(controller->fileOperationServices().operations().empty());
     settle();
     EXPECT_FALSE(controller->undoEnabled()) << "the undo's own completion leaves nothing to undo";
     EXPECT_EQ(entries("src"), (QStringList{"a", "b"}));
@@ -231,9 +231,9 @@ TEST_F(ViewControllerTest, AfterAPartlyFailedShiftUndoPutsBackWhatMoved)
     ASSERT_TRUE(waitUntil([&] { return controller->undoEnabled(); }, 5000)) << "Undo stays off after a partial failure";
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].message, QStringLiteral("Cannot move items"));
-    EXPECT_TRUE(controller->undoButton->isEnabled());
+    EXPECT_TRUE(controller->undoButton()->isEnabled());
 
-    controller->undoButton->click();
+    controller->undoButton()->click();
     ASSERT_TRUE(shiftsFinish());
     EXPECT_EQ(entries("src"), (QStringList{"a", "b"}));
     EXPECT_EQ(entries("d"), QStringList{"inside"});
@@ -256,7 +256,7 @@ TEST_F(ViewControllerTest, AShiftEndingWhileAnAlertIsUpNoLongerCountsAsRunning)
     alert.messageText = "another alert";
     alert.runModal();
     EXPECT_FALSE(controller->isOperationInProgress());
-    EXPECT_TRUE(controller->fileOperationServices.operations().empty());
+    EXPECT_TRUE(controller->fileOperationServices().operations().empty());
     EXPECT_TRUE(waitUntil([&] { return controller->undoEnabled(); }, 2000));
 }
 
@@ -286,7 +286,7 @@ TEST_F(ViewControllerTest, QuittingWhileAShiftRunsAsksFirst)
     controller->quitApp();
     EXPECT_EQ(alerts.size(), 2u);
     EXPECT_EQ(terminated.count(), 1);
-    EXPECT_TRUE(controller->fileOperationServices.operations().empty()) << "quitting stops the shift";
+    EXPECT_TRUE(controller->fileOperationServices().operations().empty()) << "quitting stops the shift";
 }
 
 TEST_F(ViewControllerTest, DestinationKindNamesOnlyWholeHomeFolders)
@@ -325,32 +325,32 @@ TEST_F(ViewControllerTest, ActivationStartsAFileManagerSourceOnlyWhenNoneIsWaiti
 
     // A waiting source stays as it is.
     receive({file("waiting")});
-    const auto waiting = controller->sourceManager;
+    const auto waiting = controller->sourceManager();
     post(willBecomeActiveNotification);
-    EXPECT_EQ(controller->sourceManager, waiting);
+    EXPECT_EQ(controller->sourceManager(), waiting);
 
     // With stopSourceManager the source goes and nothing is read; the flag is spent.
     controller->setStopSourceManager(true);
     post(willBecomeActiveNotification);
-    EXPECT_FALSE(controller->sourceManager);
+    EXPECT_FALSE(controller->sourceManager());
     EXPECT_TRUE(waiting->sourceDead());
     EXPECT_FALSE(controller->stopSourceManager());
 
     // Without a source the file manager's selection is read and becomes the source.
     post(willBecomeActiveNotification);
-    ASSERT_TRUE(controller->sourceManager);
+    ASSERT_TRUE(controller->sourceManager());
     EXPECT_EQ(controller->dataSource(), DataSource::finder);
-    EXPECT_TRUE(controller->isFinderData);
+    EXPECT_TRUE(controller->isFinderData());
     ASSERT_TRUE(waitUntil([&] { return controller->isDataAvailable(); }));
     EXPECT_EQ(controller->getURLS(), QList<hb::URL>{hb::URL::fileURLWithPath(selected)});
     EXPECT_EQ(firstTile(), QStringLiteral("Choose Folder"));
-    EXPECT_EQ(controller->collectionView->currentDragOperation, 16);
+    EXPECT_EQ(controller->collectionView()->currentDragOperation, 16);
 
     // Resigning drops it again.
     post(willResignActiveNotification);
-    EXPECT_FALSE(controller->sourceManager);
+    EXPECT_FALSE(controller->sourceManager());
     EXPECT_EQ(firstTile(), QStringLiteral("Add Folder"));
-    EXPECT_EQ(controller->collectionView->currentDragOperation, 0);
+    EXPECT_EQ(controller->collectionView()->currentDragOperation, 0);
 }
 
 TEST_F(ViewControllerTest, ServicesInputThatIsAllUnreadableStillShowsTheWindow)
@@ -359,7 +359,7 @@ TEST_F(ViewControllerTest, ServicesInputThatIsAllUnreadableStillShowsTheWindow)
     ASSERT_FALSE(controller->isVisible());
     receive({env.writeFile(QStringLiteral("elsewhere/a"), "a"), env.writeFile(QStringLiteral("elsewhere/b"), "b")});
     EXPECT_TRUE(controller->isVisible());
-    ASSERT_TRUE(controller->sourceManager);
+    ASSERT_TRUE(controller->sourceManager());
     EXPECT_FALSE(controller->isDataAvailable());
     EXPECT_EQ(firstTile(), QStringLiteral("Add Folder"));
     ASSERT_TRUE(waitUntil([&] { return !alerts.empty(); }));
@@ -435,7 +435,7 @@ TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
     EXPECT_TRUE(controller->isVisible());
     EXPECT_TRUE(controller->stopSourceManager());
     QStringList shown;
-    for (const HBLocationEntry& entry : controller->destinationCollection.dropLocations())
+    for (const HBLocationEntry& entry : controller->destinationCollection().dropLocations())
         shown << entry.value(HBLocationEntryKey::path);
     EXPECT_EQ(shown, (QStringList{"", reports}));
     QStringList published;
@@ -448,7 +448,7 @@ TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
     settle(100);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].message, QStringLiteral("\"Reports \" already present in Harbrill"));
-    EXPECT_EQ(controller->destinationCollection.numberOfLocations(), 2);
+    EXPECT_EQ(controller->destinationCollection().numberOfLocations(), 2);
 }
 
 // What the person who asked is told: what was added or taken, and what was not and why; done only when
@@ -493,7 +493,7 @@ TEST_F(ViewControllerTest, EachServiceAnswerSaysWhatBecameOfItsItems)
         for (const QString& part : c.said)
             EXPECT_TRUE(answer.text.contains(part)) << c.what << ": " << answer.text.toStdString();
     }
-    EXPECT_EQ(controller->destinationCollection.numberOfLocations(), 2);
+    EXPECT_EQ(controller->destinationCollection().numberOfLocations(), 2);
     EXPECT_EQ(controller->getURLS(), QList<hb::URL>{hb::URL::fileURLWithPath(list)});
     settle(600);  // the alerts shown beside the answers come within this test
 }
@@ -525,13 +525,13 @@ TEST_F(ViewControllerTest, TheAddTilesPanelAddsSilentlyAndATilesMenuRemovesItsFo
     EXPECT_EQ(QSet<QString>(added.begin(), added.end()), (QSet<QString>{"", reports, photos}));
 
     const qsizetype reportsIndex = added.indexOf(reports);
-    ASSERT_TRUE(waitUntil([&] { return controller->collectionView->numberOfItems() == 3; }));
-    auto* const addTile = controller->collectionView->itemAtIndex(0);
-    auto* const reportsTile = controller->collectionView->itemAtIndex(reportsIndex);
+    ASSERT_TRUE(waitUntil([&] { return controller->collectionView()->numberOfItems() == 3; }));
+    auto* const addTile = controller->collectionView()->itemAtIndex(0);
+    auto* const reportsTile = controller->collectionView()->itemAtIndex(reportsIndex);
     post(removeSelectedNotification, {{collectionviewSelectedUserInfoKey, QVariant::fromValue<QObject*>(addTile)}});
     post(removeSelectedNotification, {{collectionviewSelectedUserInfoKey, QVariant::fromValue<QObject*>(reportsTile)}});
     EXPECT_EQ(published(), (QStringList{"", photos}));
-    EXPECT_EQ(controller->destinationCollection.numberOfLocations(), 2);
+    EXPECT_EQ(controller->destinationCollection().numberOfLocations(), 2);
 }
 
 TEST_F(ViewControllerTest, FilesDroppedOnATileBecomeTheSourceInTheModeTheDragAllows)
@@ -554,19 +554,19 @@ TEST_F(ViewControllerTest, FilesDroppedOnATileBecomeTheSourceInTheModeTheDragAll
         hb::DraggingInfo drop(pasteboard, c.mask, {});
         std::int64_t index = 99;
         auto operation = hb::CollectionViewDropOperation::before;
-        EXPECT_EQ(controller->collectionViewValidateDrop(*controller->collectionView, drop, index, operation),
+        EXPECT_EQ(controller->collectionViewValidateDrop(*controller->collectionView(), drop, index, operation),
                   static_cast<std::uint64_t>(c.operation));
         EXPECT_EQ(index, 0) << "past the last tile counts as the first";
         EXPECT_EQ(operation, hb::CollectionViewDropOperation::on);
 
         // The same drop as the grid passes it on, past its last tile.
         hb::DraggingInfo dropped(pasteboard, c.mask, QPointF(5, 2000));
-        EXPECT_EQ(controller->collectionView->draggingEntered(dropped), static_cast<std::uint64_t>(c.operation));
-        EXPECT_TRUE(controller->collectionView->performDragOperation(dropped));
+        EXPECT_EQ(controller->collectionView()->draggingEntered(dropped), static_cast<std::uint64_t>(c.operation));
+        EXPECT_TRUE(controller->collectionView()->performDragOperation(dropped));
         EXPECT_EQ(controller->dataSource(), DataSource::pasteBoard);
         EXPECT_EQ(controller->getURLS(), QList<hb::URL>{hb::URL::fileURLWithPath(a)});
-        EXPECT_EQ(controller->collectionView->currentDragOperation, c.operation);
-        EXPECT_FALSE(controller->collectionView->modifierMonitor) << "a drop never installs the Option monitor";
+        EXPECT_EQ(controller->collectionView()->currentDragOperation, c.operation);
+        EXPECT_FALSE(controller->collectionView()->modifierMonitor) << "a drop never installs the Option monitor";
         EXPECT_EQ(firstTile(), QStringLiteral("Choose Folder"));
     }
 }

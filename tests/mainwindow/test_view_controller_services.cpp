@@ -69,8 +69,8 @@ protected:
     void start()
     {
         controller = std::make_unique<ViewController>();
-        controller->userNotificationCenter = &center;
-        controller->hotKeyNotification->setCenter(&hotKeyCenter);
+        controller->setUserNotificationCenter(&center);
+        controller->hotKeyNotification()->setCenter(&hotKeyCenter);
         controller->show();
     }
     // Desktop entries up to `count`, a hidden one among them.
@@ -94,7 +94,7 @@ protected:
     }
     QAction* menuItem(const QString& text) const
     {
-        for (QAction* action : controller->settingsMenu->actions()) {
+        for (QAction* action : controller->settingsMenu()->actions()) {
             if (action->text() == text)
                 return action;
         }
@@ -103,9 +103,9 @@ protected:
     // Opens and closes the settings menu as a person would glance at it.
     bool startAtLoginShownOn() const
     {
-        controller->settingsMenu->popup(controller->settingsButton->mapToGlobal(QPoint()));
-        const bool checked = controller->startAtLoginItem->isChecked();
-        controller->settingsMenu->hide();
+        controller->settingsMenu()->popup(controller->settingsButton()->mapToGlobal(QPoint()));
+        const bool checked = controller->startAtLoginItem()->isChecked();
+        controller->settingsMenu()->hide();
         return checked;
     }
     void installLoginHelper() const
@@ -148,10 +148,10 @@ TEST_F(ViewControllerServicesTest, TheLastCheckDecidesWhetherTheDesktopIsChecked
         SCOPED_TRACE(c.name);
         hb::UserDefaults::standard().setObject(checkDesktopDefaultsKey, c.stored);
         start();
-        ASSERT_TRUE(controller->desktopCheckTimer);
-        EXPECT_EQ(pendingChecks(), QList<QTimer*>{controller->desktopCheckTimer.data()});
-        EXPECT_LE(controller->desktopCheckTimer->interval(), c.nextInMs);
-        EXPECT_GT(controller->desktopCheckTimer->interval(), c.nextInMs - 60 * 1000);
+        ASSERT_TRUE(controller->desktopCheckTimer());
+        EXPECT_EQ(pendingChecks(), QList<QTimer*>{controller->desktopCheckTimer()});
+        EXPECT_LE(controller->desktopCheckTimer()->interval(), c.nextInMs);
+        EXPECT_GT(controller->desktopCheckTimer()->interval(), c.nextInMs - 60 * 1000);
         if (c.checkedAtStart) {
             EXPECT_LE(std::abs(lastCheck().toDateTime().secsTo(now)), 60) << "the check's own time is kept";
             EXPECT_TRUE(bus.waitForCalls(QStringLiteral("Notify"), ++reminders));
@@ -203,7 +203,7 @@ TEST_F(ViewControllerServicesTest, OneChainOfChecksHowEverOftenTheyRun)
     for (int i = 0; i < 3; ++i)
         controller->desktopClutter();
     controller->scheduleCheckUp();
-    EXPECT_EQ(pendingChecks(), QList<QTimer*>{controller->desktopCheckTimer.data()});
+    EXPECT_EQ(pendingChecks(), QList<QTimer*>{controller->desktopCheckTimer()});
 }
 
 TEST_F(ViewControllerServicesTest, StartAtLoginShowsWhetherTheEntryIsThereAndSaysWhyItFailed)
@@ -213,21 +213,21 @@ TEST_F(ViewControllerServicesTest, StartAtLoginShowsWhetherTheEntryIsThereAndSay
     const QString entry = hb::LoginItem::entryPath(helperBundleIdentifier);
     EXPECT_FALSE(startAtLoginShownOn());
 
-    controller->startAtLoginItem->trigger();
+    controller->startAtLoginItem()->trigger();
     EXPECT_TRUE(QFileInfo::exists(entry));
-    EXPECT_TRUE(controller->startAtLoginItem->isChecked());
+    EXPECT_TRUE(controller->startAtLoginItem()->isChecked());
     QFile::remove(entry);  // removed by another program
     EXPECT_FALSE(startAtLoginShownOn());
-    controller->startAtLoginItem->trigger();
-    controller->startAtLoginItem->trigger();
+    controller->startAtLoginItem()->trigger();
+    controller->startAtLoginItem()->trigger();
     EXPECT_FALSE(QFileInfo::exists(entry));
-    EXPECT_FALSE(controller->startAtLoginItem->isChecked());
+    EXPECT_FALSE(controller->startAtLoginItem()->isChecked());
     EXPECT_TRUE(alerts.isEmpty());
 
     qputenv("PATH", "/nonexistent");
-    controller->startAtLoginItem->trigger();
+    controller->startAtLoginItem()->trigger();
     EXPECT_FALSE(QFileInfo::exists(entry));
-    EXPECT_FALSE(controller->startAtLoginItem->isChecked());
+    EXPECT_FALSE(controller->startAtLoginItem()->isChecked());
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts[0].startsWith("Harbrill cannot start at login|")) << alerts[0].toStdString();
     EXPECT_TRUE(alerts[0].contains("harbrill-helper")) << alerts[0].toStdString();
@@ -236,9 +236,9 @@ TEST_F(ViewControllerServicesTest, StartAtLoginShowsWhetherTheEntryIsThereAndSay
 TEST_F(ViewControllerServicesTest, TheSettingsMenuLaunchesSupportMailAndTheScriptsFolder)
 {
     start();
-    EXPECT_EQ(controller->settingsButton->accessibleName(), "Settings");
+    EXPECT_EQ(controller->settingsButton()->accessibleName(), "Settings");
     QStringList texts;
-    for (QAction* action : controller->settingsMenu->actions())
+    for (QAction* action : controller->settingsMenu()->actions())
         texts << action->text();
     EXPECT_EQ(texts, (QStringList{"Start at Login", "", "About Harbrill", "Contact Support", "Open Scripts Folder"}));
 
@@ -251,7 +251,7 @@ TEST_F(ViewControllerServicesTest, TheSettingsMenuLaunchesSupportMailAndTheScrip
 
     // Without its scene the about box is simply not there.
     menuItem("About Harbrill")->trigger();
-    EXPECT_FALSE(controller->aboutWindowController);
+    EXPECT_FALSE(controller->aboutWindowController());
 }
 
 TEST_F(ViewControllerServicesTest, TheStoryboardsMenuActionsJoinTheSettingsMenu)
@@ -264,7 +264,7 @@ TEST_F(ViewControllerServicesTest, TheStoryboardsMenuActionsJoinTheSettingsMenu)
     });
     start();
     hb::StoryboardRegistry::unregisterScene(QStringLiteral("Main"), QStringLiteral("MenuActions"));
-    const QList<QAction*> actions = controller->settingsMenu->actions();
+    const QList<QAction*> actions = controller->settingsMenu()->actions();
     ASSERT_EQ(actions.size(), 8);
     EXPECT_TRUE(actions[5]->isSeparator());
     EXPECT_EQ(actions[6]->text(), "Send Feedback…");
@@ -277,15 +277,15 @@ TEST_F(ViewControllerServicesTest, EachAboutRequestMakesANewBoxThatGoesWhenThePr
                                           [] { return std::make_unique<hb::WindowController>(); });
     start();
     controller->showAboutBox();
-    ASSERT_TRUE(controller->aboutWindowController);
-    QPointer<hb::Window> first = controller->aboutWindowController->window();
+    ASSERT_TRUE(controller->aboutWindowController());
+    QPointer<hb::Window> first = controller->aboutWindowController()->window();
     EXPECT_TRUE(first->isVisible());
     controller->showAboutBox();
     EXPECT_FALSE(first) << "the previous box stays open beside the new one";
-    EXPECT_TRUE(controller->aboutWindowController->window()->isVisible());
+    EXPECT_TRUE(controller->aboutWindowController()->window()->isVisible());
 
     hb::NotificationCenter::defaultCenter().post(willResignActiveNotification);
-    EXPECT_FALSE(controller->aboutWindowController);
+    EXPECT_FALSE(controller->aboutWindowController());
     hb::StoryboardRegistry::unregisterScene(QStringLiteral("HBAboutStoryBoard"), QStringLiteral("AboutBox"));
 }
 
@@ -297,13 +297,13 @@ TEST_F(ViewControllerServicesTest, AddingTheHotKeyAgainKeepsOneHandler)
     bool handledBefore = false;
     hb::NotificationCenter::defaultCenter().addObserver(this, hotKeyFiredNotification, nullptr,
                                                         [&](const hb::Notification&) {
-                                                            handledBefore = controller->hotKeyPressed;
+                                                            handledBefore = controller->hotKeyPressed();
                                                         });
     controller->addHotKey();
     hb::NotificationCenter::defaultCenter().post(hotKeyFiredNotification);
     hb::NotificationCenter::defaultCenter().removeObserver(this);
     EXPECT_FALSE(handledBefore);
-    EXPECT_TRUE(controller->hotKeyPressed);
+    EXPECT_TRUE(controller->hotKeyPressed());
 }
 
 TEST_F(ViewControllerServicesTest, AHotKeyTakenAtStartIsToldAtOnceAndTheNotificationGoesWhenAnotherIsInForce)

@@ -34,25 +34,25 @@ protected:
 TEST_F(RecentPopoverTest, OneBrowserAtATimeGoneAfterItsAnswer)
 {
     forRecentFiles();
-    QPointer<RecentViewController> browser = controller->recentFilesViewController;
+    QPointer<RecentViewController> browser = controller->recentFilesViewController();
     ASSERT_TRUE(browser);
     EXPECT_EQ(browser->delegate, controller.get());
     ASSERT_TRUE(waitUntil([&] { return browser->isVisible(); }));
     forRecentFiles();
-    EXPECT_EQ(controller->recentFilesViewController, browser);
+    EXPECT_EQ(controller->recentFilesViewController(), browser);
 
     const QString file = env.writeFile("home/chosen.txt", "x");
     browser->selectedItemDict.insert(file, hb::URL::fileURLWithPath(file));
     browser->doneButtonClicked();
-    EXPECT_FALSE(controller->recentFilesViewController);
+    EXPECT_FALSE(controller->recentFilesViewController());
     EXPECT_EQ(controller->dataSource(), DataSource::recentFiles);
     EXPECT_TRUE(waitUntil([&] { return browser.isNull(); }));
 
     forRecentFiles();
-    browser = controller->recentFilesViewController;
+    browser = controller->recentFilesViewController();
     ASSERT_TRUE(browser);
     browser->recentCloseButtonClicked();
-    EXPECT_FALSE(controller->recentFilesViewController);
+    EXPECT_FALSE(controller->recentFilesViewController());
     EXPECT_TRUE(waitUntil([&] { return browser.isNull(); }));
 }
 

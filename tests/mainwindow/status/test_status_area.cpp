@@ -38,9 +38,9 @@ protected:
         ASSERT_TRUE(HBURL::shared().bookmark(hb::URL::fileURLWithPath(work, true), false));
         hb::AccessRegistry::resetForTesting();
         controller = std::make_unique<ViewController>();
-        controller->hotKeyNotification->setCenter(&quietNotifications);  // a refused hot key is told to no desktop
+        controller->hotKeyNotification()->setCenter(&quietNotifications);  // a refused hot key is told to no desktop
         controller->show();
-        ASSERT_TRUE(controller->statusTabController);
+        ASSERT_TRUE(controller->statusTabController());
     }
     void TearDown() override
     {
@@ -49,11 +49,11 @@ protected:
         DDHotKeyCenter::sharedHotKeyCenter().unregisterAllHotKeys();
         hb::HotKeys::setBackend(nullptr);
     }
-    qsizetype shownTab() const { return controller->statusTabController->selectedTabViewItemIndex(); }
+    qsizetype shownTab() const { return controller->statusTabController()->selectedTabViewItemIndex(); }
     template <class Pane>
     Pane& pane(qsizetype index) const
     {
-        return *qobject_cast<Pane*>(controller->statusTabController->viewControllerAtIndex(index));
+        return *qobject_cast<Pane*>(controller->statusTabController()->viewControllerAtIndex(index));
     }
     void receive(const QStringList& names) const
     {
@@ -142,7 +142,7 @@ TEST_F(StatusAreaTest, FilesDroppedOnTheBarBecomeTheHeldFiles)
 {
     auto* bar = controller->findChild<HBBottomBarView*>();
     ASSERT_NE(bar, nullptr);
-    ASSERT_TRUE(bar->isAncestorOf(controller->statusTabController));
+    ASSERT_TRUE(bar->isAncestorOf(controller->statusTabController()));
     hb::DraggingPasteboard pasteboard;
     pasteboard.writeFileURLs({hb::URL::fileURLWithPath(env.writeFile(QStringLiteral("work/dropped.txt"), "x"))});
     EXPECT_TRUE(bar->performDragOperation(hb::DraggingInfo(pasteboard, hb::NSDragOperationMove, {})));
