@@ -427,8 +427,8 @@ TEST_F(ViewControllerTest, FoldersFromTheServicesMenuAreAddedOnceAndPublished)
     HBExternalServices services;
     auto addToLocation = [&] {
         hb::Pasteboard pasteboard = hb::Pasteboard::withFileURLs({hb::URL::fileURLWithPath(reports, true)});
-        hb::ServiceAnswer answer;
-        services.performService(QStringLiteral("addToLocation"), pasteboard, {}, answer);
+        hb::ServiceAnswer serviceAnswer;
+        services.performService(QStringLiteral("addToLocation"), pasteboard, {}, serviceAnswer);
     };
 
     addToLocation();
@@ -466,9 +466,9 @@ TEST_F(ViewControllerTest, EachServiceAnswerSaysWhatBecameOfItsItems)
         for (const QString& path : paths)
             urls << hb::URL::fileURLWithPath(path);
         hb::Pasteboard pasteboard = hb::Pasteboard::withFileURLs(urls);
-        hb::ServiceAnswer answer;
-        EXPECT_TRUE(services.performService(message, pasteboard, {}, answer));
-        return answer;
+        hb::ServiceAnswer serviceAnswer;
+        EXPECT_TRUE(services.performService(message, pasteboard, {}, serviceAnswer));
+        return serviceAnswer;
     };
     const struct {
         const char* what;
@@ -488,10 +488,10 @@ TEST_F(ViewControllerTest, EachServiceAnswerSaysWhatBecameOfItsItems)
         {"a readable file", "moveHarbrill", {list}, true, {"Harbrill took 1 item for moveHarbrill."}},
     };
     for (const auto& c : cases) {
-        const hb::ServiceAnswer answer = ask(c.message, c.paths);
-        EXPECT_EQ(answer.ok, c.ok) << c.what;
+        const hb::ServiceAnswer serviceAnswer = ask(c.message, c.paths);
+        EXPECT_EQ(serviceAnswer.ok, c.ok) << c.what;
         for (const QString& part : c.said)
-            EXPECT_TRUE(answer.text.contains(part)) << c.what << ": " << answer.text.toStdString();
+            EXPECT_TRUE(serviceAnswer.text.contains(part)) << c.what << ": " << serviceAnswer.text.toStdString();
     }
     EXPECT_EQ(controller->destinationCollection().numberOfLocations(), 2);
     EXPECT_EQ(controller->getURLS(), QList<hb::URL>{hb::URL::fileURLWithPath(list)});

@@ -157,7 +157,7 @@ TEST_F(GridTest, ATileOnAnotherVolumeThanTheHeldFilesShowsTheCopyLook)
     list << HBLocationEntries::folderEntry(elsewhere.path());
     store->setDropLocations(list);
     HBCollectionViewItem& other = tile(4);
-    HBCollectionViewItem& music = tile(1);
+    HBCollectionViewItem& musicItem = tile(1);
     ASSERT_EQ(other.locationEntry().value("permissionStatus"), "true");
 
     QStringList hints;
@@ -172,13 +172,13 @@ TEST_F(GridTest, ATileOnAnotherVolumeThanTheHeldFilesShowsTheCopyLook)
     const QString otherName = other.locationEntry().value("Name");
     EXPECT_EQ(grid->clickHint(), QStringLiteral("click copies them to \"%1\", on another drive").arg(otherName));
     other.mouseExited();
-    music.mouseEntered();
+    musicItem.mouseEntered();
     EXPECT_EQ(hb::CursorStack::current(), Qt::PointingHandCursor);
     EXPECT_EQ(grid->clickHint(), QStringLiteral("click moves them to \"Music\" (hold Ctrl to copy)"));
     grid->modifierPressed(flags(hb::NSEventModifierFlagControl));
     EXPECT_EQ(grid->clickHint(), QStringLiteral("click copies them to \"Music\""));
     grid->modifierPressed(flags(0));
-    music.mouseExited();
+    musicItem.mouseExited();
     EXPECT_EQ(grid->clickHint(), QString());
     EXPECT_EQ(hints.last(), QString());
     EXPECT_LE(hb::CursorStack::depth(), 1);

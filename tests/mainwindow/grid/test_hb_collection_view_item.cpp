@@ -210,14 +210,14 @@ TEST_F(GridTest, TheKeyboardFocusesTilesClicksThemAndOpensTheirMenu)
     EXPECT_TRUE(tile(pseudoTile).hasFocus()) << "from the grid the first tile takes the focus";
     EXPECT_TRUE(tile(pseudoTile).backgroundBox->showsFocusRing());
     QTest::keyClick(&tile(pseudoTile), Qt::Key_Right);
-    HBCollectionViewItem& music = tile(musicTile);
-    ASSERT_TRUE(music.hasFocus());
+    HBCollectionViewItem& musicItem = tile(musicTile);
+    ASSERT_TRUE(musicItem.hasFocus());
     EXPECT_FALSE(tile(pseudoTile).backgroundBox->showsFocusRing());
     EXPECT_TRUE(grid->isFirstResponder()) << "a tile's focus is the grid's";
-    QTest::keyClick(&music, Qt::Key_Up);
-    EXPECT_TRUE(music.hasFocus()) << "at the top edge the focus stays";
-    QTest::keyClick(&music, Qt::Key_Down);  // three columns: index 1 + 3 is past the last tile
-    EXPECT_TRUE(music.hasFocus());
+    QTest::keyClick(&musicItem, Qt::Key_Up);
+    EXPECT_TRUE(musicItem.hasFocus()) << "at the top edge the focus stays";
+    QTest::keyClick(&musicItem, Qt::Key_Down);  // three columns: index 1 + 3 is past the last tile
+    EXPECT_TRUE(musicItem.hasFocus());
 
     const struct {
         const char* name;
@@ -233,21 +233,21 @@ TEST_F(GridTest, TheKeyboardFocusesTilesClicksThemAndOpensTheirMenu)
     for (const auto& c : clicks) {
         SCOPED_TRACE(c.name);
         posted.clear();
-        QTest::keyClick(&music, c.key, c.modifiers);
+        QTest::keyClick(&musicItem, c.key, c.modifiers);
         ASSERT_EQ(postedNames(), QStringList{destinationSelectedNotification});
         EXPECT_EQ(posted.first().userInfo.value(actionUserInfoKey), c.action);
-        EXPECT_EQ(posted.first().userInfo.value(destinationUserInfoKey), music.locationEntry().value("Path"));
+        EXPECT_EQ(posted.first().userInfo.value(destinationUserInfoKey), musicItem.locationEntry().value("Path"));
     }
     posted.clear();
     QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, {}, true);
-    QCoreApplication::sendEvent(&music, &repeated);
+    QCoreApplication::sendEvent(&musicItem, &repeated);
     EXPECT_TRUE(posted.isEmpty()) << "a held key is one click";
 
     for (const auto& [key, modifiers] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
                                          std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
-        QTest::keyClick(&music, key, modifiers);
-        EXPECT_TRUE(music.contextualMenu->isVisible()) << QKeySequence(key | modifiers).toString().toStdString();
-        music.contextualMenu->hide();
+        QTest::keyClick(&musicItem, key, modifiers);
+        EXPECT_TRUE(musicItem.contextualMenu->isVisible()) << QKeySequence(key | modifiers).toString().toStdString();
+        musicItem.contextualMenu->hide();
     }
     QTest::keyClick(&tile(lockedTile), Qt::Key_Menu);
     EXPECT_FALSE(tile(lockedTile).contextualMenu->isVisible()) << "a folder without access has no menu";
@@ -280,13 +280,13 @@ TEST_F(GridTest, ScreenReadersPressATileAndOpenItsMenu)
 
     setSourceAvailable(true);
     grid->currentDragOperation = 16;
-    QAccessibleInterface* music = QAccessible::queryAccessibleInterface(&tile(musicTile));
-    music->actionInterface()->doAction(press);
+    QAccessibleInterface* musicAccessible = QAccessible::queryAccessibleInterface(&tile(musicTile));
+    musicAccessible->actionInterface()->doAction(press);
     EXPECT_TRUE(posted.isEmpty()) << "the press runs after the screen reader's call is answered";
     ASSERT_TRUE(waitUntil([&] { return !posted.isEmpty(); }, 1000));
     EXPECT_EQ(postedNames(), QStringList{destinationSelectedNotification});
     EXPECT_EQ(posted.first().userInfo.value(actionUserInfoKey), moveActionValue);
-    music->actionInterface()->doAction(menu);
+    musicAccessible->actionInterface()->doAction(menu);
     EXPECT_TRUE(waitUntil([&] { return tile(musicTile).contextualMenu->isVisible(); }, 1000));
     tile(musicTile).contextualMenu->hide();
 }

@@ -54,9 +54,9 @@ void fillHome(const TestEnvironment& env)
     env.writeFile("home/.cache/thumb.png", QByteArray("\x89PNG\r\n\x1a\n", 8));
     env.writeFile("home/Documents/.drafts/draft.txt", "draft");
     env.makeFolder("home/Projects");
-    ::symlink("loopB", QFile::encodeName(env.home() + "/loopA").constData());
-    ::symlink("loopA", QFile::encodeName(env.home() + "/loopB").constData());
-    ::symlink("..", QFile::encodeName(env.home() + "/Projects/up").constData());
+    ASSERT_EQ(::symlink("loopB", QFile::encodeName(env.home() + "/loopA").constData()), 0);
+    ASSERT_EQ(::symlink("loopA", QFile::encodeName(env.home() + "/loopB").constData()), 0);
+    ASSERT_EQ(::symlink("..", QFile::encodeName(env.home() + "/Projects/up").constData()), 0);
     ::mkfifo(QFile::encodeName(env.home() + "/pipe").constData(), 0600);
     const int fd = ::open((QFile::encodeName(env.home()) + "/Documents/caf\xe9.pdf").constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0)

@@ -242,13 +242,13 @@ TEST_F(AccessRaceTest, NothingReachesOutsideWhileFoldersAreSwappedForLinks)
     for (std::size_t i = 0; i < kOperationCount; ++i) {
         workers.emplace_back([&, i] {
             // Every other stretch of runs, a manager that holds the folders it resolved, as a shift's own does.
-            std::unique_ptr<FileManager> manager;
+            std::unique_ptr<FileManager> stageManager;
             Stage& stage = *stages[i];
             Tally& tally = tallies[i];
             for (int run = 0; run < kRuns; ++run) {
                 if (run % 100 == 0)
-                    manager = run % 200 == 0 ? std::make_unique<FileManager>() : FileManager::holdingFolders();
-                const Effect effect = kOperations[i].run(*manager, stage);
+                    stageManager = run % 200 == 0 ? std::make_unique<FileManager>() : FileManager::holdingFolders();
+                const Effect effect = kOperations[i].run(*stageManager, stage);
                 tally.inside += effect == Effect::actedInside;
                 tally.elsewhere += effect == Effect::actedElsewhere;
                 tally.outsideChanged += !stage.outsideUntouched();

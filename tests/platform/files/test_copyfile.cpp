@@ -167,8 +167,10 @@ void describe(const std::string& root, const std::string& relative, std::map<std
         + " xattr=" + attributesOf(path);
     if (S_ISLNK(status.st_mode)) {
         char target[4096] = {};
-        readlink(path.c_str(), target, sizeof target - 1);
-        text += std::string(" link=") + target;
+        if (readlink(path.c_str(), target, sizeof target - 1) < 0)
+            text += " link unreadable";
+        else
+            text += std::string(" link=") + target;
     } else if (S_ISREG(status.st_mode)) {
         QFile file(QString::fromStdString(path));
         file.open(QIODevice::ReadOnly);
