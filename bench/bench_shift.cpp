@@ -24,8 +24,8 @@
 
 #include "core/engine/HBFileShiftOperations.h"
 #include "core/engine/HBOperationsProtocol.h"
-#include "core/engine/HBProgressWindowController.h"
 #include "core/store/HBURL.h"
+#include "mainwindow/HBCoreUIDelegate.h"
 #include "platform/files/AccessRegistry.h"
 
 #include <QApplication>
@@ -666,7 +666,10 @@ int main(int argc, char** argv)
     QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/bench-shift-XXXXXX"));
     const QString root = scratch.path();
     grantThroughBookmark(root);
+    // The progress window the program shows for large copies, as the program does.
+    HBCoreUIDelegate ui;
     HBFileShiftOperations manager;
+    manager.setUIDelegate(&ui);
     Reports reports;
     manager.delegate = &reports;
 

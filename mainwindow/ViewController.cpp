@@ -74,6 +74,8 @@ ViewController::ViewController(QWidget* parent)
     // Every quit, asked for or signalled, stops what still runs, as the quit alert says.
     connect(&hb::Application::shared(), &hb::Application::didTerminate, this,
             [this] { fileOperationServices.stopAllOperations(); });
+    destinationCollection.setUIDelegate(&m_coreUIDelegate);
+    fileOperationServices.setUIDelegate(&m_coreUIDelegate);
 }
 
 ViewController::~ViewController()
@@ -345,7 +347,7 @@ void ViewController::receivedData(const hb::Notification& notification)
     isFinderData = false;
     cleanUpSourceAndResetState();
     const QList<hb::URL> urls = urlsOf(notification.userInfo.value(receivedDataUserInfoKey));
-    sourceManager = HBSourceManager::create(DataSource::service, urls);
+    sourceManager = HBSourceManager::create(DataSource::service, urls, &m_coreUIDelegate);
     if (HBServiceReply* reply = serviceReplyOf(notification)) {
         reply->setHeard();
         QSet<QString> taken;
@@ -413,7 +415,10 @@ void ViewController::addFolders(const QList<hb::URL>& urls, bool announcePresent
                 break;
             }
         } else if (announcePresent) {
-            hb::MainQueue::async([url] { HBDataManager::showAlreadyPresentAlert(url); });
+            hb::MainQueue::async([store = QPointer(&destinationCollection), url] {
+                if (store)
+                    store->showAlreadyPresentAlert(url);
+            });
         }
         if (reply)
             reply->note(url.path(), outcome);
@@ -452,7 +457,7 @@ void ViewController::showWindowWhenHidden()
 
 void ViewController::startFinderSource()
 {
-    sourceManager = HBSourceManager::create(DataSource::finder, {});
+    sourceManager = HBSourceManager::create(DataSource::finder, {}, &m_coreUIDelegate);
     sourceManager->requestFinderSelection();
 }
 
@@ -473,7 +478,8 @@ void ViewController::sourceFinderWithStateAndMonitor()
 void ViewController::sourceAsDrag(const hb::DraggingInfo& draggingInfo)
 {
     cleanUpSourceAndResetState();
-    sourceManager = HBSourceManager::create(DataSource::pasteBoard, draggingInfo.draggingPasteboard().fileURLs());
+    sourceManager = HBSourceManager::create(DataSource::pasteBoard, draggingInfo.draggingPasteboard().fileURLs(),
+                                            &m_coreUIDelegate);
     updateStatus();
     if (sourceManager->getSourceURLs().isEmpty() || !collectionView)
         return;
@@ -495,7 +501,7 @@ void ViewController::sourceAsRecentFilesWithSourceURLS(const QList<hb::URL>& url
 {
     isFinderData = false;
     cleanUpSourceAndResetState();
-    sourceManager = HBSourceManager::create(DataSource::recentFiles, urls);
+    sourceManager = HBSourceManager::create(DataSource::recentFiles, urls, &m_coreUIDelegate);
     if (!sourceManager->getSourceURLs().isEmpty()) {
         if (collectionView) {
             collectionView->changeCursor(static_cast<std::int64_t>(hb::NSDragOperationMove));

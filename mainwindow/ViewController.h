@@ -5,6 +5,7 @@
 #include "core/sources/DataSource.h"
 #include "core/sources/HBSourceManager.h"
 #include "core/store/HBDataManager.h"
+#include "mainwindow/HBCoreUIDelegate.h"
 #include "mainwindow/recent/RecentViewController.h"
 #include "mainwindow/status/HBSourceProtocol.h"
 #include "platform/base/NotificationCenter.h"
@@ -266,4 +267,6 @@ private:
     bool m_stopSourceManager = false;
     bool m_undoEnabled = false;
     QList<QMetaObject::Connection> m_defaultsObservations;
+    // The store's, the manager's and the sources' alerts, panels and progress window.
+    HBCoreUIDelegate m_coreUIDelegate;
 };

@@ -47,8 +47,9 @@ public:
         keys.insertKey(identifier);
     }
 
-    HBOperationKeys& keysDataSource() override { return keys; }
-    std::optional<ProgressData> progress(std::int64_t identifier) override
+    std::int64_t numberOfRows() const override { return keys.count(); }
+    std::int64_t identifierAtRow(std::int64_t row) const override { return keys.key(row); }
+    std::optional<ProgressData> progress(std::int64_t identifier) const override
     {
         const auto found = records.find(identifier);
         return found == records.end() ? std::nullopt : std::optional<ProgressData>(found->second);
