@@ -1,7 +1,7 @@
 #include "mainwindow/HBCoreUIDelegate.h"
 
-#include "core/engine/HBProgressViewController.h"
-#include "core/engine/HBProgressWindowController.h"
+#include "mainwindow/progress/HBProgressViewController.h"
+#include "mainwindow/progress/HBProgressWindowController.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/OpenPanel.h"
 

@@ -1,10 +1,10 @@
 #include "tests/core/engine/ShiftFixture.h"
 
-#include "core/engine/HBFileConflictCellView.h"
 #include "core/engine/HBFileShiftOperations.h"
-#include "core/engine/HBProgressTableViewCell.h"
-#include "core/engine/HBProgressWindowController.h"
 #include "mainwindow/HBCoreUIDelegate.h"
+#include "mainwindow/progress/HBFileConflictCellView.h"
+#include "mainwindow/progress/HBProgressTableViewCell.h"
+#include "mainwindow/progress/HBProgressWindowController.h"
 #include "platform/interface/Alert.h"
 #include "platform/interface/WrappingLabel.h"
 

@@ -1,9 +1,9 @@
-#include "core/engine/HBProgressViewController.h"
+#include "mainwindow/progress/HBProgressViewController.h"
 
-#include "core/engine/HBFileConflictCellView.h"
 #include "core/engine/HBProgressDataSource.h"
-#include "core/engine/HBProgressTableViewCell.h"
-#include "core/engine/Scroller.h"
+#include "mainwindow/progress/HBFileConflictCellView.h"
+#include "mainwindow/progress/HBProgressTableViewCell.h"
+#include "mainwindow/progress/Scroller.h"
 #include "platform/interface/WrappingLabel.h"
 #include "ui_HBProgressView.h"
 
