@@ -666,7 +666,7 @@ int main(int argc, char** argv)
     QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/bench-shift-XXXXXX"));
     const QString root = scratch.path();
     grantThroughBookmark(root);
-    // The progress window the program shows for large copies, as the program does.
+    // Large copies and conflicts show the progress window, as in the program.
     HBCoreUIDelegate ui;
     HBFileShiftOperations manager;
     manager.setUIDelegate(&ui);

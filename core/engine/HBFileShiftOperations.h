@@ -44,7 +44,6 @@ public:
 
     HBOperationsProtocol* delegate = nullptr;
     // The window and alerts; without one nothing is shown and no question is agreed to.
-    HBUIDelegate* uiDelegate() const { return m_uiDelegate; }
     void setUIDelegate(HBUIDelegate* uiDelegate) { m_uiDelegate = uiDelegate; }
 
     // Every operation from its start until the tick that handles its completion; not empty means a
