@@ -25,8 +25,8 @@
 #include "app/identity/HarbrillIdentity.h"
 #include "core/engine/HBFileShiftOperations.h"
 #include "core/engine/HBOperationsProtocol.h"
-#include "core/engine/HBProgressWindowController.h"
 #include "core/store/HBURL.h"
+#include "mainwindow/HBCoreUIDelegate.h"
 #include "platform/files/AccessRegistry.h"
 
 #include <QApplication>
@@ -668,7 +668,10 @@ int main(int argc, char** argv)
     QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/bench-shift-XXXXXX"));
     const QString root = scratch.path();
     grantThroughBookmark(root);
+    // Large copies and conflicts show the progress window, as in the program.
+    HBCoreUIDelegate ui;
     HBFileShiftOperations manager;
+    manager.setUIDelegate(&ui);
     Reports reports;
     manager.delegate = &reports;
 

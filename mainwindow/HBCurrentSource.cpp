@@ -10,13 +10,13 @@ HBCurrentSource::~HBCurrentSource() { dropSource(); }
 
 void HBCurrentSource::startFinderSource()
 {
-    m_manager = HBSourceManager::create(DataSource::finder, {});
+    m_manager = HBSourceManager::create(DataSource::finder, {}, &m_ui);
     m_manager->requestFinderSelection();
 }
 
 std::shared_ptr<HBSourceManager> HBCurrentSource::replace(DataSource kind, const QList<hb::URL>& urls)
 {
-    m_manager = HBSourceManager::create(kind, urls);
+    m_manager = HBSourceManager::create(kind, urls, &m_ui);
     return m_manager;
 }
 

@@ -12,6 +12,7 @@
 #include <optional>
 
 class HBCollectionView;
+class HBUIDelegate;
 namespace hb {
 class DraggingInfo;
 }
@@ -20,7 +21,8 @@ class DraggingInfo;
 // the grid's cursor kept in step with it. Main thread only.
 class HBCurrentSource : public HBSourceProtocol {
 public:
-    HBCurrentSource() = default;
+    // The sources it makes report what needs a person through `ui`.
+    explicit HBCurrentSource(HBUIDelegate& ui) : m_ui(ui) {}
     ~HBCurrentSource() override;
     HBCurrentSource(const HBCurrentSource&) = delete;
     HBCurrentSource& operator=(const HBCurrentSource&) = delete;
@@ -58,6 +60,7 @@ public:
 private:
     void addModifierMonitorWhenFirstResponder();
 
+    HBUIDelegate& m_ui;
     std::shared_ptr<HBSourceManager> m_manager;
     bool m_isFinderData = false;
     QPointer<HBCollectionView> m_grid;

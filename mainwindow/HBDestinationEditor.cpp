@@ -18,6 +18,7 @@
 
 #include <QDataStream>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 void HBDestinationEditor::setGrid(HBCollectionView* grid) { m_grid = grid; }
@@ -57,7 +58,10 @@ void HBDestinationEditor::addFolders(const QList<hb::URL>& urls, bool announcePr
                 break;
             }
         } else if (announcePresent) {
-            hb::MainQueue::async([url] { HBDataManager::showAlreadyPresentAlert(url); });
+            hb::MainQueue::async([store = QPointer(&m_destinations), url] {
+                if (store)
+                    store->showAlreadyPresentAlert(url);
+            });
         }
         if (reply)
             reply->note(url.path(), outcome);
@@ -185,8 +189,7 @@ bool HBDestinationEditor::writeItemsAtIndexesToPasteboard(const hb::IndexSet& in
     return true;
 }
 
-std::uint64_t HBDestinationEditor::validateReorderDrop(hb::DraggingInfo& draggingInfo,
-                                                       std::int64_t& proposedDropIndex,
+std::uint64_t HBDestinationEditor::validateReorderDrop(std::int64_t& proposedDropIndex,
                                                        hb::CollectionViewDropOperation& proposedDropOperation)
 {
     const std::int64_t count = m_destinations.numberOfLocations();
@@ -214,7 +217,6 @@ std::uint64_t HBDestinationEditor::validateReorderDrop(hb::DraggingInfo& draggin
         m_lastEmptyIndex = target;
     }
     proposedDropOperation = hb::CollectionViewDropOperation::on;
-    draggingInfo.setAnimatesToDestination(true);
     return hb::NSDragOperationMove;
 }
 

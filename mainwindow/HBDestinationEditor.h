@@ -17,7 +17,6 @@ class HBServiceReply;
 class QLineEdit;
 class QPushButton;
 namespace hb {
-class DraggingInfo;
 class DraggingPasteboard;
 }
 
@@ -54,7 +53,7 @@ public:
 
     bool canDragItemsAtIndexes(const hb::IndexSet& indexes);
     bool writeItemsAtIndexesToPasteboard(const hb::IndexSet& indexes, hb::DraggingPasteboard& pasteboard);
-    std::uint64_t validateReorderDrop(hb::DraggingInfo& draggingInfo, std::int64_t& proposedDropIndex,
+    std::uint64_t validateReorderDrop(std::int64_t& proposedDropIndex,
                                       hb::CollectionViewDropOperation& proposedDropOperation);
     void acceptReorderDrop();
     void draggingSessionEnded(std::uint64_t operation);

@@ -64,6 +64,7 @@ HBServiceReply* serviceReplyOf(const hb::Notification& notification)
 
 ViewController::ViewController(QWidget* parent)
     : hb::ViewController(parent),
+      m_source(m_coreUIDelegate),
       m_destinations(new HBDestinationEditor(m_destinationCollection, this)),
       m_settings(new HBSettingsMenu(this)),
       m_hotKeyManager(&HBHotKeyManage::sharedInstance()),
@@ -78,6 +79,8 @@ ViewController::ViewController(QWidget* parent)
     // Every quit, asked for or signalled, stops what still runs, as the quit alert says.
     connect(&hb::Application::shared(), &hb::Application::didTerminate, this,
             [this] { m_fileOperationServices.stopAllOperations(); });
+    m_destinationCollection.setUIDelegate(&m_coreUIDelegate);
+    m_fileOperationServices.setUIDelegate(&m_coreUIDelegate);
 }
 
 ViewController::~ViewController()
@@ -468,13 +471,12 @@ std::uint64_t ViewController::collectionViewValidateDrop(hb::CollectionView&, hb
                                                          hb::CollectionViewDropOperation& proposedDropOperation)
 {
     if (draggingInfo.draggingPasteboard().containsType(reorderPasteboardType))
-        return m_destinations->validateReorderDrop(draggingInfo, proposedDropIndex, proposedDropOperation);
+        return m_destinations->validateReorderDrop(proposedDropIndex, proposedDropOperation);
     if (!draggingInfo.draggingPasteboard().containsType(hb::fileURLPasteboardType))
         return hb::NSDragOperationMove;
     if (proposedDropIndex >= m_destinationCollection.numberOfLocations())
         proposedDropIndex = 0;
     proposedDropOperation = hb::CollectionViewDropOperation::on;
-    draggingInfo.setAnimatesToDestination(true);
     return (draggingInfo.draggingSourceOperationMask() & hb::NSDragOperationMove) ? hb::NSDragOperationMove
                                                                                   : hb::NSDragOperationCopy;
 }

@@ -5,6 +5,7 @@
 #include "core/engine/DataSource.h"
 #include "core/store/HBDataManager.h"
 #include "mainwindow/HBCurrentSource.h"
+#include "mainwindow/HBCoreUIDelegate.h"
 #include "mainwindow/recent/RecentViewController.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/base/URL.h"
@@ -249,6 +250,9 @@ private:
     void addDestinationObservers();
     void loadCollectionView();
 
+    // The store's, the manager's and the sources' alerts, panels and progress window; declared first, so
+    // that it outlives all three.
+    HBCoreUIDelegate m_coreUIDelegate;
     HBDataManager m_destinationCollection;
     HBCurrentSource m_source;
     HBFileShiftOperations m_fileOperationServices;

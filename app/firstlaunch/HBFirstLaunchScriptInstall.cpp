@@ -3,6 +3,7 @@
 #include "app/firstlaunch/FirstLaunchVideo.h"
 #include "app/firstlaunch/HBHelpVideoViewController.h"
 #include "core/sources/HBFinderData.h"
+#include "mainwindow/HBCoreUIDelegate.h"
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
 #include "platform/base/URL.h"
@@ -44,7 +45,8 @@ bool HBFirstLaunchScriptInstall::run() const { return HBFinderData().installScri
 
 void HBFirstLaunchScriptInstall::downloadScript()
 {
-    HBFinderData().installAutomationScript();
+    HBCoreUIDelegate panels;
+    HBFinderData().installAutomationScript(panels);
     updateStatus();
 }
 

@@ -1,17 +1,15 @@
 #include "core/engine/HBFileShiftOperations.h"
 
 #include "core/engine/HBFileShiftServices.h"
-#include "core/engine/HBProgressViewController.h"
-#include "core/engine/HBProgressWindowController.h"
 #include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
+#include "core/ui/HBUIDelegate.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/CopyPartial.h"
 #include "platform/files/Trash.h"
-#include "platform/interface/Alert.h"
 #include "platform/interface/RepeatingTimer.h"
 
 #include <QVariant>
@@ -111,7 +109,7 @@ void HBFileShiftOperations::progressCheck()
     checkOperations();
     // Alerts wait until no other alert is up (the quit alert among them); ticks go on meanwhile, also
     // while these are shown.
-    while (!m_pendingAlerts.empty() && hb::Modal::depth() == 0) {
+    while (!m_pendingAlerts.empty() && !(m_uiDelegate && m_uiDelegate->isShowingAlert())) {
         const std::function<void()> alert = std::move(m_pendingAlerts.front());
         m_pendingAlerts.pop_front();
         alert();
@@ -133,7 +131,7 @@ void HBFileShiftOperations::checkOperations()
 {
     struct Checking {
         bool& flag;
-        explicit Checking(bool& flag) : flag(flag) { flag = true; }
+        explicit Checking(bool& checkingFlag) : flag(checkingFlag) { flag = true; }
         ~Checking() { flag = false; }
     } checking(m_checking);
     std::vector<std::int64_t> finished;
@@ -167,10 +165,8 @@ void HBFileShiftOperations::checkOperations()
         case OperationState::getInstruction:
         case OperationState::waitingForInstruction: {
             operation->cleanUp();
-            if (!m_progressWindowController)
+            if (m_uiDelegate && !m_uiDelegate->isProgressWindowVisible())
                 showProgressWindow();
-            else if (!m_progressWindowController->isVisible())
-                m_progressWindowController->showWindow();
             std::lock_guard lock(operation->monitor());
             if (operation->getProgressData().operationState == OperationState::getInstruction) {
                 operation->setOperationState(OperationState::waitingForInstruction);
@@ -221,12 +217,8 @@ void HBFileShiftOperations::checkOperations()
     reloadProgress(rows, reloadAll);
     for (std::int64_t identifier : finished)
         m_operations.erase(identifier);
-    if (m_operations.empty()) {
-        if (m_progressWindowController) {
-            m_progressWindowController->close();
-            m_progressWindowController.reset();
-        }
-    }
+    if (m_operations.empty() && m_uiDelegate)
+        m_uiDelegate->closeProgressWindow();
 }
 
 void HBFileShiftOperations::applyRule(std::int64_t identifier, Instruction instruction, bool applyToAll)
@@ -270,8 +262,8 @@ void HBFileShiftOperations::applyRule(std::int64_t identifier, Instruction instr
     if (!rowStays) {
         m_keysDataSource.removeKey(identifier);
         if (m_keysDataSource.count() == 0) {
-            if (m_progressWindowController)
-                m_progressWindowController->orderOut();
+            if (m_uiDelegate)
+                m_uiDelegate->orderOutProgressWindow();
         } else {
             reloadProgress(std::nullopt, true);
         }
@@ -288,21 +280,22 @@ bool HBFileShiftOperations::agreesToReplaceWithoutKeeping(HBFileShiftServices& o
         hb::stopAccessingSecurityScopedResource(*scope);
     if (kept)
         return true;
-    hb::Alert alert;
-    alert.messageText = QStringLiteral("\u201c%1\u201d cannot be kept if it is replaced")
-                            .arg(progress.currentDestinationURL.lastPathComponent());
-    alert.informativeText = QStringLiteral("No trash can hold items of the volume that holds \u201c%1\u201d. Replacing "
-                                           "deletes the existing item for good, and Undo cannot bring it back.")
-                                .arg(folder.lastPathComponent());
-    alert.addButtonWithTitle(QStringLiteral("Cancel"));
-    alert.addButtonWithTitle(QStringLiteral("Replace"));
-    if (alert.runModal() != hb::NSAlertSecondButtonReturn)
+    if (!m_uiDelegate)
+        return false;
+    const QString item = progress.currentDestinationURL.lastPathComponent();
+    const HBAlertRequest alert{
+        QStringLiteral("\u201c%1\u201d cannot be kept if it is replaced").arg(item),
+        QStringLiteral("No trash can hold items of the volume that holds \u201c%1\u201d. Replacing deletes the "
+                       "existing item for good, and Undo cannot bring it back.")
+            .arg(folder.lastPathComponent()),
+        {QStringLiteral("Cancel"), QStringLiteral("Replace")}};
+    if (m_uiDelegate->runAlert(alert) != 1)
         return false;
     operation.allowDeletingReplacedItems();
     return true;
 }
 
-std::optional<ProgressData> HBFileShiftOperations::progress(std::int64_t identifier)
+std::optional<ProgressData> HBFileShiftOperations::progress(std::int64_t identifier) const
 {
     const auto found = m_operations.find(identifier);
     if (found == m_operations.end())
@@ -312,28 +305,14 @@ std::optional<ProgressData> HBFileShiftOperations::progress(std::int64_t identif
 
 void HBFileShiftOperations::showProgressWindow()
 {
-    if (m_progressWindowController) {
-        m_progressWindowController->showWindow();
-        return;
-    }
-    m_storyBoard = hb::Storyboard::storyboardWithName(QStringLiteral("HBProgress"));
-    if (!m_storyBoard)
-        return;
-    m_progressWindowController = m_storyBoard->instantiateController<HBProgressWindowController>(QStringLiteral("EntryPoint"));
-    if (!m_progressWindowController)
-        return;
-    if (HBProgressViewController* list = m_progressWindowController->getViewController())
-        list->setDataSource(this);
-    m_progressWindowController->showWindow();
+    if (m_uiDelegate)
+        m_uiDelegate->showProgressWindow(*this);
 }
 
 void HBFileShiftOperations::reloadProgress(const std::optional<QList<std::int64_t>>& rows, bool reloadAll)
 {
-    if (!m_progressWindowController || !m_progressWindowController->isWindowLoaded()
-        || !m_progressWindowController->isVisible())
-        return;
-    if (HBProgressViewController* list = m_progressWindowController->getViewController())
-        list->reloadData(rows, reloadAll);
+    if (m_uiDelegate)
+        m_uiDelegate->reloadProgress(rows, reloadAll);
 }
 
 void HBFileShiftOperations::removeLeftoversOfKilledCopies()
@@ -375,10 +354,8 @@ void HBFileShiftOperations::stopAllOperations()
     while (m_keysDataSource.count() > 0)
         m_keysDataSource.removeKey(m_keysDataSource.key(0));
     stopPolling();
-    if (m_progressWindowController) {
-        m_progressWindowController->close();
-        m_progressWindowController.reset();
-    }
+    if (m_uiDelegate)
+        m_uiDelegate->closeProgressWindow();
 }
 
 void HBFileShiftOperations::logStopped(const HBFileShiftServices& operation)
@@ -412,10 +389,10 @@ void HBFileShiftOperations::undoAction(const std::shared_ptr<const UndoData>& un
 
 void HBFileShiftOperations::showNotEnoughSpaceAlert()
 {
-    hb::Alert alert;
-    alert.messageText = QStringLiteral("There is not enough space to move or copy the contents");
-    alert.informativeText = QStringLiteral("Please empty unused files/folders and then start the operation again");
-    alert.runModal();
+    if (m_uiDelegate)
+        m_uiDelegate->runAlert({QStringLiteral("There is not enough space to move or copy the contents"),
+                                QStringLiteral("Please empty unused files/folders and then start the operation again"),
+                                {}});
 }
 
 void HBFileShiftOperations::notifyOperationComplete(const hb::URL& firstDestination)

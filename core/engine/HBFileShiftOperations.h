@@ -8,7 +8,6 @@
 #include "core/engine/HBProgressDataSource.h"
 #include "core/engine/UndoData.h"
 #include "platform/base/URL.h"
-#include "platform/interface/StoryboardRegistry.h"
 #include "platform/queues/OperationQueue.h"
 #include "platform/queues/UndoManager.h"
 
@@ -23,15 +22,16 @@
 #include <optional>
 
 class HBFileShiftServices;
-class HBProgressWindowController;
+class HBUIDelegate;
 namespace hb {
 class RepeatingTimer;
 }
 
 // The one manager of every move and copy: it queues one shift operation per request, polls them
-// twice a second on the main thread, opens the progress window for large copies and name conflicts,
-// hands answers back, keeps the last successful shift for one undo, and reports failures ("showAlert")
-// and finished shifts (its delegate). Main thread only.
+// twice a second on the main thread, has the progress window shown for large copies and name
+// conflicts, hands answers back, keeps the last successful shift for one undo, and reports failures
+// ("showAlert") and finished shifts (its delegate). What a person sees goes through its UI delegate.
+// Main thread only.
 class HBFileShiftOperations : public HBProgressDataSource, public HBFileShiftDelegate {
 public:
     // A copy larger than this shows a progress row while it runs.
@@ -43,14 +43,15 @@ public:
     HBFileShiftOperations& operator=(const HBFileShiftOperations&) = delete;
 
     HBOperationsProtocol* delegate = nullptr;
+    // The window and alerts; without one nothing is shown and no question is agreed to.
+    void setUIDelegate(HBUIDelegate* uiDelegate) { m_uiDelegate = uiDelegate; }
 
     // Every operation from its start until the tick that handles its completion; not empty means a
     // shift is in progress.
     const std::map<std::int64_t, std::shared_ptr<HBFileShiftServices>>& operations() const { return m_operations; }
-    HBOperationKeys& keysDataSource() override { return m_keysDataSource; }
+    HBOperationKeys& keysDataSource() { return m_keysDataSource; }
     hb::OperationQueue& operationQueue();
     hb::UndoManager& undoManager() { return m_undoManager; }
-    HBProgressWindowController* progressWindowController() const { return m_progressWindowController.get(); }
     bool isPolling() const { return m_timer != nullptr; }
 
     void shiftFiles(const QList<hb::URL>& sources, const hb::URL& destination, Action type, bool isUndo,
@@ -67,7 +68,9 @@ public:
     // The user's answer on a row. An answer other than stop counts only while the operation waits
     // for one.
     void applyRule(std::int64_t identifier, Instruction instruction, bool applyToAll) override;
-    std::optional<ProgressData> progress(std::int64_t identifier) override;
+    std::int64_t numberOfRows() const override { return m_keysDataSource.count(); }
+    std::int64_t identifierAtRow(std::int64_t row) const override { return m_keysDataSource.key(row); }
+    std::optional<ProgressData> progress(std::int64_t identifier) const override;
     void showProgressWindow();
     void reloadProgress(const std::optional<QList<std::int64_t>>& rows, bool reloadAll);
 
@@ -96,7 +99,7 @@ private:
     static void logStopped(const HBFileShiftServices& operation);
     // Replace keeps the replaced item in the trash; where no trash can, the user is asked first
     // whether it may be deleted. False when not.
-    static bool agreesToReplaceWithoutKeeping(HBFileShiftServices& operation, const ProgressData& progress);
+    bool agreesToReplaceWithoutKeeping(HBFileShiftServices& operation, const ProgressData& progress);
     void asyncOnMain(std::function<void()> block);
     // A work item that ends has its outcome handled at once, not at the next tick; ends close together
     // share one check.
@@ -107,8 +110,7 @@ private:
     std::unique_ptr<hb::OperationQueue> m_operationQueue;
     std::unique_ptr<hb::RepeatingTimer> m_timer;
     hb::UndoManager m_undoManager;
-    std::unique_ptr<HBProgressWindowController> m_progressWindowController;
-    std::optional<hb::Storyboard> m_storyBoard;
+    HBUIDelegate* m_uiDelegate = nullptr;
     // Calls queued on the main queue do nothing once the manager is gone.
     std::shared_ptr<int> m_life = std::make_shared<int>(0);
     bool m_checking = false;  // inside checkOperations()

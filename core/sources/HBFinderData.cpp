@@ -1,13 +1,13 @@
 #include "core/sources/HBFinderData.h"
 
 #include "core/store/HBConstants.h"
+#include "core/ui/HBUIDelegate.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Log.h"
 #include "platform/base/MainQueue.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/FileManager.h"
-#include "platform/interface/OpenPanel.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ void HBFinderData::getSelectedFinderURLsWithDelegate(std::shared_ptr<FinderTalk>
                   });
 }
 
-bool HBFinderData::installAutomationScript() const
+bool HBFinderData::installAutomationScript(HBUIDelegate& uiDelegate) const
 {
     hb::Error error;
     const auto folder = hb::UserScriptTask::applicationScriptsDirectory(true, &error);
@@ -80,17 +80,18 @@ bool HBFinderData::installAutomationScript() const
         HBDebug() << Q_FUNC_INFO << "no Application Scripts folder error =" << error.localizedDescription();
         return false;
     }
-    hb::OpenPanel panel;
+    HBOpenPanelRequest panel;
     panel.showsHiddenFiles = true;
     panel.directoryURL = *folder;
     panel.canChooseDirectories = true;
     panel.canChooseFiles = false;
     panel.prompt = QStringLiteral("Paste Script");
     panel.message = QStringLiteral("Please select the %1 folder").arg(folder->path());
-    if (panel.runModal() != hb::NSModalResponseOK || panel.URLs().first() != *folder)
+    const std::optional<QList<hb::URL>> urls = uiDelegate.runOpenPanel(panel);
+    if (!urls || urls->isEmpty() || urls->first() != *folder)
         return false;
 
-    const hb::URL chosen = panel.URLs().first();
+    const hb::URL chosen = urls->first();
     const auto contents = hb::Bundle::resourceData(scriptFileName);
     if (!contents)
         return false;

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class HBUIDelegate;
+
 // Reads the file manager's selection through the user's script in the Application Scripts folder
 // (handler "finderSelection", one POSIX path a line), and installs the bundled script there.
 // Called on the main thread; every request builds its task afresh.
@@ -25,5 +27,5 @@ public:
     void getSelectedFinderURLsWithDelegate(std::shared_ptr<FinderTalk> delegate) const;
     // Asks the user to confirm the Application Scripts folder in an open panel and copies the bundled
     // script there, replacing an older one. Any other folder is refused.
-    bool installAutomationScript() const;
+    bool installAutomationScript(HBUIDelegate& uiDelegate) const;
 };

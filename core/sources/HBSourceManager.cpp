@@ -4,10 +4,12 @@
 #include "core/sources/HBFinderData.h"
 #include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
+#include "core/ui/HBUIDelegate.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/ResourceValues.h"
-#include "platform/interface/Alert.h"
+
+#include <QPointer>
 
 namespace {
 
@@ -34,9 +36,10 @@ bool isAcceptable(const hb::URL& url)
 
 }  // namespace
 
-std::shared_ptr<HBSourceManager> HBSourceManager::create(DataSource dataSource, const QList<hb::URL>& urls)
+std::shared_ptr<HBSourceManager> HBSourceManager::create(DataSource dataSource, const QList<hb::URL>& urls,
+                                                         HBUIDelegate* uiDelegate)
 {
-    std::shared_ptr<HBSourceManager> manager(new HBSourceManager(dataSource));
+    std::shared_ptr<HBSourceManager> manager(new HBSourceManager(dataSource, uiDelegate));
     manager->acceptURLs(urls);
     return manager;
 }
@@ -82,16 +85,18 @@ void HBSourceManager::filterReadableURLs(const QList<hb::URL>& urls)
             rejected = true;
     }
     // Later, so the caller's own work (publishing "sourceAvailable") is done first.
-    if (rejected)
-        delayOnMain(0.4, [] { showNoReadPermissionAlert(); });
+    // It is shown even when this source has been replaced meanwhile.
+    if (rejected && m_uiDelegate)
+        delayOnMain(0.4, [ui = QPointer(m_uiDelegate)] {
+            if (ui)
+                showNoReadPermissionAlert(*ui);
+        });
 }
 
-void HBSourceManager::showNoReadPermissionAlert()
+void HBSourceManager::showNoReadPermissionAlert(HBUIDelegate& uiDelegate)
 {
-    hb::Alert alert;
-    alert.alertStyle = hb::AlertStyle::warning;
-    alert.messageText = QStringLiteral(" No read permission to some selected items ");
-    alert.informativeText =
-        QStringLiteral("The items for which read permission are not granted will not be selected to Move or Copy");
-    alert.runModal();
+    uiDelegate.runAlert(
+        {QStringLiteral(" No read permission to some selected items "),
+         QStringLiteral("The items for which read permission are not granted will not be selected to Move or Copy"),
+         {}});
 }

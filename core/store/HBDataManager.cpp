@@ -2,6 +2,7 @@
 
 #include "core/store/HBConstants.h"
 #include "core/store/HBURL.h"
+#include "core/ui/HBUIDelegate.h"
 #include "platform/base/Bundle.h"
 #include "platform/base/Locations.h"
 #include "platform/base/Log.h"
@@ -9,8 +10,8 @@
 #include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/ResourceValues.h"
-#include "platform/interface/Alert.h"
 
+#include <QPointer>
 #include <QSet>
 #include <QUrl>
 
@@ -258,11 +259,17 @@ HBDataManager::AddOutcome HBDataManager::addLocation(const std::optional<hb::URL
     if (!url || url->isEmpty())
         return AddOutcome::none;
     if (!HBURL::shared().isWritable(*url)) {
-        hb::MainQueue::async([url = *url] { showNoWriteAccessAlert(url); });
+        hb::MainQueue::async([store = QPointer(this), url = *url] {
+            if (store)
+                store->showNoWriteAccessAlert(url);
+        });
         return AddOutcome::notWritable;
     }
     if (!HBURL::shared().isReadable(*url)) {
-        hb::MainQueue::async([url = *url] { showNoReadAccessAlert(url); });
+        hb::MainQueue::async([store = QPointer(this), url = *url] {
+            if (store)
+                store->showNoReadAccessAlert(url);
+        });
         return AddOutcome::notReadable;
     }
     HBLocationEntry entry = HBLocationEntries::folderEntry(url->path());
@@ -313,7 +320,10 @@ void HBDataManager::addToLocationWithURLAndImage(const hb::URL& url, const std::
     if (!doesLocationExist(url))
         addLocation(url, imageName);
     else if (!suppressMessage)
-        hb::MainQueue::async([url] { showAlreadyPresentAlert(url); });
+        hb::MainQueue::async([store = QPointer(this), url] {
+            if (store)
+                store->showAlreadyPresentAlert(url);
+        });
     syncData();
 }
 
@@ -441,28 +451,28 @@ void HBDataManager::dangerousCleanAll()
     suite->synchronize();
 }
 
-void HBDataManager::showNoWriteAccessAlert(const hb::URL& url)
+void HBDataManager::showAlert(const QString& messageText, const QString& informativeText) const
 {
-    hb::Alert alert;
-    alert.messageText = QStringLiteral("Folder \"%1\" does not have write access").arg(url.lastPathComponent());
-    alert.informativeText =
-        QStringLiteral(" Folder added has no permission to write. Go to the file manager -> Properties -> Permissions and change the permission ");
-    alert.runModal();
+    if (m_uiDelegate)
+        m_uiDelegate->runAlert({messageText, informativeText, {}});
 }
 
-void HBDataManager::showNoReadAccessAlert(const hb::URL& url)
+void HBDataManager::showNoWriteAccessAlert(const hb::URL& url) const
 {
-    hb::Alert alert;
-    alert.messageText = QStringLiteral("Folder %1 does not have read access").arg(url.lastPathComponent());
-    alert.informativeText =
-        QStringLiteral(" Folder added has no permission to read. Go to the file manager -> Properties -> Permissions and change the permission ");
-    alert.runModal();
+    showAlert(QStringLiteral("Folder \"%1\" does not have write access").arg(url.lastPathComponent()),
+              QStringLiteral(" Folder added has no permission to write. Go to the file manager -> Properties -> "
+                             "Permissions and change the permission "));
 }
 
-void HBDataManager::showAlreadyPresentAlert(const hb::URL& url)
+void HBDataManager::showNoReadAccessAlert(const hb::URL& url) const
 {
-    hb::Alert alert;
-    alert.messageText = QStringLiteral("\"%1 \" already present in Harbrill").arg(url.lastPathComponent());
-    alert.informativeText = QStringLiteral("The folder you have selected to add is already present in Harbrill");
-    alert.runModal();
+    showAlert(QStringLiteral("Folder %1 does not have read access").arg(url.lastPathComponent()),
+              QStringLiteral(" Folder added has no permission to read. Go to the file manager -> Properties -> "
+                             "Permissions and change the permission "));
+}
+
+void HBDataManager::showAlreadyPresentAlert(const hb::URL& url) const
+{
+    showAlert(QStringLiteral("\"%1 \" already present in Harbrill").arg(url.lastPathComponent()),
+              QStringLiteral("The folder you have selected to add is already present in Harbrill"));
 }

@@ -1,21 +1,17 @@
 #include "ShiftFixture.h"
 
-#include "core/engine/HBFileConflictCellView.h"
-#include "core/engine/HBFileShiftOperations.h"
-#include "core/engine/HBProgressTableViewCell.h"
-#include "core/engine/HBProgressWindowController.h"
+#include "RecordingUIDelegate.h"
+
 #include "core/store/HBConstants.h"
+#include "core/engine/HBFileShiftOperations.h"
 #include "platform/base/NotificationCenter.h"
 #include "platform/files/CopyPartial.h"
 #include "platform/files/Volumes.h"
-#include "platform/interface/Alert.h"
-#include "platform/interface/WrappingLabel.h"
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QUrl>
-#include <QPushButton>
 #include <QTest>
 #include <QThread>
 
@@ -40,6 +36,7 @@ class ShiftOperations : public ShiftFixture {
 protected:
     HBFileShiftOperations manager;
     Recorder recorder;
+    RecordingUIDelegate ui;
     QList<hb::Error> showAlerts;
     QStringList alerts;
 
@@ -47,20 +44,20 @@ protected:
     {
         ShiftFixture::SetUp();
         manager.delegate = &recorder;
+        manager.setUIDelegate(&ui);
         hb::NotificationCenter::defaultCenter().addObserver(this, showAlertNotification, nullptr,
                                                             [this](const hb::Notification& notification) {
             showAlerts << notification.userInfo.value(errorDataUserInfoKey).value<hb::Error>();
         });
-        hb::Alert::setPresenter([this](const hb::Alert& alert) {
+        ui.answerAlert = [this](const HBAlertRequest& alert) {
             alerts << alert.messageText;
-            return static_cast<int>(hb::NSAlertFirstButtonReturn);
-        });
+            return 0;
+        };
     }
     void TearDown() override
     {
         EXPECT_TRUE(finish());
         hb::NotificationCenter::defaultCenter().removeObserver(this);
-        hb::Alert::setPresenter(nullptr);
     }
 
     QList<hb::URL> urls(const QStringList& relatives) const
@@ -114,38 +111,6 @@ protected:
     }
     int m_busy = 0;
 
-    // The texts of the progress rows on screen.
-    QStringList progressRows() const
-    {
-        QStringList texts;
-        if (!manager.progressWindowController() || !manager.progressWindowController()->isVisible())
-            return texts;
-        for (auto* row : manager.progressWindowController()->window()->findChildren<HBProgressTableViewCell*>())
-            if (row->isVisible())
-                texts << row->status()->text();
-        return texts;
-    }
-    // Holds the operation's monitor once `condition` holds under it: its work item then stops at its
-    // next locked step, in the state seen.
-    static std::unique_lock<std::recursive_mutex> holdWhen(const std::shared_ptr<HBFileShiftServices>& operation,
-                                                           const std::function<bool(const ProgressData&)>& condition)
-    {
-        for (int i = 0; i < 40000; ++i) {
-            std::unique_lock hold(operation->monitor());
-            if (condition(operation->getProgressData()))
-                return hold;
-            hold.unlock();
-            QThread::usleep(250);
-        }
-        ADD_FAILURE() << "the operation never reached the state waited for";
-        return {};
-    }
-    static bool copying(const ProgressData& progress, const QString& name)
-    {
-        return progress.operationState == OperationState::running && progress.currentFileURL
-            && progress.currentFileURL->lastPathComponent() == name;
-    }
-
     // The items of a trash's files folder (with their contents) and its info files, read as written.
     struct TrashContents {
         QMap<QString, QByteArray> files;
@@ -162,15 +127,6 @@ protected:
         return contents;
     }
 
-    HBFileConflictCellView* visibleConflictRow() const
-    {
-        if (!manager.progressWindowController() || !manager.progressWindowController()->isVisible())
-            return nullptr;
-        for (auto* row : manager.progressWindowController()->window()->findChildren<HBFileConflictCellView*>())
-            if (row->isVisible())
-                return row;
-        return nullptr;
-    }
 };
 
 }  // namespace
@@ -183,7 +139,7 @@ TEST_F(ShiftOperations, AMoveWithoutConflictsCompletesQuietlyAndCanBeUndone)
     start({"src/a", "src/b"}, "d");
     bool windowOpened = false;
     ASSERT_TRUE(waitUntil([&] {
-        windowOpened |= manager.progressWindowController() != nullptr;
+        windowOpened |= ui.progressWindow != nullptr;
         return manager.operations().empty();
     }));
     EXPECT_FALSE(windowOpened);
@@ -226,11 +182,11 @@ TEST_F(ShiftOperations, OnlyACopyLargerThanTenMebibytesShowsARow)
             ASSERT_EQ(state(operation), OperationState::running);
             manager.progressCheck();
             EXPECT_EQ(manager.keysDataSource().containsKey(operation->identifier()), c.row) << c.size;
-            EXPECT_EQ(manager.progressWindowController() != nullptr, c.row) << c.size;
+            EXPECT_EQ(ui.progressWindow != nullptr, c.row) << c.size;
         }
         ASSERT_TRUE(finish());
         EXPECT_EQ(manager.keysDataSource().count(), 0);
-        EXPECT_EQ(manager.progressWindowController(), nullptr);
+        EXPECT_EQ(ui.progressWindow, nullptr);
     }
 }
 
@@ -458,36 +414,6 @@ TEST_F(ShiftOperations, AnAnswerOnARowNoLongerWaitingIsIgnored)
     EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "old"}, {"b", "b"}}));
 }
 
-TEST_F(ShiftOperations, EndToEndAConflictAnsweredInTheProgressWindowThenUndone)
-{
-    file("src/report.txt", "new report");
-    file("src/photo.jpg", "photo");
-    file("d/report.txt", "old report");
-    start({"src/report.txt", "src/photo.jpg"}, "d");
-
-    HBFileConflictCellView* row = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (row = visibleConflictRow()) != nullptr; }));
-    EXPECT_TRUE(row->keepBoth()->isVisible());
-    EXPECT_TRUE(row->replace()->isVisible());
-    EXPECT_FALSE(row->skip()->isVisible());  // a move offers no skip
-    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"report.txt", "old report"}}));
-
-    QTest::mouseClick(row->keepBoth(), Qt::LeftButton);
-    ASSERT_TRUE(finish());
-    EXPECT_EQ(manager.progressWindowController(), nullptr);
-    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"report.txt", "old report"},
-                                                    {"report Copy.txt", "new report"},
-                                                    {"photo.jpg", "photo"}}));
-    EXPECT_TRUE(tree("src").isEmpty());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(recorder.completed, QList<hb::URL>{url("d/report Copy.txt")});
-
-    manager.undoLastShift();
-    ASSERT_TRUE(finish());
-    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"report.txt", "old report"}}));
-    EXPECT_EQ(tree("src"), (QMap<QString, QByteArray>{{"report.txt", "new report"}, {"photo.jpg", "photo"}}));
-}
-
 TEST_F(ShiftOperations, ARequestAndItsUndoLeaveEveryFileStepToTheQueue)
 {
     for (int i = 0; i < 200; ++i)
@@ -650,7 +576,7 @@ TEST_F(ShiftOperations, QuittingStopsEveryShiftAndNamesWhatWasShiftedInTheLog)
 
     EXPECT_TRUE(manager.operations().empty());
     EXPECT_FALSE(manager.isPolling());
-    EXPECT_EQ(manager.progressWindowController(), nullptr);
+    EXPECT_EQ(ui.progressWindow, nullptr);
     EXPECT_EQ(QDir(path("d")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"a"});
     EXPECT_EQ(tree("e"), (QMap<QString, QByteArray>{{"b", "old"}}));
     const QString log = logged.join(u'\n');
@@ -661,65 +587,6 @@ TEST_F(ShiftOperations, QuittingStopsEveryShiftAndNamesWhatWasShiftedInTheLog)
     EXPECT_FALSE(manager.undoManager().canUndo());
     EXPECT_TRUE(recorder.completed.isEmpty());
     EXPECT_TRUE(showAlerts.isEmpty());
-}
-
-// While an alert is up (the quit alert, a failure) the progress row follows the item being copied now,
-// and goes when its shift ends; a quit asked for afterwards has nothing left to ask about.
-TEST_F(ShiftOperations, WhileAnAlertIsUpARowFollowsTheCopyAndGoesWhenItEnds)
-{
-    file("src/huge.bin", QByteArray(6 << 20, 'a'));
-    file("src/huge2.bin", QByteArray(6 << 20, 'b'));
-    folder("d");
-    start({"src/huge.bin", "src/huge2.bin"}, "d", Action::copy);
-    const auto copy = newest();
-    {
-        const auto hold = holdWhen(copy, [](const ProgressData& p) { return copying(p, "huge.bin"); });
-        manager.progressCheck();
-        EXPECT_EQ(progressRows(), QStringList{"Copying \"huge.bin\" to \"d\""});
-    }
-    QStringList seenDuringTheAlert;
-    bool endedDuringTheAlert = false;
-    hb::Alert::setPresenter([&](const hb::Alert&) {
-        {
-            const auto hold = holdWhen(copy, [](const ProgressData& p) { return copying(p, "huge2.bin"); });
-            QTest::qWait(1200);  // a few ticks, while the copy waits for the lock
-            seenDuringTheAlert = progressRows();
-        }
-        endedDuringTheAlert = waitUntil([&] { return manager.operations().empty() && progressRows().isEmpty(); });
-        return static_cast<int>(hb::NSAlertFirstButtonReturn);
-    });
-    hb::Alert alert;
-    alert.messageText = "an alert of another part of the program";
-    alert.runModal();
-    EXPECT_EQ(seenDuringTheAlert, QStringList{"Copying \"huge2.bin\" to \"d\""});
-    EXPECT_TRUE(endedDuringTheAlert);
-    EXPECT_EQ(tree("d").size(), 2);
-}
-
-// The program hid its windows while one shift ended and another ran on: shown again, the window shows
-// no row of the shift that ended.
-TEST_F(ShiftOperations, AWindowShownAgainHasNoRowOfAShiftThatEndedWhileItWasHidden)
-{
-    file("src/big.bin", QByteArray(11 << 20, 'a'));
-    file("other/x", "x");
-    folder("d");
-    folder("e");
-    start({"other/x"}, "e");
-    const auto other = newest();
-    std::unique_lock holdOther(other->monitor());  // still running when the copy ends
-    start({"src/big.bin"}, "d", Action::copy);
-    const auto copy = newest();
-    {
-        const auto hold = holdWhen(copy, [](const ProgressData& p) { return copying(p, "big.bin"); });
-        manager.progressCheck();
-        ASSERT_EQ(progressRows().size(), 1);
-        manager.progressWindowController()->window()->hide();  // as when the program resigns
-    }
-    ASSERT_TRUE(waitUntil([&] { return !manager.operations().count(copy->identifier()); }));
-    manager.progressWindowController()->window()->show();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(progressRows().isEmpty()) << progressRows().join(", ").toStdString();
-    holdOther.unlock();
 }
 
 // A copy killed halfway leaves its partial items; the next start removes them, in folders it can reach,
@@ -893,10 +760,10 @@ TEST_F(ShiftOperations, ReplaceOnAVolumeWhoseTrashCannotKeepItAsksFirst)
     EXPECT_EQ(state(shift), OperationState::waitingForInstruction);
     EXPECT_EQ(tree("cannot").value("b"), "old b");
 
-    hb::Alert::setPresenter([this](const hb::Alert& alert) {
+    ui.answerAlert = [this](const HBAlertRequest& alert) {
         alerts << alert.messageText;
-        return static_cast<int>(hb::NSAlertSecondButtonReturn);
-    });
+        return 1;
+    };
     manager.applyRule(shift->identifier(), Instruction::replace, false);
     ASSERT_TRUE(finish());
     EXPECT_EQ(alerts.size(), 2);

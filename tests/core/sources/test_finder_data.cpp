@@ -1,3 +1,4 @@
+#include "RecordingUIDelegate.h"
 #include "TestEnvironment.h"
 
 #include "core/sources/HBFinderData.h"
@@ -5,7 +6,7 @@
 #include "platform/base/Bundle.h"
 #include "platform/base/UserDefaults.h"
 #include "platform/interface/FrontWindow.h"
-#include "platform/interface/OpenPanel.h"
+#include "platform/files/AccessRegistry.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -27,8 +28,6 @@ struct RecordingDelegate : FinderTalk {
 
 class FinderDataTest : public HarbrillTest {
 protected:
-    void TearDown() override { hb::OpenPanel::setPresenter(nullptr); }
-
     hb::URL scriptsFolder() { return *hb::UserScriptTask::applicationScriptsDirectory(true); }
     QString scriptPath() { return scriptsFolder().appendingPathComponent(HBFinderData::scriptFileName).path(); }
 
@@ -115,14 +114,19 @@ TEST_F(FinderDataTest, InstallerAcceptsOnlyTheScriptsFolderAndReplacesAnOldScrip
 {
     const QString elsewhere = env.makeFolder("elsewhere");
     std::optional<QList<hb::URL>> choice;
-    std::optional<hb::OpenPanel> seen;
-    hb::OpenPanel::setPresenter([&](const hb::OpenPanel& panel) {
+    std::optional<HBOpenPanelRequest> seen;
+    RecordingUIDelegate ui;
+    ui.answerOpenPanel = [&](const HBOpenPanelRequest& panel) {
         seen = panel;
+        // What a person chooses in the panel is theirs to reach for the rest of the run.
+        if (choice)
+            for (const hb::URL& chosen : *choice)
+                hb::AccessRegistry::grantStanding(chosen.path());
         return choice;
-    });
+    };
 
     choice = std::nullopt;
-    EXPECT_FALSE(HBFinderData().installAutomationScript());
+    EXPECT_FALSE(HBFinderData().installAutomationScript(ui));
     ASSERT_TRUE(seen);
     EXPECT_TRUE(seen->canChooseDirectories);
     EXPECT_FALSE(seen->canChooseFiles);
@@ -131,7 +135,7 @@ TEST_F(FinderDataTest, InstallerAcceptsOnlyTheScriptsFolderAndReplacesAnOldScrip
     EXPECT_EQ(seen->prompt, "Paste Script");
 
     choice = urls({elsewhere});
-    EXPECT_FALSE(HBFinderData().installAutomationScript());
+    EXPECT_FALSE(HBFinderData().installAutomationScript(ui));
     EXPECT_FALSE(QFile::exists(elsewhere + "/" + HBFinderData::scriptFileName));
     EXPECT_FALSE(QFile::exists(scriptPath()));
     EXPECT_FALSE(HBFinderData().installScript());
@@ -139,7 +143,7 @@ TEST_F(FinderDataTest, InstallerAcceptsOnlyTheScriptsFolderAndReplacesAnOldScrip
     installScript("echo /old");
     QFile::setPermissions(scriptPath(), QFile::ReadOwner | QFile::WriteOwner);
     choice = QList<hb::URL>{scriptsFolder()};
-    EXPECT_TRUE(HBFinderData().installAutomationScript());
+    EXPECT_TRUE(HBFinderData().installAutomationScript(ui));
     EXPECT_TRUE(HBFinderData().installScript());
     QFile installed(scriptPath());
     ASSERT_TRUE(installed.open(QIODevice::ReadOnly));

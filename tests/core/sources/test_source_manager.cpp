@@ -1,4 +1,5 @@
 #include "CopyFixtures.h"
+#include "RecordingUIDelegate.h"
 #include "TestEnvironment.h"
 
 #include "core/sources/HBFinderData.h"
@@ -8,7 +9,6 @@
 #include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/Volumes.h"
-#include "platform/interface/Alert.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,13 +20,12 @@ protected:
     void SetUp() override
     {
         clock.start();
-        hb::Alert::setPresenter([this](const hb::Alert& alert) {
+        ui.answerAlert = [this](const HBAlertRequest& alert) {
             alerts << QStringList{alert.messageText, alert.informativeText};
             alertTimes << clock.elapsed();
-            return hb::NSAlertFirstButtonReturn;
-        });
+            return 0;
+        };
     }
-    void TearDown() override { hb::Alert::setPresenter(nullptr); }
 
     // A folder of files reachable only through its stored bookmark, as in a later run.
     void bookmarkFolder(const QString& folder)
@@ -55,6 +54,7 @@ protected:
     QElapsedTimer clock;
     QList<QStringList> alerts;
     QList<qint64> alertTimes;
+    RecordingUIDelegate ui;
 };
 
 TEST_F(SourceManagerTest, KeepsReadableItemsInOrderAndWarnsOnceLater)
@@ -68,7 +68,8 @@ TEST_F(SourceManagerTest, KeepsReadableItemsInOrderAndWarnsOnceLater)
 
     clock.restart();
     const auto manager = HBSourceManager::create(
-        DataSource::service, {hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(outside), hb::URL::fileURLWithPath(a)});
+        DataSource::service, {hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(outside), hb::URL::fileURLWithPath(a)},
+        &ui);
     EXPECT_EQ(manager->getSourceURLs(), (QList<hb::URL>{hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(a)}));
     EXPECT_TRUE(sourceAvailable());
     EXPECT_TRUE(alerts.isEmpty()) << "the warning comes later";
@@ -93,7 +94,8 @@ TEST_F(SourceManagerTest, UnreadableItemIsLeftOut)
     const WithoutFilePermissionOverride asAnyUser;  // root would read it all the same
     clock.restart();
     const auto manager = HBSourceManager::create(
-        DataSource::service, {hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(secret), hb::URL::fileURLWithPath(a)});
+        DataSource::service, {hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(secret), hb::URL::fileURLWithPath(a)},
+        &ui);
     EXPECT_EQ(manager->getSourceURLs(), (QList<hb::URL>{hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(a)}));
     EXPECT_TRUE(sourceAvailable());
     settle();
@@ -121,7 +123,7 @@ TEST_F(SourceManagerTest, NothingAcceptedLeavesSourceAvailableAsItWas)
             HBURL::shared().bookmark(volume, false);
             hb::AccessRegistry::resetForTesting();
             setSourceAvailable(before);
-            const auto manager = HBSourceManager::create(DataSource::pasteBoard, c.urls);
+            const auto manager = HBSourceManager::create(DataSource::pasteBoard, c.urls, &ui);
             EXPECT_TRUE(manager->getSourceURLs().isEmpty());
             EXPECT_EQ(sourceAvailable(), before);
             settle();
@@ -140,11 +142,11 @@ TEST_F(SourceManagerTest, FinderAnswerBecomesTheSourceOnceAndReplacesEarlierURLs
     installFinderScript(QStringLiteral("echo run >> '%1'; echo '%2'").arg(counter, b).toUtf8());
 
     setSourceAvailable(false);
-    const auto pasteBoard = HBSourceManager::create(DataSource::pasteBoard, {});
+    const auto pasteBoard = HBSourceManager::create(DataSource::pasteBoard, {}, &ui);
     pasteBoard->requestFinderSelection();
     EXPECT_FALSE(pasteBoard->finderDataManager());
 
-    const auto manager = HBSourceManager::create(DataSource::finder, {hb::URL::fileURLWithPath(a)});
+    const auto manager = HBSourceManager::create(DataSource::finder, {hb::URL::fileURLWithPath(a)}, &ui);
     manager->requestFinderSelection();
     manager->requestFinderSelection();
     ASSERT_TRUE(waitUntil([&] { return manager->getSourceURLs() == QList<hb::URL>{hb::URL::fileURLWithPath(b)}; }));
@@ -163,7 +165,7 @@ TEST_F(SourceManagerTest, FailedEmptyOrLateAnswersChangeNothing)
     bookmarkFolder(folder);
     const QList<hb::URL> selection{hb::URL::fileURLWithPath(a)};
 
-    const auto manager = HBSourceManager::create(DataSource::finder, {});
+    const auto manager = HBSourceManager::create(DataSource::finder, {}, &ui);
     manager->finderURLs(selection);
     EXPECT_TRUE(manager->getSourceURLs().isEmpty()) << "no request was made";
 
@@ -193,7 +195,7 @@ TEST_F(SourceManagerTest, LateScriptAnswerAfterEmptySourceIsIgnored)
     const QString done = env.root() + "/answered";
     installFinderScript(QStringLiteral("sleep 0.3; echo '%1'; touch '%2'").arg(a, done).toUtf8());
 
-    const auto manager = HBSourceManager::create(DataSource::finder, {});
+    const auto manager = HBSourceManager::create(DataSource::finder, {}, &ui);
     manager->requestFinderSelection();
     manager->emptySource();
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(done); }));

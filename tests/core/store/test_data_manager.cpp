@@ -1,4 +1,5 @@
 #include "CopyFixtures.h"
+#include "RecordingUIDelegate.h"
 #include "TestEnvironment.h"
 
 #include "core/store/HBConstants.h"
@@ -7,7 +8,6 @@
 #include "platform/base/UserDefaults.h"
 #include "platform/files/AccessRegistry.h"
 #include "platform/files/Volumes.h"
-#include "platform/interface/Alert.h"
 #include "tests/platform/files/LoopVolume.h"
 
 #include <QDir>
@@ -23,12 +23,11 @@ class DataManagerTest : public HarbrillTest {
 protected:
     void SetUp() override
     {
-        hb::Alert::setPresenter([this](const hb::Alert& alert) {
+        ui.answerAlert = [this](const HBAlertRequest& alert) {
             alerts << QStringList{alert.messageText, alert.informativeText};
-            return hb::NSAlertFirstButtonReturn;
-        });
+            return 0;
+        };
     }
-    void TearDown() override { hb::Alert::setPresenter(nullptr); }
 
     // A folder the user has just chosen (standing access, as after an open panel).
     hb::URL grantedFolder(const QString& relativePath)
@@ -52,6 +51,7 @@ protected:
     void settle() { waitUntil([] { return false; }, 50); }
 
     QList<QStringList> alerts;
+    RecordingUIDelegate ui;
 };
 
 TEST_F(DataManagerTest, FirstStartHoldsExactlyThePseudoEntryAndStoresIt)
@@ -95,6 +95,7 @@ TEST_F(DataManagerTest, DuplicatesAreFoundByFileIdentityAndRefusedWithAnAlert)
     ASSERT_TRUE(QFile::link(env.root() + "/real", env.root() + "/linked"));
     const hb::URL link = hb::URL::fileURLWithPath(env.root() + "/linked/A");
     HBDataManager manager;
+    manager.setUIDelegate(&ui);
     EXPECT_FALSE(manager.doesLocationExist(a)) << "an empty list holds nothing";
     manager.fillDefaultData();
     manager.addLocation(a);
@@ -150,6 +151,7 @@ TEST_F(DataManagerTest, FolderWithoutAccessIsRefusedWithAnAlert)
 {
     const QString locked = env.makeFolder("locked");
     HBDataManager manager;
+    manager.setUIDelegate(&ui);
     manager.fillDefaultData();
     manager.addLocation(hb::URL::fileURLWithPath(locked, true));
     settle();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/engine/HBEngineTypes.h"
-#include "core/engine/HBFileProgressUIDelegate.h"
+#include "mainwindow/progress/HBFileProgressUIDelegate.h"
 #include "platform/interface/StoryboardRegistry.h"
 #include "platform/interface/TableView.h"
 #include "platform/interface/ViewController.h"

@@ -1,10 +1,10 @@
-#include "core/engine/HBFileConflictCellView.h"
 #include "core/engine/HBOperationKeys.h"
 #include "core/engine/HBProgressDataSource.h"
-#include "core/engine/HBProgressTableViewCell.h"
-#include "core/engine/HBProgressViewController.h"
-#include "core/engine/HBProgressWindowController.h"
-#include "core/engine/Scroller.h"
+#include "mainwindow/progress/HBFileConflictCellView.h"
+#include "mainwindow/progress/HBProgressTableViewCell.h"
+#include "mainwindow/progress/HBProgressViewController.h"
+#include "mainwindow/progress/HBProgressWindowController.h"
+#include "mainwindow/progress/Scroller.h"
 #include "platform/interface/Application.h"
 #include "platform/interface/WrappingLabel.h"
 
@@ -47,8 +47,9 @@ public:
         keys.insertKey(identifier);
     }
 
-    HBOperationKeys& keysDataSource() override { return keys; }
-    std::optional<ProgressData> progress(std::int64_t identifier) override
+    std::int64_t numberOfRows() const override { return keys.count(); }
+    std::int64_t identifierAtRow(std::int64_t row) const override { return keys.key(row); }
+    std::optional<ProgressData> progress(std::int64_t identifier) const override
     {
         const auto found = records.find(identifier);
         return found == records.end() ? std::nullopt : std::optional<ProgressData>(found->second);

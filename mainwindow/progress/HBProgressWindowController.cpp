@@ -1,6 +1,6 @@
-#include "core/engine/HBProgressWindowController.h"
+#include "mainwindow/progress/HBProgressWindowController.h"
 
-#include "core/engine/HBProgressViewController.h"
+#include "mainwindow/progress/HBProgressViewController.h"
 #include "platform/interface/StoryboardRegistry.h"
 
 #include <QLayout>

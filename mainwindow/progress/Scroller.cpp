@@ -1,4 +1,4 @@
-#include "core/engine/Scroller.h"
+#include "mainwindow/progress/Scroller.h"
 
 #include <QScrollBar>
 

@@ -1,7 +1,7 @@
-#include "core/engine/HBFileConflictCellView.h"
+#include "mainwindow/progress/HBFileConflictCellView.h"
 
-#include "core/engine/HBFileProgressUIDelegate.h"
-#include "core/engine/HBProgressTableViewCell.h"
+#include "mainwindow/progress/HBFileProgressUIDelegate.h"
+#include "mainwindow/progress/HBProgressTableViewCell.h"
 #include "ui_HBProgressConflictCell.h"
 
 HBFileConflictCellView::HBFileConflictCellView(QWidget* parent)

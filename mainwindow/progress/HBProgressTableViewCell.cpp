@@ -1,6 +1,6 @@
-#include "core/engine/HBProgressTableViewCell.h"
+#include "mainwindow/progress/HBProgressTableViewCell.h"
 
-#include "core/engine/HBFileProgressUIDelegate.h"
+#include "mainwindow/progress/HBFileProgressUIDelegate.h"
 #include "platform/interface/WrappingLabel.h"
 #include "ui_HBProgressNormalCell.h"
 

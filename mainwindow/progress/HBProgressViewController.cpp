@@ -1,10 +1,9 @@
-#include "core/engine/HBProgressViewController.h"
+#include "mainwindow/progress/HBProgressViewController.h"
 
-#include "core/engine/HBFileConflictCellView.h"
-#include "core/engine/HBOperationKeys.h"
 #include "core/engine/HBProgressDataSource.h"
-#include "core/engine/HBProgressTableViewCell.h"
-#include "core/engine/Scroller.h"
+#include "mainwindow/progress/HBFileConflictCellView.h"
+#include "mainwindow/progress/HBProgressTableViewCell.h"
+#include "mainwindow/progress/Scroller.h"
 #include "platform/interface/WrappingLabel.h"
 #include "ui_HBProgressView.h"
 
@@ -98,7 +97,7 @@ void HBProgressViewController::reloadData(const std::optional<QList<std::int64_t
     if (reloadAll) {
         tableView()->reloadData();
     } else {
-        if (!rows || !m_dataSource || m_dataSource->keysDataSource().count() == 0)
+        if (!rows || !m_dataSource || m_dataSource->numberOfRows() == 0)
             return;
         const std::set<std::int64_t> rowSet(rows->begin(), rows->end());
         tableView()->reloadDataForRowIndexes(rowSet);
@@ -110,7 +109,7 @@ void HBProgressViewController::reloadData(const std::optional<QList<std::int64_t
 void HBProgressViewController::setTableViewHeight()
 {
     loadViewIfNeeded();
-    const std::int64_t count = m_dataSource ? m_dataSource->keysDataSource().count() : 0;
+    const std::int64_t count = m_dataSource ? m_dataSource->numberOfRows() : 0;
     int height = 0;
     for (std::int64_t row = 0; row < count; ++row)
         height += tableView()->rectOfRow(row).height();
@@ -168,7 +167,7 @@ void HBProgressViewController::answer(QWidget* rowView, Instruction instruction,
     if (!m_dataSource)
         return;
     const std::int64_t row = tableView()->rowForView(rowView);
-    const std::int64_t identifier = m_dataSource->keysDataSource().key(row);
+    const std::int64_t identifier = m_dataSource->identifierAtRow(row);
     if (row < 0 || identifier < 0)
         return;
     // A conflict row outlives its question (after Skip it stays until the next full reload): only
@@ -209,14 +208,14 @@ double HBProgressViewController::rowHeight(const ProgressData& progress)
 
 std::int64_t HBProgressViewController::numberOfRowsInTableView(hb::TableView&)
 {
-    return m_dataSource ? m_dataSource->keysDataSource().count() : 0;
+    return m_dataSource ? m_dataSource->numberOfRows() : 0;
 }
 
 std::unique_ptr<QWidget> HBProgressViewController::tableViewViewForRow(hb::TableView& table, std::int64_t row)
 {
     if (!m_dataSource)
         return nullptr;
-    const std::int64_t identifier = m_dataSource->keysDataSource().key(row);
+    const std::int64_t identifier = m_dataSource->identifierAtRow(row);
     const std::optional<ProgressData> progress = m_dataSource->progress(identifier);
     if (!progress)
         return nullptr;
@@ -236,7 +235,7 @@ double HBProgressViewController::tableViewHeightOfRow(hb::TableView&, std::int64
 {
     if (!m_dataSource)
         return 0;
-    const std::optional<ProgressData> progress = m_dataSource->progress(m_dataSource->keysDataSource().key(row));
+    const std::optional<ProgressData> progress = m_dataSource->progress(m_dataSource->identifierAtRow(row));
     return progress ? rowHeight(*progress) : 0;
 }
 
