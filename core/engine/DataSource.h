@@ -10,18 +10,3 @@ enum class DataSource : std::uint8_t {
     service = 2,      // files handed over by a desktop service
     recentFiles = 3,  // files picked in the recent-files browser
 };
-
-// The raw value that stands for no source at all.
-inline constexpr std::uint8_t noDataSourceRawValue = 4;
-
-constexpr std::uint8_t rawValue(std::optional<DataSource> source)
-{
-    return source ? static_cast<std::uint8_t>(*source) : noDataSourceRawValue;
-}
-
-constexpr std::optional<DataSource> dataSourceFromRawValue(int raw)
-{
-    if (raw < 0 || raw >= noDataSourceRawValue)
-        return std::nullopt;
-    return static_cast<DataSource>(raw);
-}

@@ -28,7 +28,6 @@ public:
 
     void note(const QString& item, Outcome outcome);
     // Whether a receiver acted on the request at all.
-    bool isHeard() const { return m_heard; }
     void setHeard() { m_heard = true; }
     qsizetype count(Outcome outcome) const;
 

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+class HBUIDelegate;
+
 // The user's destination folders, in tile order, behind the pseudo entry at index 0. Loaded from the
 // locations suite at creation, kept in memory as `dropLocations` (every change goes through
 // setDropLocations, which announces it), and written back as a whole. Stored entries that no tile
@@ -26,7 +28,6 @@ public:
 
     // "DefaultFolderlist" of the information dictionary; kept, never merged into the list.
     const std::optional<HBLocationList>& defaultData() const { return m_defaultData; }
-    void setDefaultData(const std::optional<HBLocationList>& data) { m_defaultData = data; }
 
     // Revalidates every entry against its bookmark: follows moves, drops the dead, sets aside those whose
     // volume is absent and brings back those whose volume has returned.
@@ -52,9 +53,11 @@ public:
     void dangerousCleanAll();  // removes the stored list; the one in memory stays
     void setFirstItem(bool addFolder);
 
-    static void showNoWriteAccessAlert(const hb::URL& url);
-    static void showNoReadAccessAlert(const hb::URL& url);
-    static void showAlreadyPresentAlert(const hb::URL& url);
+    // Its alerts go through the UI delegate; without one they are not shown.
+    void setUIDelegate(HBUIDelegate* uiDelegate) { m_uiDelegate = uiDelegate; }
+    void showNoWriteAccessAlert(const hb::URL& url) const;
+    void showNoReadAccessAlert(const hb::URL& url) const;
+    void showAlreadyPresentAlert(const hb::URL& url) const;
 
     // The readable entries of the stored list; the others are kept aside, in their places.
     HBLocationList loadStoredLocations();
@@ -80,8 +83,10 @@ private:
     QList<KeptEntry> takeFollowers(const QString& tile);
     // Entries on absent volumes whose volume is back (their bookmark resolves) become tiles again.
     void bringBackReturned(HBLocationList& list);
+    void showAlert(const QString& messageText, const QString& informativeText) const;
 
     std::optional<HBLocationList> m_defaultData;
     HBLocationList m_dropLocations;
     QList<KeptEntry> m_kept;  // in stored order among those that follow one tile
+    HBUIDelegate* m_uiDelegate = nullptr;
 };

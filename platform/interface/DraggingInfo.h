@@ -63,15 +63,11 @@ public:
     QPointF draggingLocation() const { return m_location; }  // in the target view's coordinates
     bool sourceIsInProgram() const { return m_sourceIsInProgram; }
 
-    bool animatesToDestination() const { return m_animatesToDestination; }
-    void setAnimatesToDestination(bool animates) { m_animatesToDestination = animates; }
-
 private:
     DraggingPasteboard m_pasteboard;
     std::uint64_t m_sourceOperationMask = NSDragOperationNone;
     QPointF m_location;
     bool m_sourceIsInProgram = false;
-    bool m_animatesToDestination = false;
 };
 
 // Qt drop actions and drag operations, both ways.

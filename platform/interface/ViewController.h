@@ -13,7 +13,6 @@ public:
 
     // Loads the view once: loadView, then viewDidLoad.
     void loadViewIfNeeded();
-    bool isViewLoaded() const { return m_viewLoaded; }
 
     // Delivers a pending viewDidAppear at once (the window controller calls it right after showing).
     void completeAppearance();
