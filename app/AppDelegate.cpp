@@ -28,14 +28,10 @@ AppDelegate::~AppDelegate()
 
 QVariantMap AppDelegate::registeredDefaults()
 {
-    return {{scriptInstalledDefaultsKey, false},
-            {initialToolTipDelayDefaultsKey, qlonglong(5)},
-            {setupCompleteDefaultsKey, false},
-            {scriptRunDefaultsKey, qlonglong(0)},
-            {notificationsActiveDefaultsKey, true},
-            {firstRunDefaultsKey, true},
-            {launchAtLoginDefaultsKey, qlonglong(0)},
-            {hideExternalDrivesDefaultsKey, false},
+    return {{scriptInstalledDefaultsKey, false},      {initialToolTipDelayDefaultsKey, qlonglong(5)},
+            {setupCompleteDefaultsKey, false},        {scriptRunDefaultsKey, qlonglong(0)},
+            {notificationsActiveDefaultsKey, true},   {firstRunDefaultsKey, true},
+            {launchAtLoginDefaultsKey, qlonglong(0)}, {hideExternalDrivesDefaultsKey, false},
             {playSoundEffectsDefaultsKey, true}};
 }
 
@@ -78,8 +74,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
     hb::NotificationCenter::defaultCenter().addObserver(this, setupCompleteNotification, nullptr,
                                                         [this](const hb::Notification&) { setUpComplete(); });
-    std::unique_ptr<HBPageViewController> pages =
-        storyBoard->instantiateController<HBPageViewController>(QStringLiteral("PageViewController"));
+    std::unique_ptr<HBPageViewController> pages = storyBoard->instantiateController<HBPageViewController>(
+        QStringLiteral("PageViewController"));
     if (!pages) {
         qCritical().noquote() << "This build of Harbrill has no first-launch pages; it cannot start.";
         hb::Application::shared().terminate();
@@ -128,13 +124,15 @@ void AppDelegate::registerValueTransformers()
                                           QStringLiteral("FilePathToIconTransformer"));
     ValueTransformer::setValueTransformer(std::make_shared<HBUltaBoolTransformer>(),
                                           QStringLiteral("HBUltaBoolTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<HotKeyToStringTransformer>(), QStringLiteral("HotKeyToStringTransformer"));
+    ValueTransformer::setValueTransformer(std::make_shared<HotKeyToStringTransformer>(),
+                                          QStringLiteral("HotKeyToStringTransformer"));
 }
 
 void AppDelegate::loadMainController()
 {
-    std::unique_ptr<ViewController> controller =
-        storyBoard ? storyBoard->instantiateController<ViewController>(QStringLiteral("MainViewController")) : nullptr;
+    std::unique_ptr<ViewController> controller = storyBoard ? storyBoard->instantiateController<ViewController>(
+                                                     QStringLiteral("MainViewController"))
+                                                            : nullptr;
     if (!controller) {
         qCritical().noquote() << "This build of Harbrill has no main controller.";
         return;
@@ -195,4 +193,7 @@ void AppDelegate::applicationDidBecomeActive()
     hb::NotificationCenter::defaultCenter().post(didBecomeActiveNotification);
 }
 
-void AppDelegate::applicationWillTerminate() { GoogleReporter::shared().session(false); }
+void AppDelegate::applicationWillTerminate()
+{
+    GoogleReporter::shared().session(false);
+}

@@ -21,8 +21,8 @@ class Window;
 }
 
 // Sets the program up once launching has finished (the vendor component's launch record, issue
-// reporter and update check, defaults, Services, tray item, transformers, analytics, the main window), shows the first-launch pages until set-up is complete, and hides the
-// program whenever it stops being active.
+// reporter and update check, defaults, Services, tray item, transformers, analytics, the main window), shows the
+// first-launch pages until set-up is complete, and hides the program whenever it stops being active.
 class AppDelegate : public QObject, public hb::ApplicationDelegate, public hb::ServicesProvider {
     Q_OBJECT
 public:

@@ -15,7 +15,7 @@ QString usage()
 QString version()
 {
     return QStringLiteral("harbrill ")
-         + hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("CFBundleShortVersionString")).toString();
+           + hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("CFBundleShortVersionString")).toString();
 }
 
 }  // namespace CommandLine

@@ -14,9 +14,15 @@ namespace {
 const QStringList serviceNames{QStringLiteral("addToLocation"), QStringLiteral("moveHarbrill")};
 
 // The running instance looks at every item before it answers: thousands of items take seconds.
-int answerTimeoutMs(qsizetype items) { return int(10000 + std::min<qsizetype>(items, 200000) * 2); }
+int answerTimeoutMs(qsizetype items)
+{
+    return int(10000 + std::min<qsizetype>(items, 200000) * 2);
+}
 
-bool isUtf8(const QByteArray& bytes) { return QString::fromUtf8(bytes).toUtf8() == bytes; }
+bool isUtf8(const QByteArray& bytes)
+{
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
 
 // The name as text a person can read and type back: what is not UTF-8 is shown byte by byte as \xNN.
 QString shownName(const QByteArray& bytes)
@@ -76,10 +82,11 @@ ServiceCommand::Outcome ServiceCommand::send() const
     QList<hb::URL> urls;
     for (const QString& path : paths)
         urls.append(hb::URL::fileURLWithPath(path, QFileInfo(path).isDir()));
-    const hb::ServiceAnswer answer =
-        hb::Services::send(messageName, hb::Pasteboard::withFileURLs(urls), answerTimeoutMs(urls.size()));
+    const hb::ServiceAnswer answer = hb::Services::send(messageName, hb::Pasteboard::withFileURLs(urls),
+                                                        answerTimeoutMs(urls.size()));
     if (!answer.ok)
         return {1, answer.text.isEmpty() ? QStringLiteral("Harbrill refused the request.") : answer.text};
     // An instance of an earlier version answers without saying more.
-    return {0, answer.text.isEmpty() ? QStringLiteral("Harbrill took the request for %1.").arg(messageName) : answer.text};
+    return {0,
+            answer.text.isEmpty() ? QStringLiteral("Harbrill took the request for %1.").arg(messageName) : answer.text};
 }

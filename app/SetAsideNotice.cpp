@@ -8,7 +8,10 @@
 
 namespace {
 
-bool isSettingsFile(const QString& path) { return path == hb::UserDefaults::standard().filePath(); }
+bool isSettingsFile(const QString& path)
+{
+    return path == hb::UserDefaults::standard().filePath();
+}
 
 bool isDestinationsFile(const QString& path)
 {
@@ -28,7 +31,10 @@ QString whatWasReset(const QString& path)
 
 }  // namespace
 
-SetAsideNotice::~SetAsideNotice() { hb::NotificationCenter::defaultCenter().removeObserver(this); }
+SetAsideNotice::~SetAsideNotice()
+{
+    hb::NotificationCenter::defaultCenter().removeObserver(this);
+}
 
 void SetAsideNotice::start()
 {
@@ -52,10 +58,11 @@ hb::Alert SetAsideNotice::alertFor(const QList<hb::SetAsideDefaultsFile>& files)
     }
     hb::Alert alert;
     alert.alertStyle = hb::AlertStyle::warning;
-    alert.messageText = settings && destinations ? QStringLiteral("Harbrill could not read its settings and your folders")
-                        : settings              ? QStringLiteral("Harbrill could not read its settings")
-                        : destinations          ? QStringLiteral("Harbrill could not read your list of folders")
-                                                : QStringLiteral("Harbrill could not read some of its files");
+    alert.messageText = settings && destinations
+                            ? QStringLiteral("Harbrill could not read its settings and your folders")
+                        : settings     ? QStringLiteral("Harbrill could not read its settings")
+                        : destinations ? QStringLiteral("Harbrill could not read your list of folders")
+                                       : QStringLiteral("Harbrill could not read some of its files");
     alert.informativeText = paragraphs.join(QStringLiteral("\n\n"));
     return alert;
 }

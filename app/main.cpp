@@ -56,8 +56,10 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(hb::programIdentity().applicationId);
     // Qt's own options (-platform, -display, ...) are taken by the application object.
     if (QCoreApplication::arguments().size() > 1)
-        return printed(stderr, QStringLiteral("harbrill: unknown argument %1\n").arg(QCoreApplication::arguments().at(1))
-                                   + CommandLine::usage(), 2);
+        return printed(stderr,
+                       QStringLiteral("harbrill: unknown argument %1\n").arg(QCoreApplication::arguments().at(1))
+                           + CommandLine::usage(),
+                       2);
 
     hb::SingleInstance instance;
     const std::variant<hb::SingleInstance::Role, hb::Error> role = instance.acquire();

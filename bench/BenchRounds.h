@@ -70,7 +70,10 @@ inline Spread spreadOf(std::vector<double> values)
     return {median, values.front(), values.back()};
 }
 
-inline double seconds(const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; }
+inline double seconds(const timeval& time)
+{
+    return time.tv_sec + time.tv_usec / 1e6;
+}
 
 inline double processCpuSeconds()
 {
@@ -125,7 +128,8 @@ inline ProcessRun runProcess(const std::vector<std::string>& command, const std:
     }
     const auto end = std::chrono::steady_clock::now();
     ProcessRun run;
-    run.sample = {std::chrono::duration<double>(end - start).count(), seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+    run.sample = {std::chrono::duration<double>(end - start).count(),
+                  seconds(usage.ru_utime) + seconds(usage.ru_stime)};
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }

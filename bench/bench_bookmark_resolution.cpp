@@ -20,9 +20,15 @@
 
 namespace {
 
-QString documents(const QString& base) { return base + "/home/user/Documents"; }
+QString documents(const QString& base)
+{
+    return base + "/home/user/Documents";
+}
 
-QString item(const QString& base, int i) { return QStringLiteral("%1/inbox/today/item%2.txt").arg(documents(base)).arg(i); }
+QString item(const QString& base, int i)
+{
+    return QStringLiteral("%1/inbox/today/item%2.txt").arg(documents(base)).arg(i);
+}
 
 void useBase(const QString& base)
 {
@@ -78,15 +84,23 @@ int main(int argc, char** argv)
     const std::vector<std::string> ourCommand{self, "--resolve", base.toStdString(), std::to_string(items)};
     const bench::Side ours{"bookmarkedURL(for:) (process)", {}, [&] { return bench::runTool(ourCommand); }, {}};
     const bench::Side stat{"stat --format=%d:%i (process)", {}, [&] { return bench::runTool(statCommand); }, {}};
-    const bench::Side empty{"the same, 0 items (process)", {},
-                            [&] { return bench::runTool({self, "--resolve", base.toStdString(), "0"}); }, {}};
-    const bench::Side statOne{"stat of 1 item (process)", {},
-                              [&] { return bench::runTool({"stat", "--format=%d:%i", statCommand.back()}); }, {}};
+    const bench::Side empty{"the same, 0 items (process)",
+                            {},
+                            [&] {
+                                return bench::runTool({self, "--resolve", base.toStdString(), "0"});
+                            },
+                            {}};
+    const bench::Side statOne{"stat of 1 item (process)",
+                              {},
+                              [&] {
+                                  return bench::runTool({"stat", "--format=%d:%i", statCommand.back()});
+                              },
+                              {}};
 
     std::printf("%d items under a bookmarked folder; every side exits 0 only when each item was handled\n", items);
     const bench::Outcome full = bench::compare("Resolving N items (A) against stat of N items (B)", ours, stat, rounds);
-    const bench::Outcome start = bench::compare("Start-up alone: ours with 0 items (A), stat with 1 (B)", empty, statOne,
-                                                rounds);
+    const bench::Outcome start = bench::compare("Start-up alone: ours with 0 items (A), stat with 1 (B)", empty,
+                                                statOne, rounds);
     const double oursPerItem = (full.wallA.median - start.wallA.median) / items * 1e6;
     const double statPerItem = (full.wallB.median - start.wallB.median) / items * 1e6;
     std::printf("per item beyond start-up: ours %.2f us, stat %.2f us (%.2f x)\n", oursPerItem, statPerItem,

@@ -46,8 +46,8 @@ int copyDriver(const QString& from, const QString& to, std::int64_t items, std::
     hb::AccessRegistry::grantStanding(QFileInfo(from).path());
     hb::AccessRegistry::grantStanding(QFileInfo(to).path());
     HBCopyFileOperation operation{CopyProgressData()};
-    const auto error = operation.copyFileOperationWithSource(hb::URL::fileURLWithPath(from), hb::URL::fileURLWithPath(to),
-                                                             false);
+    const auto error = operation.copyFileOperationWithSource(hb::URL::fileURLWithPath(from),
+                                                             hb::URL::fileURLWithPath(to), false);
     if (error) {
         std::fprintf(stderr, "copy failed: %s\n", qPrintable(error->localizedDescription()));
         return 1;
@@ -82,7 +82,7 @@ void describe(const std::string& root, const std::string& relative, TreeDescript
     if (lstat(path.c_str(), &status) != 0)
         bench::fail("cannot look at %s", path.c_str());
     std::string text = std::to_string(status.st_mode) + ' ' + std::to_string(status.st_size) + ' '
-        + std::to_string(status.st_mtim.tv_sec) + '.' + std::to_string(status.st_mtim.tv_nsec);
+                       + std::to_string(status.st_mtim.tv_sec) + '.' + std::to_string(status.st_mtim.tv_nsec);
     if (S_ISREG(status.st_mode))
         text += ' ' + hashOf(path);
     out[relative] = text;
@@ -111,7 +111,8 @@ void verifyCopy(const TreeDescription& expected, const QString& copy, const char
         if (it == found.end())
             bench::fail("%s: %s missing from the copy", side, relative.c_str());
         if (it->second != text)
-            bench::fail("%s: %s differs: '%s' instead of '%s'", side, relative.c_str(), it->second.c_str(), text.c_str());
+            bench::fail("%s: %s differs: '%s' instead of '%s'", side, relative.c_str(), it->second.c_str(),
+                        text.c_str());
     }
 }
 
@@ -156,7 +157,7 @@ void makeTree(const QString& root, int files)
 }
 
 struct Case {
-    std::string key;    // for --only
+    std::string key;  // for --only
     std::string title;
     std::function<void(const QString&)> make;
     std::int64_t items;  // finished items the progress must count
@@ -220,8 +221,8 @@ void runCase(const Case& test, const QString& root, const std::string& self, int
 
 // What a side's process costs beyond the copying: its start with the caches dropped, copying an
 // empty file. The copy driver loads Qt; cp starts in a fraction of that.
-bench::Sample startCost(const QString& root, const std::function<std::vector<std::string>(const std::string&,
-                                                                                           const std::string&)>& command)
+bench::Sample startCost(const QString& root,
+                        const std::function<std::vector<std::string>(const std::string&, const std::string&)>& command)
 {
     const QString empty = root + "/empty";
     const QString copy = root + "/empty.copy";

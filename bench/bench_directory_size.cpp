@@ -116,7 +116,9 @@ int main(int argc, char** argv)
     const bench::Side du{
         "du -sb (process)",
         {},
-        [&] { return bench::runTool({"du", "-sb", treePath}); },
+        [&] {
+            return bench::runTool({"du", "-sb", treePath});
+        },
         // The timed run's output is discarded; the same tree must still give the total it gave at the start.
         [&] { bench::check(duTotal(tree) == duBytes, "du -sb changed its total"); },
     };

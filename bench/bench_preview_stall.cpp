@@ -102,7 +102,8 @@ int main(int argc, char** argv)
         writePhoto(path, i);
         photos << hb::URL::fileURLWithPath(path, false);
     }
-    std::printf("4 photos of %dx%d written in %.1f s\n", kPhotoSize.width(), kPhotoSize.height(), writing.elapsed() / 1e3);
+    std::printf("4 photos of %dx%d written in %.1f s\n", kPhotoSize.width(), kPhotoSize.height(),
+                writing.elapsed() / 1e3);
     hb::AccessRegistry::grantStanding(folder);
     HBURL::shared().bookmark(hb::URL::fileURLWithPath(folder, true), false);
 
@@ -122,7 +123,8 @@ int main(int argc, char** argv)
         worstIdle = std::max(worstIdle, idle);
 
         bool ready = false;
-        const auto connection = QObject::connect(&pane.preview(), &HBFilePreview::previewReady, [&ready] { ready = true; });
+        const auto connection = QObject::connect(&pane.preview(), &HBFilePreview::previewReady,
+                                                 [&ready] { ready = true; });
         meter.start();
         spin(20);
         QElapsedTimer drawing;
@@ -145,11 +147,12 @@ int main(int argc, char** argv)
     onMain.start();
     const QImage image = HBFilePreview::getPreviewImageForLastThree(photos);
     const double mainThread = onMain.nsecsElapsed() / 1e6;
-    std::printf("the same preview drawn on the main thread would stall it %.1f ms (%dx%d)\n", mainThread,
-                image.width(), image.height());
+    std::printf("the same preview drawn on the main thread would stall it %.1f ms (%dx%d)\n", mainThread, image.width(),
+                image.height());
     double load[3] = {0, 0, 0};
     if (getloadavg(load, 3) > 0)
-        std::printf("load average while measuring: %.1f; longest stall of the idle loop: %.2f ms\n", load[0], worstIdle);
+        std::printf("load average while measuring: %.1f; longest stall of the idle loop: %.2f ms\n", load[0],
+                    worstIdle);
     std::printf("longest main-loop stall over %d rounds: %.2f ms (limit 16 ms): %s\n", rounds, worstStall,
                 worstStall <= 16.0 ? "within" : "OVER");
     return worstStall <= 16.0 ? 0 : 1;

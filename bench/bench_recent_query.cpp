@@ -36,15 +36,18 @@ void buildHome(const QString& root)
         return;
     QDir(root).removeRecursively();
     const QStringList tops = {"Documents", "Downloads", "Pictures", "Music", "Videos", "Projects", ".cache", ".local"};
-    const QStringList extensions = {"pdf", "txt", "png", "jpg", "mp3", "mp4", "zip", "tar.gz", "log", "md", "docx", "csv"};
+    const QStringList extensions = {"pdf", "txt",    "png", "jpg", "mp3",  "mp4",
+                                    "zip", "tar.gz", "log", "md",  "docx", "csv"};
     int items = 0;
     int folder = 0;
     while (items < totalItems) {
-        const QString dir = QStringLiteral("%1/%2/set%3/part%4").arg(root, tops[folder % tops.size()]).arg(folder / 40).arg(folder);
+        const QString dir
+            = QStringLiteral("%1/%2/set%3/part%4").arg(root, tops[folder % tops.size()]).arg(folder / 40).arg(folder);
         QDir().mkpath(dir);
         items += 1;
         for (int i = 0; i < 99 && items < totalItems; ++i, ++items) {
-            const QByteArray path = QFile::encodeName(QStringLiteral("%1/file%2.%3").arg(dir).arg(i).arg(extensions[(folder + i) % extensions.size()]));
+            const QByteArray path = QFile::encodeName(
+                QStringLiteral("%1/file%2.%3").arg(dir).arg(i).arg(extensions[(folder + i) % extensions.size()]));
             const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
             if (fd >= 0)
                 ::close(fd);
@@ -125,7 +128,8 @@ SearchFigures search(const QString& group, hb::MetadataDate from, hb::MetadataDa
 }
 
 // Longest stall while the browser fills its table with `rows` results, in milliseconds, and the time.
-std::pair<double, double> fillTable(const QString& root, const QString& group, hb::MetadataDate from, hb::MetadataDate to)
+std::pair<double, double> fillTable(const QString& root, const QString& group, hb::MetadataDate from,
+                                    hb::MetadataDate to)
 {
     hb::Locations::setUserDatabaseHome(root);
     RecentViewController browser;
@@ -197,22 +201,25 @@ int main(int argc, char** argv)
                 finds.push_back(runCommand(test.find));
         }
         const double ourMs = median(ours), fdMs = median(fds);
-        std::printf("\n%s: %zu results\n  harbrill %.1f ms | fd %.1f ms (%.2f x fd, target %.1f x)\n", test.label, last.results,
-                    ourMs, fdMs, ourMs / fdMs, test.fdLimit);
+        std::printf("\n%s: %zu results\n  harbrill %.1f ms | fd %.1f ms (%.2f x fd, target %.1f x)\n", test.label,
+                    last.results, ourMs, fdMs, ourMs / fdMs, test.fdLimit);
         met = met && fdMs > 0 && ourMs <= test.fdLimit * fdMs;
         if (!finds.empty()) {
             const double findMs = median(finds);
-            std::printf("  find -newermt %.1f ms (%.2f x find, target %.1f x)\n", findMs, ourMs / findMs, test.findLimit);
+            std::printf("  find -newermt %.1f ms (%.2f x find, target %.1f x)\n", findMs, ourMs / findMs,
+                        test.findLimit);
             met = met && ourMs <= test.findLimit * findMs;
         }
         std::printf("  longest main-thread stall during the search %.1f ms (target 16)\n", last.longestStallMs);
         std::printf("  held beyond the result list: %.0f bytes per result (target 200)\n", last.heldBytesPerResult);
         met = met && last.longestStallMs <= 16 && last.heldBytesPerResult <= 200;
     }
-    for (const auto& [group, from] : {std::pair{QStringLiteral("PDF"), now - 24h * 30}, std::pair{QStringLiteral("All Type"), now - 24h * 7}}) {
+    for (const auto& [group, from] :
+         {std::pair{QStringLiteral("PDF"), now - 24h * 30}, std::pair{QStringLiteral("All Type"), now - 24h * 7}}) {
         const auto [stall, total] = fillTable(root, group, from, now + 1h);
-        std::printf("\nbrowser: \"%s\" search and table filled in %.0f ms, longest main-thread stall %.1f ms (target 16)\n",
-                    qPrintable(group), total, stall);
+        std::printf(
+            "\nbrowser: \"%s\" search and table filled in %.0f ms, longest main-thread stall %.1f ms (target 16)\n",
+            qPrintable(group), total, stall);
         met = met && stall <= 16;
     }
     std::printf("\n%s\n", met ? "all targets met" : "some targets missed");

@@ -68,7 +68,10 @@ void grantThroughBookmark(const QString& path)
     hb::AccessRegistry::resetForTesting();
 }
 
-QString name(int i) { return QStringLiteral("f%1").arg(i, 6, 10, QLatin1Char('0')); }
+QString name(int i)
+{
+    return QStringLiteral("f%1").arg(i, 6, 10, QLatin1Char('0'));
+}
 
 void writeFiles(const QString& folder, int count, int perFolder = 0)
 {
@@ -113,8 +116,9 @@ QStringList treeFiles(const QString& folder)
 void putBack(const QString& from, const QString& to)
 {
     for (const QString& entry : entries(from))
-        bench::check(::rename(qPrintable(from + QLatin1Char('/') + entry), qPrintable(to + QLatin1Char('/') + entry)) == 0,
-                     "cannot put %s back", qPrintable(entry));
+        bench::check(
+            ::rename(qPrintable(from + QLatin1Char('/') + entry), qPrintable(to + QLatin1Char('/') + entry)) == 0,
+            "cannot put %s back", qPrintable(entry));
 }
 
 // Copies made by the rounds, put aside once checked and removed when the benchmark ends. Removed
@@ -127,8 +131,9 @@ public:
     void put(const QString& folder)
     {
         if (QFileInfo::exists(folder))
-            bench::check(::rename(qPrintable(folder), qPrintable(m_folder + QLatin1Char('/') + QString::number(++m_count))) == 0,
-                         "cannot put %s aside", qPrintable(folder));
+            bench::check(
+                ::rename(qPrintable(folder), qPrintable(m_folder + QLatin1Char('/') + QString::number(++m_count))) == 0,
+                "cannot put %s aside", qPrintable(folder));
     }
     // `folder` is put aside, and made again empty.
     void empty(const QString& folder)
@@ -195,7 +200,8 @@ void movePart(HBFileShiftOperations& manager, Reports& reports, const QString& r
         sources << hb::URL::fileURLWithPath(a + QLatin1Char('/') + name(i));
     }
     const auto expectIn = [&](const QString& full, const QString& empty, const char* side) {
-        bench::check(entries(full) == names, "%s: %s does not hold exactly the %d moved items", side, qPrintable(full), count);
+        bench::check(entries(full) == names, "%s: %s does not hold exactly the %d moved items", side, qPrintable(full),
+                     count);
         bench::check(entries(empty).isEmpty(), "%s: items left in %s", side, qPrintable(empty));
     };
     const auto fromA = [&] {
@@ -232,7 +238,9 @@ void movePart(HBFileShiftOperations& manager, Reports& reports, const QString& r
                                }};
     const bench::Side mvMove{"mv", fromA, [&] { return bench::runTool(mvCommand(b, count), a.toStdString()); },
                              [&] { expectIn(b, a, "mv"); }};
-    bench::compare(QStringLiteral("move of %1 files of 4 KiB as %1 sources, request to completion report").arg(count).toStdString(),
+    bench::compare(QStringLiteral("move of %1 files of 4 KiB as %1 sources, request to completion report")
+                       .arg(count)
+                       .toStdString(),
                    oursMove, mvMove, rounds);
 
     const bench::Side oursUndo{"harbrill undo of the move",
@@ -253,8 +261,7 @@ void movePart(HBFileShiftOperations& manager, Reports& reports, const QString& r
                              },
                              [&] { return bench::runTool(mvCommand(a, count), b.toStdString()); },
                              [&] { expectIn(a, b, "mv back"); }};
-    bench::compare("undo of that move, request to completion report", oursUndo,
-                   mvBack, rounds);
+    bench::compare("undo of that move, request to completion report", oursUndo, mvBack, rounds);
     aside.put(root + QStringLiteral("/move"));
 }
 
@@ -272,28 +279,32 @@ void treePart(HBFileShiftOperations& manager, Reports& reports, const QString& r
     const auto emptied = [&aside](const QString& folder) { return [&aside, folder] { aside.empty(folder); }; };
     const auto copied = [&](const QString& into, const char* side) {
         return [&files, into, side] {
-            bench::check(entries(into) == QStringList{QStringLiteral("tree")}, "%s: the copy is not where expected", side);
+            bench::check(entries(into) == QStringList{QStringLiteral("tree")}, "%s: the copy is not where expected",
+                         side);
             bench::check(treeFiles(into + QStringLiteral("/tree")) == files, "%s: the copied tree differs", side);
         };
     };
-    bench::compareAll(
-        QStringLiteral("copy of a tree of %1 files of 4 KiB as one source").arg(count).toStdString(),
-        {{"harbrill copy", emptied(ours),
-          [&] {
-              return throughManager(manager, reports, [&] {
-                  manager.shiftFiles({hb::URL::fileURLWithPath(source)}, hb::URL::fileURLWithPath(ours), Action::copy,
-                                     false, DataSource::finder);
-              });
-          },
-          copied(ours, "harbrill")},
-         {"cp -a", emptied(cp), [&] { return bench::runTool({"cp", "-a", source.toStdString(), cp.toStdString()}); },
-          copied(cp, "cp -a")},
-         {"gio (GNOME Files' walk)", emptied(gio),
-          [&] {
-              return bench::runTool({self, "--gio-copy", source.toStdString(), (gio + QStringLiteral("/tree")).toStdString()});
-          },
-          copied(gio, "gio")}},
-        rounds);
+    bench::compareAll(QStringLiteral("copy of a tree of %1 files of 4 KiB as one source").arg(count).toStdString(),
+                      {{"harbrill copy", emptied(ours),
+                        [&] {
+                            return throughManager(manager, reports, [&] {
+                                manager.shiftFiles({hb::URL::fileURLWithPath(source)}, hb::URL::fileURLWithPath(ours),
+                                                   Action::copy, false, DataSource::finder);
+                            });
+                        },
+                        copied(ours, "harbrill")},
+                       {"cp -a", emptied(cp),
+                        [&] {
+                            return bench::runTool({"cp", "-a", source.toStdString(), cp.toStdString()});
+                        },
+                        copied(cp, "cp -a")},
+                       {"gio (GNOME Files' walk)", emptied(gio),
+                        [&] {
+                            return bench::runTool({self, "--gio-copy", source.toStdString(),
+                                                   (gio + QStringLiteral("/tree")).toStdString()});
+                        },
+                        copied(gio, "gio")}},
+                      rounds);
     aside.put(root + QStringLiteral("/tree"));
 }
 
@@ -303,7 +314,8 @@ void largePart(HBFileShiftOperations& manager, Reports& reports, const QString& 
     QDir().mkpath(folder + QStringLiteral("/ours"));
     QDir().mkpath(folder + QStringLiteral("/cp"));
     const std::string big = (folder + QStringLiteral("/big")).toStdString();
-    bench::runTool({"dd", "if=/dev/urandom", "of=" + big, "bs=1M", "count=" + std::to_string(mebibytes), "status=none"});
+    bench::runTool(
+        {"dd", "if=/dev/urandom", "of=" + big, "bs=1M", "count=" + std::to_string(mebibytes), "status=none"});
     // The copy may end before the first poll tick would open the window: it is open from the start.
     manager.showProgressWindow();
     const auto removed = [](const QString& path) {
@@ -322,21 +334,27 @@ void largePart(HBFileShiftOperations& manager, Reports& reports, const QString& 
     const QString cp = folder + QStringLiteral("/cp/big");
     const QString gio = folder + QStringLiteral("/gio/big");
     QDir().mkpath(folder + QStringLiteral("/gio"));
-    bench::compareAll(
-        QStringLiteral("copy of one file of %1 MiB, progress window open").arg(mebibytes).toStdString(),
-        {{"harbrill copy", removed(ours),
-          [&] {
-              return throughManager(manager, reports, [&] {
-                  manager.shiftFiles({hb::URL::fileURLWithPath(QString::fromStdString(big))},
-                                     hb::URL::fileURLWithPath(folder + QStringLiteral("/ours")), Action::copy, false,
-                                     DataSource::finder);
-              });
-          },
-          same(ours, "harbrill")},
-         {"cp", removed(cp), [&] { return bench::runTool({"cp", big, cp.toStdString()}); }, same(cp, "cp")},
-         {"gio copy", removed(gio), [&] { return bench::runTool({"gio", "copy", big, gio.toStdString()}); },
-          same(gio, "gio copy")}},
-        rounds);
+    bench::compareAll(QStringLiteral("copy of one file of %1 MiB, progress window open").arg(mebibytes).toStdString(),
+                      {{"harbrill copy", removed(ours),
+                        [&] {
+                            return throughManager(manager, reports, [&] {
+                                manager.shiftFiles({hb::URL::fileURLWithPath(QString::fromStdString(big))},
+                                                   hb::URL::fileURLWithPath(folder + QStringLiteral("/ours")),
+                                                   Action::copy, false, DataSource::finder);
+                            });
+                        },
+                        same(ours, "harbrill")},
+                       {"cp", removed(cp),
+                        [&] {
+                            return bench::runTool({"cp", big, cp.toStdString()});
+                        },
+                        same(cp, "cp")},
+                       {"gio copy", removed(gio),
+                        [&] {
+                            return bench::runTool({"gio", "copy", big, gio.toStdString()});
+                        },
+                        same(gio, "gio copy")}},
+                      rounds);
     QDir(folder).removeRecursively();
 }
 
@@ -423,28 +441,28 @@ void acrossPart(HBFileShiftOperations& manager, Reports& reports, const QString&
                          sourcesStay ? "%s: the sources did not stay" : "%s: sources left behind", side);
         };
     };
-    bench::compare(QStringLiteral("move of %1 files of 4 KiB as %1 sources to another volume, request to completion "
-                                  "report")
-                       .arg(count)
-                       .toStdString(),
-                   {"harbrill move (a copy)", fresh,
-                    [&] {
-                        return throughManager(manager, reports, [&] {
-                            manager.shiftFiles(sources, hb::URL::fileURLWithPath(to), Action::move, false,
-                                               DataSource::finder);
-                        });
-                    },
-                    moved(true, "harbrill")},
-                   {"mv", fresh, [&] { return bench::runTool(mvCommand(to, count), from.toStdString()); },
-                    moved(false, "mv")},
-                   rounds);
+    bench::compare(
+        QStringLiteral("move of %1 files of 4 KiB as %1 sources to another volume, request to completion "
+                       "report")
+            .arg(count)
+            .toStdString(),
+        {"harbrill move (a copy)", fresh,
+         [&] {
+             return throughManager(manager, reports, [&] {
+                 manager.shiftFiles(sources, hb::URL::fileURLWithPath(to), Action::move, false, DataSource::finder);
+             });
+         },
+         moved(true, "harbrill")},
+        {"mv", fresh, [&] { return bench::runTool(mvCommand(to, count), from.toStdString()); }, moved(false, "mv")},
+        rounds);
     for (const QString& entry : entries(from))
         QFile::remove(from + QLatin1Char('/') + entry);
 
     // The large file: kept whole beside, to be put back after mv took it.
     const std::string original = (from + QStringLiteral("/original")).toStdString();
     const QString big = from + QStringLiteral("/big");
-    bench::runTool({"dd", "if=/dev/urandom", "of=" + original, "bs=1M", "count=" + std::to_string(mebibytes), "status=none"});
+    bench::runTool(
+        {"dd", "if=/dev/urandom", "of=" + original, "bs=1M", "count=" + std::to_string(mebibytes), "status=none"});
     const auto freshBig = [&] {
         aside.empty(to);
         if (!QFile::exists(big))
@@ -455,11 +473,11 @@ void acrossPart(HBFileShiftOperations& manager, Reports& reports, const QString&
         return [&, sourceStays, side] {
             bench::check(entries(to) == QStringList{QStringLiteral("big")}
                              && bench::runProcess({"cmp", "-s", original, (to + QStringLiteral("/big")).toStdString()})
-                                     .exitStatus
-                                 == 0,
+                                        .exitStatus
+                                    == 0,
                          "%s: the moved file's bytes differ", side);
-            bench::check(QFile::exists(big) == sourceStays, sourceStays ? "%s: the source did not stay" : "%s: source left behind",
-                         side);
+            bench::check(QFile::exists(big) == sourceStays,
+                         sourceStays ? "%s: the source did not stay" : "%s: source left behind", side);
         };
     };
     bench::compare(QStringLiteral("move of one file of %1 MiB to another volume, request to completion report")
@@ -468,12 +486,15 @@ void acrossPart(HBFileShiftOperations& manager, Reports& reports, const QString&
                    {"harbrill move (a copy)", freshBig,
                     [&] {
                         return throughManager(manager, reports, [&] {
-                            manager.shiftFiles({hb::URL::fileURLWithPath(big)}, hb::URL::fileURLWithPath(to), Action::move,
-                                               false, DataSource::finder);
+                            manager.shiftFiles({hb::URL::fileURLWithPath(big)}, hb::URL::fileURLWithPath(to),
+                                               Action::move, false, DataSource::finder);
                         });
                     },
                     movedBig(true, "harbrill")},
-                   {"mv", freshBig, [&] { return bench::runTool({"mv", big.toStdString(), to.toStdString()}); },
+                   {"mv", freshBig,
+                    [&] {
+                        return bench::runTool({"mv", big.toStdString(), to.toStdString()});
+                    },
                     movedBig(false, "mv")},
                    rounds);
     for (const QString& entry : entries(from))
@@ -504,7 +525,8 @@ public:
     double stop()
     {
         m_timer.stop();
-        const double open = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_last).count();
+        const double open
+            = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_last).count();
         return std::max(m_longest, open);
     }
 
@@ -621,13 +643,13 @@ void stallPart(HBFileShiftOperations& manager, Reports& reports, const QString& 
         phases.run("1 tree move: request to report", [&] {
             manager.shiftFiles({hb::URL::fileURLWithPath(tree)}, dstURL, Action::move, false, DataSource::finder);
         });
-        bench::check(filesBelow(dst + QStringLiteral("/tree")) == files && !QFile::exists(tree), "the tree was not moved");
+        bench::check(filesBelow(dst + QStringLiteral("/tree")) == files && !QFile::exists(tree),
+                     "the tree was not moved");
         phases.run("2 tree move: its undo", undo);
         bench::check(filesBelow(tree) == files && isEmptyFolder(dst), "the tree move was not undone");
 
-        phases.run("3 N sources move: request to report", [&] {
-            manager.shiftFiles(manySources, dstURL, Action::move, false, DataSource::finder);
-        });
+        phases.run("3 N sources move: request to report",
+                   [&] { manager.shiftFiles(manySources, dstURL, Action::move, false, DataSource::finder); });
         bench::check(filesBelow(dst) == files && isEmptyFolder(many), "the files were not moved");
         phases.run("4 N sources move: its undo", undo);
         bench::check(filesBelow(many) == files && isEmptyFolder(dst), "the files move was not undone");
@@ -661,7 +683,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 20000;
     const int largeMiB = argc > 2 ? std::atoi(argv[2]) : 1024;
-    const QStringList parts = QString::fromLocal8Bit(argc > 3 ? argv[3] : "move,tree,large,across").split(QLatin1Char(','));
+    const QStringList parts
+        = QString::fromLocal8Bit(argc > 3 ? argv[3] : "move,tree,large,across").split(QLatin1Char(','));
     const int rounds = argc > 4 ? std::atoi(argv[4]) : 5;
     bench::check(files > 0 && rounds >= 1, "files and rounds must be positive");
 

@@ -47,7 +47,8 @@ void HBCoreUIDelegate::showProgressWindow(HBProgressDataSource& rows)
     m_storyBoard = hb::Storyboard::storyboardWithName(QStringLiteral("HBProgress"));
     if (!m_storyBoard)
         return;
-    m_progressWindowController = m_storyBoard->instantiateController<HBProgressWindowController>(QStringLiteral("EntryPoint"));
+    m_progressWindowController = m_storyBoard->instantiateController<HBProgressWindowController>(
+        QStringLiteral("EntryPoint"));
     if (!m_progressWindowController)
         return;
     if (HBProgressViewController* list = m_progressWindowController->getViewController())

@@ -4,9 +4,15 @@
 #include "platform/interface/CursorStack.h"
 #include "platform/interface/DraggingInfo.h"
 
-void HBCurrentSource::setGrid(HBCollectionView* grid) { m_grid = grid; }
+void HBCurrentSource::setGrid(HBCollectionView* grid)
+{
+    m_grid = grid;
+}
 
-HBCurrentSource::~HBCurrentSource() { dropSource(); }
+HBCurrentSource::~HBCurrentSource()
+{
+    dropSource();
+}
 
 void HBCurrentSource::startFinderSource()
 {
@@ -55,8 +61,8 @@ void HBCurrentSource::showDragMode(const hb::DraggingInfo& draggingInfo)
     if (!m_grid)
         return;
     const std::int64_t operation = (draggingInfo.draggingSourceOperationMask() & hb::NSDragOperationMove)
-        ? static_cast<std::int64_t>(hb::NSDragOperationMove)
-        : static_cast<std::int64_t>(hb::NSDragOperationCopy);
+                                       ? static_cast<std::int64_t>(hb::NSDragOperationMove)
+                                       : static_cast<std::int64_t>(hb::NSDragOperationCopy);
     if (m_grid->modifierMonitor)
         m_grid->removeMonitor();
     m_grid->modifierMonitor.reset();
@@ -79,7 +85,10 @@ void HBCurrentSource::addModifierMonitorWhenFirstResponder()
         m_grid->addMonitor();
 }
 
-bool HBCurrentSource::isDataAvailable() const { return m_manager && !m_manager->getSourceURLs().isEmpty(); }
+bool HBCurrentSource::isDataAvailable() const
+{
+    return m_manager && !m_manager->getSourceURLs().isEmpty();
+}
 
 std::optional<QList<hb::URL>> HBCurrentSource::getURLS() const
 {
@@ -88,7 +97,10 @@ std::optional<QList<hb::URL>> HBCurrentSource::getURLS() const
     return m_manager->getSourceURLs();
 }
 
-std::optional<QList<hb::URL>> HBCurrentSource::sourceURLs() const { return getURLS(); }
+std::optional<QList<hb::URL>> HBCurrentSource::sourceURLs() const
+{
+    return getURLS();
+}
 
 std::optional<DataSource> HBCurrentSource::dataSource() const
 {

@@ -51,7 +51,8 @@ void HBDesktopReminder::desktopClutter()
             m_userNotificationCenter->removeAllDeliveredNotifications();
             m_userNotificationCenter->scheduleNotification(
                 {QStringLiteral("Desktop cluttered"),
-                 QStringLiteral("Use Harbrill to quickly clean up and organize your computer."), QStringLiteral("Close")});
+                 QStringLiteral("Use Harbrill to quickly clean up and organize your computer."),
+                 QStringLiteral("Close")});
         }
     }
     scheduleDesktopCheck(checkInterval);
@@ -70,4 +71,7 @@ void HBDesktopReminder::scheduleDesktopCheck(qint64 seconds)
     m_desktopCheckTimer->start(std::chrono::seconds(seconds));
 }
 
-QTimer* HBDesktopReminder::desktopCheckTimer() const { return m_desktopCheckTimer; }
+QTimer* HBDesktopReminder::desktopCheckTimer() const
+{
+    return m_desktopCheckTimer;
+}

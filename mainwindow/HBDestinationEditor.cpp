@@ -21,7 +21,10 @@
 #include <QPointer>
 #include <QPushButton>
 
-void HBDestinationEditor::setGrid(HBCollectionView* grid) { m_grid = grid; }
+void HBDestinationEditor::setGrid(HBCollectionView* grid)
+{
+    m_grid = grid;
+}
 
 HBDestinationEditor::HBDestinationEditor(HBDataManager& destinations, QObject* parent)
     : QObject(parent), m_destinations(destinations)
@@ -114,8 +117,8 @@ void HBDestinationEditor::addRemovableDrives()
     const QList<hb::VolumeInfo> volumes = hb::Volumes::mountedVolumes(true);
     for (const hb::VolumeInfo& volume : volumes) {
         hb::Error error;
-        const std::optional<QVariantMap> values =
-            hb::resourceValues(volume.root, {hb::NSURLVolumeIsInternalKey, hb::NSURLVolumeIsReadOnlyKey}, &error);
+        const std::optional<QVariantMap> values = hb::resourceValues(
+            volume.root, {hb::NSURLVolumeIsInternalKey, hb::NSURLVolumeIsReadOnlyKey}, &error);
         if (!values) {
             HBDebug() << "Error encountered while ascertaining volumes";
             continue;
@@ -124,7 +127,8 @@ void HBDestinationEditor::addRemovableDrives()
             HBDebug() << "Cannot detect drive";
             continue;
         }
-        if (values->value(hb::NSURLVolumeIsReadOnlyKey).toBool() || values->value(hb::NSURLVolumeIsInternalKey).toBool())
+        if (values->value(hb::NSURLVolumeIsReadOnlyKey).toBool()
+            || values->value(hb::NSURLVolumeIsInternalKey).toBool())
             continue;
         if (!HBURL::shared().isReadable(volume.root)) {
             driveNeedsAccess = true;
@@ -148,8 +152,8 @@ void HBDestinationEditor::volumePermission(QWidget* sender)
     const std::optional<hb::Storyboard> storyboard = hb::Storyboard::storyboardWithName(QStringLiteral("Main"));
     if (!storyboard)
         return;
-    std::unique_ptr<HBVolumesPermissionController> content =
-        storyboard->instantiateController<HBVolumesPermissionController>(QStringLiteral("volumePermission"));
+    std::unique_ptr<HBVolumesPermissionController> content
+        = storyboard->instantiateController<HBVolumesPermissionController>(QStringLiteral("volumePermission"));
     if (!content)
         return;
     content->delegate = this;
@@ -196,8 +200,7 @@ std::uint64_t HBDestinationEditor::validateReorderDrop(std::int64_t& proposedDro
     // The first tile never moves and nothing goes behind the last one.
     if (proposedDropIndex >= count || proposedDropIndex == 0)
         return hb::NSDragOperationNone;
-    const std::int64_t firstDragged =
-        m_sourceIndexSet && !m_sourceIndexSet->empty() ? *m_sourceIndexSet->begin() : -1;
+    const std::int64_t firstDragged = m_sourceIndexSet && !m_sourceIndexSet->empty() ? *m_sourceIndexSet->begin() : -1;
     std::int64_t target = -1;
     if (proposedDropOperation == hb::CollectionViewDropOperation::before || proposedDropIndex == m_lastEmptyIndex) {
         // Between tiles: the drop lands on the tile, nothing moves.

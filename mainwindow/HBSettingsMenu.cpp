@@ -74,8 +74,8 @@ void HBSettingsMenu::showAboutBox()
     m_aboutStoryBoard = hb::Storyboard::storyboardWithName(QStringLiteral("HBAboutStoryBoard"));
     if (!m_aboutStoryBoard)
         return;
-    m_aboutWindowController =
-        m_aboutStoryBoard->instantiateController<hb::WindowController>(QStringLiteral("AboutBox"));
+    m_aboutWindowController = m_aboutStoryBoard->instantiateController<hb::WindowController>(
+        QStringLiteral("AboutBox"));
     if (m_aboutWindowController)
         hb::Application::shared().makeKeyAndOrderFront(m_aboutWindowController->window());
 }
@@ -88,8 +88,8 @@ void HBSettingsMenu::closeAboutBox()
 
 void HBSettingsMenu::contactSupport()
 {
-    std::optional<hb::SharingService> service =
-        hb::SharingService::sharingServiceNamed(hb::NSSharingServiceNameComposeEmail);
+    std::optional<hb::SharingService> service = hb::SharingService::sharingServiceNamed(
+        hb::NSSharingServiceNameComposeEmail);
     if (!service)
         return;
     service->recipients = {hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("HBSupportEmail")).toString()};
@@ -107,8 +107,17 @@ void HBSettingsMenu::openScriptsFolder()
     hb::Workspace::openFile(*folder);
 }
 
-QToolButton* HBSettingsMenu::settingsButton() const { return m_settingsButton; }
+QToolButton* HBSettingsMenu::settingsButton() const
+{
+    return m_settingsButton;
+}
 
-QMenu* HBSettingsMenu::settingsMenu() const { return m_settingsMenu; }
+QMenu* HBSettingsMenu::settingsMenu() const
+{
+    return m_settingsMenu;
+}
 
-QAction* HBSettingsMenu::startAtLoginItem() const { return m_startAtLoginItem; }
+QAction* HBSettingsMenu::startAtLoginItem() const
+{
+    return m_startAtLoginItem;
+}

@@ -51,7 +51,10 @@ QList<hb::URL> urlsOf(const QVariant& value)
     return urls;
 }
 
-hb::UserDefaults& standardDefaults() { return hb::UserDefaults::standard(); }
+hb::UserDefaults& standardDefaults()
+{
+    return hb::UserDefaults::standard();
+}
 
 // The reply of a service request that the notification carries, if any.
 HBServiceReply* serviceReplyOf(const hb::Notification& notification)
@@ -91,7 +94,10 @@ ViewController::~ViewController()
     m_source.dropSource();
 }
 
-hb::UserDefaultsController& ViewController::defaults() const { return hb::UserDefaultsController::shared(); }
+hb::UserDefaultsController& ViewController::defaults() const
+{
+    return hb::UserDefaultsController::shared();
+}
 
 void ViewController::setStopSourceManager(bool stop)
 {
@@ -235,12 +241,10 @@ void ViewController::observeWhileShown()
 {
     stopObservingWhileShown();
     hb::UserDefaultsController& controller = defaults();
-    m_defaultsObservations << controller.addObserver(scriptInstalledKeyPath, this, [this](const QVariant&) {
-        observeValueForKeyPath(scriptInstalledKeyPath);
-    });
-    m_defaultsObservations << controller.addObserver(sourceAvailableKeyPath, this, [this](const QVariant&) {
-        observeValueForKeyPath(sourceAvailableKeyPath);
-    });
+    m_defaultsObservations << controller.addObserver(
+        scriptInstalledKeyPath, this, [this](const QVariant&) { observeValueForKeyPath(scriptInstalledKeyPath); });
+    m_defaultsObservations << controller.addObserver(
+        sourceAvailableKeyPath, this, [this](const QVariant&) { observeValueForKeyPath(sourceAvailableKeyPath); });
 
     hb::NotificationCenter& center = hb::NotificationCenter::defaultCenter();
     center.addObserver(this, destinationSelectedNotification, nullptr,
@@ -261,9 +265,8 @@ void ViewController::stopObservingWhileShown()
         defaults().removeObserver(connection);
     m_defaultsObservations.clear();
     hb::NotificationCenter& center = hb::NotificationCenter::defaultCenter();
-    for (const QString& name :
-         {destinationSelectedNotification, removeSelectedNotification, addToGridNotification, emptySourceNotification,
-          forRecentFilesNotification})
+    for (const QString& name : {destinationSelectedNotification, removeSelectedNotification, addToGridNotification,
+                                emptySourceNotification, forRecentFilesNotification})
         center.removeObserver(this, name);
 }
 
@@ -272,8 +275,10 @@ void ViewController::observeValueForKeyPath(const QString& keyPath)
     if (keyPath == sourceAvailableKeyPath) {
         const std::shared_ptr<HBSourceManager>& source = m_source.manager();
         const bool armable = source
-            && (source->dataSource() == DataSource::finder || source->dataSource() == DataSource::recentFiles)
-            && !source->getSourceURLs().isEmpty() && defaults().valueForKeyPath(sourceAvailableKeyPath).toBool();
+                             && (source->dataSource() == DataSource::finder
+                                 || source->dataSource() == DataSource::recentFiles)
+                             && !source->getSourceURLs().isEmpty()
+                             && defaults().valueForKeyPath(sourceAvailableKeyPath).toBool();
         if (armable)
             m_source.armGrid();
     }
@@ -289,7 +294,10 @@ void ViewController::keyPressEvent(QKeyEvent* event)
     hb::ViewController::keyPressEvent(event);
 }
 
-void ViewController::cancelOperation() { hb::Application::shared().hide(); }
+void ViewController::cancelOperation()
+{
+    hb::Application::shared().hide();
+}
 
 // Notifications
 
@@ -421,8 +429,8 @@ void ViewController::sourceFinderWithStateAndMonitor()
 void ViewController::sourceAsDrag(const hb::DraggingInfo& draggingInfo)
 {
     cleanUpSourceAndResetState();
-    const std::shared_ptr<HBSourceManager> source =
-        m_source.replace(DataSource::pasteBoard, draggingInfo.draggingPasteboard().fileURLs());
+    const std::shared_ptr<HBSourceManager> source = m_source.replace(DataSource::pasteBoard,
+                                                                     draggingInfo.draggingPasteboard().fileURLs());
     updateStatus();
     if (source->getSourceURLs().isEmpty() || !m_collectionView)
         return;
@@ -446,7 +454,10 @@ void ViewController::sourceAsRecentFilesWithSourceURLS(const QList<hb::URL>& url
     showWindowWhenHidden();
 }
 
-void ViewController::cleanUpSourceAndResetState() { m_source.cleanUpSourceAndResetState(); }
+void ViewController::cleanUpSourceAndResetState()
+{
+    m_source.cleanUpSourceAndResetState();
+}
 
 void ViewController::updateStatus()
 {
@@ -456,13 +467,25 @@ void ViewController::updateStatus()
         m_collectionView->setHeldItems(getURLS().value_or(QList<hb::URL>()));
 }
 
-bool ViewController::isDataAvailable() const { return m_source.isDataAvailable(); }
+bool ViewController::isDataAvailable() const
+{
+    return m_source.isDataAvailable();
+}
 
-std::optional<QList<hb::URL>> ViewController::getURLS() const { return m_source.getURLS(); }
+std::optional<QList<hb::URL>> ViewController::getURLS() const
+{
+    return m_source.getURLS();
+}
 
-std::optional<QList<hb::URL>> ViewController::sourceURLs() const { return m_source.sourceURLs(); }
+std::optional<QList<hb::URL>> ViewController::sourceURLs() const
+{
+    return m_source.sourceURLs();
+}
 
-std::optional<DataSource> ViewController::dataSource() const { return m_source.dataSource(); }
+std::optional<DataSource> ViewController::dataSource() const
+{
+    return m_source.dataSource();
+}
 
 // Grid drops
 
@@ -481,8 +504,8 @@ std::uint64_t ViewController::collectionViewValidateDrop(hb::CollectionView&, hb
                                                                                   : hb::NSDragOperationCopy;
 }
 
-bool ViewController::collectionViewAcceptDrop(hb::CollectionView&, hb::DraggingInfo& draggingInfo,
-                                              std::int64_t index, hb::CollectionViewDropOperation)
+bool ViewController::collectionViewAcceptDrop(hb::CollectionView&, hb::DraggingInfo& draggingInfo, std::int64_t index,
+                                              hb::CollectionViewDropOperation)
 {
     m_source.setFinderData(false);
     if (draggingInfo.draggingPasteboard().containsType(reorderPasteboardType))
@@ -519,16 +542,37 @@ bool ViewController::canWeGoWithScript()
 
 // Accessors
 
-LocationArrayController* ViewController::locationArrayController() const { return m_locationArrayController; }
+LocationArrayController* ViewController::locationArrayController() const
+{
+    return m_locationArrayController;
+}
 
-HBCollectionView* ViewController::collectionView() const { return m_collectionView; }
+HBCollectionView* ViewController::collectionView() const
+{
+    return m_collectionView;
+}
 
-QPushButton* ViewController::undoButton() const { return m_undoButton; }
+QPushButton* ViewController::undoButton() const
+{
+    return m_undoButton;
+}
 
-QLineEdit* ViewController::instructionTextField() const { return m_instructionTextField; }
+QLineEdit* ViewController::instructionTextField() const
+{
+    return m_instructionTextField;
+}
 
-QPushButton* ViewController::thumbdrives() const { return m_thumbdrives; }
+QPushButton* ViewController::thumbdrives() const
+{
+    return m_thumbdrives;
+}
 
-QBoxLayout* ViewController::verticalConstraint() const { return m_verticalConstraint; }
+QBoxLayout* ViewController::verticalConstraint() const
+{
+    return m_verticalConstraint;
+}
 
-HBStatusTabViewController* ViewController::statusTabController() const { return m_statusTabController; }
+HBStatusTabViewController* ViewController::statusTabController() const
+{
+    return m_statusTabController;
+}

@@ -44,7 +44,7 @@ namespace hb {
 class UserDefaultsController;
 class UserNotificationCenter;
 class WindowController;
-}
+}  // namespace hb
 namespace Ui {
 class MainViewController;
 }
@@ -54,7 +54,10 @@ class MainViewController;
 // tile in step with whether files are waiting; and starts, completes and undoes shifts. The source, the
 // editing of the destination list, the settings menu and the Desktop reminder are parts of their own
 // that it hands the work to. Main thread only.
-class ViewController : public hb::ViewController, public HBOperationsProtocol, public hb::CollectionViewDelegate, public recentFilesProtocol {
+class ViewController : public hb::ViewController,
+                       public HBOperationsProtocol,
+                       public hb::CollectionViewDelegate,
+                       public recentFilesProtocol {
     Q_OBJECT
     Q_PROPERTY(bool stopSourceManager READ stopSourceManager WRITE setStopSourceManager NOTIFY stopSourceManagerChanged)
     Q_PROPERTY(bool undoEnabled READ undoEnabled WRITE setUndoEnabled NOTIFY undoEnabledChanged)
@@ -191,8 +194,7 @@ public:
     bool performDragOperation(const hb::DraggingInfo& draggingInfo);
     bool collectionViewCanDragItemsAtIndexes(hb::CollectionView& collectionView, const hb::IndexSet& indexes,
                                              const QMouseEvent& event) override;
-    bool collectionViewWriteItemsAtIndexesToPasteboard(hb::CollectionView& collectionView,
-                                                       const hb::IndexSet& indexes,
+    bool collectionViewWriteItemsAtIndexesToPasteboard(hb::CollectionView& collectionView, const hb::IndexSet& indexes,
                                                        hb::DraggingPasteboard& pasteboard) override;
     void collectionViewDraggingSessionEnded(hb::CollectionView& collectionView, const QPoint& screenPoint,
                                             std::uint64_t operation) override;

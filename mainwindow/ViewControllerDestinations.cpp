@@ -92,18 +92,28 @@ void ViewController::didBecomeActive(const hb::Notification&)
 
 // Adding and removing
 
-void ViewController::addToLocationTest() { m_destinations->addFoldersFromPanel(); }
+void ViewController::addToLocationTest()
+{
+    m_destinations->addFoldersFromPanel();
+}
 
-void ViewController::addRemovableDrives() { m_destinations->addRemovableDrives(); }
+void ViewController::addRemovableDrives()
+{
+    m_destinations->addRemovableDrives();
+}
 
-void ViewController::volumePermission(QWidget* sender) { m_destinations->volumePermission(sender); }
+void ViewController::volumePermission(QWidget* sender)
+{
+    m_destinations->volumePermission(sender);
+}
 
 bool ViewController::confirmToHoldData()
 {
     hb::Alert alert;
     alert.alertStyle = hb::AlertStyle::informational;
     alert.messageText = QStringLiteral("Replace previous items?");
-    alert.informativeText = QStringLiteral("Replacing will clear the items selected earlier and replace them with the new ones");
+    alert.informativeText = QStringLiteral(
+        "Replacing will clear the items selected earlier and replace them with the new ones");
     alert.addButtonWithTitle(QStringLiteral("Keep earlier items"));
     alert.addButtonWithTitle(QStringLiteral("Replace Items"));
     return alert.runModal() == hb::NSAlertFirstButtonReturn;
@@ -116,7 +126,10 @@ std::uint64_t ViewController::draggingEntered(const hb::DraggingInfo& draggingIn
     return sourceOperation(draggingInfo);
 }
 
-bool ViewController::prepareForDragOperation(const hb::DraggingInfo&) const { return true; }
+bool ViewController::prepareForDragOperation(const hb::DraggingInfo&) const
+{
+    return true;
+}
 
 bool ViewController::performDragOperation(const hb::DraggingInfo& draggingInfo)
 {
@@ -140,9 +153,15 @@ void ViewController::fromDragSource(const hb::Notification& notification)
 
 // Reordering tiles
 
-const std::optional<hb::IndexSet>& ViewController::sourceIndexSet() const { return m_destinations->sourceIndexSet(); }
+const std::optional<hb::IndexSet>& ViewController::sourceIndexSet() const
+{
+    return m_destinations->sourceIndexSet();
+}
 
-std::int64_t ViewController::lastEmptyIndex() const { return m_destinations->lastEmptyIndex(); }
+std::int64_t ViewController::lastEmptyIndex() const
+{
+    return m_destinations->lastEmptyIndex();
+}
 
 bool ViewController::collectionViewCanDragItemsAtIndexes(hb::CollectionView&, const hb::IndexSet& indexes,
                                                          const QMouseEvent&)

@@ -8,11 +8,12 @@ void ViewController::forRecentFiles(const hb::Notification&)
 {
     if (m_recentFilesViewController)
         return;
-    const std::optional<hb::Storyboard> storyboard = hb::Storyboard::storyboardWithName(QStringLiteral("HBRecentFiles"));
+    const std::optional<hb::Storyboard> storyboard = hb::Storyboard::storyboardWithName(
+        QStringLiteral("HBRecentFiles"));
     if (!storyboard)
         return;
-    std::unique_ptr<RecentViewController> controller =
-        storyboard->instantiateController<RecentViewController>(QStringLiteral("RecentViewController"));
+    std::unique_ptr<RecentViewController> controller = storyboard->instantiateController<RecentViewController>(
+        QStringLiteral("RecentViewController"));
     if (!controller)
         return;
     controller->delegate = this;

@@ -8,11 +8,20 @@
 
 // The Desktop reminder
 
-void ViewController::scheduleCheckUp() { m_desktopReminder->scheduleCheckUp(); }
+void ViewController::scheduleCheckUp()
+{
+    m_desktopReminder->scheduleCheckUp();
+}
 
-void ViewController::desktopClutter() { m_desktopReminder->desktopClutter(); }
+void ViewController::desktopClutter()
+{
+    m_desktopReminder->desktopClutter();
+}
 
-QTimer* ViewController::desktopCheckTimer() const { return m_desktopReminder->desktopCheckTimer(); }
+QTimer* ViewController::desktopCheckTimer() const
+{
+    return m_desktopReminder->desktopCheckTimer();
+}
 
 void ViewController::setUserNotificationCenter(hb::UserNotificationCenter* center)
 {
@@ -21,26 +30,59 @@ void ViewController::setUserNotificationCenter(hb::UserNotificationCenter* cente
 
 // Hot key and login item
 
-void ViewController::addHotKey() { addHotKeyToLaunchAppOnSelection(); }
+void ViewController::addHotKey()
+{
+    addHotKeyToLaunchAppOnSelection();
+}
 
-void ViewController::addToLogin(QAction* sender) { m_settings->addToLogin(sender); }
+void ViewController::addToLogin(QAction* sender)
+{
+    m_settings->addToLogin(sender);
+}
 
-void ViewController::addToLoginWithState(bool state) { m_settings->addToLoginWithState(state); }
+void ViewController::addToLoginWithState(bool state)
+{
+    m_settings->addToLoginWithState(state);
+}
 
 // The settings menu and its launchers
 
-QToolButton* ViewController::settingsButton() const { return m_settings->settingsButton(); }
+QToolButton* ViewController::settingsButton() const
+{
+    return m_settings->settingsButton();
+}
 
-QMenu* ViewController::settingsMenu() const { return m_settings->settingsMenu(); }
+QMenu* ViewController::settingsMenu() const
+{
+    return m_settings->settingsMenu();
+}
 
-QAction* ViewController::startAtLoginItem() const { return m_settings->startAtLoginItem(); }
+QAction* ViewController::startAtLoginItem() const
+{
+    return m_settings->startAtLoginItem();
+}
 
-const std::optional<hb::Storyboard>& ViewController::aboutStoryBoard() const { return m_settings->aboutStoryBoard(); }
+const std::optional<hb::Storyboard>& ViewController::aboutStoryBoard() const
+{
+    return m_settings->aboutStoryBoard();
+}
 
-hb::WindowController* ViewController::aboutWindowController() const { return m_settings->aboutWindowController(); }
+hb::WindowController* ViewController::aboutWindowController() const
+{
+    return m_settings->aboutWindowController();
+}
 
-void ViewController::showAboutBox() { m_settings->showAboutBox(); }
+void ViewController::showAboutBox()
+{
+    m_settings->showAboutBox();
+}
 
-void ViewController::contactSupport() { m_settings->contactSupport(); }
+void ViewController::contactSupport()
+{
+    m_settings->contactSupport();
+}
 
-void ViewController::openScriptsFolder() { m_settings->openScriptsFolder(); }
+void ViewController::openScriptsFolder()
+{
+    m_settings->openScriptsFolder();
+}

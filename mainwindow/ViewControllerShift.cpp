@@ -89,7 +89,10 @@ void ViewController::operationComplete(const hb::URL&)
     setUndoEnabled(m_fileOperationServices.undoManager().canUndo());
 }
 
-void ViewController::canUndo(bool) { setUndoEnabled(m_fileOperationServices.undoManager().canUndo()); }
+void ViewController::canUndo(bool)
+{
+    setUndoEnabled(m_fileOperationServices.undoManager().canUndo());
+}
 
 void ViewController::undoLastShift()
 {
@@ -149,8 +152,8 @@ void ViewController::showPermissionAlert(const hb::Notification& notification)
     hb::Alert alert;
     alert.alertStyle = hb::AlertStyle::critical;
     alert.messageText = QStringLiteral("Harbrill is not activated for this drive");
-    alert.informativeText =
-        QStringLiteral("Once activated, you will be able to quickly move or copy files within this drive");
+    alert.informativeText = QStringLiteral(
+        "Once activated, you will be able to quickly move or copy files within this drive");
     alert.addButtonWithTitle(QStringLiteral("Select drive..."));
     alert.addButtonWithTitle(QStringLiteral("Cancel"));
     if (alert.runModal() != hb::NSAlertFirstButtonReturn)

@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 # An include across the layers fails here, before anything is built.
 scripts/check-layers.py --quiet
-scripts/build.sh
+# A file that departs from .clang-format fails here too.
+scripts/check-format.sh
+HARBRILL_WERROR=ON scripts/build.sh
 (cd build && ctest --output-on-failure --parallel "$(nproc)" --timeout 600)
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHARBRILL_SANITIZE=ON -DHARBRILL_BENCH=OFF >/dev/null

@@ -26,11 +26,15 @@ void HBAboutBoxController::loadView()
     if (!icon.isEmpty())
         ui->iconLabel->setPixmap(QIcon(icon).pixmap(64, 64));
 
-    m_rows = {{QStringLiteral("websiteButton"), QStringLiteral("Harbrill Website"), &HBAboutBoxController::showHarbrillWebsite},
-              {QStringLiteral("moreAppsButton"), QStringLiteral("More Apps"), &HBAboutBoxController::showMoreApps},
-              {QStringLiteral("termsButton"), QStringLiteral("Terms & Conditions"), &HBAboutBoxController::showTermsandCondition},
-              {QStringLiteral("supportButton"), QStringLiteral("Contact Support"), &HBAboutBoxController::showContactSupport},
-              {QStringLiteral("feedbackButton"), QStringLiteral("Send Feedback"), &HBAboutBoxController::launchFeedbackWindow}};
+    m_rows = {
+        {QStringLiteral("websiteButton"), QStringLiteral("Harbrill Website"),
+         &HBAboutBoxController::showHarbrillWebsite},
+        {QStringLiteral("moreAppsButton"), QStringLiteral("More Apps"), &HBAboutBoxController::showMoreApps},
+        {QStringLiteral("termsButton"), QStringLiteral("Terms & Conditions"),
+         &HBAboutBoxController::showTermsandCondition},
+        {QStringLiteral("supportButton"), QStringLiteral("Contact Support"), &HBAboutBoxController::showContactSupport},
+        {QStringLiteral("feedbackButton"), QStringLiteral("Send Feedback"),
+         &HBAboutBoxController::launchFeedbackWindow}};
     // Without an updater the package manager brings new versions: no row that would do nothing.
     if (DM_SUUpdater::sharedUpdater())
         m_rows.push_back({QStringLiteral("updateButton"), QStringLiteral("Check for Updates"),
@@ -48,7 +52,10 @@ void HBAboutBoxController::viewDidLoad()
     setVersionLabel();
 }
 
-std::int64_t HBAboutBoxController::numberOfRowsInTableView(hb::TableView&) { return std::int64_t(m_rows.size()); }
+std::int64_t HBAboutBoxController::numberOfRowsInTableView(hb::TableView&)
+{
+    return std::int64_t(m_rows.size());
+}
 
 std::unique_ptr<QWidget> HBAboutBoxController::tableViewViewForRow(hb::TableView&, std::int64_t row)
 {
@@ -68,7 +75,10 @@ std::unique_ptr<QWidget> HBAboutBoxController::tableViewViewForRow(hb::TableView
     return view;
 }
 
-void HBAboutBoxController::setVersionLabel() { setVersionLabel(hb::Bundle::infoDictionary()); }
+void HBAboutBoxController::setVersionLabel()
+{
+    setVersionLabel(hb::Bundle::infoDictionary());
+}
 
 void HBAboutBoxController::setVersionLabel(const QVariantMap& infoDictionary)
 {
@@ -76,8 +86,8 @@ void HBAboutBoxController::setVersionLabel(const QVariantMap& infoDictionary)
     const QVariant build = infoDictionary.value(QStringLiteral("CFBundleVersion"));
     if (!versionLabel || !shortVersion.isValid() || !build.isValid())
         return;
-    versionLabel->setText(QStringLiteral("Version: ") + shortVersion.toString() + QStringLiteral(" (") + build.toString() +
-                          QStringLiteral(")"));
+    versionLabel->setText(QStringLiteral("Version: ") + shortVersion.toString() + QStringLiteral(" (")
+                          + build.toString() + QStringLiteral(")"));
     versionLabel->setAccessibleName(versionLabel->text());
 }
 
@@ -86,16 +96,25 @@ void HBAboutBoxController::openPage(const QString& infoKey)
     hb::Workspace::openURL(QUrl(hb::Bundle::objectForInfoDictionaryKey(infoKey).toString()));
 }
 
-void HBAboutBoxController::showHarbrillWebsite() { openPage(QStringLiteral("HBWebsiteURL")); }
+void HBAboutBoxController::showHarbrillWebsite()
+{
+    openPage(QStringLiteral("HBWebsiteURL"));
+}
 
-void HBAboutBoxController::showMoreApps() { openPage(QStringLiteral("HBMoreAppsURL")); }
+void HBAboutBoxController::showMoreApps()
+{
+    openPage(QStringLiteral("HBMoreAppsURL"));
+}
 
-void HBAboutBoxController::showTermsandCondition() { openPage(QStringLiteral("HBTermsURL")); }
+void HBAboutBoxController::showTermsandCondition()
+{
+    openPage(QStringLiteral("HBTermsURL"));
+}
 
 void HBAboutBoxController::showContactSupport()
 {
-    QString text = QStringLiteral("mailto:") + hb::Mailto::supportAddress() + QStringLiteral("?subject=") +
-                   QStringLiteral("I have a query about Harbrill");
+    QString text = QStringLiteral("mailto:") + hb::Mailto::supportAddress() + QStringLiteral("?subject=")
+                   + QStringLiteral("I have a query about Harbrill");
     text.replace(u' ', QStringLiteral("%20"));
     hb::Workspace::openURL(QUrl(text));
 }
@@ -113,4 +132,7 @@ void HBAboutBoxController::checkForUpdate(QObject* sender)
         updater->checkForUpdates(sender);
 }
 
-void HBAboutBoxController::checkForUpdateFromRow() { checkForUpdate(sender()); }
+void HBAboutBoxController::checkForUpdateFromRow()
+{
+    checkForUpdate(sender());
+}

@@ -13,7 +13,10 @@ MenuActionsClass::MenuActionsClass(QWidget* parent) : QMenu(parent)
     connect(updateAction, &QAction::triggered, this, [this] { checkForUpdate(updateAction); });
 }
 
-void MenuActionsClass::launchFeedbackWindow(QObject*) { DevmateIntegrate::shared().showFeedbackWindow(); }
+void MenuActionsClass::launchFeedbackWindow(QObject*)
+{
+    DevmateIntegrate::shared().showFeedbackWindow();
+}
 
 void MenuActionsClass::checkForUpdate(QObject* sender)
 {

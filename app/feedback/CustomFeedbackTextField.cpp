@@ -42,8 +42,9 @@ bool CustomFeedbackTextField::performKeyEquivalent(QKeyEvent* event)
         {commandKey, "x", "cut"},  {commandKey, "c", "copy"},      {commandKey, "v", "paste"},
         {commandKey, "z", "undo"}, {commandKey, "a", "selectAll"}, {commandShiftKey, "Z", "redo"},
     };
-    const Qt::KeyboardModifiers modifiers =
-        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const Qt::KeyboardModifiers modifiers = event->modifiers()
+                                            & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier
+                                               | Qt::MetaModifier);
     const QString key = charactersIgnoringModifiers(*event);
     for (const Equivalent& equivalent : equivalents) {
         if (equivalent.modifiers != modifiers || key != QLatin1String(equivalent.key))

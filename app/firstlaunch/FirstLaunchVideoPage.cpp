@@ -7,7 +7,10 @@ FirstLaunchVideoPage::FirstLaunchVideoPage(QString videoName, QWidget* parent)
 {
 }
 
-FirstLaunchVideoPage::~FirstLaunchVideoPage() { m_video.stop(playerView, this); }
+FirstLaunchVideoPage::~FirstLaunchVideoPage()
+{
+    m_video.stop(playerView, this);
+}
 
 void FirstLaunchVideoPage::connectControls(hb::PlayerView* view, QPushButton* back, QPushButton* next)
 {
@@ -22,13 +25,22 @@ void FirstLaunchVideoPage::viewDidLoad()
     FirstLaunchVideo::attach(playerView, m_videoName, hb::Player::ActionAtItemEnd::None);
 }
 
-void FirstLaunchVideoPage::previousController() { postBackController(); }
+void FirstLaunchVideoPage::previousController()
+{
+    postBackController();
+}
 
-void FirstLaunchVideoPage::nextController() { postNextController(); }
+void FirstLaunchVideoPage::nextController()
+{
+    postNextController();
+}
 
 void FirstLaunchVideoPage::appear()
 {
     m_video.start(playerView, this, [this] { playEnded(); });
 }
 
-void FirstLaunchVideoPage::disappear() { m_video.stop(playerView, this); }
+void FirstLaunchVideoPage::disappear()
+{
+    m_video.stop(playerView, this);
+}

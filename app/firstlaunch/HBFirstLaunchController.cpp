@@ -30,8 +30,8 @@ void HBFirstLaunchController::loadView()
     driveURL = hb::URL::fileURLWithPath(home, true);
     driveName = home == QStringLiteral("/") ? home : home.section(u'/', -1, -1, QString::SectionSkipEmpty);
 
-    const QString folderImage =
-        hb::Bundle::pathForResource(QStringLiteral("images"), QStringLiteral("folder"), {QStringLiteral("svg"), QStringLiteral("png")});
+    const QString folderImage = hb::Bundle::pathForResource(QStringLiteral("images"), QStringLiteral("folder"),
+                                                            {QStringLiteral("svg"), QStringLiteral("png")});
     const QIcon icon = folderImage.isEmpty() ? QIcon::fromTheme(QStringLiteral("user-home")) : QIcon(folderImage);
     driveImage->setPixmap(icon.pixmap(88, 88));
     driveImage->setAccessibleName(QStringLiteral("Home folder"));
@@ -104,9 +104,15 @@ void HBFirstLaunchController::setupComplete()
     hb::NotificationCenter::defaultCenter().post(setupCompleteNotification);
 }
 
-void HBFirstLaunchController::quitApp() { hb::Application::shared().terminate(); }
+void HBFirstLaunchController::quitApp()
+{
+    hb::Application::shared().terminate();
+}
 
-void HBFirstLaunchController::previousController() { postBackController(); }
+void HBFirstLaunchController::previousController()
+{
+    postBackController();
+}
 
 void HBFirstLaunchController::showAboutBox()
 {

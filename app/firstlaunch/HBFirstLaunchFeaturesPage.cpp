@@ -2,7 +2,10 @@
 
 #include "ui_HBFirstLaunchFeaturesPage.h"
 
-HBFirstLaunchFeaturesPage::HBFirstLaunchFeaturesPage(QWidget* parent) : FirstLaunchVideoPage(QStringLiteral("newfolder"), parent) {}
+HBFirstLaunchFeaturesPage::HBFirstLaunchFeaturesPage(QWidget* parent)
+    : FirstLaunchVideoPage(QStringLiteral("newfolder"), parent)
+{
+}
 
 HBFirstLaunchFeaturesPage::~HBFirstLaunchFeaturesPage() = default;
 

@@ -41,7 +41,10 @@ void HBFirstLaunchScriptInstall::viewDidDisappear()
     FirstLaunchVideo::release(playerView);
 }
 
-bool HBFirstLaunchScriptInstall::run() const { return HBFinderData().installScript(); }
+bool HBFirstLaunchScriptInstall::run() const
+{
+    return HBFinderData().installScript();
+}
 
 void HBFirstLaunchScriptInstall::downloadScript()
 {
@@ -71,9 +74,15 @@ void HBFirstLaunchScriptInstall::showHelpVideo()
     m_helpWindowController->showWindow();
 }
 
-void HBFirstLaunchScriptInstall::previousController() { postBackController(); }
+void HBFirstLaunchScriptInstall::previousController()
+{
+    postBackController();
+}
 
-void HBFirstLaunchScriptInstall::nextController() { postNextController(); }
+void HBFirstLaunchScriptInstall::nextController()
+{
+    postNextController();
+}
 
 void HBFirstLaunchScriptInstall::updateStatus()
 {

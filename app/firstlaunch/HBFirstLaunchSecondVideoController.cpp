@@ -2,7 +2,10 @@
 
 #include "ui_HBFirstLaunchSecondVideoController.h"
 
-HBFirstLaunchSecondVideoController::HBFirstLaunchSecondVideoController(QWidget* parent) : FirstLaunchVideoPage(QStringLiteral("Instant"), parent) {}
+HBFirstLaunchSecondVideoController::HBFirstLaunchSecondVideoController(QWidget* parent)
+    : FirstLaunchVideoPage(QStringLiteral("Instant"), parent)
+{
+}
 
 HBFirstLaunchSecondVideoController::~HBFirstLaunchSecondVideoController() = default;
 

@@ -20,4 +20,7 @@ void HBFirstLaunchVideoController::loadView()
     connect(ui->nextButton, &QPushButton::clicked, this, &HBFirstLaunchVideoController::nextController);
 }
 
-void HBFirstLaunchVideoController::nextController() { postNextController(); }
+void HBFirstLaunchVideoController::nextController()
+{
+    postNextController();
+}

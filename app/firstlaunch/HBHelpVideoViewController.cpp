@@ -32,7 +32,8 @@ void HBHelpVideoViewController::viewDidDisappear()
 
 void HBHelpVideoViewController::showSupport()
 {
-    std::optional<hb::SharingService> service = hb::SharingService::sharingServiceNamed(hb::NSSharingServiceNameComposeEmail);
+    std::optional<hb::SharingService> service = hb::SharingService::sharingServiceNamed(
+        hb::NSSharingServiceNameComposeEmail);
     if (!service)
         return;
     service->recipients = {hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("HBSupportEmail")).toString()};

@@ -31,7 +31,7 @@ QString HBPageControllerDelegate::identifierForObject(hb::PageController*, const
 }
 
 std::unique_ptr<hb::ViewController> HBPageControllerDelegate::viewControllerForIdentifier(hb::PageController*,
-                                                                                        const QString& identifier)
+                                                                                          const QString& identifier)
 {
     storyBoard = hb::Storyboard::storyboardWithName(QStringLiteral("HBFirstLaunch"));
     if (!storyBoard) {

@@ -37,7 +37,10 @@ HBPageViewController::HBPageViewController(QWidget* parent) : hb::PageController
     layout->addWidget(pageArea());
 }
 
-HBPageViewController::~HBPageViewController() { stopObserving(); }
+HBPageViewController::~HBPageViewController()
+{
+    stopObserving();
+}
 
 void HBPageViewController::linkData()
 {
@@ -85,4 +88,7 @@ void HBPageViewController::back()
     currentIndex = selectedIndex();
 }
 
-void HBPageViewController::wheelEvent(QWheelEvent* event) { event->accept(); }
+void HBPageViewController::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+}

@@ -18,7 +18,8 @@ CopyProgressData HBCopyFileOperation::getProgressData()
 {
     std::lock_guard lock(m_monitor);
     CopyProgressData snapshot = progressData;
-    snapshot.completedCountOfFiles = std::atomic_ref(progressData.completedCountOfFiles).load(std::memory_order_relaxed);
+    snapshot.completedCountOfFiles
+        = std::atomic_ref(progressData.completedCountOfFiles).load(std::memory_order_relaxed);
     snapshot.completedSizeOfFiles = std::atomic_ref(progressData.completedSizeOfFiles).load(std::memory_order_relaxed);
     return snapshot;
 }
@@ -30,7 +31,7 @@ void HBCopyFileOperation::cancelOperation()
 }
 
 std::optional<hb::Error> HBCopyFileOperation::copyFileOperationWithSource(const hb::URL& source,
-                                                                         const hb::URL& destination, bool)
+                                                                          const hb::URL& destination, bool)
 {
     copyErrorNumber = 0;
     failedItemPath.clear();
@@ -69,9 +70,11 @@ std::optional<hb::Error> HBCopyFileOperation::failureResult(const hb::URL& sourc
     // Permission denied on an item we can read means the destination refused it.
     const bool sourceRefused = !failedItemPath.isEmpty() && !isReadable(failedItemPath);
     if (copyErrorNumber == EACCES && !sourceRefused) {
-        return hb::Error{hb::NSCocoaErrorDomain, hb::NSFileWriteNoPermissionError,
-                         {{hb::NSLocalizedDescriptionKey, QStringLiteral("%1 cannot be copied because %2 is not writable")
-                                                              .arg(source.lastPathComponent(), folder.path())}}};
+        return hb::Error{
+            hb::NSCocoaErrorDomain,
+            hb::NSFileWriteNoPermissionError,
+            {{hb::NSLocalizedDescriptionKey, QStringLiteral("%1 cannot be copied because %2 is not writable")
+                                                 .arg(source.lastPathComponent(), folder.path())}}};
     }
 
     hb::Error sourceError;
@@ -94,12 +97,13 @@ std::optional<hb::Error> HBCopyFileOperation::failureResult(const hb::URL& sourc
     hb::Error error;
     if (sourceRefused) {
         error = hb::Error::fromErrno(number, failedItemPath, false);
-        error.userInfo[hb::NSLocalizedDescriptionKey] = QStringLiteral("%1 cannot be copied because %2 cannot be read: %3")
+        error.userInfo[hb::NSLocalizedDescriptionKey] = QStringLiteral(
+                                                            "%1 cannot be copied because %2 cannot be read: %3")
                                                             .arg(source.lastPathComponent(), failedItemPath, reason);
     } else {
         error = hb::Error::fromErrno(number, destination.path(), true);
-        error.userInfo[hb::NSLocalizedDescriptionKey] = QStringLiteral("%1 cannot be copied to %2: %3")
-                                                            .arg(source.lastPathComponent(), folder.path(), reason);
+        error.userInfo[hb::NSLocalizedDescriptionKey]
+            = QStringLiteral("%1 cannot be copied to %2: %3").arg(source.lastPathComponent(), folder.path(), reason);
     }
     return error;
 }

@@ -40,7 +40,10 @@ enum class OperationState : std::uint8_t {
 };
 
 // The error of domain "File", code -777: an item result that carries no platform error.
-inline hb::Error placeholderFrameworkError() { return hb::Error{QStringLiteral("File"), -777, {}}; }
+inline hb::Error placeholderFrameworkError()
+{
+    return hb::Error{QStringLiteral("File"), -777, {}};
+}
 
 struct ErrorData {
     std::optional<hb::URL> file;

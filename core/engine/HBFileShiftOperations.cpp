@@ -49,8 +49,8 @@ void HBFileShiftOperations::shiftFiles(const QList<hb::URL>& sources, const hb::
     start(HBFileShiftServices::create(sources, destination, type, isUndo, dataSource, this));
 }
 
-void HBFileShiftOperations::shiftFiles(const QList<hb::URL>& sources, const QList<hb::URL>& destinations,
-                                       Action type, bool isUndo, DataSource dataSource)
+void HBFileShiftOperations::shiftFiles(const QList<hb::URL>& sources, const QList<hb::URL>& destinations, Action type,
+                                       bool isUndo, DataSource dataSource)
 {
     start(HBFileShiftServices::create(sources, destinations, type, isUndo, dataSource, this));
 }
@@ -62,8 +62,8 @@ void HBFileShiftOperations::start(const std::shared_ptr<HBFileShiftServices>& op
     m_operations[operation->identifier()] = operation;
     if (m_operations.size() == 1 && !m_timer) {
         // It ticks while an alert is up too: the rows follow what is copied and go when their shift ends.
-        m_timer = std::make_unique<hb::RepeatingTimer>(std::chrono::milliseconds(500), [this] { progressCheck(); },
-                                                       false);
+        m_timer = std::make_unique<hb::RepeatingTimer>(
+            std::chrono::milliseconds(500), [this] { progressCheck(); }, false);
         m_timer->start();
     }
     enqueue(operation);
@@ -84,16 +84,17 @@ void HBFileShiftOperations::enqueue(const std::shared_ptr<HBFileShiftServices>& 
         });
     }
     // The manager's own observation: queue threads ask the main queue for a check.
-    block->addObserver(this, isFinishedKeyPath,
-                       [life = std::weak_ptr<int>(m_life), pending = m_checkPending, this](const QString&, bool finished) {
-        if (!finished || pending->exchange(true))
-            return;
-        hb::MainQueue::async([life, pending, this] {
-            pending->store(false);
-            if (life.lock())
-                checkSoon();
+    block->addObserver(
+        this, isFinishedKeyPath,
+        [life = std::weak_ptr<int>(m_life), pending = m_checkPending, this](const QString&, bool finished) {
+            if (!finished || pending->exchange(true))
+                return;
+            hb::MainQueue::async([life, pending, this] {
+                pending->store(false);
+                if (life.lock())
+                    checkSoon();
+            });
         });
-    });
     operationQueue().addOperation(block);
 }
 
@@ -275,7 +276,8 @@ bool HBFileShiftOperations::agreesToReplaceWithoutKeeping(HBFileShiftServices& o
 {
     const hb::URL folder = progress.currentDestinationURL.deletingLastPathComponent();
     const std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(folder);
-    const bool kept = scope && hb::startAccessingSecurityScopedResource(*scope) && hb::Trash::canKeepItemsIn(folder.path());
+    const bool kept = scope && hb::startAccessingSecurityScopedResource(*scope)
+                      && hb::Trash::canKeepItemsIn(folder.path());
     if (scope)
         hb::stopAccessingSecurityScopedResource(*scope);
     if (kept)
@@ -325,7 +327,7 @@ void HBFileShiftOperations::removeLeftoversOfKilledCopies()
             const hb::URL folder = hb::URL::fileURLWithPath(leftover.folder, true);
             const std::optional<hb::URL> scope = HBURL::shared().bookmarkedURL(folder);
             const bool removed = scope && hb::startAccessingSecurityScopedResource(*scope)
-                && hb::copying::removeLeftover(leftover);
+                                 && hb::copying::removeLeftover(leftover);
             if (scope)
                 hb::stopAccessingSecurityScopedResource(*scope);
             const QString item = hb::Path::join(leftover.folder, QString::fromStdString(leftover.name));

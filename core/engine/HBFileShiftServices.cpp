@@ -30,7 +30,8 @@ const QString isFinishedKeyPath = QStringLiteral("isFinished");
 ErrorData samePlaceError()
 {
     return ErrorData{std::nullopt, HBError::fileError, false,
-                     hb::Error{hb::NSCocoaErrorDomain, hb::NSFileWriteUnknownError,
+                     hb::Error{hb::NSCocoaErrorDomain,
+                               hb::NSFileWriteUnknownError,
                                {{hb::NSLocalizedDescriptionKey, QStringLiteral("Cannot move items")},
                                 {hb::NSLocalizedRecoverySuggestionErrorKey,
                                  QStringLiteral("Source and destination are the same. Please check your "
@@ -40,7 +41,8 @@ ErrorData samePlaceError()
 ErrorData containsSourceError(const hb::URL& source)
 {
     return ErrorData{std::nullopt, HBError::fileError, false,
-                     hb::Error{hb::NSCocoaErrorDomain, hb::NSFileWriteUnknownError,
+                     hb::Error{hb::NSCocoaErrorDomain,
+                               hb::NSFileWriteUnknownError,
                                {{hb::NSLocalizedDescriptionKey,
                                  QStringLiteral("\u201c%1\u201d cannot replace the folder that contains it")
                                      .arg(source.lastPathComponent())}}}};
@@ -49,14 +51,14 @@ ErrorData containsSourceError(const hb::URL& source)
 // The item's name reached us with bytes that are not text replaced, so no path names it exactly.
 ErrorData unnamableError(const hb::URL& source)
 {
-    return ErrorData{std::nullopt, HBError::fileError, false,
-                     hb::Error{hb::NSCocoaErrorDomain, hb::NSFileReadUnknownError,
-                               {{hb::NSLocalizedDescriptionKey,
-                                 QStringLiteral("The name of \u201c%1\u201d cannot be handled")
-                                     .arg(source.lastPathComponent())},
-                                {hb::NSLocalizedRecoverySuggestionErrorKey,
-                                 QStringLiteral("Please rename it and try again")},
-                                {hb::NSFilePathErrorKey, source.path()}}}};
+    return ErrorData{
+        std::nullopt, HBError::fileError, false,
+        hb::Error{hb::NSCocoaErrorDomain,
+                  hb::NSFileReadUnknownError,
+                  {{hb::NSLocalizedDescriptionKey,
+                    QStringLiteral("The name of \u201c%1\u201d cannot be handled").arg(source.lastPathComponent())},
+                   {hb::NSLocalizedRecoverySuggestionErrorKey, QStringLiteral("Please rename it and try again")},
+                   {hb::NSFilePathErrorKey, source.path()}}}};
 }
 
 bool lostBytesOfItsName(const hb::URL& source)
@@ -66,13 +68,15 @@ bool lostBytesOfItsName(const hb::URL& source)
 
 ErrorData unkeptError(const hb::URL& destination)
 {
-    return ErrorData{std::nullopt, HBError::fileError, false,
-                     hb::Error{hb::NSCocoaErrorDomain, hb::NSFileWriteUnknownError,
-                               {{hb::NSLocalizedDescriptionKey,
-                                 QStringLiteral("\u201c%1\u201d was not replaced").arg(destination.lastPathComponent())},
-                                {hb::NSLocalizedRecoverySuggestionErrorKey,
-                                 QStringLiteral("No trash can keep the item it would replace, so it was left as it is.")},
-                                {hb::NSFilePathErrorKey, destination.path()}}}};
+    return ErrorData{
+        std::nullopt, HBError::fileError, false,
+        hb::Error{hb::NSCocoaErrorDomain,
+                  hb::NSFileWriteUnknownError,
+                  {{hb::NSLocalizedDescriptionKey,
+                    QStringLiteral("\u201c%1\u201d was not replaced").arg(destination.lastPathComponent())},
+                   {hb::NSLocalizedRecoverySuggestionErrorKey,
+                    QStringLiteral("No trash can keep the item it would replace, so it was left as it is.")},
+                   {hb::NSFilePathErrorKey, destination.path()}}}};
 }
 
 ErrorData noPermissionError()
@@ -87,8 +91,8 @@ ErrorData fileError(const hb::Error& error)
 
 }  // namespace
 
-HBFileShiftServices::HBFileShiftServices(const QList<hb::URL>& sources, ShiftDestinations destinations,
-                                         Action action, bool isUndo, DataSource dataSource)
+HBFileShiftServices::HBFileShiftServices(const QList<hb::URL>& sources, ShiftDestinations destinations, Action action,
+                                         bool isUndo, DataSource dataSource)
     : m_identifier(++identifierCounter),
       m_sourceURLS(sources),
       m_destinations(std::move(destinations)),
@@ -105,15 +109,14 @@ HBFileShiftServices::~HBFileShiftServices() = default;
 
 // The sources are sized, and the room on the destination volume checked, by the work item.
 std::shared_ptr<HBFileShiftServices> HBFileShiftServices::create(const QList<hb::URL>& sources,
-                                                                 const hb::URL& destination, Action action,
-                                                                 bool isUndo, DataSource dataSource,
-                                                                 HBFileShiftDelegate*)
+                                                                 const hb::URL& destination, Action action, bool isUndo,
+                                                                 DataSource dataSource, HBFileShiftDelegate*)
 {
     for (const hb::URL& source : sources)
         if (!source.isFileURL())
             return nullptr;
-    std::shared_ptr<HBFileShiftServices> operation(new HBFileShiftServices(
-        sources, ShiftDestinations::intoFolder(destination), action, isUndo, dataSource));
+    std::shared_ptr<HBFileShiftServices> operation(
+        new HBFileShiftServices(sources, ShiftDestinations::intoFolder(destination), action, isUndo, dataSource));
     operation->m_progressData.currentDestinationURL = destination;
     return operation;
 }
@@ -204,7 +207,8 @@ void HBFileShiftServices::performUndo()
         if (place.isEmpty())
             place = items.destination(k);
         if (items.action(k) == Action::copy) {
-            copies << ShiftedItem{items.source(k), std::move(place), Action::copy, items.fingerprint(k), items.replaced(k)};
+            copies << ShiftedItem{items.source(k), std::move(place), Action::copy, items.fingerprint(k),
+                                  items.replaced(k)};
         } else {
             if (std::optional<hb::TrashedItem> replaced = items.replaced(k))
                 m_replacedToRestore.insert(movedBack.size(), std::move(*replaced));
@@ -327,8 +331,7 @@ bool HBFileShiftServices::changeState(OperationState to, bool markCancelled)
 {
     std::lock_guard lock(m_monitor);
     if (!isShiftStateMove(m_state.phase, to)) {
-        HBDebug() << "Shift" << m_identifier << "refused the move from state" << int(m_state.phase) << "to"
-                  << int(to);
+        HBDebug() << "Shift" << m_identifier << "refused the move from state" << int(m_state.phase) << "to" << int(to);
         return false;
     }
     m_state.phase = to;
@@ -360,8 +363,7 @@ void HBFileShiftServices::setProgressFileName(const hb::URL& source, const hb::U
     m_progressData.currentDestinationURL = destinationURL;
 }
 
-void HBFileShiftServices::setNumberInformation(std::uint64_t totalSize, std::uint64_t allCount,
-                                               std::int64_t itemCount)
+void HBFileShiftServices::setNumberInformation(std::uint64_t totalSize, std::uint64_t allCount, std::int64_t itemCount)
 {
     std::lock_guard lock(m_monitor);
     m_progressData.totalSizeOfFiles = totalSize;
@@ -467,8 +469,7 @@ void HBFileShiftServices::main()
     }
     m_scopes->close();
     std::lock_guard lock(m_monitor);
-    if (!m_isUndoOperation && m_previousStop == m_sourceURLS.size() && !m_executed.isEmpty()
-        && !m_state.cancelled)
+    if (!m_isUndoOperation && m_previousStop == m_sourceURLS.size() && !m_executed.isEmpty() && !m_state.cancelled)
         m_undoRecord = std::make_shared<UndoData>(m_executed, std::move(m_bookmarks), m_userFileAction);
 }
 
@@ -516,7 +517,7 @@ bool HBFileShiftServices::mustBeCopied(const hb::URL& source, const hb::URL& fol
     const QVariant folderVolume = m_scopes->volumeOf(folder);
     const QVariant locked = values->value(hb::NSURLIsUserImmutableKey);
     return !volume.isValid() || !folderVolume.isValid() || volume != folderVolume || !locked.isValid()
-        || locked.toBool();
+           || locked.toBool();
 }
 
 hb::URL HBFileShiftServices::keepBothURL(const hb::URL& url, std::optional<Instruction> instruction)
@@ -526,7 +527,8 @@ hb::URL HBFileShiftServices::keepBothURL(const hb::URL& url, std::optional<Instr
     return placement(url, instruction).url;
 }
 
-HBFileShiftServices::Placement HBFileShiftServices::placement(const hb::URL& url, std::optional<Instruction> instruction)
+HBFileShiftServices::Placement HBFileShiftServices::placement(const hb::URL& url,
+                                                              std::optional<Instruction> instruction)
 {
     const hb::FileManager& files = hb::FileManager::defaultManager();
     Placement found{url};
@@ -571,7 +573,7 @@ void HBFileShiftServices::shiftFiles()
         setProgressFileName(source, destination);
 
         const bool reachable = m_scopes->open(m_scopes->scopeFor(m_destinations.folderAt(i)))
-            && m_scopes->open(m_scopes->scopeFor(source));
+                               && m_scopes->open(m_scopes->scopeFor(source));
         // By path text, and by what the paths reach: a link may name the source's own folder.
         if (isSamePlace(source, destination) || (reachable && isSamePlaceOnDisk(source, destination))) {
             setFileShiftError(samePlaceError());
@@ -609,7 +611,8 @@ void HBFileShiftServices::shiftFiles()
                     m_executed.setDestinations(m_destinations);
                 }
                 if (place.exists && !rule) {
-                    setFileShiftError(ErrorData{source, HBError::fileExists, place.isDirectory, placeholderFrameworkError()});
+                    setFileShiftError(
+                        ErrorData{source, HBError::fileExists, place.isDirectory, placeholderFrameworkError()});
                     return;
                 }
                 result = shiftItem(source, destination, place.isDirectory, place.exists);
@@ -638,7 +641,7 @@ void HBFileShiftServices::shiftFiles()
 }
 
 bool HBFileShiftServices::moveUnlessSomethingIsThere(const hb::URL& source, const hb::URL& destination,
-                                                      ErrorData& result)
+                                                     ErrorData& result)
 {
     hb::Error error;
     if (m_fileManager->moveItem(source, destination, &error)) {
@@ -647,8 +650,7 @@ bool HBFileShiftServices::moveUnlessSomethingIsThere(const hb::URL& source, cons
         return true;
     }
     bool isDirectory = false;
-    if (error.code == hb::NSFileWriteFileExistsError
-        && m_fileManager->fileExists(destination.path(), &isDirectory)) {
+    if (error.code == hb::NSFileWriteFileExistsError && m_fileManager->fileExists(destination.path(), &isDirectory)) {
         setFileShiftError(ErrorData{source, HBError::fileExists, isDirectory, placeholderFrameworkError()});
         return false;
     }
@@ -666,7 +668,7 @@ void HBFileShiftServices::switchToCopy()
 bool HBFileShiftServices::isCrossDevice(const ErrorData& result)
 {
     return result.errorCode == HBError::fileError
-        && result.frameworkError.userInfo.value(hb::NSUnderlyingErrorKey).toInt() == EXDEV;
+           && result.frameworkError.userInfo.value(hb::NSUnderlyingErrorKey).toInt() == EXDEV;
 }
 
 bool HBFileShiftServices::afterItem()
@@ -684,10 +686,12 @@ ErrorData HBFileShiftServices::shiftItem(const hb::URL& source, const hb::URL& d
                                          bool exists)
 {
     const ProgressData progress = getProgressData();
-    const std::optional<Instruction> instruction =
-        progress.fileShiftRule ? std::optional(progress.fileShiftRule->instruction) : std::nullopt;
+    const std::optional<Instruction> instruction = progress.fileShiftRule
+                                                       ? std::optional(progress.fileShiftRule->instruction)
+                                                       : std::nullopt;
     const bool leaveExisting = exists
-        && (instruction == Instruction::skip || instruction == Instruction::merge || instruction == Instruction::stop);
+                               && (instruction == Instruction::skip || instruction == Instruction::merge
+                                   || instruction == Instruction::stop);
     // Whatever replaces an item removes it: never when it is, or holds, the source.
     if (exists && !leaveExisting && containsSource(destination, source))
         return containsSourceError(source);
@@ -726,10 +730,10 @@ ErrorData HBFileShiftServices::copyItem(const hb::URL& source, const hb::URL& de
     }
     // A replacing copy is made beside the existing item and swapped in only once it is complete, so
     // a failed or cancelled copy leaves the existing item as it was.
-    const hb::URL target = replacing
-        ? destination.deletingLastPathComponent().appendingPathComponent(
+    const hb::URL target
+        = replacing ? destination.deletingLastPathComponent().appendingPathComponent(
               QStringLiteral(".%1.harbrill-replace-%2").arg(destination.lastPathComponent()).arg(m_identifier))
-        : destination;
+                    : destination;
     std::shared_ptr<HBCopyFileOperation> copy;
     {
         std::lock_guard lock(m_monitor);
@@ -777,9 +781,9 @@ ErrorData HBFileShiftServices::moveItem(const hb::URL& source, const hb::URL& de
     hb::Error error;
     std::optional<hb::TrashedItem> trashed;
     std::optional<hb::TrashedItem>* replaced = keep ? &trashed : nullptr;
-    const bool moved = exists && isDirectory
-        ? m_fileManager->replaceItem(destination, source, QStringLiteral("interMediate1xw"), &error, replaced)
-        : m_fileManager->moveItem(source, destination, &error, replaced);
+    const bool moved = exists && isDirectory ? m_fileManager->replaceItem(
+                           destination, source, QStringLiteral("interMediate1xw"), &error, replaced)
+                                             : m_fileManager->moveItem(source, destination, &error, replaced);
     if (!moved && isCrossDevice(fileError(error))) {
         switchToCopy();
         return copyItem(source, destination, isDirectory, exists);

@@ -86,8 +86,7 @@ constexpr bool isShiftStateMove(OperationState from, OperationState to)
     return false;
 }
 
-class HBFileShiftServices : public std::enable_shared_from_this<HBFileShiftServices>,
-                            public hb::FileManagerDelegate {
+class HBFileShiftServices : public std::enable_shared_from_this<HBFileShiftServices>, public hb::FileManagerDelegate {
 public:
     // Every source into one destination folder. None when a source has no file-path form.
     static std::shared_ptr<HBFileShiftServices> create(const QList<hb::URL>& sources, const hb::URL& destination,
@@ -95,9 +94,8 @@ public:
                                                        HBFileShiftDelegate* delegate);
     // One destination per source (an undo puts items back). None for an empty or mismatched list.
     static std::shared_ptr<HBFileShiftServices> create(const QList<hb::URL>& sources,
-                                                       const QList<hb::URL>& destinations, Action action,
-                                                       bool isUndo, DataSource dataSource,
-                                                       HBFileShiftDelegate* delegate);
+                                                       const QList<hb::URL>& destinations, Action action, bool isUndo,
+                                                       DataSource dataSource, HBFileShiftDelegate* delegate);
     // Undoes a finished shift, moving its items back as an undo shift of its own.
     static std::shared_ptr<HBFileShiftServices> create(std::shared_ptr<const UndoData> record,
                                                        HBFileShiftDelegate* delegate);

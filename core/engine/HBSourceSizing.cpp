@@ -9,8 +9,8 @@
 #include <atomic>
 #include <mutex>
 
-SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftDestinations& destinations,
-                                     bool copying, ShiftScopes& scopes, const std::function<bool()>& stopped)
+SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftDestinations& destinations, bool copying,
+                                     ShiftScopes& scopes, const std::function<bool()>& stopped)
 {
     // Every scope is looked up before any is opened; asked again below, they answer from memory.
     for (qsizetype i = 0; i < sources.size(); ++i) {
@@ -57,8 +57,9 @@ SourceTotals HBSourceSizing::measure(const QList<hb::URL>& sources, const ShiftD
                 stop = true;
                 break;
             }
-            const std::optional<QVariantMap> values =
-                readable[std::size_t(i)] ? hb::resourceValues(sources[i], keys, held) : std::nullopt;
+            const std::optional<QVariantMap> values = readable[std::size_t(i)]
+                                                          ? hb::resourceValues(sources[i], keys, held)
+                                                          : std::nullopt;
             if (!values) {
                 share.count += 1;
                 continue;

@@ -13,8 +13,8 @@
 // What sizing read of a source that the item loop needs as well, so that its first pass reads it
 // only once: one byte per source.
 enum SourceFact : std::uint8_t {
-    sourceFactKnown = 1,        // the source could be read; the other bit holds
-    sourceFactCopied = 2,       // another volume than its destination folder's (or one that cannot be told), or locked
+    sourceFactKnown = 1,   // the source could be read; the other bit holds
+    sourceFactCopied = 2,  // another volume than its destination folder's (or one that cannot be told), or locked
 };
 
 // What a shift announces before its first item: the bytes and the items of its sources (a folder
@@ -24,7 +24,7 @@ struct SourceTotals {
     std::uint64_t size = 0;
     std::uint64_t sizeToCopy = 0;
     std::uint64_t count = 0;
-    bool stopped = false;  // asked to stop before every source was sized
+    bool stopped = false;             // asked to stop before every source was sized
     std::vector<std::uint8_t> facts;  // per source, SourceFact bits
 };
 

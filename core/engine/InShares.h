@@ -14,8 +14,8 @@ template <typename Work>
 void inShares(qsizetype count, qsizetype minShare, qsizetype maxThreads, const Work& work)
 {
     const qsizetype processors = std::max<qsizetype>(qsizetype(std::thread::hardware_concurrency()) - 1, 1);
-    const qsizetype threads =
-        std::clamp<qsizetype>(count / std::max<qsizetype>(minShare, 1), 1, std::min(maxThreads, processors));
+    const qsizetype threads = std::clamp<qsizetype>(count / std::max<qsizetype>(minShare, 1), 1,
+                                                    std::min(maxThreads, processors));
     const qsizetype share = (count + threads - 1) / threads;
     std::vector<std::thread> helpers;
     for (qsizetype t = 1; t < threads; ++t)

@@ -21,7 +21,8 @@ public:
     qsizetype keyAt(qsizetype n) const { return m_keys[std::size_t(n)]; }
     QByteArray dataAt(qsizetype n) const;
     // The entries at positions `from` up to `to`, in order, each unpacked from the one before.
-    void unpack(qsizetype from, qsizetype to, const std::function<void(qsizetype key, const QByteArray& data)>& visit) const;
+    void unpack(qsizetype from, qsizetype to,
+                const std::function<void(qsizetype key, const QByteArray& data)>& visit) const;
 
 private:
     void unpackEntry(std::size_t entry, QByteArray& data) const;

@@ -20,7 +20,7 @@ ShiftDestinations ShiftDestinations::each(const QList<hb::URL>& urls)
         const bool shared = std::all_of(urls.begin(), urls.end(), [&](const hb::URL& url) {
             const QString& path = url.path();
             return path.size() > prefix.size() + 1 && path.startsWith(prefix) && path[prefix.size()] == u'/'
-                && path.indexOf(u'/', prefix.size() + 1) < 0;
+                   && path.indexOf(u'/', prefix.size() + 1) < 0;
         });
         if (shared)
             destinations.m_folder = folder;

@@ -21,8 +21,8 @@ public:
     void rename(qsizetype index, const hb::URL& destination);
 
 private:
-    hb::URL m_folder;       // every item into this folder, when there is no list; with a list, the
-                            // one folder they all lie in, when they do
+    hb::URL m_folder;  // every item into this folder, when there is no list; with a list, the
+                       // one folder they all lie in, when they do
     QList<hb::URL> m_each;
     QHash<qsizetype, hb::URL> m_renamed;
 };

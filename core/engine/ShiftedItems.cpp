@@ -57,14 +57,14 @@ std::optional<ItemFingerprint> ItemFingerprint::of(const hb::URL& url)
             fingerprint.size += item.values.value(hb::NSURLTotalFileSizeKey).toULongLong();
         fingerprint.entries += 1;
         fingerprint.latestModificationNs = std::max<std::int64_t>(
-            fingerprint.latestModificationNs, item.values.value(hb::HBURLContentModificationNanosecondsKey).toLongLong());
+            fingerprint.latestModificationNs,
+            item.values.value(hb::HBURLContentModificationNanosecondsKey).toLongLong());
         return true;
     });
     if (!readable)
         return std::nullopt;
     return fingerprint;
 }
-
 
 static QList<hb::URL> urlsOf(const QList<ShiftedItem>& items, hb::URL ShiftedItem::*member)
 {
@@ -75,9 +75,15 @@ static QList<hb::URL> urlsOf(const QList<ShiftedItem>& items, hb::URL ShiftedIte
     return urls;
 }
 
-QList<hb::URL> sourcesOf(const QList<ShiftedItem>& items) { return urlsOf(items, &ShiftedItem::source); }
+QList<hb::URL> sourcesOf(const QList<ShiftedItem>& items)
+{
+    return urlsOf(items, &ShiftedItem::source);
+}
 
-QList<hb::URL> destinationsOf(const QList<ShiftedItem>& items) { return urlsOf(items, &ShiftedItem::destination); }
+QList<hb::URL> destinationsOf(const QList<ShiftedItem>& items)
+{
+    return urlsOf(items, &ShiftedItem::destination);
+}
 
 ShiftedItems::ShiftedItems(QList<hb::URL> sources, ShiftDestinations destinations)
     : m_sources(std::move(sources)), m_destinations(std::move(destinations))

@@ -15,8 +15,8 @@
 // What an item looks like on disk: for a folder, the whole tree. Tells whether a copy was changed
 // since it was made.
 struct ItemFingerprint {
-    std::uint64_t size = 0;            // bytes of the files (the tree's for a folder)
-    std::int64_t entries = 0;          // the item and everything below it
+    std::uint64_t size = 0;                 // bytes of the files (the tree's for a folder)
+    std::int64_t entries = 0;               // the item and everything below it
     std::int64_t latestModificationNs = 0;  // the newest modification time in the tree
 
     // None when the item cannot be read. Needs access to the item.
@@ -70,5 +70,5 @@ private:
     ShiftDestinations m_destinations;
     std::vector<Record> m_records;
     QHash<qsizetype, ItemFingerprint> m_fingerprints;  // by position in this list; copies only
-    QHash<qsizetype, hb::TrashedItem> m_replaced;       // by position; items that replaced another
+    QHash<qsizetype, hb::TrashedItem> m_replaced;      // by position; items that replaced another
 };

@@ -10,17 +10,15 @@ DDHotKeyCenter& DDHotKeyCenter::sharedHotKeyCenter()
 
 DDHotKeyCenter::DDHotKeyCenter()
 {
-    hb::HotKeys::setReleasedHandler(
-        [this](std::uint32_t id, const hb::KeyEvent& event) { hotKeyReleased(id, event); });
-    hb::HotKeys::setSettledHandler([this](hb::HotKeyBackend::Ref ref, const hb::HotKeySettlement& settlement) {
-        hotKeySettled(ref, settlement);
-    });
+    hb::HotKeys::setReleasedHandler([this](std::uint32_t id, const hb::KeyEvent& event) { hotKeyReleased(id, event); });
+    hb::HotKeys::setSettledHandler(
+        [this](hb::HotKeyBackend::Ref ref, const hb::HotKeySettlement& settlement) { hotKeySettled(ref, settlement); });
 }
 
 DDHotKeyCenter::HotKeyPointer DDHotKeyCenter::registerHotKeyWithKeyCode(std::uint16_t keyCode,
                                                                         std::uint64_t modifierFlags, QObject* target,
-                                                                        const QByteArray& action, const QVariant& object,
-                                                                        hb::Error* error)
+                                                                        const QByteArray& action,
+                                                                        const QVariant& object, hb::Error* error)
 {
     if (hasRegisteredHotKeyWithKeyCode(keyCode, modifierFlags))
         return nullptr;
@@ -53,8 +51,8 @@ DDHotKeyCenter::HotKeyPointer DDHotKeyCenter::_registerHotKey(const HotKeyPointe
             return registered == hotKey ? hotKey : nullptr;
     }
     hb::Error refusal;
-    const std::optional<hb::HotKeyBackend::Ref> ref =
-        hb::HotKeys::backend().registerHotKey(hotKey->keyCode(), hotKey->modifierFlags(), m_nextHotKeyID, &refusal);
+    const std::optional<hb::HotKeyBackend::Ref> ref = hb::HotKeys::backend().registerHotKey(
+        hotKey->keyCode(), hotKey->modifierFlags(), m_nextHotKeyID, &refusal);
     if (!ref) {
         if (error)
             *error = refusal;
@@ -139,12 +137,15 @@ QList<DDHotKeyCenter::HotKeyPointer> DDHotKeyCenter::registeredHotKeys() const
     return hotKeysMatching([](const DDHotKey& hotKey) { return hotKey.hotKeyRef().has_value(); });
 }
 
-bool DDHotKeyCenter::settlesLater() const { return hb::HotKeys::backend().settlesLater(); }
+bool DDHotKeyCenter::settlesLater() const
+{
+    return hb::HotKeys::backend().settlesLater();
+}
 
 void DDHotKeyCenter::hotKeySettled(hb::HotKeyBackend::Ref ref, const hb::HotKeySettlement& settlement)
 {
-    const QList<HotKeyPointer> matching =
-        hotKeysMatching([ref](const DDHotKey& hotKey) { return hotKey.hotKeyRef() == ref; });
+    const QList<HotKeyPointer> matching = hotKeysMatching(
+        [ref](const DDHotKey& hotKey) { return hotKey.hotKeyRef() == ref; });
     if (matching.isEmpty())
         return;
     const HotKeyPointer hotKey = matching.first();
@@ -159,7 +160,8 @@ void DDHotKeyCenter::hotKeySettled(hb::HotKeyBackend::Ref ref, const hb::HotKeyS
 
 void DDHotKeyCenter::hotKeyReleased(std::uint32_t id, const hb::KeyEvent& event) const
 {
-    const QList<HotKeyPointer> matching = hotKeysMatching([id](const DDHotKey& hotKey) { return hotKey.hotKeyID() == id; });
+    const QList<HotKeyPointer> matching = hotKeysMatching(
+        [id](const DDHotKey& hotKey) { return hotKey.hotKeyID() == id; });
     if (matching.isEmpty())
         return;
     if (matching.size() > 1)

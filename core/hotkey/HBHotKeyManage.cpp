@@ -71,10 +71,8 @@ HBHotKeyManage& HBHotKeyManage::sharedInstance()
 
 HBHotKeyManage::HBHotKeyManage() : m_hotKeyCenter(DDHotKeyCenter::sharedHotKeyCenter())
 {
-    m_hotKeyCenter.setSettledHandler(
-        [this](const std::shared_ptr<DDHotKey>& hotKey, const hb::HotKeySettlement& settlement) {
-            settled(hotKey, settlement);
-        });
+    m_hotKeyCenter.setSettledHandler([this](const std::shared_ptr<DDHotKey>& hotKey,
+                                            const hb::HotKeySettlement& settlement) { settled(hotKey, settlement); });
 }
 
 std::shared_ptr<DDHotKey> HBHotKeyManage::hotKey() const
@@ -114,7 +112,8 @@ void HBHotKeyManage::registerHotKey()
     const std::optional<Combination> stored = storedCombination(hb::UserDefaults::standard().object(hotKeyDefaultsKey));
     const Combination combination = stored.value_or(Combination{kDefaultKeyCode, kDefaultModifierFlags});
     hb::Error refusal;
-    if (std::shared_ptr<DDHotKey> registered = registerWithManager(combination.keyCode, combination.modifierFlags, &refusal)) {
+    if (std::shared_ptr<DDHotKey> registered = registerWithManager(combination.keyCode, combination.modifierFlags,
+                                                                   &refusal)) {
         setHotKey(std::move(registered));
         setState(granted(combination.keyCode, combination.modifierFlags));
     } else if (!refusal.domain.isEmpty()) {
@@ -132,7 +131,7 @@ std::optional<hb::Error> HBHotKeyManage::registerHotKeyWithKeyCode(std::uint16_t
 {
     std::shared_ptr<DDHotKey> registered = hotKey();
     const bool inForce = registered && registered->keyCode() == keyCode && registered->modifierFlags() == modifierFlags
-        && m_hotKeyCenter.registeredHotKeys().contains(registered);
+                         && m_hotKeyCenter.registeredHotKeys().contains(registered);
     if (!inForce) {
         // The new combination is grabbed before the old one is let go, so one the system refuses
         // leaves the old one registered and stored.
@@ -170,8 +169,11 @@ void HBHotKeyManage::settled(const std::shared_ptr<DDHotKey>& settledHotKey, con
         return;
     }
     const bool noKeys = settlement.trigger && settlement.trigger->isEmpty();
-    setState({noKeys ? HBHotKeyState::Kind::unassigned : HBHotKeyState::Kind::inForce, keyCode, flags,
-              settlement.trigger, {}});
+    setState({noKeys ? HBHotKeyState::Kind::unassigned : HBHotKeyState::Kind::inForce,
+              keyCode,
+              flags,
+              settlement.trigger,
+              {}});
 }
 
 void HBHotKeyManage::addToUserDefaults()

@@ -4,7 +4,10 @@
 #include "platform/desktop/HotKey.h"
 
 namespace {
-QString keys(const HBHotKeyState& state) { return hotKeyDisplayString(state.keyCode, state.modifierFlags).toUpper(); }
+QString keys(const HBHotKeyState& state)
+{
+    return hotKeyDisplayString(state.keyCode, state.modifierFlags).toUpper();
+}
 }  // namespace
 
 HBHotKeyState HBHotKeyState::refused(std::uint16_t keyCode, std::uint64_t modifierFlags, const hb::Error& error)
@@ -44,11 +47,15 @@ QString notice(const HBHotKeyState& state)
 
 QString selectFilesHint(const HBHotKeyState& state)
 {
-    return state.kind == HBHotKeyState::Kind::unavailable ? QStringLiteral("then click the tray icon, or pick recent files")
-                                                          : QStringLiteral("then press the hot key, or pick recent files");
+    return state.kind == HBHotKeyState::Kind::unavailable
+               ? QStringLiteral("then click the tray icon, or pick recent files")
+               : QStringLiteral("then press the hot key, or pick recent files");
 }
 
-QString takenTitle(const HBHotKeyState& state) { return QStringLiteral("Hot key %1 is taken").arg(keys(state)); }
+QString takenTitle(const HBHotKeyState& state)
+{
+    return QStringLiteral("Hot key %1 is taken").arg(keys(state));
+}
 
 QString takenBody(const HBHotKeyState& state)
 {

@@ -33,7 +33,7 @@ struct HBHotKeyState {
     bool operator==(const HBHotKeyState& other) const
     {
         return kind == other.kind && keyCode == other.keyCode && modifierFlags == other.modifierFlags
-            && trigger == other.trigger && error == other.error;
+               && trigger == other.trigger && error == other.error;
     }
 };
 

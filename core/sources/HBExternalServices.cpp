@@ -43,8 +43,8 @@ void noteLeftOut(const hb::Pasteboard& pasteboard, const QList<QUrl>& read, HBSe
 }
 }  // namespace
 
-bool HBExternalServices::performService(const QString& messageName, hb::Pasteboard& pasteboard,
-                                        const QString& userData, hb::ServiceAnswer& answer)
+bool HBExternalServices::performService(const QString& messageName, hb::Pasteboard& pasteboard, const QString& userData,
+                                        hb::ServiceAnswer& answer)
 {
     const auto reply = std::make_shared<HBServiceReply>();
     QString error;
@@ -61,8 +61,8 @@ bool HBExternalServices::performService(const QString& messageName, hb::Pasteboa
 void HBExternalServices::addToLocation(hb::Pasteboard& pboard, const QString&, QString* error,
                                        const HBServiceReplyRef& reply)
 {
-    const std::optional<QList<QUrl>> folders =
-        pboard.readURLs({.fileURLsOnly = true, .contentsConformToTypes = {hb::UTTypeFolder, hb::UTTypeDirectory}});
+    const std::optional<QList<QUrl>> folders = pboard.readURLs(
+        {.fileURLsOnly = true, .contentsConformToTypes = {hb::UTTypeFolder, hb::UTTypeDirectory}});
     // The receivers expect a list: with nothing on the pasteboard there is nothing to post.
     if (folders) {
         if (reply)

@@ -32,7 +32,10 @@ const QList<QByteArray> retiredScriptDigests{
 
 }  // namespace
 
-bool HBFinderData::installScript() const { return hb::UserDefaults::standard().boolForKey(scriptInstalledDefaultsKey); }
+bool HBFinderData::installScript() const
+{
+    return hb::UserDefaults::standard().boolForKey(scriptInstalledDefaultsKey);
+}
 
 std::unique_ptr<hb::UserScriptTask> HBFinderData::automationScriptTask() const
 {
@@ -66,8 +69,7 @@ void HBFinderData::getSelectedFinderURLsWithDelegate(std::shared_ptr<FinderTalk>
     task->execute(finderSelectionEventDescriptor(),
                   [delegate = std::move(delegate)](const std::optional<QStringList>& lines,
                                                    const std::optional<hb::Error>& error) {
-                      const std::optional<QList<hb::URL>> urls =
-                          error || !lines ? std::nullopt : urlsFromLines(*lines);
+                      const std::optional<QList<hb::URL>> urls = error || !lines ? std::nullopt : urlsFromLines(*lines);
                       hb::MainQueue::async([delegate, urls] { delegate->finderURLs(urls); });
                   });
 }
@@ -100,7 +102,7 @@ bool HBFinderData::installAutomationScript(HBUIDelegate& uiDelegate) const
     bool installed = hb::UserScriptTask::writeScriptFile(*contents, destination, &error);
     if (!installed && error.domain == hb::NSCocoaErrorDomain && error.code == hb::NSFileWriteFileExistsError)
         installed = hb::FileManager::defaultManager().removeItem(destination, &error)
-                 && hb::UserScriptTask::writeScriptFile(*contents, destination, &error);
+                    && hb::UserScriptTask::writeScriptFile(*contents, destination, &error);
     hb::stopAccessingSecurityScopedResource(chosen);
     if (!installed) {
         HBDebug() << Q_FUNC_INFO << "installing the script failed:" << error.localizedDescription();

@@ -74,7 +74,8 @@ QString HBServiceReply::sentenceFor(Outcome outcome) const
 hb::ServiceAnswer HBServiceReply::answer(const QString& messageName) const
 {
     if (!m_heard)
-        return {false, QStringLiteral("Harbrill is not ready to act on %1 yet. Try again in a moment.").arg(messageName)};
+        return {false,
+                QStringLiteral("Harbrill is not ready to act on %1 yet. Try again in a moment.").arg(messageName)};
     const qsizetype total = m_noted.size();
     const qsizetype taken = count(Outcome::taken) + count(Outcome::takenWithoutAccess);
     const bool asAsked = taken + count(Outcome::alreadyPresent) == total;
@@ -90,9 +91,9 @@ hb::ServiceAnswer HBServiceReply::answer(const QString& messageName) const
     } else {
         sentences << QStringLiteral("Harbrill took %1 of the %2 items for %3.").arg(taken).arg(total).arg(messageName);
     }
-    for (const Outcome outcome : {Outcome::takenWithoutAccess, Outcome::alreadyPresent, Outcome::notAFolder,
-                                  Outcome::missing, Outcome::notAFileOnThisComputer, Outcome::notWritable,
-                                  Outcome::notReadable, Outcome::unusable}) {
+    for (const Outcome outcome :
+         {Outcome::takenWithoutAccess, Outcome::alreadyPresent, Outcome::notAFolder, Outcome::missing,
+          Outcome::notAFileOnThisComputer, Outcome::notWritable, Outcome::notReadable, Outcome::unusable}) {
         if (const QString sentence = sentenceFor(outcome); !sentence.isEmpty())
             sentences << sentence;
     }

@@ -27,10 +27,13 @@ bool bundleHasImage(const QString& name)
     if (name.isEmpty())
         return false;
     return !hb::Bundle::resourcePath(QStringLiteral("images/%1.png").arg(name)).isEmpty()
-        || !hb::Bundle::resourcePath(QStringLiteral("images/%1.svg").arg(name)).isEmpty();
+           || !hb::Bundle::resourcePath(QStringLiteral("images/%1.svg").arg(name)).isEmpty();
 }
 
-hb::URL folderURL(const QString& path) { return hb::URL::fileURLWithPath(path, true); }
+hb::URL folderURL(const QString& path)
+{
+    return hb::URL::fileURLWithPath(path, true);
+}
 
 // Runs `body` inside the scope of the item's bookmark (its own or an ancestor's), when there is one.
 template <typename Body>
@@ -254,7 +257,7 @@ void HBDataManager::syncData()
 }
 
 HBDataManager::AddOutcome HBDataManager::addLocation(const std::optional<hb::URL>& url,
-                                                      const std::optional<QString>& imageName)
+                                                     const std::optional<QString>& imageName)
 {
     if (!url || url->isEmpty())
         return AddOutcome::none;
@@ -399,7 +402,8 @@ void HBDataManager::permissionChanged(const hb::Notification& notification)
     if (!url)
         return;
     for (qsizetype index = 0; index < m_dropLocations.size(); ++index) {
-        if (HBLocationEntries::isPseudoEntry(m_dropLocations[index]) || m_dropLocations[index].value(path) != url->path())
+        if (HBLocationEntries::isPseudoEntry(m_dropLocations[index])
+            || m_dropLocations[index].value(path) != url->path())
             continue;
         HBLocationList list = m_dropLocations;
         refreshLocation(list[index]);

@@ -15,7 +15,10 @@ HBLocationEntry pseudoEntry(bool addFolder)
             {permissionStatus, QStringLiteral("true")}};
 }
 
-bool isPseudoEntry(const HBLocationEntry& entry) { return entry.value(path).isEmpty(); }
+bool isPseudoEntry(const HBLocationEntry& entry)
+{
+    return entry.value(path).isEmpty();
+}
 
 HBLocationEntry folderEntry(const QString& folderPath)
 {

@@ -108,7 +108,10 @@ std::pair<std::optional<hb::URL>, bool> HBURL::resolveBookmark(const QByteArray&
     return {std::nullopt, true};
 }
 
-bool HBURL::isOnAbsentVolume(const QByteArray& data) const { return hb::Bookmark::isOnAbsentVolume(data); }
+bool HBURL::isOnAbsentVolume(const QByteArray& data) const
+{
+    return hb::Bookmark::isOnAbsentVolume(data);
+}
 
 std::optional<hb::URL> HBURL::resolveStoredBookmark(const QByteArray& data, const hb::URL& storedFor)
 {
@@ -210,11 +213,20 @@ bool HBURL::boolResource(const hb::URL& url, const QString& key)
     });
 }
 
-bool HBURL::isReadable(const hb::URL& url) { return boolResource(url, hb::NSURLIsReadableKey); }
+bool HBURL::isReadable(const hb::URL& url)
+{
+    return boolResource(url, hb::NSURLIsReadableKey);
+}
 
-bool HBURL::isWritable(const hb::URL& url) { return boolResource(url, hb::NSURLIsWritableKey); }
+bool HBURL::isWritable(const hb::URL& url)
+{
+    return boolResource(url, hb::NSURLIsWritableKey);
+}
 
-bool HBURL::isVolume(const hb::URL& url) { return boolResource(url, hb::NSURLIsVolumeKey); }
+bool HBURL::isVolume(const hb::URL& url)
+{
+    return boolResource(url, hb::NSURLIsVolumeKey);
+}
 
 qint64 HBURL::directoryContents(const hb::URL& url)
 {

@@ -5,9 +5,9 @@ HBCollectionItemView::HBCollectionItemView(QWidget* parent) : QWidget(parent) {}
 void HBCollectionItemView::ensureTrackingArea()
 {
     if (!trackingArea) {
-        trackingArea = std::make_shared<hb::TrackingArea>(hb::TrackingArea{
-            rect(), hb::NSTrackingMouseEnteredAndExited | hb::NSTrackingActiveInKeyWindow |
-                        hb::NSTrackingInVisibleRect});
+        trackingArea = std::make_shared<hb::TrackingArea>(hb::TrackingArea{rect(), hb::NSTrackingMouseEnteredAndExited
+                                                                                       | hb::NSTrackingActiveInKeyWindow
+                                                                                       | hb::NSTrackingInVisibleRect});
     }
 }
 

@@ -43,5 +43,6 @@ void HBCustomBox::paintEvent(QPaintEvent*)
     constexpr qreal ringWidth = 2.5;
     painter.setPen(QPen(m_dropHighlight ? accent.lighter(130) : accent, ringWidth));
     painter.setBrush(m_dropHighlight ? wash : QColor(Qt::transparent));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(ringWidth / 2, ringWidth / 2, -ringWidth / 2, -ringWidth / 2), 8, 8);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(ringWidth / 2, ringWidth / 2, -ringWidth / 2, -ringWidth / 2), 8,
+                            8);
 }

@@ -83,7 +83,8 @@ void HBTextField::beginEditing()
 // Editing shortcuts
 
 CustomTextField::CustomTextField(QWidget* parent)
-    : QLineEdit(parent), commandKey(hb::NSEventModifierFlagControl),
+    : QLineEdit(parent),
+      commandKey(hb::NSEventModifierFlagControl),
       commandShiftKey(hb::NSEventModifierFlagControl | hb::NSEventModifierFlagShift)
 {
 }
@@ -160,7 +161,7 @@ HBBottomBarView::HBBottomBarView(QWidget* parent) : QWidget(parent)
 std::uint64_t HBBottomBarView::draggingEntered(const hb::DraggingInfo& info) const
 {
     return (info.draggingSourceOperationMask() & hb::NSDragOperationMove) ? hb::NSDragOperationMove
-                                                                         : hb::NSDragOperationCopy;
+                                                                          : hb::NSDragOperationCopy;
 }
 
 bool HBBottomBarView::performDragOperation(const hb::DraggingInfo& info)
@@ -285,7 +286,10 @@ void HBHotKeyLabel::fitText()
     setMinimumWidth(std::clamp(int(std::ceil(width())) + 2 * padding, kNarrowestBox, kWidestBox));
 }
 
-QString HBHotKeyLabel::shownText() const { return m_label->text(); }
+QString HBHotKeyLabel::shownText() const
+{
+    return m_label->text();
+}
 
 QSize HBHotKeyLabel::sizeHint() const
 {

@@ -19,7 +19,7 @@ class HBTextField;
 namespace HBTextFieldCell {
 // The recorder, marked as field editor and told which field it edits; none for any other view.
 HBTextView* fieldEditorForView(QWidget* view);
-}
+}  // namespace HBTextFieldCell
 
 // A field whose editing is the hot-key recorder: focusing it puts the shared recorder inside it and
 // gives the recorder the focus. The end of an edit sends no action.

@@ -32,8 +32,8 @@ bool HBDropHighlight::eventFilter(QObject* watched, QEvent* event)
         // Tiles being reordered are no files coming in.
         const hb::DraggingInfo info = hb::DraggingInfo::fromDropEvent(*static_cast<QDropEvent*>(event));
         const bool files = info.draggingPasteboard().containsType(hb::fileURLPasteboardType)
-                        && !info.draggingPasteboard().containsType(reorderPasteboardType)
-                        && !info.draggingPasteboard().fileURLs().isEmpty();
+                           && !info.draggingPasteboard().containsType(reorderPasteboardType)
+                           && !info.draggingPasteboard().fileURLs().isEmpty();
         setVisible(files);
         if (files)
             raise();

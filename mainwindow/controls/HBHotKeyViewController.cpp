@@ -10,7 +10,9 @@
 #include <QVBoxLayout>
 
 HBHotKeyViewController::HBHotKeyViewController(QWidget* parent)
-    : hb::ViewController(parent), textView(&HBTextView::sharedInstance()), hotKeyManager(&HBHotKeyManage::sharedInstance())
+    : hb::ViewController(parent),
+      textView(&HBTextView::sharedInstance()),
+      hotKeyManager(&HBHotKeyManage::sharedInstance())
 {
 }
 
@@ -84,7 +86,10 @@ void HBHotKeyViewController::viewWillDisappear()
     hb::UserDefaults::standard().setBool(launchedHotkeyDefaultsKey, false);
 }
 
-void HBHotKeyViewController::dimissPopOver(const hb::Notification&) { dismiss(); }
+void HBHotKeyViewController::dimissPopOver(const hb::Notification&)
+{
+    dismiss();
+}
 
 void HBHotKeyViewController::dismiss()
 {

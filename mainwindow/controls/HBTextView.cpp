@@ -16,12 +16,12 @@
 
 namespace {
 
-constexpr std::uint64_t kCombinationModifiers =
-    hb::ModifierFlag::Command | hb::ModifierFlag::Control | hb::ModifierFlag::Option;
+constexpr std::uint64_t kCombinationModifiers = hb::ModifierFlag::Command | hb::ModifierFlag::Control
+                                                | hb::ModifierFlag::Option;
 
 // F1 to F20 as virtual key codes.
-constexpr std::array<std::uint16_t, 20> kFunctionKeyCodes = {122, 120, 99,  118, 96,  97,  98,  100, 101, 109,
-                                                             103, 111, 105, 107, 113, 106, 64,  79,  80,  90};
+constexpr std::array<std::uint16_t, 20> kFunctionKeyCodes = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                                             103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
 
 constexpr int kRecorderPointSize = 25;
 constexpr int kSmallestPointSize = 8;
@@ -87,7 +87,7 @@ HBTextView::HBTextView() : hotKey(&HBHotKeyManage::sharedInstance())
 bool HBTextView::isAcceptableCombination(std::uint16_t keyCode, std::uint64_t modifierFlags)
 {
     return (modifierFlags & kCombinationModifiers) != 0
-        || std::find(kFunctionKeyCodes.begin(), kFunctionKeyCodes.end(), keyCode) != kFunctionKeyCodes.end();
+           || std::find(kFunctionKeyCodes.begin(), kFunctionKeyCodes.end(), keyCode) != kFunctionKeyCodes.end();
 }
 
 void HBTextView::setTypingAttributes()
@@ -136,7 +136,8 @@ void HBTextView::becomeFirstResponder()
     setTypingAttributes();
     hasSeenKeyDown = false;
     if (!monitor)
-        monitor = std::make_unique<hb::KeyCapture>([this](const hb::CapturedKeyEvent& event) { processKeyEvent(event); });
+        monitor = std::make_unique<hb::KeyCapture>(
+            [this](const hb::CapturedKeyEvent& event) { processKeyEvent(event); });
     monitor->install();
     hb::HotKeys::setGrabsSuspended(true);
 }
@@ -165,7 +166,10 @@ void HBTextView::endRecording()
     resignFirstResponder();
 }
 
-void HBTextView::mousePressEvent(QMouseEvent*) { endRecording(); }
+void HBTextView::mousePressEvent(QMouseEvent*)
+{
+    endRecording();
+}
 
 void HBTextView::keyPressEvent(QKeyEvent*) {}
 
@@ -211,7 +215,8 @@ void HBTextView::processKeyEvent(const hb::CapturedKeyEvent& captured)
     showText(text, complete ? acceptedColor() : incompleteColor());
     if (!complete)
         return;
-    if (const std::optional<hb::Error> refusal = hotKey->registerHotKeyWithKeyCode(std::uint16_t(keyCode), event.modifierFlags)) {
+    if (const std::optional<hb::Error> refusal = hotKey->registerHotKeyWithKeyCode(std::uint16_t(keyCode),
+                                                                                   event.modifierFlags)) {
         // The previous hot key stays in force; recording goes on for another combination.
         showText(text, refusedColor());
         controller->showRefusal(HBHotKeyMessages::refusal(std::uint16_t(keyCode), event.modifierFlags, *refusal));

@@ -28,7 +28,10 @@ QVariant URLFolderNameTransformer::transformedValue(const QVariant& value) const
     return hb::URL::fileURLWithPath(*path, true).lastPathComponent();
 }
 
-QMetaType URLFolderNameTransformer::transformedValueClass() const { return QMetaType::fromType<QString>(); }
+QMetaType URLFolderNameTransformer::transformedValueClass() const
+{
+    return QMetaType::fromType<QString>();
+}
 
 QVariant FolderImageNameToImageTransformer::transformedValue(const QVariant& value) const
 {
@@ -42,7 +45,10 @@ QVariant FolderImageNameToImageTransformer::transformedValue(const QVariant& val
     return QVariant::fromValue(QIcon(path));
 }
 
-QMetaType FolderImageNameToImageTransformer::transformedValueClass() const { return QMetaType::fromType<QIcon>(); }
+QMetaType FolderImageNameToImageTransformer::transformedValueClass() const
+{
+    return QMetaType::fromType<QIcon>();
+}
 
 QVariant FilePathToIconTransformer::transformedValue(const QVariant& value) const
 {
@@ -59,7 +65,10 @@ QVariant FilePathToIconTransformer::transformedValue(const QVariant& value) cons
     return QVariant::fromValue(icon);
 }
 
-QMetaType FilePathToIconTransformer::transformedValueClass() const { return QMetaType::fromType<QIcon>(); }
+QMetaType FilePathToIconTransformer::transformedValueClass() const
+{
+    return QMetaType::fromType<QIcon>();
+}
 
 QVariant HBUltaBoolTransformer::transformedValue(const QVariant& value) const
 {
@@ -76,4 +85,7 @@ QVariant HBUltaBoolTransformer::transformedValue(const QVariant& value) const
     }
 }
 
-QMetaType HBUltaBoolTransformer::transformedValueClass() const { return QMetaType::fromType<QString>(); }
+QMetaType HBUltaBoolTransformer::transformedValueClass() const
+{
+    return QMetaType::fromType<QString>();
+}

@@ -83,7 +83,8 @@ std::optional<hb::URL> HBNewFolderController::newFolderURL(const hb::URL& parent
     for (const QString& component : components)
         folder = folder.appendingPathComponent(component, true);
     // A link inside the parent may point anywhere: judge where the path really leads.
-    if (!insideFolder(hb::AccessRegistry::canonicalPath(folder.path()), hb::AccessRegistry::canonicalPath(parent.path())))
+    if (!insideFolder(hb::AccessRegistry::canonicalPath(folder.path()),
+                      hb::AccessRegistry::canonicalPath(parent.path())))
         return std::nullopt;
     return folder;
 }
@@ -96,8 +97,8 @@ void HBNewFolderController::createFolder()
     if (!scoped)
         return;
     const bool started = hb::startAccessingSecurityScopedResource(*scoped);
-    const std::optional<hb::URL> folder =
-        newFolderURL(*parentFolder, nameTextField ? nameTextField->text() : QString());
+    const std::optional<hb::URL> folder = newFolderURL(*parentFolder,
+                                                       nameTextField ? nameTextField->text() : QString());
     hb::Error error;
     if (folder && hb::FileManager::defaultManager().createDirectory(*folder, true, &error)) {
         HBURL::shared().bookmark(*folder, false);
@@ -116,7 +117,7 @@ void HBNewFolderController::showCreateFolderError(const hb::URL& parentFolder)
 {
     hb::Alert alert;
     alert.messageText = QStringLiteral("Subfolder could not be created");
-    alert.informativeText = QStringLiteral("Please check the permissions of \"")
-        + parentFolder.lastPathComponent() + QStringLiteral("\" and try again");
+    alert.informativeText = QStringLiteral("Please check the permissions of \"") + parentFolder.lastPathComponent()
+                            + QStringLiteral("\" and try again");
     alert.runModal();
 }

@@ -13,8 +13,8 @@ class HBCollectionViewItem;
 class HBNewFolderOpenPanelDelegate {
 public:
     virtual ~HBNewFolderOpenPanelDelegate() = default;
-    virtual void openPanelDidEnd(const QList<hb::URL>& urls, const std::optional<QString>& actionString,
-                                 bool addToGrid) = 0;
+    virtual void openPanelDidEnd(const QList<hb::URL>& urls, const std::optional<QString>& actionString, bool addToGrid)
+        = 0;
 };
 
 // The folder panel of a tile: with an action word ("Move"/"Copy") it picks or creates the one folder to

@@ -9,7 +9,10 @@ HBPermissionPanel::HBPermissionPanel(const QString& destinationName, const hb::U
 {
 }
 
-bool HBPermissionPanel::shouldEnableURL(const hb::URL& url) const { return url.path() == URLToShow.path(); }
+bool HBPermissionPanel::shouldEnableURL(const hb::URL& url) const
+{
+    return url.path() == URLToShow.path();
+}
 
 std::pair<bool, std::optional<hb::URL>> HBPermissionPanel::run() const
 {

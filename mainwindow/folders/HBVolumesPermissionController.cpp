@@ -25,10 +25,10 @@ void HBVolumesPermissionController::loadView()
     auto* button = new QPushButton(this);
     button->setAccessibleName(QStringLiteral("Select Drive"));
     button->setMinimumSize(220, 36);
-    button->setStyleSheet(QStringLiteral(
-        "QPushButton { color: white; font-size: 15px; background: rgb(52, 120, 246); border: none;"
-        " border-radius: 6px; padding: 6px 14px; }"
-        "QPushButton:pressed { background: rgb(32, 96, 210); }"));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { color: white; font-size: 15px; background: rgb(52, 120, 246); border: none;"
+                       " border-radius: 6px; padding: 6px 14px; }"
+                       "QPushButton:pressed { background: rgb(32, 96, 210); }"));
     layout->addWidget(button);
     selectDriveButton = button;
     connect(button, &QPushButton::clicked, this, &HBVolumesPermissionController::selectRootDrive);
@@ -41,15 +41,19 @@ void HBVolumesPermissionController::loadView()
         if (!values)
             continue;
         const QString name = values->value(hb::NSURLVolumeLocalizedNameKey).toString();
-        if (values->value(hb::NSURLVolumeIsInternalKey).toBool() && !values->value(hb::NSURLVolumeIsReadOnlyKey).toBool()
-            && !name.isEmpty() && root.path() == QLatin1String("/")) {
+        if (values->value(hb::NSURLVolumeIsInternalKey).toBool()
+            && !values->value(hb::NSURLVolumeIsReadOnlyKey).toBool() && !name.isEmpty()
+            && root.path() == QLatin1String("/")) {
             driveName = name;
             driveURL = root;
         }
     }
 }
 
-QString HBVolumesPermissionController::shownName() const { return driveName.value_or(defaultDriveName); }
+QString HBVolumesPermissionController::shownName() const
+{
+    return driveName.value_or(defaultDriveName);
+}
 
 void HBVolumesPermissionController::viewWillAppear()
 {
@@ -72,7 +76,6 @@ hb::URL HBVolumesPermissionController::rootURL() const
     return driveURL.value_or(hb::URL::fileURLWithPath(QStringLiteral("/"), true));
 }
 
-
 bool HBVolumesPermissionController::run()
 {
     // Nothing of this controller is used once the panel has run: it may be gone by then.
@@ -94,8 +97,8 @@ bool HBVolumesPermissionController::run()
         return true;
     hb::Alert alert;
     alert.messageText = QStringLiteral("Access could not be saved");
-    alert.informativeText =
-        QStringLiteral("Harbrill could not keep access to ") + name + QStringLiteral(". Please try again.");
+    alert.informativeText = QStringLiteral("Harbrill could not keep access to ") + name
+                            + QStringLiteral(". Please try again.");
     alert.runModal();
     return false;
 }

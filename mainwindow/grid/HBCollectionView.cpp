@@ -27,8 +27,9 @@ HBCollectionView::~HBCollectionView()
 void HBCollectionView::ensureTrackingArea()
 {
     if (!trackingArea) {
-        trackingArea = std::make_shared<hb::TrackingArea>(hb::TrackingArea{
-            rect(), hb::NSTrackingMouseEnteredAndExited | hb::NSTrackingActiveInKeyWindow | hb::NSTrackingAssumeInside});
+        trackingArea = std::make_shared<hb::TrackingArea>(hb::TrackingArea{rect(), hb::NSTrackingMouseEnteredAndExited
+                                                                                       | hb::NSTrackingActiveInKeyWindow
+                                                                                       | hb::NSTrackingAssumeInside});
     }
 }
 
@@ -231,7 +232,7 @@ void HBCollectionView::lightDropTarget(const hb::DraggingInfo* info)
 {
     // Files light the folder tile they would be dropped on; a reordered tile leaves its gap instead.
     const bool files = info && info->draggingPasteboard().containsType(hb::fileURLPasteboardType)
-                    && !info->draggingPasteboard().containsType(reorderPasteboardType);
+                       && !info->draggingPasteboard().containsType(reorderPasteboardType);
     const std::int64_t index = files ? dropTargetIndex() : -1;
     auto* tile = index >= 1 ? qobject_cast<HBCollectionViewItem*>(itemAtIndex(index)) : nullptr;
     if (tile == m_litTile)
@@ -247,11 +248,15 @@ void HBCollectionView::startTimer()
 {
     if (timer && timer->isValid())
         return;
-    timer = std::make_unique<hb::RepeatingTimer>(autoscrollInterval, [this] { scrollBy(); }, false);
+    timer = std::make_unique<hb::RepeatingTimer>(
+        autoscrollInterval, [this] { scrollBy(); }, false);
     timer->start();
 }
 
-void HBCollectionView::scrollBy() { autoscroll(QCursor::pos()); }
+void HBCollectionView::scrollBy()
+{
+    autoscroll(QCursor::pos());
+}
 
 void HBCollectionView::draggingEnded(hb::DraggingInfo* info)
 {
@@ -270,9 +275,15 @@ void HBCollectionView::stopTimer()
 
 // --- Pointer tracking ---------------------------------------------------------------------------
 
-void HBCollectionView::mouseEntered() { isMouseInView = true; }
+void HBCollectionView::mouseEntered()
+{
+    isMouseInView = true;
+}
 
-void HBCollectionView::mouseExited() { isMouseInView = false; }
+void HBCollectionView::mouseExited()
+{
+    isMouseInView = false;
+}
 
 void HBCollectionView::enterEvent(QEnterEvent* event)
 {

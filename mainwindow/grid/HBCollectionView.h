@@ -29,7 +29,7 @@ public:
     explicit HBCollectionView(QWidget* parent = nullptr);
     ~HBCollectionView() override;
 
-    std::unique_ptr<hb::RepeatingTimer> timer;           // autoscroll while a drag is outside
+    std::unique_ptr<hb::RepeatingTimer> timer;  // autoscroll while a drag is outside
     std::optional<hb::EventMonitor::Token> modifierMonitor;
     bool optionPressed = false;  // a copy modifier was down at the last modifier change
     QCursor copyCursor{Qt::DragCopyCursor};
@@ -37,8 +37,8 @@ public:
     std::shared_ptr<hb::TrackingArea> trackingArea;
     bool isMouseInView = true;
     bool beganScrolling = false;
-    std::optional<std::int64_t> oldCursorState = 0;   // the last mode given to changeCursor; none after a reset
-    std::int64_t currentDragOperation = 0;             // 1 copy, 16 move, 0 none yet
+    std::optional<std::int64_t> oldCursorState = 0;  // the last mode given to changeCursor; none after a reset
+    std::int64_t currentDragOperation = 0;           // 1 copy, 16 move, 0 none yet
 
     void ensureTrackingArea();
     bool acceptsFirstResponder() const override { return true; }

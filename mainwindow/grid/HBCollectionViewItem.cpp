@@ -85,9 +85,15 @@ HBCollectionViewItem::HBCollectionViewItem(QWidget* parent)
 
 HBCollectionViewItem::~HBCollectionViewItem() = default;
 
-HBCollectionView* HBCollectionViewItem::grid() const { return qobject_cast<HBCollectionView*>(collectionView()); }
+HBCollectionView* HBCollectionViewItem::grid() const
+{
+    return qobject_cast<HBCollectionView*>(collectionView());
+}
 
-HBLocationEntry HBCollectionViewItem::locationEntry() const { return representedObject().value<HBLocationEntry>(); }
+HBLocationEntry HBCollectionViewItem::locationEntry() const
+{
+    return representedObject().value<HBLocationEntry>();
+}
 
 void HBCollectionViewItem::setRepresentedObject(const QVariant& object)
 {
@@ -102,16 +108,16 @@ void HBCollectionViewItem::showContent(const HBLocationEntry& entry)
     ui->pathName->setText(ui->pathName->fontMetrics().elidedText(name, Qt::ElideMiddle, ui->pathName->width()));
     ui->pathName->setToolTip(name);
 
-    std::shared_ptr<hb::ValueTransformer> transformer = hb::ValueTransformer::valueTransformerForName(imageTransformerName);
+    std::shared_ptr<hb::ValueTransformer> transformer = hb::ValueTransformer::valueTransformerForName(
+        imageTransformerName);
     if (!transformer)
         transformer = std::make_shared<FolderImageNameToImageTransformer>();
     const QVariant image = entry.contains(HBLocationEntryKey::icon)
                                ? transformer->transformedValue(entry.value(HBLocationEntryKey::icon))
                                : QVariant();
     const QIcon icon = image.value<QIcon>();
-    ui->pathImageView->setPixmap(icon.isNull() ? QPixmap()
-                                               : icon.pixmap(ui->pathImageView->size(),
-                                                             ui->pathImageView->devicePixelRatioF()));
+    ui->pathImageView->setPixmap(
+        icon.isNull() ? QPixmap() : icon.pixmap(ui->pathImageView->size(), ui->pathImageView->devicePixelRatioF()));
 }
 
 bool HBCollectionViewItem::isDataAvailable() const
@@ -134,7 +140,7 @@ QString HBCollectionViewItem::copyMove() const
 {
     const HBCollectionView* collectionView = grid();
     return collectionView && collectionView->currentDragOperation == hb::NSDragOperationCopy ? copyActionValue
-                                                                                                : moveActionValue;
+                                                                                             : moveActionValue;
 }
 
 QString HBCollectionViewItem::copyMove(std::uint64_t gestureModifierFlags) const
@@ -515,7 +521,10 @@ void HBCollectionViewItem::newFolder()
                                          hb::RectEdge::maxY);
 }
 
-void HBCollectionViewItem::newFolderWithPanel() { newFolderWithPanel(copyMove()); }
+void HBCollectionViewItem::newFolderWithPanel()
+{
+    newFolderWithPanel(copyMove());
+}
 
 void HBCollectionViewItem::newFolderWithPanel(const QString& actionString)
 {

@@ -12,9 +12,9 @@ class QObject;
 // holds the grid, tiles of about 100 x 100 points, three columns in a 332-point-wide holder, the
 // content following the store's list through the array controller.
 struct HBCollectionViewNib {
-    HBScrollView* holder = nullptr;  // without a parent: the caller places it (or deletes it)
+    HBScrollView* holder = nullptr;                      // without a parent: the caller places it (or deletes it)
     LocationArrayController* arrayController = nullptr;  // a child of the owner
-    HBCollectionView* collectionView = nullptr;           // inside the holder
+    HBCollectionView* collectionView = nullptr;          // inside the holder
 };
 
 // None without a store.

@@ -44,8 +44,8 @@ std::optional<QString> MetadataQueryUtils::contentType(const QString& fileType)
 }
 
 std::optional<MetadataQueryUtils::PredicateFormat> MetadataQueryUtils::predicateFormat(const QString& fileType,
-                                                                                        hb::MetadataDate from,
-                                                                                        hb::MetadataDate to)
+                                                                                       hb::MetadataDate from,
+                                                                                       hb::MetadataDate to)
 {
     const std::optional<QString> value = contentType(fileType);
     if (!value)
@@ -57,18 +57,22 @@ std::optional<MetadataQueryUtils::PredicateFormat> MetadataQueryUtils::predicate
 
     PredicateFormat predicate;
     predicate.format = added + QStringLiteral(" > %@ && ") + added + QStringLiteral(" < %@ && ") + tree
-                     + QStringLiteral(" != 'com.apple.application' && ") + tree
-                     + (fileType == allType ? QStringLiteral(" != 'public.log' && (") : QStringLiteral(" != 'public.log' && "));
+                       + QStringLiteral(" != 'com.apple.application' && ") + tree
+                       + (fileType == allType ? QStringLiteral(" != 'public.log' && (")
+                                              : QStringLiteral(" != 'public.log' && "));
     predicate.arguments = {from, to};
     if (fileType == allType) {
         predicate.format += tree + QStringLiteral(" == %@ || ") + kind + QStringLiteral(" == %@ || ") + tree
-                          + QStringLiteral(" == 'public.archive') && kMDItemFSInvisible == NO && kMDItemSupportFileType != %@");
+                            + QStringLiteral(
+                                " == 'public.archive') && kMDItemFSInvisible == NO && kMDItemSupportFileType != %@");
         predicate.arguments.insert(predicate.arguments.end(), {*value, folderType, systemFile});
     } else if (fileType == otherType) {
-        predicate.format += tree + QStringLiteral(" != 'public.image' && ") + tree + QStringLiteral(" != 'public.text' && ")
-                          + hb::kMDItemContentType + QStringLiteral(" != 'com.adobe.pdf' && ") + tree
-                          + QStringLiteral(" != 'public.archive' && ") + tree + QStringLiteral(" != 'public.movie' && ") + tree
-                          + QStringLiteral(" != 'public.audio' && ") + kind + QStringLiteral(" != 'Folder' && ") + tree + tail;
+        predicate.format += tree + QStringLiteral(" != 'public.image' && ") + tree
+                            + QStringLiteral(" != 'public.text' && ") + hb::kMDItemContentType
+                            + QStringLiteral(" != 'com.adobe.pdf' && ") + tree
+                            + QStringLiteral(" != 'public.archive' && ") + tree
+                            + QStringLiteral(" != 'public.movie' && ") + tree + QStringLiteral(" != 'public.audio' && ")
+                            + kind + QStringLiteral(" != 'Folder' && ") + tree + tail;
         predicate.arguments.insert(predicate.arguments.end(), {*value, systemFile});
     } else {
         predicate.format += (fileType == folderType ? kind : tree) + tail;
@@ -98,7 +102,8 @@ void MetadataQueryUtils::startQuery(const QString& fileType, hb::MetadataDate fr
         return;
     metadataQuery->setSearchScopes({hb::NSMetadataQueryUserHomeScope});
     hb::Error error;
-    std::optional<hb::MetadataPredicate> parsed = hb::MetadataPredicate::predicateWithFormat(predicate->format, predicate->arguments, &error);
+    std::optional<hb::MetadataPredicate> parsed = hb::MetadataPredicate::predicateWithFormat(
+        predicate->format, predicate->arguments, &error);
     if (!parsed)
         qCWarning(hbLog).noquote() << error.localizedDescription();
     metadataQuery->setPredicate(std::move(parsed));

@@ -43,7 +43,8 @@ public:
         QString format;
         std::vector<hb::MetadataValue> arguments;
     };
-    static std::optional<PredicateFormat> predicateFormat(const QString& fileType, hb::MetadataDate from, hb::MetadataDate to);
+    static std::optional<PredicateFormat> predicateFormat(const QString& fileType, hb::MetadataDate from,
+                                                          hb::MetadataDate to);
 
     // Both bounds are exclusive. A name outside the groups searches nothing and delivers nothing.
     void startQuery(const QString& fileType, hb::MetadataDate from, hb::MetadataDate to);

@@ -176,10 +176,14 @@ std::pair<hb::MetadataDate, hb::MetadataDate> RecentViewController::timeWindow(i
 {
     const QDate today = now.date();
     switch (index) {
-    case 0: return {toDate(today.startOfDay()), toDate(now)};
-    case 1: return {toDate(now.addDays(-1).date().startOfDay()), toDate(today.startOfDay())};
-    case 3: return {toDate(QDate(today.year(), today.month(), 1).startOfDay()), toDate(now)};
-    default: break;
+    case 0:
+        return {toDate(today.startOfDay()), toDate(now)};
+    case 1:
+        return {toDate(now.addDays(-1).date().startOfDay()), toDate(today.startOfDay())};
+    case 3:
+        return {toDate(QDate(today.year(), today.month(), 1).startOfDay()), toDate(now)};
+    default:
+        break;
     }
     const int firstDay = QLocale::system().firstDayOfWeek();
     const int back = (today.dayOfWeek() - firstDay + 7) % 7;
@@ -378,7 +382,8 @@ void RecentViewController::removeMissingRow(std::int64_t row)
         selectionCount();
     resultArray.erase(resultArray.begin() + row);
     tableView->reloadData();
-    alertDialogOKCancelWithErrortitle(QStringLiteral("File not Found"), QStringLiteral("File Deleted/Moved. Refresh and Try again"));
+    alertDialogOKCancelWithErrortitle(QStringLiteral("File not Found"),
+                                      QStringLiteral("File Deleted/Moved. Refresh and Try again"));
 }
 
 void RecentViewController::showDoneImage(const QIcon& image)
@@ -442,7 +447,8 @@ void RecentViewController::doneButtonClicked()
     }
     const QList<hb::URL> urls = selectedItemDict.values();
     if (missing)
-        alertDialogOKCancelWithErrortitle(QStringLiteral("File not Found"), QStringLiteral("File Deleted/Moved. Refresh and Try again"));
+        alertDialogOKCancelWithErrortitle(QStringLiteral("File not Found"),
+                                          QStringLiteral("File Deleted/Moved. Refresh and Try again"));
     if (delegate)
         delegate->onResult(urls);
     selectedItemDict.clear();

@@ -30,7 +30,8 @@ QImage iconImage(const HBFilePreview::Part& part)
 }  // namespace
 
 HBFilePreview::HBFilePreview(QObject* parent)
-    : QObject(parent), m_executor([](std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); })
+    : QObject(parent),
+      m_executor([](std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); })
 {
 }
 
@@ -86,7 +87,8 @@ QImage HBFilePreview::compose(const QList<Part>& parts)
             continue;
         QSize size = image.size();
         size.scale(kSide, kSide, Qt::KeepAspectRatio);
-        painter.drawImage(QRect((kSide - size.width()) / 2, (kSide - size.height()) / 2, size.width(), size.height()), image);
+        painter.drawImage(QRect((kSide - size.width()) / 2, (kSide - size.height()) / 2, size.width(), size.height()),
+                          image);
     }
     painter.end();
     return preview;

@@ -38,8 +38,8 @@ void HBHotKeyNotification::stateChanged()
         if (m_shownFor == combination)
             return;
         center().removeAllDeliveredNotifications();
-        center().scheduleNotification({HBHotKeyMessages::takenTitle(state), HBHotKeyMessages::takenBody(state),
-                                       HBHotKeyMessages::takenButton});
+        center().scheduleNotification(
+            {HBHotKeyMessages::takenTitle(state), HBHotKeyMessages::takenBody(state), HBHotKeyMessages::takenButton});
         m_shownFor = combination;
     } else if (m_shownFor && state.kind == HBHotKeyState::Kind::inForce) {
         center().removeAllDeliveredNotifications();

@@ -13,7 +13,10 @@
 
 HBHotKeyStatusPane::HBHotKeyStatusPane(QWidget* parent) : hb::ViewController(parent) {}
 
-HBHotKeyStatusPane::~HBHotKeyStatusPane() { stopObserving(); }
+HBHotKeyStatusPane::~HBHotKeyStatusPane()
+{
+    stopObserving();
+}
 
 void HBHotKeyStatusPane::finishLayout(HBStatusPaneLayout& layout)
 {
@@ -58,7 +61,10 @@ void HBHotKeyStatusPane::hotKeyStateChanged()
     HBStatusHints::showHotKeyNotice(hotKeyNotice, HBHotKeyManage::sharedInstance().state());
 }
 
-void HBHotKeyStatusPane::shakeStatusLine() { HBStatusHints::shake(statusLine); }
+void HBHotKeyStatusPane::shakeStatusLine()
+{
+    HBStatusHints::shake(statusLine);
+}
 
 void HBHotKeyStatusPane::getRecentFiles()
 {

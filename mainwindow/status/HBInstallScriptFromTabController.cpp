@@ -26,7 +26,10 @@ void HBInstallScriptFromTabController::loadView()
     finishLayout(layout);
 }
 
-void HBInstallScriptFromTabController::viewDidLoad() { stopObserving(); }
+void HBInstallScriptFromTabController::viewDidLoad()
+{
+    stopObserving();
+}
 
 std::optional<hb::Error> HBInstallScriptFromTabController::installScript()
 {
@@ -35,7 +38,8 @@ std::optional<hb::Error> HBInstallScriptFromTabController::installScript()
     const std::optional<hb::URL> folder = hb::UserScriptTask::applicationScriptsDirectory(true, &error);
     bool installed = false;
     if (!contents) {
-        error = hb::Error{hb::NSCocoaErrorDomain, hb::NSFileReadNoSuchFileError,
+        error = hb::Error{hb::NSCocoaErrorDomain,
+                          hb::NSFileReadNoSuchFileError,
                           {{hb::NSLocalizedDescriptionKey, QStringLiteral("The script is missing from the program.")}}};
     } else if (folder) {
         // Pressing Install is the user's consent to write there, as choosing the folder in a panel would be.
@@ -45,7 +49,7 @@ std::optional<hb::Error> HBInstallScriptFromTabController::installScript()
         installed = hb::UserScriptTask::writeScriptFile(*contents, destination, &error);
         if (!installed && error.domain == hb::NSCocoaErrorDomain && error.code == hb::NSFileWriteFileExistsError)
             installed = hb::FileManager::defaultManager().removeItem(destination, &error)
-                     && hb::UserScriptTask::writeScriptFile(*contents, destination, &error);
+                        && hb::UserScriptTask::writeScriptFile(*contents, destination, &error);
         hb::stopAccessingSecurityScopedResource(*folder);
     }
     if (!installed) {

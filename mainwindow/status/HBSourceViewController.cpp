@@ -37,8 +37,8 @@ public:
         m_name->setText(m_name->fontMetrics().elidedText(name, Qt::ElideMiddle, 72));
         setAccessibleName(name);
         const QString path = row.value(QStringLiteral("ImagePath")).toString();
-        const auto transformer =
-            hb::ValueTransformer::valueTransformerForName(QStringLiteral("FilePathToIconTransformer"));
+        const auto transformer = hb::ValueTransformer::valueTransformerForName(
+            QStringLiteral("FilePathToIconTransformer"));
         const QVariant icon = transformer ? transformer->transformedValue(path) : QVariant();
         const QIcon shown = icon.canConvert<QIcon>() ? icon.value<QIcon>() : hb::Workspace::iconForFile(path);
         m_icon = shown.pixmap(40, 40);

@@ -58,7 +58,7 @@ QString HBStatusChooseFolderController::fileCountText(const QList<hb::URL>& urls
     if (urls.size() == 1)
         return (recent ? QStringLiteral("Recent File: ") : QString()) + urls.first().lastPathComponent();
     return QString::number(urls.size()) + (recent ? QStringLiteral(" recent files") : QString())
-         + QStringLiteral(" selected");
+           + QStringLiteral(" selected");
 }
 
 void HBStatusChooseFolderController::updateStatus(const std::optional<QList<hb::URL>>& urls,

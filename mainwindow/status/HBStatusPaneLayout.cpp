@@ -13,11 +13,15 @@ HBStatusPaneLayout::HBStatusPaneLayout(QWidget* pane)
     m_row->setSpacing(8);
     m_lines->setSpacing(0);
     m_row->addLayout(m_lines, 1);
-    pane->setStyleSheet(QStringLiteral("QLabel { color: rgb(225, 229, 236); } QLabel#subText { color: rgb(150, 157, 170); } "
-                                       "QLabel#notice { color: rgb(240, 178, 84); }"));
+    pane->setStyleSheet(
+        QStringLiteral("QLabel { color: rgb(225, 229, 236); } QLabel#subText { color: rgb(150, 157, 170); } "
+                       "QLabel#notice { color: rgb(240, 178, 84); }"));
 }
 
-void HBStatusPaneLayout::addLeading(QWidget* widget) { m_row->insertWidget(m_row->indexOf(m_lines), widget); }
+void HBStatusPaneLayout::addLeading(QWidget* widget)
+{
+    m_row->insertWidget(m_row->indexOf(m_lines), widget);
+}
 
 QLabel* HBStatusPaneLayout::addLine(const QString& text, const QString& purpose)
 {

@@ -10,7 +10,10 @@ namespace hb::Bundle {
 
 namespace {
 
-QString resourceName(const QString& name) { return name.startsWith(u":/") ? name : QStringLiteral(":/") + name; }
+QString resourceName(const QString& name)
+{
+    return name.startsWith(u":/") ? name : QStringLiteral(":/") + name;
+}
 
 }  // namespace
 
@@ -27,7 +30,10 @@ QVariantMap infoDictionary()
     return cached;
 }
 
-QVariant objectForInfoDictionaryKey(const QString& key) { return infoDictionary().value(key); }
+QVariant objectForInfoDictionaryKey(const QString& key)
+{
+    return infoDictionary().value(key);
+}
 
 std::optional<QByteArray> resourceData(const QString& name)
 {

@@ -9,7 +9,10 @@ namespace hb {
 
 namespace {
 
-QString quoted(const QString& text) { return QStringLiteral("\u201C%1\u201D").arg(text); }
+QString quoted(const QString& text)
+{
+    return QStringLiteral("\u201C%1\u201D").arg(text);
+}
 
 // Items are named by their full path: two folders often hold files of the same name.
 QString describe(int code, int posixError, const QString& path)

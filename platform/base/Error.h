@@ -32,7 +32,7 @@ struct Error {
     int code = 0;
     QVariantMap userInfo;
 
-    QString localizedDescription() const;       // NSLocalizedDescriptionKey, else a generic text
+    QString localizedDescription() const;         // NSLocalizedDescriptionKey, else a generic text
     QString localizedRecoverySuggestion() const;  // NSLocalizedRecoverySuggestionErrorKey or empty
 
     // A Cocoa file error for a failed POSIX call on `path` (ENOENT -> 4/260, EACCES/EPERM -> 257/513,

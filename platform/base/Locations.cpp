@@ -37,8 +37,8 @@ QString databaseHome()
     std::string buffer(static_cast<size_t>(size), '\0');
     passwd entry{};
     passwd* result = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) != 0 || result == nullptr ||
-        result->pw_dir == nullptr)
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) != 0 || result == nullptr
+        || result->pw_dir == nullptr)
         return {};
     return QString::fromLocal8Bit(result->pw_dir);
 }
@@ -98,11 +98,20 @@ void setUserDatabaseHome(const QString& path)
     redirectedHome() = path;
 }
 
-QString configHome() { return xdg("XDG_CONFIG_HOME", QStringLiteral(".config")); }
+QString configHome()
+{
+    return xdg("XDG_CONFIG_HOME", QStringLiteral(".config"));
+}
 
-QString dataHome() { return xdg("XDG_DATA_HOME", QStringLiteral(".local/share")); }
+QString dataHome()
+{
+    return xdg("XDG_DATA_HOME", QStringLiteral(".local/share"));
+}
 
-QString cacheHome() { return xdg("XDG_CACHE_HOME", QStringLiteral(".cache")); }
+QString cacheHome()
+{
+    return xdg("XDG_CACHE_HOME", QStringLiteral(".cache"));
+}
 
 QString runtimeDirectory()
 {
@@ -120,14 +129,26 @@ QString runtimeDirectory()
     return own;
 }
 
-QString applicationConfigDirectory() { return configHome() + u'/' + programIdentity().command; }
+QString applicationConfigDirectory()
+{
+    return configHome() + u'/' + programIdentity().command;
+}
 
 namespace {
-QString applicationDataDirectory() { return dataHome() + u'/' + programIdentity().command; }
+QString applicationDataDirectory()
+{
+    return dataHome() + u'/' + programIdentity().command;
+}
 }  // namespace
 
-QString containerDirectory() { return applicationDataDirectory() + QStringLiteral("/container"); }
+QString containerDirectory()
+{
+    return applicationDataDirectory() + QStringLiteral("/container");
+}
 
-QString applicationScriptsDirectory() { return applicationDataDirectory() + QStringLiteral("/Application Scripts"); }
+QString applicationScriptsDirectory()
+{
+    return applicationDataDirectory() + QStringLiteral("/Application Scripts");
+}
 
 }  // namespace hb::Locations

@@ -88,8 +88,8 @@ QString recentLines()
 {
     std::lock_guard lock(appendMutex);
     const Runs runs = keptRuns();
-    return QString::fromUtf8(QByteArray(runs.first, qsizetype(runs.firstSize)) +
-                             QByteArray(runs.second, qsizetype(runs.secondSize)));
+    return QString::fromUtf8(QByteArray(runs.first, qsizetype(runs.firstSize))
+                             + QByteArray(runs.second, qsizetype(runs.secondSize)));
 }
 
 void writeRecentLines(int fd)

@@ -36,8 +36,8 @@ void NotificationCenter::removeObserver(const void* owner, const QString& name, 
     std::lock_guard lock(m_mutex);
     std::erase_if(m_entries, [&](const auto& item) {
         const Entry& entry = item.second;
-        return entry.owner == owner && (name.isEmpty() || entry.name == name) &&
-               (object == nullptr || entry.object == object);
+        return entry.owner == owner && (name.isEmpty() || entry.name == name)
+               && (object == nullptr || entry.object == object);
     });
 }
 

@@ -12,8 +12,14 @@ ProgramIdentity& identity()
 
 }  // namespace
 
-void setProgramIdentity(ProgramIdentity given) { identity() = std::move(given); }
+void setProgramIdentity(ProgramIdentity given)
+{
+    identity() = std::move(given);
+}
 
-const ProgramIdentity& programIdentity() { return identity(); }
+const ProgramIdentity& programIdentity()
+{
+    return identity();
+}
 
 }  // namespace hb

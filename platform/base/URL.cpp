@@ -88,7 +88,10 @@ QString join(const QString& folder, const QString& name)
 
 }  // namespace Path
 
-QString URL::lastPathComponent() const { return Path::lastComponent(m_path); }
+QString URL::lastPathComponent() const
+{
+    return Path::lastComponent(m_path);
+}
 
 QString URL::pathExtension() const
 {

@@ -86,8 +86,8 @@ struct FileStamp {
     }
     bool operator==(const FileStamp& other) const
     {
-        return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+        return exists == other.exists && device == other.device && inode == other.inode && size == other.size
+               && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
     }
 };
 
@@ -98,8 +98,9 @@ void removeKilledWriteLeftovers(const QString& path)
     const QFileInfo info(path);
     const QRegularExpression temporary(
         QStringLiteral("^%1\\.[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(info.fileName())));
-    const QStringList names = QDir(info.path()).entryList({info.fileName() + QStringLiteral(".??????")},
-                                                          QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names = QDir(info.path())
+                                  .entryList({info.fileName() + QStringLiteral(".??????")},
+                                             QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         if (!temporary.match(name).hasMatch())
             continue;
@@ -133,8 +134,8 @@ void noteSetAside(const QString& path, const QString& keptAs)
 // Moves an unreadable file aside under a name that is never reused, so nothing is overwritten.
 bool moveAside(const QString& path)
 {
-    const QString base = path + QStringLiteral(".corrupt-") +
-                         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    const QString base = path + QStringLiteral(".corrupt-")
+                         + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     const QByteArray from = QFile::encodeName(path);
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString target = attempt == 0 ? base : base + QStringLiteral("-%1").arg(attempt);
@@ -306,9 +307,8 @@ public:
             file = path;
             for (const auto& [key, number] : dirty) {
                 const auto value = values.constFind(key);
-                pending.emplace(key, std::make_pair(number, value != values.cend()
-                                                                ? std::optional<QVariant>(*value)
-                                                                : std::nullopt));
+                pending.emplace(key, std::make_pair(number, value != values.cend() ? std::optional<QVariant>(*value)
+                                                                                   : std::nullopt));
             }
             // Nothing of ours to write and nobody else wrote: leave the file alone.
             if (pending.empty() && (!takeOthers || FileStamp::of(file) == stamp))
@@ -439,8 +439,8 @@ UserDefaults& UserDefaults::standard()
 
 UserDefaults* UserDefaults::suite(const QString& suiteName)
 {
-    if (suiteName.isEmpty() || suiteName.contains(u'/') || suiteName.contains(QChar(0)) || suiteName == u"." ||
-        suiteName == u"..")
+    if (suiteName.isEmpty() || suiteName.contains(u'/') || suiteName.contains(QChar(0)) || suiteName == u"."
+        || suiteName == u"..")
         return nullptr;
     if (suiteName == programIdentity().applicationId)
         return &standard();
@@ -483,7 +483,10 @@ QString UserDefaults::filePath() const
     return d->path;
 }
 
-QVariant UserDefaults::object(const QString& key) const { return d->object(key); }
+QVariant UserDefaults::object(const QString& key) const
+{
+    return d->object(key);
+}
 
 bool UserDefaults::boolForKey(const QString& key) const
 {
@@ -601,7 +604,10 @@ void UserDefaults::setObject(const QString& key, const QVariant& value)
     emit valueChanged(key);
 }
 
-void UserDefaults::removeObject(const QString& key) { setObject(key, QVariant()); }
+void UserDefaults::removeObject(const QString& key)
+{
+    setObject(key, QVariant());
+}
 
 void UserDefaults::registerDefaults(const QVariantMap& defaults)
 {

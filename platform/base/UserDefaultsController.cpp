@@ -60,6 +60,9 @@ QMetaObject::Connection UserDefaultsController::addObserver(const QString& keyPa
                    });
 }
 
-void UserDefaultsController::removeObserver(const QMetaObject::Connection& connection) { disconnect(connection); }
+void UserDefaultsController::removeObserver(const QMetaObject::Connection& connection)
+{
+    disconnect(connection);
+}
 
 }  // namespace hb

@@ -21,7 +21,10 @@ QJsonObject tagged(const char* type, const QJsonValue& value)
     return QJsonObject{{QStringLiteral("type"), QLatin1String(type)}, {QStringLiteral("value"), value}};
 }
 
-bool isUndecoded(const QVariant& value) { return value.typeId() == qMetaTypeId<UndecodedValue>(); }
+bool isUndecoded(const QVariant& value)
+{
+    return value.typeId() == qMetaTypeId<UndecodedValue>();
+}
 
 // The texts of undecoded values written into a document: each stands there as a placeholder string
 // until the document's text is made, then its own text takes the placeholder's place.
@@ -273,8 +276,8 @@ QVariant decodeKeeping(const QJsonValue& json, const RawText& raw, RawText::Span
     const QJsonObject object = json.toObject();
     const QString type = object.value(QStringLiteral("type")).toString();
     const QJsonValue value = object.value(QStringLiteral("value"));
-    const std::optional<RawText::Span> valueSpan =
-        json.isObject() ? raw.member(span, QStringLiteral("value")) : std::nullopt;
+    const std::optional<RawText::Span> valueSpan = json.isObject() ? raw.member(span, QStringLiteral("value"))
+                                                                   : std::nullopt;
     if (valueSpan && type == u"array" && value.isArray()) {
         QVariantList list;
         const QJsonArray elements = value.toArray();

@@ -36,7 +36,7 @@ Error refusal(int code, const QString& description)
 bool HotKeys::isWaylandSession()
 {
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland"
-        || QGuiApplication::platformName() == QLatin1String("wayland");
+           || QGuiApplication::platformName() == QLatin1String("wayland");
 }
 
 HotKeyBackend& HotKeys::backend()
@@ -65,11 +65,20 @@ void HotKeys::setBackend(std::unique_ptr<HotKeyBackend> backend)
     });
 }
 
-void HotKeys::setGrabsSuspended(bool suspended) { backend().setGrabsSuspended(suspended); }
+void HotKeys::setGrabsSuspended(bool suspended)
+{
+    backend().setGrabsSuspended(suspended);
+}
 
-void HotKeys::setReleasedHandler(HotKeyBackend::ReleasedHandler handler) { releasedHandler() = std::move(handler); }
+void HotKeys::setReleasedHandler(HotKeyBackend::ReleasedHandler handler)
+{
+    releasedHandler() = std::move(handler);
+}
 
-void HotKeys::setSettledHandler(HotKeyBackend::SettledHandler handler) { settledHandler() = std::move(handler); }
+void HotKeys::setSettledHandler(HotKeyBackend::SettledHandler handler)
+{
+    settledHandler() = std::move(handler);
+}
 
 QString HotKeys::keyName(std::uint16_t keyCode)
 {
@@ -80,13 +89,14 @@ QString HotKeys::keyName(std::uint16_t keyCode)
 }
 
 std::optional<HotKeyBackend::Ref> RecordingHotKeyBackend::registerHotKey(std::uint16_t keyCode,
-                                                                         std::uint64_t modifierFlags,
-                                                                         std::uint32_t id, Error* error)
+                                                                         std::uint64_t modifierFlags, std::uint32_t id,
+                                                                         Error* error)
 {
     if (m_unavailable || m_refused.contains(std::pair{keyCode, modifierFlags})) {
         if (error)
-            *error = m_unavailable ? refusal(HotKeyError::noHotKeys, QStringLiteral("This session has no global hot keys."))
-                                   : refusal(HotKeyError::taken, QStringLiteral("The key combination is taken."));
+            *error = m_unavailable
+                         ? refusal(HotKeyError::noHotKeys, QStringLiteral("This session has no global hot keys."))
+                         : refusal(HotKeyError::taken, QStringLiteral("The key combination is taken."));
         return std::nullopt;
     }
     m_registrations.append({m_nextRef, keyCode, modifierFlags, id});

@@ -44,8 +44,9 @@ public:
     // None and an error when the combination cannot be grabbed (taken by another client, no display,
     // a key position the table does not know). A backend that settles later answers a handle at once
     // and reports through the settled handler.
-    virtual std::optional<Ref> registerHotKey(std::uint16_t keyCode, std::uint64_t modifierFlags,
-                                              std::uint32_t id, Error* error) = 0;
+    virtual std::optional<Ref> registerHotKey(std::uint16_t keyCode, std::uint64_t modifierFlags, std::uint32_t id,
+                                              Error* error)
+        = 0;
     virtual void unregisterHotKey(Ref ref) = 0;
     // While suspended no combination is grabbed, so the program's own windows receive it (a key
     // recorder); registrations made meanwhile take hold when resumed.

@@ -61,7 +61,10 @@ const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.Global
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 // What the desktop's shortcut settings call the shortcut.
-QString shortcutDescription() { return QStringLiteral("Open ") + programIdentity().name; }
+QString shortcutDescription()
+{
+    return QStringLiteral("Open ") + programIdentity().name;
+}
 // The portal may first have to be started on the bus.
 constexpr int probeTimeoutMs = 10000;
 
@@ -218,8 +221,8 @@ public slots:
         const qulonglong timestamp = arguments.at(2).toULongLong();
         const QVariantMap options = qdbus_cast<QVariantMap>(arguments.at(3));
         const Binding* binding = bindingForSession(session);
-        if (!binding || !binding->bound || shortcutId != PortalShortcuts::shortcutId(binding->keyCode, binding->modifierFlags)
-            || grabsSuspended())
+        if (!binding || !binding->bound
+            || shortcutId != PortalShortcuts::shortcutId(binding->keyCode, binding->modifierFlags) || grabsSuspended())
             return;
         const QString token = options.value(QStringLiteral("activation_token")).toString();
         if (!token.isEmpty())
@@ -263,9 +266,8 @@ private:
     // Whether the portal offers global shortcuts: it answers for the interface's version.
     void probe()
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
-                                                           QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                           QStringLiteral("Get"));
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         call << shortcutsInterface << QStringLiteral("version");
         auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, probeTimeoutMs), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
@@ -273,7 +275,8 @@ private:
             const QDBusPendingReply<QDBusVariant> reply = *finished;
             if (reply.isError()) {
                 qCInfo(hbLog).noquote() << "No global hot key in this session: the desktop portal offers no global"
-                                           " shortcuts (" + reply.error().message() + ")";
+                                           " shortcuts ("
+                                               + reply.error().message() + ")";
                 m_availability = Availability::unavailable;
                 const std::vector<Binding> pending = std::exchange(m_bindings, {});
                 for (const Binding& b : pending)
@@ -321,15 +324,17 @@ private:
         request(QStringLiteral("CreateSession"), {options}, token, [this, ref](uint code, const QVariantMap& results) {
             // Documented as an object path; some portals send it as a string.
             const QVariant handle = results.value(QStringLiteral("session_handle"));
-            const QString session = handle.typeId() == qMetaTypeId<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
-                                                                                       : handle.toString();
+            const QString session = handle.typeId() == qMetaTypeId<QDBusObjectPath>()
+                                        ? handle.value<QDBusObjectPath>().path()
+                                        : handle.toString();
             Binding* hotKey = binding(ref);
             if (!hotKey) {
                 closeSession(session);  // unregistered meanwhile
                 return;
             }
             if (code != 0 || session.isEmpty())
-                return refuse(ref, portalError(EIO, QStringLiteral("The desktop portal did not open a shortcut session.")));
+                return refuse(ref,
+                              portalError(EIO, QStringLiteral("The desktop portal did not open a shortcut session.")));
             hotKey->session = session;
             bindShortcut(ref);
         });
@@ -347,13 +352,16 @@ private:
         const QString token = nextToken();
         const QVariantMap options{{QStringLiteral("handle_token"), token}};
         request(QStringLiteral("BindShortcuts"),
-                {QVariant::fromValue(QDBusObjectPath(requested->session)), QVariant::fromValue(shortcuts), QString(), options},
+                {QVariant::fromValue(QDBusObjectPath(requested->session)), QVariant::fromValue(shortcuts), QString(),
+                 options},
                 token, [this, ref, id](uint code, const QVariantMap& results) {
                     Binding* hotKey = binding(ref);
                     if (!hotKey)
                         return;
                     if (code == 1)
-                        return refuse(ref, portalError(ECANCELED, QStringLiteral("The hot key was not confirmed on the desktop.")));
+                        return refuse(
+                            ref,
+                            portalError(ECANCELED, QStringLiteral("The hot key was not confirmed on the desktop.")));
                     if (code != 0)
                         return refuse(ref, portalError(EIO, QStringLiteral("The desktop did not bind the hot key.")));
                     hotKey->bound = true;
@@ -364,7 +372,8 @@ private:
                         if (shortcut.id == id && description.isValid())
                             confirmedTrigger = description.toString();
                     }
-                    HBDebug() << "Hot key bound through the portal:" << id << confirmedTrigger.value_or(QStringLiteral("(keys not told)"));
+                    HBDebug() << "Hot key bound through the portal:" << id
+                              << confirmedTrigger.value_or(QStringLiteral("(keys not told)"));
                     settled(ref, {std::nullopt, confirmedTrigger});
                 });
     }

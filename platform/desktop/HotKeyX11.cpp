@@ -107,7 +107,8 @@ public:
             return std::nullopt;
         };
         if (!connect())
-            return fail(hotKeyError(HotKeyError::noDisplay, QStringLiteral("There is no X display to grab global hot keys on.")));
+            return fail(hotKeyError(HotKeyError::noDisplay,
+                                    QStringLiteral("There is no X display to grab global hot keys on.")));
         const std::optional<int> evdev = KeyCodes::evdevCodeForVirtualKeyCode(keyCode);
         int minKeyCode = 0, maxKeyCode = 0;
         XDisplayKeycodes(m_display, &minKeyCode, &maxKeyCode);
@@ -121,7 +122,8 @@ public:
         if (!trap.sync()) {
             ungrab(grab);
             trap.sync();
-            return fail(hotKeyError(HotKeyError::taken, QStringLiteral("Another application already uses this key combination.")));
+            return fail(hotKeyError(HotKeyError::taken,
+                                    QStringLiteral("Another application already uses this key combination.")));
         }
         if (grabsSuspended()) {
             ungrab(grab);
@@ -161,7 +163,9 @@ public:
         for (Ref ref : lost) {
             std::erase_if(m_grabs, [ref](const Grab& grab) { return grab.ref == ref; });
             qCWarning(hbLog) << "A hot key could not be grabbed again after recording: another application took it.";
-            settled(ref, {hotKeyError(HotKeyError::taken, QStringLiteral("Another application already uses this key combination.")), {}});
+            settled(ref, {hotKeyError(HotKeyError::taken,
+                                      QStringLiteral("Another application already uses this key combination.")),
+                          {}});
         }
     }
 
@@ -206,7 +210,8 @@ private:
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { readEvents(); });
         // Xlib may already hold events read along with a reply; the socket would not wake us for them.
         if (auto* dispatcher = QAbstractEventDispatcher::instance())
-            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, m_notifier.get(), [this] { readEvents(); });
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, m_notifier.get(),
+                             [this] { readEvents(); });
         return true;
     }
 
@@ -294,11 +299,17 @@ private:
     Ref m_nextRef = 1;
 };
 
-bool isLatinLetter(KeySym sym) { return sym >= XK_a && sym <= XK_z; }
+bool isLatinLetter(KeySym sym)
+{
+    return sym >= XK_a && sym <= XK_z;
+}
 
 }  // namespace
 
-std::unique_ptr<HotKeyBackend> makeX11HotKeyBackend() { return std::make_unique<X11HotKeyBackend>(); }
+std::unique_ptr<HotKeyBackend> makeX11HotKeyBackend()
+{
+    return std::make_unique<X11HotKeyBackend>();
+}
 
 std::optional<QString> x11KeyName(std::uint16_t keyCode)
 {

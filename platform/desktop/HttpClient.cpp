@@ -45,7 +45,8 @@ void HttpClient::get(const QUrl& url)
     if (QThread::currentThread() == application->thread())
         start(url);
     else
-        QMetaObject::invokeMethod(application, [url] { start(url); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            application, [url] { start(url); }, Qt::QueuedConnection);
 }
 
 }  // namespace hb

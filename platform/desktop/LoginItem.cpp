@@ -10,7 +10,6 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-
 namespace hb {
 
 namespace {
@@ -50,13 +49,12 @@ std::optional<Error> writeEntry(const QString& identifier)
     if (!QDir().mkpath(folder))
         return loginItemError(path, QStringLiteral("The autostart folder %1 cannot be created.").arg(folder));
     QSaveFile file(path);
-    const QString text = QStringLiteral(
-                             "[Desktop Entry]\nType=Application\nName=%1\nComment=Starts %1 at login\n"
-                             "Exec=%2\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n")
+    const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nComment=Starts %1 at login\n"
+                                        "Exec=%2\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n")
                              .arg(programIdentity().name, execValue(program));
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
-        return loginItemError(path, QStringLiteral("The autostart entry %1 cannot be written: %2")
-                                        .arg(path, file.errorString()));
+        return loginItemError(
+            path, QStringLiteral("The autostart entry %1 cannot be written: %2").arg(path, file.errorString()));
     return std::nullopt;
 }
 
@@ -67,8 +65,8 @@ std::optional<Error> removeEntry(const QString& identifier)
     if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
         return std::nullopt;
     if (!file.remove())
-        return loginItemError(path, QStringLiteral("The autostart entry %1 cannot be removed: %2")
-                                        .arg(path, file.errorString()));
+        return loginItemError(
+            path, QStringLiteral("The autostart entry %1 cannot be removed: %2").arg(path, file.errorString()));
     return std::nullopt;
 }
 
@@ -79,9 +77,15 @@ QString LoginItem::entryPath(const QString& identifier)
     return Locations::configHome() + QStringLiteral("/autostart/") + identifier + QStringLiteral(".desktop");
 }
 
-QString LoginItem::helperProgramName() { return programIdentity().command + QStringLiteral("-helper"); }
+QString LoginItem::helperProgramName()
+{
+    return programIdentity().command + QStringLiteral("-helper");
+}
 
-QString LoginItem::helperProgram() { return companionProgram(helperProgramName()); }
+QString LoginItem::helperProgram()
+{
+    return companionProgram(helperProgramName());
+}
 
 QString LoginItem::companionProgram(const QString& name)
 {

@@ -21,17 +21,32 @@ const QString publicData = QStringLiteral("public.data");
 bool isArchive(const QString& name)
 {
     static const QStringList archives = {
-        QStringLiteral("application/zip"), QStringLiteral("application/x-tar"), QStringLiteral("application/gzip"),
-        QStringLiteral("application/x-bzip2"), QStringLiteral("application/x-bzip"), QStringLiteral("application/x-xz"),
-        QStringLiteral("application/x-7z-compressed"), QStringLiteral("application/vnd.rar"),
-        QStringLiteral("application/x-rar"), QStringLiteral("application/zstd"), QStringLiteral("application/x-lzma"),
-        QStringLiteral("application/x-lzip"), QStringLiteral("application/x-archive"), QStringLiteral("application/x-cpio"),
-        QStringLiteral("application/x-compressed-tar"), QStringLiteral("application/x-bzip-compressed-tar"),
-        QStringLiteral("application/x-bzip2-compressed-tar"), QStringLiteral("application/x-xz-compressed-tar"),
-        QStringLiteral("application/x-zstd-compressed-tar"), QStringLiteral("application/x-lzma-compressed-tar"),
-        QStringLiteral("application/x-tarz"), QStringLiteral("application/x-compress"),
-        QStringLiteral("application/x-apple-diskimage"), QStringLiteral("application/vnd.debian.binary-package"),
-        QStringLiteral("application/x-rpm"), QStringLiteral("application/java-archive"),
+        QStringLiteral("application/zip"),
+        QStringLiteral("application/x-tar"),
+        QStringLiteral("application/gzip"),
+        QStringLiteral("application/x-bzip2"),
+        QStringLiteral("application/x-bzip"),
+        QStringLiteral("application/x-xz"),
+        QStringLiteral("application/x-7z-compressed"),
+        QStringLiteral("application/vnd.rar"),
+        QStringLiteral("application/x-rar"),
+        QStringLiteral("application/zstd"),
+        QStringLiteral("application/x-lzma"),
+        QStringLiteral("application/x-lzip"),
+        QStringLiteral("application/x-archive"),
+        QStringLiteral("application/x-cpio"),
+        QStringLiteral("application/x-compressed-tar"),
+        QStringLiteral("application/x-bzip-compressed-tar"),
+        QStringLiteral("application/x-bzip2-compressed-tar"),
+        QStringLiteral("application/x-xz-compressed-tar"),
+        QStringLiteral("application/x-zstd-compressed-tar"),
+        QStringLiteral("application/x-lzma-compressed-tar"),
+        QStringLiteral("application/x-tarz"),
+        QStringLiteral("application/x-compress"),
+        QStringLiteral("application/x-apple-diskimage"),
+        QStringLiteral("application/vnd.debian.binary-package"),
+        QStringLiteral("application/x-rpm"),
+        QStringLiteral("application/java-archive"),
     };
     return archives.contains(name);
 }
@@ -39,8 +54,8 @@ bool isArchive(const QString& name)
 bool isApplication(const QString& name)
 {
     static const QStringList applications = {
-        QStringLiteral("application/x-desktop"), QStringLiteral("application/x-executable"),
-        QStringLiteral("application/x-pie-executable"), QStringLiteral("application/vnd.appimage"),
+        QStringLiteral("application/x-desktop"),          QStringLiteral("application/x-executable"),
+        QStringLiteral("application/x-pie-executable"),   QStringLiteral("application/vnd.appimage"),
         QStringLiteral("application/x-iso9660-appimage"),
     };
     return applications.contains(name);
@@ -113,7 +128,8 @@ public:
         const qsizetype dot = name.lastIndexOf(u'.');
         // Compound patterns ("*.tar.gz") and whole-name patterns ("Makefile", "README*") depend on more
         // than the last suffix: only a name with a single dot past its first character is cached.
-        const bool cacheable = dot > 0 && name.indexOf(u'.') == dot && !name.startsWith(QLatin1String("README"), Qt::CaseInsensitive);
+        const bool cacheable = dot > 0 && name.indexOf(u'.') == dot
+                               && !name.startsWith(QLatin1String("README"), Qt::CaseInsensitive);
         const QString key = cacheable ? name.mid(dot).toLower() : QString();
         if (cacheable) {
             std::shared_lock lock(m_mutex);
@@ -188,7 +204,8 @@ const MetadataContentType& forFile(int dirfd, const QByteArray& name, const QStr
         return forMimeType(byName);
     if (!isRegularFile) {
         const QList<QMimeType> candidates = types.m_database.mimeTypesForFileName(decodedName);
-        return candidates.isEmpty() ? forMimeType(QStringLiteral("application/octet-stream")) : types.forMime(candidates.first());
+        return candidates.isEmpty() ? forMimeType(QStringLiteral("application/octet-stream"))
+                                    : types.forMime(candidates.first());
     }
     return types.forMime(types.m_database.mimeTypeForFileNameAndData(decodedName, firstBytes(dirfd, name)));
 }

@@ -20,14 +20,14 @@ public:
     }
 
     // None for an item that has no path.
-    std::optional<QString> path() const
-    {
-        return m_path.isEmpty() ? std::nullopt : std::optional<QString>(m_path);
-    }
+    std::optional<QString> path() const { return m_path.isEmpty() ? std::nullopt : std::optional<QString>(m_path); }
     MetadataDate dateAdded() const { return m_dateAdded; }
 
     MetadataValue valueForAttribute(MetadataAttribute attribute) const override;
-    MetadataValue valueForAttribute(const QString& name) const { return valueForAttribute(metadataAttributeNamed(name)); }
+    MetadataValue valueForAttribute(const QString& name) const
+    {
+        return valueForAttribute(metadataAttributeNamed(name));
+    }
 
 private:
     QString m_path;

@@ -63,16 +63,23 @@ bool compare(const MetadataValue& value, Op op, const MetadataValue& operand)
         const auto* text = std::get_if<QString>(&operand);
         const bool any = text && list->contains(*text);
         switch (op) {
-        case Op::equal: return any;
-        case Op::notEqual: return !any;
-        default: return false;
+        case Op::equal:
+            return any;
+        case Op::notEqual:
+            return !any;
+        default:
+            return false;
         }
     }
     switch (op) {
-    case Op::equal: return sameValue(value, operand);
-    case Op::notEqual: return !sameValue(value, operand);
-    case Op::less: return order(value, operand) == -1;
-    case Op::greater: return order(value, operand) == 1;
+    case Op::equal:
+        return sameValue(value, operand);
+    case Op::notEqual:
+        return !sameValue(value, operand);
+    case Op::less:
+        return order(value, operand) == -1;
+    case Op::greater:
+        return order(value, operand) == 1;
     }
     return false;
 }
@@ -80,8 +87,10 @@ bool compare(const MetadataValue& value, Op op, const MetadataValue& operand)
 bool evaluate(const Node& node, const MetadataAttributeSource& item)
 {
     switch (node.kind) {
-    case Node::Kind::conjunction: return evaluate(*node.left, item) && evaluate(*node.right, item);
-    case Node::Kind::disjunction: return evaluate(*node.left, item) || evaluate(*node.right, item);
+    case Node::Kind::conjunction:
+        return evaluate(*node.left, item) && evaluate(*node.right, item);
+    case Node::Kind::disjunction:
+        return evaluate(*node.left, item) || evaluate(*node.right, item);
     case Node::Kind::comparison:
         break;
     }
@@ -90,7 +99,9 @@ bool evaluate(const Node& node, const MetadataAttributeSource& item)
 
 class Parser {
 public:
-    Parser(const QString& format, const std::vector<MetadataValue>& arguments) : m_text(format), m_arguments(arguments) {}
+    Parser(const QString& format, const std::vector<MetadataValue>& arguments) : m_text(format), m_arguments(arguments)
+    {
+    }
 
     std::unique_ptr<const Node> parse()
     {
@@ -134,7 +145,8 @@ private:
         return false;
     }
 
-    std::unique_ptr<const Node> join(Node::Kind kind, std::unique_ptr<const Node> left, std::unique_ptr<const Node> right)
+    std::unique_ptr<const Node> join(Node::Kind kind, std::unique_ptr<const Node> left,
+                                     std::unique_ptr<const Node> right)
     {
         auto node = std::make_unique<Node>();
         node->kind = kind;
@@ -262,10 +274,12 @@ std::optional<MetadataPredicate> MetadataPredicate::predicateWithFormat(const QS
     std::shared_ptr<const Node> root = parser.parse();
     if (!root) {
         if (error) {
-            *error = Error{NSCocoaErrorDomain, 2048,  // the platform's invalid-format code
-                           {{NSLocalizedDescriptionKey, QStringLiteral("Unable to parse the format string \"%1\": %2 at %3")
-                                                             .arg(format, parser.problem())
-                                                             .arg(parser.position())}}};
+            *error = Error{
+                NSCocoaErrorDomain,
+                2048,  // the platform's invalid-format code
+                {{NSLocalizedDescriptionKey, QStringLiteral("Unable to parse the format string \"%1\": %2 at %3")
+                                                 .arg(format, parser.problem())
+                                                 .arg(parser.position())}}};
         }
         return std::nullopt;
     }

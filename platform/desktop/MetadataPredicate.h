@@ -28,7 +28,16 @@ inline const QString kMDItemFSInvisible = QStringLiteral("kMDItemFSInvisible");
 inline const QString kMDItemSupportFileType = QStringLiteral("kMDItemSupportFileType");
 inline const QString kMDItemPath = QStringLiteral("kMDItemPath");
 
-enum class MetadataAttribute { dateAdded, contentTypeTree, contentType, kind, invisible, supportFileType, path, unknown };
+enum class MetadataAttribute {
+    dateAdded,
+    contentTypeTree,
+    contentType,
+    kind,
+    invisible,
+    supportFileType,
+    path,
+    unknown
+};
 MetadataAttribute metadataAttributeNamed(const QString& name);
 
 // What a predicate reads of one item; asked only for the attributes the evaluation reaches, so an

@@ -53,7 +53,8 @@ bool MetadataQuery::startQuery()
         // Queued to this object: the destructor joins this thread first, so `this` is alive when the call
         // is posted, and a posted call dies with the object.
         QMetaObject::invokeMethod(
-            this, [this, found = std::make_shared<std::vector<MetadataItem>>(std::move(items)), cancelled] {
+            this,
+            [this, found = std::make_shared<std::vector<MetadataItem>>(std::move(items)), cancelled] {
                 if (!cancelled->load())
                     finishGathering(std::move(*found));
             },

@@ -16,7 +16,8 @@
 namespace hb {
 
 // Posted on the default centre, object the query, once its results are gathered.
-inline const QString NSMetadataQueryDidFinishGatheringNotification = QStringLiteral("NSMetadataQueryDidFinishGatheringNotification");
+inline const QString NSMetadataQueryDidFinishGatheringNotification = QStringLiteral(
+    "NSMetadataQueryDidFinishGatheringNotification");
 // The scope of the user's home folder (the user database's home).
 inline const QString NSMetadataQueryUserHomeScope = QStringLiteral("kMDQueryScopeHome");
 

@@ -55,7 +55,8 @@ public:
     {
         if (!m_type) {
             m_type = isFolder() ? &MetadataContentTypes::folder()
-                                : &MetadataContentTypes::forFile(m_dirfd, QByteArray(m_rawName), m_name, S_ISREG(m_info.stx_mode));
+                                : &MetadataContentTypes::forFile(m_dirfd, QByteArray(m_rawName), m_name,
+                                                                 S_ISREG(m_info.stx_mode));
         }
         return *m_type;
     }
@@ -65,12 +66,18 @@ public:
     MetadataValue valueForAttribute(MetadataAttribute attribute) const override
     {
         switch (attribute) {
-        case MetadataAttribute::dateAdded: return dateAdded(m_info);
-        case MetadataAttribute::path: return path();
-        case MetadataAttribute::invisible: return m_name.startsWith(u'.');
-        case MetadataAttribute::contentTypeTree: return type().contentTypeTree;
-        case MetadataAttribute::contentType: return type().contentType;
-        case MetadataAttribute::kind: return type().kind;
+        case MetadataAttribute::dateAdded:
+            return dateAdded(m_info);
+        case MetadataAttribute::path:
+            return path();
+        case MetadataAttribute::invisible:
+            return m_name.startsWith(u'.');
+        case MetadataAttribute::contentTypeTree:
+            return type().contentTypeTree;
+        case MetadataAttribute::contentType:
+            return type().contentType;
+        case MetadataAttribute::kind:
+            return type().kind;
         case MetadataAttribute::supportFileType:
         case MetadataAttribute::unknown:
             break;
@@ -150,7 +157,8 @@ private:
                 continue;
             struct statx info {};
             if (::statx(fd, record->d_name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
-                        STATX_TYPE | STATX_MODE | STATX_CTIME | STATX_BTIME, &info) != 0)
+                        STATX_TYPE | STATX_MODE | STATX_CTIME | STATX_BTIME, &info)
+                != 0)
                 continue;
             // Pipes, sockets and devices are not documents.
             if (!S_ISREG(info.stx_mode) && !S_ISDIR(info.stx_mode) && !S_ISLNK(info.stx_mode))

@@ -39,9 +39,15 @@ Pasteboard Pasteboard::withFileURLs(const QList<URL>& urls)
     return pasteboard;
 }
 
-void Pasteboard::writeObjects(const QList<QUrl>& urls) { m_items.append(urls); }
+void Pasteboard::writeObjects(const QList<QUrl>& urls)
+{
+    m_items.append(urls);
+}
 
-void Pasteboard::clearContents() { m_items.clear(); }
+void Pasteboard::clearContents()
+{
+    m_items.clear();
+}
 
 std::optional<QList<QUrl>> Pasteboard::readURLs(const PasteboardReadingOptions& options) const
 {

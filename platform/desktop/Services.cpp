@@ -24,7 +24,10 @@ std::unique_ptr<ServicesListener>& listener()
     return instance;
 }
 
-ServiceAnswer refused(const QString& text) { return {false, text}; }
+ServiceAnswer refused(const QString& text)
+{
+    return {false, text};
+}
 
 // A connected client socket, closed when it goes.
 class Connection {
@@ -132,7 +135,8 @@ ServiceAnswer Services::send(const QString& messageName, const Pasteboard& paste
             return refused(QStringLiteral("%1 is not running. Start it, then try again.").arg(name));
         if (errno == EAGAIN)
             return refused(QStringLiteral("%1 was too busy to take the request within %2 seconds. "
-                                          "Try again in a moment.").arg(name, seconds()));
+                                          "Try again in a moment.")
+                               .arg(name, seconds()));
         return refused(QStringLiteral("Cannot reach %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
     }
 

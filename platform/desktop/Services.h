@@ -17,7 +17,8 @@ public:
     // Runs the handler of `messageName` on the pasteboard; false when there is no such handler. The
     // handler tells in `answer` what it did, or why it did not do all that was asked.
     virtual bool performService(const QString& messageName, Pasteboard& pasteboard, const QString& userData,
-                                ServiceAnswer& answer) = 0;
+                                ServiceAnswer& answer)
+        = 0;
 };
 
 // Services: the running instance serves "<command> --service NAME PATH..." on a local socket that only

@@ -54,11 +54,10 @@ QString applicationEntry(const QString& executable)
     QString actions;
     for (const Service& service : identity.services)
         actions += service.message + u';';
-    QString text = QStringLiteral(
-                       "[Desktop Entry]\nType=Application\nVersion=1.4\nName=%1\n"
-                       "Comment=Move or copy files into your favourite folders\nTryExec=%2\nExec=%3\n"
-                       "Icon=%4\nTerminal=false\n"
-                       "Categories=Utility;FileTools;\nActions=%5\n")
+    QString text = QStringLiteral("[Desktop Entry]\nType=Application\nVersion=1.4\nName=%1\n"
+                                  "Comment=Move or copy files into your favourite folders\nTryExec=%2\nExec=%3\n"
+                                  "Icon=%4\nTerminal=false\n"
+                                  "Categories=Utility;FileTools;\nActions=%5\n")
                        .arg(identity.name, keyFileValue(executable), keyFileValue(execArgument(executable)),
                             identity.applicationId, actions);
     for (const Service& service : identity.services)
@@ -70,11 +69,10 @@ QString applicationEntry(const QString& executable)
 // Dolphin and Konqueror: one service menu per kind of selection.
 QString kdeServiceMenu(const QString& executable, const Service& service)
 {
-    return QStringLiteral(
-               "[Desktop Entry]\nType=Service\nMimeType=%1\nActions=%2;\n\n[Desktop Action %2]\nName=%3\n"
-               "Exec=%4\n")
-        .arg(service.foldersOnly ? QStringLiteral("inode/directory;") : QStringLiteral("all/all;"),
-             service.message, service.title, desktopExec(executable, service));
+    return QStringLiteral("[Desktop Entry]\nType=Service\nMimeType=%1\nActions=%2;\n\n[Desktop Action %2]\nName=%3\n"
+                          "Exec=%4\n")
+        .arg(service.foldersOnly ? QStringLiteral("inode/directory;") : QStringLiteral("all/all;"), service.message,
+             service.title, desktopExec(executable, service));
 }
 
 // Nemo runs the Exec line through a shell-style parser after putting the selected paths for %F.
@@ -91,8 +89,7 @@ QString nemoAction(const QString& executable, const Service& service)
 // GNOME Files lists executable scripts and hands them the selection, one path a line.
 QString nautilusScript(const QString& executable, const Service& service)
 {
-    return QStringLiteral(
-               "#!/bin/sh\nset -f\nIFS='\n'\nexec %1 --service %2 $NAUTILUS_SCRIPT_SELECTED_FILE_PATHS\n")
+    return QStringLiteral("#!/bin/sh\nset -f\nIFS='\n'\nexec %1 --service %2 $NAUTILUS_SCRIPT_SELECTED_FILE_PATHS\n")
         .arg(shellWord(executable), service.message);
 }
 
@@ -101,7 +98,8 @@ std::optional<Error> writeFile(const QString& path, const QString& contents, boo
     QDir().mkpath(QFileInfo(path).path());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(contents.toUtf8()) < 0 || !file.commit())
-        return Error{NSCocoaErrorDomain, NSFileWriteUnknownError,
+        return Error{NSCocoaErrorDomain,
+                     NSFileWriteUnknownError,
                      {{NSLocalizedDescriptionKey, file.errorString()}, {NSFilePathErrorKey, path}}};
     const QFile::Permissions readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
     const QFile::Permissions runnable = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
@@ -129,8 +127,8 @@ std::optional<Error> Services::updateDynamicServices(const QString& executable)
     for (const Service& service : identity.services) {
         files.append({data + QStringLiteral("/nemo/actions/%1-%2.nemo_action").arg(identity.command, service.message),
                       nemoAction(program, service), false});
-        files.append({data + QStringLiteral("/nautilus/scripts/") + service.title,
-                      nautilusScript(program, service), true});
+        files.append(
+            {data + QStringLiteral("/nautilus/scripts/") + service.title, nautilusScript(program, service), true});
     }
     std::optional<Error> firstError;
     for (const auto& [path, contents, runnable] : files) {

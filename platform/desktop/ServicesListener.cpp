@@ -61,8 +61,7 @@ bool isSameUser(QLocalSocket* socket)
 
 }  // namespace
 
-ServicesListener::ServicesListener(ServicesProvider* provider, QObject* parent)
-    : QObject(parent), m_provider(provider)
+ServicesListener::ServicesListener(ServicesProvider* provider, QObject* parent) : QObject(parent), m_provider(provider)
 {
 }
 
@@ -89,13 +88,16 @@ std::optional<Error> ServicesListener::listen(const QString& socketPath)
         return error;
     if (QFileInfo::exists(socketPath) || QFileInfo(socketPath).isSymLink()) {
         if (someoneListens(socketPath))
-            return listenError(EADDRINUSE, QStringLiteral("Another %1 already serves %2.").arg(programIdentity().name, socketPath));
+            return listenError(EADDRINUSE,
+                               QStringLiteral("Another %1 already serves %2.").arg(programIdentity().name, socketPath));
         QFile::remove(socketPath);  // left behind by an instance that ended without closing it
     }
     close();
     m_fd = ServicesSocket::listenAt(socketPath);
     if (m_fd < 0)
-        return listenError(errno, QStringLiteral("Cannot listen on %1: %2").arg(socketPath, QString::fromLocal8Bit(std::strerror(errno))));
+        return listenError(
+            errno,
+            QStringLiteral("Cannot listen on %1: %2").arg(socketPath, QString::fromLocal8Bit(std::strerror(errno))));
     m_path = socketPath;
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &ServicesListener::accept);
@@ -148,7 +150,8 @@ void ServicesListener::serve(QLocalSocket* socket)
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     if (!isSameUser(socket)) {
         qCWarning(hbLog) << "Service request from another user refused";
-        finish(socket, {false, QStringLiteral("Not permitted: %1 serves only its own user.").arg(programIdentity().name)});
+        finish(socket,
+               {false, QStringLiteral("Not permitted: %1 serves only its own user.").arg(programIdentity().name)});
         return;
     }
     socket->setReadBufferSize(ServicesFrame::kLengthSize + ServicesFrame::kMaximumBodySize + 1);

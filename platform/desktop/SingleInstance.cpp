@@ -46,11 +46,20 @@ SingleInstance::~SingleInstance()
         ::close(m_lockFd);  // closing drops the lock
 }
 
-QString SingleInstance::directory() { return QFileInfo(Services::socketPath()).absolutePath(); }
+QString SingleInstance::directory()
+{
+    return QFileInfo(Services::socketPath()).absolutePath();
+}
 
-QString SingleInstance::lockPath() { return directory() + QStringLiteral("/instance.lock"); }
+QString SingleInstance::lockPath()
+{
+    return directory() + QStringLiteral("/instance.lock");
+}
 
-QString SingleInstance::raiseSocketPath() { return directory() + QStringLiteral("/raise.sock"); }
+QString SingleInstance::raiseSocketPath()
+{
+    return directory() + QStringLiteral("/raise.sock");
+}
 
 std::variant<SingleInstance::Role, Error> SingleInstance::acquire()
 {
@@ -79,8 +88,9 @@ std::variant<SingleInstance::Role, Error> SingleInstance::acquire()
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(raiseSocketPath())) {
         Error error = posixError(EADDRINUSE, raiseSocketPath(), QStringLiteral("Cannot listen on"));
-        error.userInfo.insert(NSLocalizedDescriptionKey,
-                              QStringLiteral("Cannot listen on %1: %2").arg(raiseSocketPath(), m_server->errorString()));
+        error.userInfo.insert(
+            NSLocalizedDescriptionKey,
+            QStringLiteral("Cannot listen on %1: %2").arg(raiseSocketPath(), m_server->errorString()));
         delete m_server;
         m_server = nullptr;
         ::close(m_lockFd);

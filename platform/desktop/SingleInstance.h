@@ -30,8 +30,8 @@ public:
     // listen (it may have only just started); false when no instance answered.
     static bool requestRaise(int timeoutMs = 3000);
 
-    static QString directory();       // the services socket's folder
-    static QString lockPath();        // directory()/instance.lock
+    static QString directory();        // the services socket's folder
+    static QString lockPath();         // directory()/instance.lock
     static QString raiseSocketPath();  // directory()/raise.sock
 
 signals:

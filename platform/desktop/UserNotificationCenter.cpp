@@ -56,8 +56,8 @@ void UserNotificationCenter::scheduleNotification(const UserNotification& notifi
     QVariantMap hints;
     if (!desktopEntry.isEmpty())
         hints.insert(QStringLiteral("desktop-entry"), desktopEntry);
-    call << programIdentity().name << quint32(0) << desktopEntry << notification.title << notification.informativeText << actions
-         << hints << serverDecidesTimeout;
+    call << programIdentity().name << quint32(0) << desktopEntry << notification.title << notification.informativeText
+         << actions << hints << serverDecidesTimeout;
 
     auto* watcher = new QDBusPendingCallWatcher(bus().asyncCall(call), this);
     const quint64 generation = m_generation;
@@ -65,8 +65,8 @@ void UserNotificationCenter::scheduleNotification(const UserNotification& notifi
         finished->deleteLater();
         const QDBusPendingReply<quint32> reply = *finished;
         if (reply.isError()) {
-            HBDebug() << "Notification not shown: no notification server answered on the bus:"
-                      << reply.error().name() << reply.error().message();
+            HBDebug() << "Notification not shown: no notification server answered on the bus:" << reply.error().name()
+                      << reply.error().message();
             return;
         }
         if (generation != m_generation) {
@@ -98,6 +98,9 @@ void UserNotificationCenter::actionInvoked(uint id, const QString& actionKey)
         emit didActivateNotification(id, actionKey);
 }
 
-void UserNotificationCenter::notificationClosed(uint id, uint) { m_delivered.removeAll(id); }
+void UserNotificationCenter::notificationClosed(uint id, uint)
+{
+    m_delivered.removeAll(id);
+}
 
 }  // namespace hb

@@ -63,7 +63,10 @@ struct Outcome {
     std::optional<Error> error;
 };
 
-Outcome failure(UserScriptTaskError code, const QString& description) { return {std::nullopt, scriptError(code, description)}; }
+Outcome failure(UserScriptTaskError code, const QString& description)
+{
+    return {std::nullopt, scriptError(code, description)};
+}
 
 // The answer as entries: NUL-terminated when the output ends in a NUL byte (names may then hold new
 // lines), else one a line. In the NUL form an entry that is not UTF-8 is left out, and said so.
@@ -223,10 +226,10 @@ bool UserScriptTask::replaceRetiredScript(const URL& scriptURL, const QList<QByt
         return false;
     // Written beside it and renamed over it: a failure leaves the old one whole.
     QSaveFile replacement(scriptURL.path());
-    if (!replacement.open(QIODevice::WriteOnly) || replacement.write(contents) != contents.size() ||
-        !replacement.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther) ||
-        !replacement.commit()) {
+    if (!replacement.open(QIODevice::WriteOnly) || replacement.write(contents) != contents.size()
+        || !replacement.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                       | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)
+        || !replacement.commit()) {
         qCWarning(hbLog).noquote() << "An earlier version of" << scriptURL.path() << "could not be brought up to date.";
         return false;
     }

@@ -55,8 +55,8 @@ public:
     static std::unique_ptr<UserScriptTask> create(const URL& scriptURL, Error* error = nullptr);
 
     // Exactly one of the two is set.
-    using CompletionHandler =
-        std::function<void(const std::optional<QStringList>& lines, const std::optional<Error>& error)>;
+    using CompletionHandler
+        = std::function<void(const std::optional<QStringList>& lines, const std::optional<Error>& error)>;
 
     // Runs the script once on a worker thread and calls `completion` there. The task object may be
     // dropped as soon as this returns.

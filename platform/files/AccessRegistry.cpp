@@ -34,7 +34,7 @@ struct Registry {
         std::string root;  // canonical at start, so a later rename cannot strand the scope
         int count = 0;
     };
-    std::map<QString, Scope> scopes;  // by the URL's own path
+    std::map<QString, Scope> scopes;                // by the URL's own path
     std::map<QString, ItemIdentity> resolvedItems;  // by the resolved URL's path
 };
 
@@ -136,8 +136,7 @@ std::string confirmedRoot(const QString& path, const ItemIdentity& expected)
 {
     const Descriptor fd(::open(path.toUtf8().constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
-    if (!fd.isOpen() || ::fstat(fd.get(), &st) != 0
-        || ItemIdentity{quint64(st.st_dev), quint64(st.st_ino)} != expected)
+    if (!fd.isOpen() || ::fstat(fd.get(), &st) != 0 || ItemIdentity{quint64(st.st_dev), quint64(st.st_ino)} != expected)
         return {};
     return PathText::nameOf(fd.get());
 }
@@ -154,7 +153,8 @@ bool startAccessing(const URL& url)
             expected = it->second;
     }
     // A final link opens only itself: its far end may lie outside every grant.
-    const std::string root = expected ? confirmedRoot(url.path(), *expected) : canonical(url.path().toStdString(), false);
+    const std::string root = expected ? confirmedRoot(url.path(), *expected)
+                                      : canonical(url.path().toStdString(), false);
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     auto& scope = r.scopes[url.path()];
@@ -183,9 +183,15 @@ void stopAccessing(const URL& url)
         r.scopes.erase(it);
 }
 
-bool hasAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, true); }
+bool hasAccess(const QString& path, bool followFinalLink)
+{
+    return check(path, followFinalLink, true);
+}
 
-bool hasReadAccess(const QString& path, bool followFinalLink) { return check(path, followFinalLink, false); }
+bool hasReadAccess(const QString& path, bool followFinalLink)
+{
+    return check(path, followFinalLink, false);
+}
 
 std::string deepestRootCovering(std::string_view absolutePath, bool writing)
 {

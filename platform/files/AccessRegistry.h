@@ -43,7 +43,13 @@ void resetForTesting();
 }  // namespace AccessRegistry
 
 // The program's spelling of the scope calls.
-inline bool startAccessingSecurityScopedResource(const URL& url) { return AccessRegistry::startAccessing(url); }
-inline void stopAccessingSecurityScopedResource(const URL& url) { AccessRegistry::stopAccessing(url); }
+inline bool startAccessingSecurityScopedResource(const URL& url)
+{
+    return AccessRegistry::startAccessing(url);
+}
+inline void stopAccessingSecurityScopedResource(const URL& url)
+{
+    AccessRegistry::stopAccessing(url);
+}
 
 }  // namespace hb

@@ -125,7 +125,10 @@ private:
     qsizetype m_pos = 0;
 };
 
-QStringList componentsOf(const QString& path) { return path.split(QLatin1Char('/'), Qt::SkipEmptyParts); }
+QStringList componentsOf(const QString& path)
+{
+    return path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+}
 
 QString prefixPath(const QStringList& components, qsizetype count)
 {
@@ -259,7 +262,10 @@ quint64 fileSystemId(const QString& path)
     return id;
 }
 
-bool statPath(const QString& path, struct statx* st) { return StatValues::read(AT_FDCWD, path.toUtf8().constData(), st); }
+bool statPath(const QString& path, struct statx* st)
+{
+    return StatValues::read(AT_FDCWD, path.toUtf8().constData(), st);
+}
 
 // The file system's id decides where it is known: a device number is given to whatever is mounted
 // next (another drive in the same port, another image on the same loop device).
@@ -429,7 +435,7 @@ std::optional<QByteArray> Maker::make(const URL& url, unsigned options, const QS
     const quint64 fileSystem = device == last.device && last.fileSystem != 0 ? last.fileSystem : fileSystemId(path);
     data.item = Identity{device, fileSystem, quint64(item.stx_ino)};
     data.flags = (options & NSURLBookmarkCreationWithSecurityScope ? kFlagSecurityScope : 0)
-        | (S_ISDIR(item.stx_mode) ? kFlagDirectory : 0) | (S_ISLNK(item.stx_mode) ? kFlagLink : 0);
+                 | (S_ISDIR(item.stx_mode) ? kFlagDirectory : 0) | (S_ISLNK(item.stx_mode) ? kFlagLink : 0);
     for (const QString& key : keys) {
         const QVariant value = StatValues::value(at, item, key);
         const auto type = value.typeId();

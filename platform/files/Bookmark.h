@@ -21,8 +21,7 @@ enum BookmarkResolutionOptions : unsigned { NSURLBookmarkResolutionWithSecurityS
 // stale when the item is found at another path; with the security-scope option the URL it gives
 // can open a scope. Data read from disk is parsed defensively: malformed data fails, never crashes.
 namespace Bookmark {
-std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys,
-                                 Error* error = nullptr);
+std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys, Error* error = nullptr);
 std::optional<URL> resolve(const QByteArray& data, unsigned options, bool* isStale, Error* error = nullptr);
 // The resource values stored in the data, without touching the disk; none when the data is malformed.
 std::optional<QVariantMap> resourceValues(const QByteArray& data, const QStringList& keys);
@@ -41,8 +40,7 @@ class Maker {
 public:
     Maker();
     ~Maker();
-    std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys,
-                                     Error* error = nullptr);
+    std::optional<QByteArray> create(const URL& url, unsigned options, const QStringList& keys, Error* error = nullptr);
     // As create(), for an item the process may read (NSURLIsReadableKey) only, judged from the same
     // status read; none for another.
     std::optional<QByteArray> createIfReadable(const URL& url, unsigned options, const QStringList& keys,

@@ -21,7 +21,10 @@ using copying::CopyTree;
 using copying::Outcome;
 using copying::Place;
 
-copyfile_state_t copyfile_state_alloc() { return new copyfile_state; }
+copyfile_state_t copyfile_state_alloc()
+{
+    return new copyfile_state;
+}
 
 int copyfile_state_free(copyfile_state_t state)
 {
@@ -93,9 +96,15 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-QString text(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
+QString text(const std::string& path)
+{
+    return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+}
 
-bool isExactText(const std::string& path) { return text(path).toStdString() == path; }
+bool isExactText(const std::string& path)
+{
+    return text(path).toStdString() == path;
+}
 
 // A file of no name in `folder`, or -1 where the file system makes none or it could not be named
 // later (that goes through /proc, which may be missing).
@@ -174,8 +183,8 @@ int copyfile(const char* from, const char* to, copyfile_state_t state, copyfile_
     copying::removeLeftovers(folder);
     struct stat existing;
     const int taken = fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST
-        : errno == ENOENT                                                              ? 0
-                                                                                       : errno;
+                      : errno == ENOENT                                                  ? 0
+                                                                                         : errno;
     if (taken)
         return failWith(what, taken);
 

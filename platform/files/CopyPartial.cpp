@@ -40,7 +40,10 @@ bool isPartialName(const char* name)
     return std::strncmp(name, partialPrefix().c_str(), partialPrefix().size()) == 0;
 }
 
-QString recordsFolder() { return Locations::containerDirectory() + QStringLiteral("/partial-copies"); }
+QString recordsFolder()
+{
+    return Locations::containerDirectory() + QStringLiteral("/partial-copies");
+}
 
 // Where the record of the partial item `name` in the folder `directory` lives: one file per item,
 // named after the folder's identity and the item's name.
@@ -51,7 +54,7 @@ std::string recordPath(int directory, const std::string& name)
         return {};
     const QString records = recordsFolder();
     const QByteArray key = QByteArray::number(quint64(folder.st_dev)) + ':' + QByteArray::number(quint64(folder.st_ino))
-        + ':' + QByteArray::fromStdString(name);
+                           + ':' + QByteArray::fromStdString(name);
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex();
     return (records + QLatin1Char('/')).toStdString() + hash.toStdString();
 }
@@ -142,8 +145,7 @@ std::string partialName(const std::string& name)
     return result;
 }
 
-PartialRecord::PartialRecord(int directory, const std::string& partial)
-    : m_path(recordPath(directory, partial))
+PartialRecord::PartialRecord(int directory, const std::string& partial) : m_path(recordPath(directory, partial))
 {
     if (m_path.empty())
         return;
@@ -155,8 +157,8 @@ PartialRecord::PartialRecord(int directory, const std::string& partial)
         m_fd = -1;
     }
     // A record that names nothing is left to the next copy into its folder.
-    if (m_fd >= 0 && ftruncate(m_fd, 0) == 0 && !writeAll(m_fd, recordContents(directory, partial)))
-        [[maybe_unused]] const int emptied = ftruncate(m_fd, 0);
+    if (m_fd >= 0 && ftruncate(m_fd, 0) == 0 && !writeAll(m_fd, recordContents(directory, partial))) [[maybe_unused]]
+        const int emptied = ftruncate(m_fd, 0);
 }
 
 std::vector<Leftover> leftoversOfKilledCopies()
@@ -205,7 +207,6 @@ bool removeLeftover(const Leftover& leftover)
     close(record);
     return unheld;
 }
-
 
 PartialRecord::~PartialRecord()
 {

@@ -16,8 +16,14 @@ constexpr int kNiceHigher = 10;
 constexpr int kLowestBestEffort = IOPRIO_PRIO_VALUE(IOPRIO_CLASS_BE, 7);
 
 // Of the calling thread alone: "process" means the thread to these calls.
-int ioPriority() { return static_cast<int>(syscall(SYS_ioprio_get, IOPRIO_WHO_PROCESS, 0)); }
-bool setIoPriority(int priority) { return syscall(SYS_ioprio_set, IOPRIO_WHO_PROCESS, 0, priority) == 0; }
+int ioPriority()
+{
+    return static_cast<int>(syscall(SYS_ioprio_get, IOPRIO_WHO_PROCESS, 0));
+}
+bool setIoPriority(int priority)
+{
+    return syscall(SYS_ioprio_set, IOPRIO_WHO_PROCESS, 0, priority) == 0;
+}
 
 // The priority to copy at, or -1 when `current` is already as low.
 int lowered(int current)

@@ -39,7 +39,10 @@ int workerCount()
     return std::clamp(processors - 1, 1, 4);
 }
 
-bool goesOn(int answer) { return answer == COPYFILE_CONTINUE || answer == COPYFILE_SKIP; }
+bool goesOn(int answer)
+{
+    return answer == COPYFILE_CONTINUE || answer == COPYFILE_SKIP;
+}
 
 }  // namespace
 
@@ -52,8 +55,11 @@ struct CopyTree::Entry {
 struct CopyTree::Folder {
     Folder(CopyTree& owner, std::shared_ptr<Folder> parentFolder, Place sourcePlace, Place destinationPlace,
            std::string reportedPath)
-        : tree(owner), parent(std::move(parentFolder)), source(std::move(sourcePlace)),
-          destination(std::move(destinationPlace)), reported(std::move(reportedPath))
+        : tree(owner),
+          parent(std::move(parentFolder)),
+          source(std::move(sourcePlace)),
+          destination(std::move(destinationPlace)),
+          reported(std::move(reportedPath))
     {
         std::lock_guard lock(tree.m_folderMutex);
         ++tree.m_openFolders;
@@ -292,8 +298,8 @@ Outcome CopyTree::copyItem(const Place& source, int in, const struct stat& statu
     return conclude(COPYFILE_RECURSE_FILE, outcome, destination, reports, copier, bool(commit));
 }
 
-Outcome CopyTree::conclude(int what, Outcome outcome, const Place& destination, ItemReports& reports,
-                           ItemCopy& copier, bool placed)
+Outcome CopyTree::conclude(int what, Outcome outcome, const Place& destination, ItemReports& reports, ItemCopy& copier,
+                           bool placed)
 {
     const auto discard = [&] {
         if (!destination.name.empty())
@@ -323,7 +329,8 @@ Outcome CopyTree::openFolder(Folder& folder)
     // Private until finished, so a read-only source folder can still be filled.
     if (mkdirat(destination.directory, destination.name.c_str(), S_IRWXU) != 0)
         return m_copier.fail(errno);
-    folder.out = openat(destination.directory, destination.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    folder.out = openat(destination.directory, destination.name.c_str(),
+                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder.out < 0)
         return m_copier.fail(errno);
     if (m_topInode == 0) {
@@ -345,8 +352,8 @@ Outcome CopyTree::cleanUp(Folder& folder, ItemReports& reports, ItemCopy& copier
 {
     if (fromAnswer(reports.report(COPYFILE_RECURSE_DIR_CLEANUP, COPYFILE_START)) == Outcome::cancelled)
         return Outcome::cancelled;
-    const Outcome outcome = copier.copyMetadata(folder.source, folder.in, folder.status, folder.destination,
-                                                folder.out, reports);
+    const Outcome outcome = copier.copyMetadata(folder.source, folder.in, folder.status, folder.destination, folder.out,
+                                                reports);
     if (outcome != Outcome::done)
         return outcome;
     if (fromAnswer(reports.report(COPYFILE_RECURSE_DIR_CLEANUP, COPYFILE_FINISH)) == Outcome::cancelled)
@@ -437,9 +444,9 @@ Outcome CopyTree::enterFolder(const std::shared_ptr<Folder>& parent, const std::
         std::unique_lock lock(m_folderMutex);
         m_folderClosed.wait(lock, [&] { return stopped() || m_openFolders - m_depth < kWaitingFolders; });
     }
-    const auto folder = std::make_shared<Folder>(*this, parent, Place{parent->in, name, parent->source.path + '/' + name},
-                                                 Place{parent->out, name, parent->destination.path + '/' + name},
-                                                 parent->reported + '/' + name);
+    const auto folder = std::make_shared<Folder>(
+        *this, parent, Place{parent->in, name, parent->source.path + '/' + name},
+        Place{parent->out, name, parent->destination.path + '/' + name}, parent->reported + '/' + name);
     LiveReports live(*this, folder->source.path, folder->reported);
     ItemReports& reports = live;
     {
@@ -520,8 +527,8 @@ void CopyTree::copyBatch(Folder& folder, const std::vector<Entry>& batch, ItemCo
         // under the report lock.
         Opened& item = opened[i];
         if (!item.error && !item.large()) {
-            copyItem(Place{folder.in, batch[i].name, {}}, item.fd.get(), item.status, Place{folder.out, batch[i].name, {}},
-                     held[i], copier, {});
+            copyItem(Place{folder.in, batch[i].name, {}}, item.fd.get(), item.status,
+                     Place{folder.out, batch[i].name, {}}, held[i], copier, {});
             item.fd = Descriptor();
             heldData += item.status.st_size;
         }
@@ -554,7 +561,7 @@ bool CopyTree::deliver(Folder& folder, const std::vector<Entry>& batch, std::vec
         } else if (item.error) {
             LiveReports reports(*this, source.path, reported);
             outcome = goesOn(reports.error(COPYFILE_RECURSE_FILE, item.error)) ? Outcome::leftOut
-                                                                                : stop(Outcome::aborted, item.error);
+                                                                               : stop(Outcome::aborted, item.error);
         } else if (item.large()) {
             LiveReports reports(*this, source.path, reported);
             outcome = copyItem(source, item.fd.get(), item.status, destination, reports, copier, {});

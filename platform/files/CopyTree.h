@@ -39,8 +39,8 @@ public:
     CopyTree(copyfile_state* state, copyfile_flags_t flags);
     ~CopyTree();
 
-    Outcome copy(const Place& source, const struct stat& status, const Place& destination,
-                 const std::string& reported, const std::function<int()>& commit);
+    Outcome copy(const Place& source, const struct stat& status, const Place& destination, const std::string& reported,
+                 const std::function<int()>& commit);
     // A regular file into `out`, an open file of no name yet that `commit` names: a copy that fails
     // or is stopped goes with its descriptor, and so leaves nothing behind.
     Outcome copyUnnamed(const Place& source, int out, const std::string& reported, const std::function<int()>& commit);

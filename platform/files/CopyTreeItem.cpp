@@ -283,16 +283,16 @@ Outcome ItemCopy::copySpecial(const Place& source, const struct stat& status, co
                               ItemReports& reports)
 {
     const int made = S_ISFIFO(status.st_mode)
-        ? mkfifoat(destination.directory, destination.name.c_str(), S_IRUSR | S_IWUSR)
-        : mknodat(destination.directory, destination.name.c_str(), (status.st_mode & S_IFMT) | S_IRUSR | S_IWUSR,
-                  status.st_rdev);
+                         ? mkfifoat(destination.directory, destination.name.c_str(), S_IRUSR | S_IWUSR)
+                         : mknodat(destination.directory, destination.name.c_str(),
+                                   (status.st_mode & S_IFMT) | S_IRUSR | S_IWUSR, status.st_rdev);
     if (made != 0)
         return fail(errno);
     return copyMetadata(source, -1, status, destination, -1, reports);
 }
 
-Outcome ItemCopy::copyMetadata(const Place& source, int sourceFd, const struct stat& status,
-                               const Place& destination, int fd, ItemReports& reports)
+Outcome ItemCopy::copyMetadata(const Place& source, int sourceFd, const struct stat& status, const Place& destination,
+                               int fd, ItemReports& reports)
 {
     const char* name = destination.name.c_str();
     bool owned = true;

@@ -64,11 +64,10 @@ public:
     // A regular file into `out`, an open file of no name yet (which stays open).
     Outcome copyFileInto(const Place& source, int out, ItemReports& reports);
     Outcome copyLink(const Place& source, const struct stat& status, const Place& destination, ItemReports& reports);
-    Outcome copySpecial(const Place& source, const struct stat& status, const Place& destination,
-                        ItemReports& reports);
+    Outcome copySpecial(const Place& source, const struct stat& status, const Place& destination, ItemReports& reports);
     // Owner, extended attributes, permission bits and times; by descriptor where one is open (>= 0).
-    Outcome copyMetadata(const Place& source, int sourceFd, const struct stat& status, const Place& destination,
-                         int fd, ItemReports& reports);
+    Outcome copyMetadata(const Place& source, int sourceFd, const struct stat& status, const Place& destination, int fd,
+                         ItemReports& reports);
     int error() const { return m_error; }  // of a failed step
     Outcome fail(int error);
 
@@ -80,8 +79,7 @@ private:
     // Up to `length` bytes from `offset` of `in` to the same offset of `out`, whose file position is
     // `outPosition`; the bytes moved (0 at the end of `in`), or -1 with errno set.
     long copyChunk(int in, int out, off_t offset, std::size_t length, off_t& outPosition);
-    Outcome copyAttributes(const Place& source, int sourceFd, const Place& destination, int fd,
-                           ItemReports& reports);
+    Outcome copyAttributes(const Place& source, int sourceFd, const Place& destination, int fd, ItemReports& reports);
     long readWrite(int in, int out, off_t offset, std::size_t length);
 
     copyfile_flags_t m_flags;

@@ -130,15 +130,19 @@ bool isDirectoryAt(const HeldItem& item)
 
 // Puts `newItem` in place of `original` (which may be missing) by exchanging the two, then removes the
 // old item. The old item stays whole until the new one sits in its place, so a failure loses nothing.
-bool sameItem(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool sameItem(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 bool failSelfReplace(Error* error, const QString& path)
 {
     if (error)
-        *error = Error{NSCocoaErrorDomain, NSFileWriteUnknownError,
-                       {{NSLocalizedDescriptionKey,
-                         QStringLiteral("“%1” cannot replace itself").arg(Path::lastComponent(path))},
-                        {NSFilePathErrorKey, path}}};
+        *error = Error{
+            NSCocoaErrorDomain,
+            NSFileWriteUnknownError,
+            {{NSLocalizedDescriptionKey, QStringLiteral("“%1” cannot replace itself").arg(Path::lastComponent(path))},
+             {NSFilePathErrorKey, path}}};
     return false;
 }
 
@@ -160,8 +164,8 @@ bool replaceExisting(const HeldItem& original, const QString& originalPath, cons
         return failSelfReplace(error, originalPath);
     if (replaced)
         replaced->reset();
-    std::optional<Trash::Reservation> trash =
-        replaced && hadOriginal ? Trash::reserve(toFolder, originalPath, error) : std::nullopt;
+    std::optional<Trash::Reservation> trash = replaced && hadOriginal ? Trash::reserve(toFolder, originalPath, error)
+                                                                      : std::nullopt;
     if (replaced && hadOriginal && !trash)
         return false;
     if (::renameat2(fromFolder, from, toFolder, to, RENAME_EXCHANGE) == 0) {
@@ -599,7 +603,8 @@ bool FileManager::createDirectory(const URL& url, bool withIntermediateDirectori
         return true;
     const int mkdirError = errno;
     // An existing folder (or a link to one within the grants) is what was asked for.
-    if (mkdirError == EEXIST && withIntermediateDirectories && GrantResolver::open(path, Need::writing, O_PATH | O_DIRECTORY))
+    if (mkdirError == EEXIST && withIntermediateDirectories
+        && GrantResolver::open(path, Need::writing, O_PATH | O_DIRECTORY))
         return true;
     return fail(error, mkdirError, path, true);
 }
@@ -608,10 +613,13 @@ std::optional<QList<EnumeratedItem>> FileManager::enumerate(const URL& directory
                                                             unsigned options, Error* error) const
 {
     QList<EnumeratedItem> items;
-    const bool opened = enumerateTree(directory, prefetchKeys, options, true, [&](const EnumeratedItem& item) {
-        items.append(item);
-        return true;
-    }, error);
+    const bool opened = enumerateTree(
+        directory, prefetchKeys, options, true,
+        [&](const EnumeratedItem& item) {
+            items.append(item);
+            return true;
+        },
+        error);
     if (!opened)
         return std::nullopt;
     return items;

@@ -25,7 +25,10 @@ public:
     // A move failed with `error` (for example, the destination exists): true lets it proceed
     // (an existing destination is then replaced).
     virtual bool shouldProceedAfterError(FileManager&, const Error& /*error*/, const URL& /*source*/,
-                                         const URL& /*destination*/) { return false; }
+                                         const URL& /*destination*/)
+    {
+        return false;
+    }
 };
 
 enum DirectoryEnumerationOptions : unsigned {

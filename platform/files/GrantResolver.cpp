@@ -34,7 +34,10 @@ int openBeneath(int directory, const char* path, int flags, std::uint64_t resolv
 }
 
 // openat2 itself is refused: an old kernel, or flags it does not know.
-bool missingOpenat2(int error) { return error == ENOSYS || error == E2BIG || error == EPERM; }
+bool missingOpenat2(int error)
+{
+    return error == ENOSYS || error == E2BIG || error == EPERM;
+}
 
 std::string absolute(std::string_view path)
 {
@@ -217,7 +220,8 @@ bool openBelowRoot(const std::string& path, const std::string& root, int flags, 
     // A link on the way: followed only while it stays beneath the root.
     Descriptor fd = openRoot(root, rest.empty() ? flags : O_PATH);
     if (fd.isOpen() && !rest.empty())
-        fd = Descriptor(openBeneath(fd.get(), std::string(rest).c_str(), flags, RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS));
+        fd = Descriptor(
+            openBeneath(fd.get(), std::string(rest).c_str(), flags, RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS));
     if (fd.isOpen()) {
         result = {std::move(fd), 0};
         return true;
@@ -241,7 +245,10 @@ bool plainlyOutside(const std::string& existing, std::string_view name, bool wri
     return !AccessRegistry::covers(text, writing);
 }
 
-bool isNamed(std::string_view name) { return !name.empty() && name != "." && name != ".."; }
+bool isNamed(std::string_view name)
+{
+    return !name.empty() && name != "." && name != "..";
+}
 
 }  // namespace
 

@@ -49,7 +49,8 @@ int HeldFolders::hold(Folders& folders, const QString& folder, Need need)
     // A folder beneath a grant holds only items beneath it: grants cover whole subtrees.
     OpenedItem opened = GrantResolver::open(folder, need, O_PATH | O_DIRECTORY);
     folders.uses.push_front(folder);
-    const Held& held = folders.byPath.emplace(folder, Held{opened ? std::move(opened.fd) : Descriptor(), folders.uses.begin()})
+    const Held& held = folders.byPath
+                           .emplace(folder, Held{opened ? std::move(opened.fd) : Descriptor(), folders.uses.begin()})
                            .first->second;
     return held.fd.get();
 }

@@ -91,13 +91,16 @@ bool read(int dirFd, const char* name, struct statx* st)
     return ::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, st) == 0;
 }
 
-quint64 deviceOf(const struct statx& st) { return makedev(st.stx_dev_major, st.stx_dev_minor); }
+quint64 deviceOf(const struct statx& st)
+{
+    return makedev(st.stx_dev_major, st.stx_dev_minor);
+}
 
 bool isVolumeKey(const QString& key)
 {
     return key == NSURLIsVolumeKey || key == NSURLVolumeURLKey || key == NSURLVolumeIsInternalKey
-        || key == NSURLVolumeIsReadOnlyKey || key == NSURLVolumeIsRemovableKey || key == NSURLVolumeIsEjectableKey
-        || key == NSURLVolumeIsBrowsableKey || key == NSURLVolumeLocalizedNameKey;
+           || key == NSURLVolumeIsReadOnlyKey || key == NSURLVolumeIsRemovableKey || key == NSURLVolumeIsEjectableKey
+           || key == NSURLVolumeIsBrowsableKey || key == NSURLVolumeLocalizedNameKey;
 }
 
 QVariant value(const ItemAt& item, const struct statx& st, const QString& key)

@@ -15,7 +15,7 @@ namespace hb {
 class HeldFolders;
 
 inline const QString NSURLIsDirectoryKey = QStringLiteral("NSURLIsDirectoryKey");
-inline const QString NSURLTotalFileSizeKey = QStringLiteral("NSURLTotalFileSizeKey");      // quint64, files only
+inline const QString NSURLTotalFileSizeKey = QStringLiteral("NSURLTotalFileSizeKey");  // quint64, files only
 inline const QString NSURLFileSizeKey = QStringLiteral("NSURLFileSizeKey");
 inline const QString NSURLVolumeIdentifierKey = QStringLiteral("NSURLVolumeIdentifierKey");  // quint64 st_dev
 inline const QString NSURLFileResourceIdentifierKey = QStringLiteral("NSURLFileResourceIdentifierKey");  // "dev:ino"

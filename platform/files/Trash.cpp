@@ -33,12 +33,13 @@ bool fail(Error* error, int posixError, const QString& path)
 bool failUnkept(Error* error, const QString& path)
 {
     if (error)
-        *error = Error{NSCocoaErrorDomain, NSFileWriteUnknownError,
-                       {{NSLocalizedDescriptionKey,
-                         QStringLiteral("\u201c%1\u201d cannot be kept in the trash").arg(Path::lastComponent(path))},
-                        {NSLocalizedRecoverySuggestionErrorKey,
-                         QStringLiteral("No trash can hold items of the volume it is on.")},
-                        {NSFilePathErrorKey, path}}};
+        *error = Error{
+            NSCocoaErrorDomain,
+            NSFileWriteUnknownError,
+            {{NSLocalizedDescriptionKey,
+              QStringLiteral("\u201c%1\u201d cannot be kept in the trash").arg(Path::lastComponent(path))},
+             {NSLocalizedRecoverySuggestionErrorKey, QStringLiteral("No trash can hold items of the volume it is on.")},
+             {NSFilePathErrorKey, path}}};
     return false;
 }
 
@@ -185,10 +186,11 @@ std::optional<Reservation> reserve(int folder, const QString& originalPath, Erro
     }
 
     const QString relative = trash->topdir.isEmpty() ? originalPath
-        : trash->topdir == u"/"                      ? originalPath.mid(1)
+                             : trash->topdir == u"/" ? originalPath.mid(1)
                                                      : originalPath.mid(trash->topdir.size() + 1);
-    const QByteArray contents = "[Trash Info]\nPath=" + escaped(relative) + "\nDeletionDate="
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + '\n';
+    const QByteArray contents
+        = "[Trash Info]\nPath=" + escaped(relative) + "\nDeletionDate="
+          + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + '\n';
     const std::string name = Path::lastComponent(originalPath).toStdString();
     for (int n = 1; n < 10000; ++n) {
         const std::string candidate = candidateName(name, n);
@@ -207,9 +209,9 @@ std::optional<Reservation> reserve(int folder, const QString& originalPath, Erro
         reservation.m_files = files.release();
         reservation.m_info = info.release();
         reservation.m_name = candidate;
-        reservation.m_trashed = TrashedItem{trash->rootPath + QStringLiteral("/files/") + QString::fromStdString(candidate),
-                                            trash->rootPath + QStringLiteral("/info/") + QString::fromStdString(infoName),
-                                            originalPath};
+        reservation.m_trashed = TrashedItem{
+            trash->rootPath + QStringLiteral("/files/") + QString::fromStdString(candidate),
+            trash->rootPath + QStringLiteral("/info/") + QString::fromStdString(infoName), originalPath};
         if (::write(written.get(), contents.constData(), std::size_t(contents.size())) != contents.size()) {
             fail(error, errno ? errno : EIO, originalPath);
             return std::nullopt;  // the reservation gives its info file back

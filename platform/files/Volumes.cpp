@@ -34,25 +34,27 @@ struct Mount {
 
 const QSet<QString>& pseudoTypes()
 {
-    static const QSet<QString> types = {
-        "proc", "sysfs", "cgroup", "cgroup2", "devpts", "devtmpfs", "mqueue", "debugfs", "tracefs",
-        "securityfs", "pstore", "bpf", "configfs", "fusectl", "hugetlbfs", "autofs", "binfmt_misc",
-        "efivarfs", "rpc_pipefs", "nsfs", "selinuxfs", "tmpfs", "ramfs", "overlay", "squashfs", "nfsd",
-        "fuse.portal", "fuse.gvfsd-fuse", "fuse.lxcfs", "swap"};
+    static const QSet<QString> types = {"proc",      "sysfs",       "cgroup",          "cgroup2",    "devpts",
+                                        "devtmpfs",  "mqueue",      "debugfs",         "tracefs",    "securityfs",
+                                        "pstore",    "bpf",         "configfs",        "fusectl",    "hugetlbfs",
+                                        "autofs",    "binfmt_misc", "efivarfs",        "rpc_pipefs", "nsfs",
+                                        "selinuxfs", "tmpfs",       "ramfs",           "overlay",    "squashfs",
+                                        "nfsd",      "fuse.portal", "fuse.gvfsd-fuse", "fuse.lxcfs", "swap"};
     return types;
 }
 
 bool isNetworkType(const QString& type)
 {
-    static const QSet<QString> types = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph",
-                                        "glusterfs", "9p", "davfs", "lustre", "fuse.sshfs", "fuse.rclone",
-                                        "fuse.s3fs", "fuse.davfs2", "fuse.glusterfs"};
+    static const QSet<QString> types = {
+        "nfs", "nfs4",  "cifs",   "smb3",       "smbfs",       "ncpfs",     "afs",         "ceph",          "glusterfs",
+        "9p",  "davfs", "lustre", "fuse.sshfs", "fuse.rclone", "fuse.s3fs", "fuse.davfs2", "fuse.glusterfs"};
     return types.contains(type);
 }
 
 bool underSystemFolder(const QString& path)
 {
-    static const char* const roots[] = {"/proc", "/sys", "/dev", "/run", "/boot", "/snap", "/var/lib", "/var/snap", "/efi"};
+    static const char* const roots[] = {"/proc", "/sys",     "/dev",      "/run", "/boot",
+                                        "/snap", "/var/lib", "/var/snap", "/efi"};
     if (path.startsWith(QLatin1String("/run/media/")))
         return false;
     for (const char* root : roots) {
@@ -172,7 +174,8 @@ QList<Mount> parseMountInfo(const QByteArray& text)
 
         dev_t block = mount.device;
         struct stat st {};
-        if (source.startsWith(QLatin1String("/dev/")) && ::stat(source.toUtf8().constData(), &st) == 0 && S_ISBLK(st.st_mode))
+        if (source.startsWith(QLatin1String("/dev/")) && ::stat(source.toUtf8().constData(), &st) == 0
+            && S_ISBLK(st.st_mode))
             block = st.st_rdev;
         const BlockTraits traits = blockTraits(block);
 
@@ -183,8 +186,9 @@ QList<Mount> parseMountInfo(const QByteArray& text)
         info.isRemovable = traits.removable;
         info.isEjectable = traits.removable || traits.diskImage;
         info.isInternal = !traits.removable && !traits.diskImage && !isNetworkType(mount.fsType);
-        info.isBrowsable = isRoot || (!pseudoTypes().contains(mount.fsType) && !underSystemFolder(mount.mountPoint)
-                                      && !bindOfSubfolder);
+        info.isBrowsable = isRoot
+                           || (!pseudoTypes().contains(mount.fsType) && !underSystemFolder(mount.mountPoint)
+                               && !bindOfSubfolder);
         info.localizedName = labels.value(block);
         if (info.localizedName.isEmpty())
             info.localizedName = isRoot ? QStringLiteral("Computer") : info.root.lastPathComponent();

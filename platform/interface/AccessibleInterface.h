@@ -13,8 +13,8 @@ void installAccessibleInterface()
 {
     static const bool installed = (QAccessible::installFactory([](const QString& className, QObject* object) {
                                        QAccessibleInterface* found = nullptr;
-                                       if (className == QLatin1String(Widget::staticMetaObject.className())
-                                           && object && object->isWidgetType())
+                                       if (className == QLatin1String(Widget::staticMetaObject.className()) && object
+                                           && object->isWidgetType())
                                            found = new Interface(static_cast<Widget*>(object));
                                        return found;
                                    }),

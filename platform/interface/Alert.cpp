@@ -52,8 +52,8 @@ int runMessageBox(const Alert& alert)
         // The first button is the default one; a "Cancel" button answers the Escape key.
         const bool cancel = index > 0 && title == QLatin1String("Cancel");
         QPushButton* button = box.addButton(title, index == 0 ? QMessageBox::AcceptRole
-                                                  : cancel     ? QMessageBox::RejectRole
-                                                               : QMessageBox::ActionRole);
+                                                   : cancel   ? QMessageBox::RejectRole
+                                                              : QMessageBox::ActionRole);
         if (index == 0)
             box.setDefaultButton(button);
         if (cancel)

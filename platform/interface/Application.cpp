@@ -102,7 +102,10 @@ Application::Application()
     });
 }
 
-void Application::setDelegate(ApplicationDelegate* delegate) { m_delegate = delegate; }
+void Application::setDelegate(ApplicationDelegate* delegate)
+{
+    m_delegate = delegate;
+}
 
 int Application::run()
 {

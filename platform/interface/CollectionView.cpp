@@ -27,8 +27,8 @@ namespace {
 class AccessibleItem : public QAccessibleWidget {
 public:
     explicit AccessibleItem(CollectionViewItem* item)
-        : QAccessibleWidget(item, item->accessibilityActionNames().isEmpty() ? QAccessible::ListItem
-                                                                             : QAccessible::Button)
+        : QAccessibleWidget(item,
+                            item->accessibilityActionNames().isEmpty() ? QAccessible::ListItem : QAccessible::Button)
     {
     }
 
@@ -132,9 +132,15 @@ CollectionView::CollectionView(QWidget* parent) : QWidget(parent)
 
 CollectionView::~CollectionView() = default;
 
-void CollectionView::setDragPerformer(DragPerformer performer) { dragPerformer() = std::move(performer); }
+void CollectionView::setDragPerformer(DragPerformer performer)
+{
+    dragPerformer() = std::move(performer);
+}
 
-void CollectionView::setItemPrototype(ItemPrototype prototype) { m_prototype = std::move(prototype); }
+void CollectionView::setItemPrototype(ItemPrototype prototype)
+{
+    m_prototype = std::move(prototype);
+}
 
 void CollectionView::setContent(const QVariantList& content)
 {
@@ -152,8 +158,8 @@ void CollectionView::setContent(const QVariantList& content)
     }
     for (std::size_t index = 0; index < count; ++index) {
         if (index == m_items.size()) {
-            std::unique_ptr<CollectionViewItem> item =
-                m_prototype ? m_prototype() : std::make_unique<CollectionViewItem>();
+            std::unique_ptr<CollectionViewItem> item = m_prototype ? m_prototype()
+                                                                   : std::make_unique<CollectionViewItem>();
             if (!item)
                 item = std::make_unique<CollectionViewItem>();
             item->setParent(this);
@@ -204,7 +210,10 @@ int CollectionView::columnsForWidth(int width) const
     return std::max(1, step > 0 ? (width + m_spacing) / step : 1);
 }
 
-int CollectionView::numberOfColumns() const { return columnsForWidth(width()); }
+int CollectionView::numberOfColumns() const
+{
+    return columnsForWidth(width());
+}
 
 int CollectionView::leftMargin(int columns) const
 {
@@ -495,8 +504,8 @@ CollectionView::Proposal CollectionView::proposalAt(const QPointF& point) const
     // Between tiles or past the last one: before the tile whose place the point is nearest.
     const int columns = numberOfColumns();
     const int column = std::clamp(
-        static_cast<int>((at.x() - leftMargin(columns) + m_itemSize.width() / 2) / (m_itemSize.width() + m_spacing)),
-        0, columns);
+        static_cast<int>((at.x() - leftMargin(columns) + m_itemSize.width() / 2) / (m_itemSize.width() + m_spacing)), 0,
+        columns);
     const int row = std::max(0, (at.y() - m_spacing) / (m_itemSize.height() + m_spacing));
     proposal.index = std::min<std::int64_t>(static_cast<std::int64_t>(row) * columns + column, numberOfItems());
     proposal.operation = CollectionViewDropOperation::before;
@@ -522,11 +531,20 @@ std::int64_t CollectionView::dropTargetIndex() const
     return m_lastProposal.index;
 }
 
-std::uint64_t CollectionView::draggingEntered(DraggingInfo& info) { return validate(info); }
+std::uint64_t CollectionView::draggingEntered(DraggingInfo& info)
+{
+    return validate(info);
+}
 
-std::uint64_t CollectionView::draggingUpdated(DraggingInfo& info) { return validate(info); }
+std::uint64_t CollectionView::draggingUpdated(DraggingInfo& info)
+{
+    return validate(info);
+}
 
-void CollectionView::draggingExited(DraggingInfo*) { m_lastProposal = {}; }
+void CollectionView::draggingExited(DraggingInfo*)
+{
+    m_lastProposal = {};
+}
 
 bool CollectionView::performDragOperation(DraggingInfo& info)
 {

@@ -64,8 +64,7 @@ public:
 
     virtual bool collectionViewCanDragItemsAtIndexes(CollectionView& collectionView, const IndexSet& indexes,
                                                      const QMouseEvent& event);
-    virtual bool collectionViewWriteItemsAtIndexesToPasteboard(CollectionView& collectionView,
-                                                               const IndexSet& indexes,
+    virtual bool collectionViewWriteItemsAtIndexesToPasteboard(CollectionView& collectionView, const IndexSet& indexes,
                                                                DraggingPasteboard& pasteboard);
     // May change the proposed index and drop operation; answers the operation the drop would make.
     virtual std::uint64_t collectionViewValidateDrop(CollectionView& collectionView, DraggingInfo& draggingInfo,
@@ -94,10 +93,10 @@ public:
     const QVariantList& content() const { return m_content; }
     void setContent(const QVariantList& content);
     std::int64_t numberOfItems() const { return static_cast<std::int64_t>(m_items.size()); }
-    CollectionViewItem* itemAtIndex(std::int64_t index) const;  // none past the end
+    CollectionViewItem* itemAtIndex(std::int64_t index) const;       // none past the end
     std::int64_t indexOfItem(const CollectionViewItem* item) const;  // -1 for a stranger
-    std::int64_t indexOfItemAtPoint(const QPoint& point) const;       // -1 between or past the tiles
-    QRect frameForItemAtIndex(std::int64_t index) const;              // empty past the end
+    std::int64_t indexOfItemAtPoint(const QPoint& point) const;      // -1 between or past the tiles
+    QRect frameForItemAtIndex(std::int64_t index) const;             // empty past the end
 
     QSize itemSize() const { return m_itemSize; }
     void setItemSize(const QSize& size);
@@ -137,8 +136,8 @@ public:
         std::uint64_t operation = NSDragOperationNone;
         QPoint screenPoint;
     };
-    using DragPerformer =
-        std::function<DragOutcome(CollectionView&, const DraggingPasteboard&, std::uint64_t allowedOperations)>;
+    using DragPerformer
+        = std::function<DragOutcome(CollectionView&, const DraggingPasteboard&, std::uint64_t allowedOperations)>;
     static void setDragPerformer(DragPerformer performer);  // null restores the real drag
     bool isDraggingItems() const { return m_draggingItems; }
 

@@ -38,7 +38,10 @@ std::optional<Qt::CursorShape> current()
     return top->shape();
 }
 
-int depth() { return pushed(); }
+int depth()
+{
+    return pushed();
+}
 
 }  // namespace CursorStack
 

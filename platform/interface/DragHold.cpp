@@ -52,9 +52,15 @@ DragHold::DragHold()
         app->installEventFilter(this);
 }
 
-void DragHold::setButtonsProbe(ButtonsProbe buttonsProbe) { probe() = std::move(buttonsProbe); }
+void DragHold::setButtonsProbe(ButtonsProbe buttonsProbe)
+{
+    probe() = std::move(buttonsProbe);
+}
 
-DragHold::Buttons DragHold::buttons() { return probe() ? probe()() : windowSystemButtons(); }
+DragHold::Buttons DragHold::buttons()
+{
+    return probe() ? probe()() : windowSystemButtons();
+}
 
 bool DragHold::holdsResignation(qint64 waitedMs) const
 {

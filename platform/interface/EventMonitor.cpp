@@ -24,7 +24,10 @@ std::uint64_t modifierFlagsFromQt(Qt::KeyboardModifiers modifiers)
     return flags;
 }
 
-std::uint64_t currentModifierFlags() { return modifierFlagsFromQt(QGuiApplication::queryKeyboardModifiers()); }
+std::uint64_t currentModifierFlags()
+{
+    return modifierFlagsFromQt(QGuiApplication::queryKeyboardModifiers());
+}
 
 namespace {
 
@@ -131,9 +134,15 @@ EventMonitor::Token EventMonitor::addLocalMonitorForEventsMatchingMask(std::uint
     return token;
 }
 
-void EventMonitor::removeMonitor(Token token) { filter().monitors.erase(token); }
+void EventMonitor::removeMonitor(Token token)
+{
+    filter().monitors.erase(token);
+}
 
-bool EventMonitor::isInstalled(Token token) { return filter().monitors.count(token) > 0; }
+bool EventMonitor::isInstalled(Token token)
+{
+    return filter().monitors.count(token) > 0;
+}
 
 std::optional<Event> EventMonitor::dispatch(const Event& event)
 {

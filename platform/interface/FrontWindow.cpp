@@ -29,8 +29,10 @@ unsigned long cardinalProperty(Display* display, Window window, const char* name
     unsigned long items = 0, after = 0;
     unsigned char* value = nullptr;
     unsigned long result = 0;
-    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, type, &actualType,
-                           &format, &items, &after, &value) == Success && value) {
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, type, &actualType, &format,
+                           &items, &after, &value)
+            == Success
+        && value) {
         if (actualType == type && format == 32 && items == 1)
             result = *reinterpret_cast<unsigned long*>(value);
         XFree(value);
@@ -40,8 +42,8 @@ unsigned long cardinalProperty(Display* display, Window window, const char* name
 
 bool isWaylandSession()
 {
-    return QGuiApplication::platformName() == QLatin1String("wayland") ||
-           qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+    return QGuiApplication::platformName() == QLatin1String("wayland")
+           || qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
 }
 
 FrontWindow activeWindow()
@@ -50,7 +52,8 @@ FrontWindow activeWindow()
     if (Display* display = x11Display()) {
         front.x11Window = cardinalProperty(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
         if (front.x11Window)
-            front.processId = static_cast<qint64>(cardinalProperty(display, front.x11Window, "_NET_WM_PID", XA_CARDINAL));
+            front.processId = static_cast<qint64>(
+                cardinalProperty(display, front.x11Window, "_NET_WM_PID", XA_CARDINAL));
     }
     // Under XWayland a window of a Wayland client is no X11 window at all.
     front.lookUpActiveWindow = !front.x11Window && isWaylandSession();
@@ -76,7 +79,8 @@ QMap<QString, QString> FrontWindow::environment() const
     if (x11Window) {
         variables.insert(windowVariable, QString::number(x11Window));
         if (processId > 0)
-            variables.insert(programIdentity().command.toUpper() + QStringLiteral("_FRONT_PID"), QString::number(processId));
+            variables.insert(programIdentity().command.toUpper() + QStringLiteral("_FRONT_PID"),
+                             QString::number(processId));
     } else if (lookUpActiveWindow) {
         variables.insert(windowVariable, QStringLiteral("active"));
     }
@@ -106,7 +110,10 @@ void FrontWindows::note(const FrontWindow& window)
     HBDebug() << "front window noted:" << window.environment();
 }
 
-void FrontWindows::forget() { m_note.reset(); }
+void FrontWindows::forget()
+{
+    m_note.reset();
+}
 
 bool FrontWindows::hasNote() const
 {

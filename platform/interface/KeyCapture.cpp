@@ -24,7 +24,10 @@ std::optional<CapturedKeyEvent> CapturedKeyEvent::fromQt(const QKeyEvent& keyEve
 
 KeyCapture::KeyCapture(Handler handler, QObject* parent) : QObject(parent), m_handler(std::move(handler)) {}
 
-KeyCapture::~KeyCapture() { uninstall(); }
+KeyCapture::~KeyCapture()
+{
+    uninstall();
+}
 
 void KeyCapture::install()
 {

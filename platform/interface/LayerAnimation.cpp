@@ -14,7 +14,10 @@ namespace {
 const char* const modelOpacityProperty = "hbLayerOpacity";
 const QString implicitOpacityKey = QStringLiteral("hb.implicit.opacity");
 
-QString objectNameForKey(const QString& key) { return QStringLiteral("hb.layer.animation.") + key; }
+QString objectNameForKey(const QString& key)
+{
+    return QStringLiteral("hb.layer.animation.") + key;
+}
 
 QGraphicsOpacityEffect* opacityEffect(QWidget* widget)
 {

@@ -74,7 +74,10 @@ private:
 
 }  // namespace
 
-void OpenPanel::setPresenter(Presenter newPresenter) { presenter() = std::move(newPresenter); }
+void OpenPanel::setPresenter(Presenter newPresenter)
+{
+    presenter() = std::move(newPresenter);
+}
 
 bool OpenPanel::acceptsChoice(const QList<URL>& urls) const
 {

@@ -12,7 +12,10 @@ PageController::PageController(QWidget* parent)
 
 PageController::~PageController() = default;
 
-void PageController::setDelegate(PageControllerDelegate* delegate) { m_delegate = delegate; }
+void PageController::setDelegate(PageControllerDelegate* delegate)
+{
+    m_delegate = delegate;
+}
 
 void PageController::setArrangedObjects(const QVariantList& objects)
 {
@@ -29,7 +32,10 @@ void PageController::setSelectedIndex(qsizetype index)
     completeTransition();
 }
 
-ViewController* PageController::selectedViewController() { return pageAt(m_selectedIndex); }
+ViewController* PageController::selectedViewController()
+{
+    return pageAt(m_selectedIndex);
+}
 
 ViewController* PageController::pageAt(qsizetype index)
 {
@@ -48,9 +54,15 @@ ViewController* PageController::pageAt(qsizetype index)
     return page;
 }
 
-void PageController::navigateForward() { navigate(1); }
+void PageController::navigateForward()
+{
+    navigate(1);
+}
 
-void PageController::navigateBack() { navigate(-1); }
+void PageController::navigateBack()
+{
+    navigate(-1);
+}
 
 void PageController::navigate(qsizetype step)
 {

@@ -21,7 +21,8 @@ public:
     virtual QString identifierForObject(PageController* pageController, const QVariant& object) = 0;
     // A new page for the identifier; none for an unknown one.
     virtual std::unique_ptr<ViewController> viewControllerForIdentifier(PageController* pageController,
-                                                                        const QString& identifier) = 0;
+                                                                        const QString& identifier)
+        = 0;
     virtual void pageControllerWillStartLiveTransition(PageController*) {}
     virtual void pageControllerDidTransitionToObject(PageController*, const QVariant&) {}
     // The delegate calls completeTransition() here to put the reached page on screen.

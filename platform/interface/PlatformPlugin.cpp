@@ -26,7 +26,7 @@ Choice choose(const QProcessEnvironment& environment, const QStringList& pluginD
     if (!environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty())
         return {};
     const bool wayland = !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()
-        || environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland");
+                         || environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland");
     if (!wayland)
         return {};
     if (hasWaylandPlugin(pluginDirectories))
@@ -40,7 +40,8 @@ Choice choose(const QProcessEnvironment& environment, const QStringList& pluginD
 void chooseForThisSession()
 {
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    QStringList directories = environment.value(QStringLiteral("QT_PLUGIN_PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    QStringList directories
+        = environment.value(QStringLiteral("QT_PLUGIN_PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
     directories << QLibraryInfo::path(QLibraryInfo::PluginsPath);
     const Choice choice = choose(environment, directories);
     if (!choice.platform.isEmpty())

@@ -27,7 +27,10 @@ Player::Player(const QString& mediaPath, QObject* parent)
 
 Player::~Player() = default;
 
-void Player::seekToZero() { m_player->setPosition(0); }
+void Player::seekToZero()
+{
+    m_player->setPosition(0);
+}
 
 void Player::play()
 {
@@ -144,9 +147,15 @@ void PlayerView::showFrame(const QVideoFrame& frame)
     update();
 }
 
-QSize PlayerView::sizeHint() const { return m_videoSize.isValid() ? m_videoSize : QSize(480, 270); }
+QSize PlayerView::sizeHint() const
+{
+    return m_videoSize.isValid() ? m_videoSize : QSize(480, 270);
+}
 
-bool PlayerView::hasHeightForWidth() const { return m_videoSize.isValid(); }
+bool PlayerView::hasHeightForWidth() const
+{
+    return m_videoSize.isValid();
+}
 
 int PlayerView::heightForWidth(int width) const
 {

@@ -81,7 +81,10 @@ void Popover::close()
         m_window->hide();
 }
 
-bool Popover::isShown() const { return !m_closed && m_window->isVisible(); }
+bool Popover::isShown() const
+{
+    return !m_closed && m_window->isVisible();
+}
 
 bool Popover::holds(const QWidget* widget) const
 {
@@ -128,10 +131,14 @@ QRect Popover::placement(const QSize& size, const QRect& anchor, RectEdge prefer
     };
     const auto opposite = [](RectEdge edge) {
         switch (edge) {
-        case RectEdge::minX: return RectEdge::maxX;
-        case RectEdge::maxX: return RectEdge::minX;
-        case RectEdge::minY: return RectEdge::maxY;
-        case RectEdge::maxY: break;
+        case RectEdge::minX:
+            return RectEdge::maxX;
+        case RectEdge::maxX:
+            return RectEdge::minX;
+        case RectEdge::minY:
+            return RectEdge::maxY;
+        case RectEdge::maxY:
+            break;
         }
         return RectEdge::minY;
     };
@@ -146,8 +153,10 @@ QRect Popover::placement(const QSize& size, const QRect& anchor, RectEdge prefer
         const RectEdge other = opposite(preferredEdge);
         if (!fits(placed, preferredEdge) && fits(at(other), other))
             placed = at(other);
-        placed.moveLeft(std::clamp(placed.left(), screen.left(), std::max(screen.left(), screen.right() - size.width() + 1)));
-        placed.moveTop(std::clamp(placed.top(), screen.top(), std::max(screen.top(), screen.bottom() - size.height() + 1)));
+        placed.moveLeft(
+            std::clamp(placed.left(), screen.left(), std::max(screen.left(), screen.right() - size.width() + 1)));
+        placed.moveTop(
+            std::clamp(placed.top(), screen.top(), std::max(screen.top(), screen.bottom() - size.height() + 1)));
     }
     return placed;
 }

@@ -4,8 +4,8 @@
 
 namespace hb {
 
-RepeatingTimer::RepeatingTimer(std::chrono::milliseconds interval, std::function<void()> tick,
-                               bool skipsWhileModal, QObject* parent)
+RepeatingTimer::RepeatingTimer(std::chrono::milliseconds interval, std::function<void()> tick, bool skipsWhileModal,
+                               QObject* parent)
     : QObject(parent), m_tick(std::move(tick)), m_skipsWhileModal(skipsWhileModal)
 {
     m_timer.setInterval(interval);

@@ -34,6 +34,9 @@ QUrl SharingService::mailtoURL() const
     return QUrl::fromEncoded(text, QUrl::StrictMode);
 }
 
-bool SharingService::perform() const { return Workspace::openURL(mailtoURL()); }
+bool SharingService::perform() const
+{
+    return Workspace::openURL(mailtoURL());
+}
 
 }  // namespace hb

@@ -38,7 +38,10 @@ void StatusItem::setImage(const QIcon& image, bool isTemplate)
         m_tray->setIcon(m_image);
 }
 
-void StatusItem::setAction(std::function<void()> action) { m_action = std::move(action); }
+void StatusItem::setAction(std::function<void()> action)
+{
+    m_action = std::move(action);
+}
 
 void StatusItem::performClick()
 {
@@ -83,8 +86,14 @@ bool StatusItem::show()
     return true;
 }
 
-bool StatusItem::isVisible() const { return isSystemTrayAvailable() && m_tray && m_tray->isVisible(); }
+bool StatusItem::isVisible() const
+{
+    return isSystemTrayAvailable() && m_tray && m_tray->isVisible();
+}
 
-bool StatusItem::isSystemTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool StatusItem::isSystemTrayAvailable()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 }  // namespace hb

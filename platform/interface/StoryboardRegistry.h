@@ -60,7 +60,9 @@ struct SceneRegistration {
 #define HB_SCENE_CONCAT2(a, b) a##b
 #define HB_SCENE_CONCAT(a, b) HB_SCENE_CONCAT2(a, b)
 // Registers `Class` (default-constructible) as the scene `identifier` of `storyboard`.
-#define HB_REGISTER_SCENE(storyboard, identifier, Class)                                        \
-    static const ::hb::detail::SceneRegistration HB_SCENE_CONCAT(hbScene_, __LINE__){           \
-        QStringLiteral(storyboard), QStringLiteral(identifier),                                 \
-        [] { return std::unique_ptr<QObject>(std::make_unique<Class>().release()); }}
+#define HB_REGISTER_SCENE(storyboard, identifier, Class)                                 \
+    static const ::hb::detail::SceneRegistration HB_SCENE_CONCAT(hbScene_, __LINE__)     \
+    {                                                                                    \
+        QStringLiteral(storyboard), QStringLiteral(identifier),                          \
+            [] { return std::unique_ptr<QObject>(std::make_unique<Class>().release()); } \
+    }

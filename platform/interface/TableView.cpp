@@ -60,7 +60,8 @@ void TableView::reloadData()
     for (Row& row : m_rows)
         discardView(row.view);
     m_rows.clear();
-    const std::int64_t count = m_dataSource ? std::max<std::int64_t>(m_dataSource->numberOfRowsInTableView(*this), 0) : 0;
+    const std::int64_t count = m_dataSource ? std::max<std::int64_t>(m_dataSource->numberOfRowsInTableView(*this), 0)
+                                            : 0;
     m_rows.resize(static_cast<std::size_t>(count));
     for (std::int64_t row = 0; row < count; ++row) {
         m_rows[row].view = viewForRow(row).release();

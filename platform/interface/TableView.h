@@ -40,7 +40,7 @@ public:
     virtual ~TableViewDelegate() = default;
     // A new view for the row (the table owns it); none leaves the row empty.
     virtual std::unique_ptr<QWidget> tableViewViewForRow(TableView& tableView, std::int64_t row) = 0;
-    virtual double tableViewHeightOfRow(TableView& tableView, std::int64_t row);  // default: rowHeight()
+    virtual double tableViewHeightOfRow(TableView& tableView, std::int64_t row);    // default: rowHeight()
     virtual bool tableViewShouldSelectRow(TableView& tableView, std::int64_t row);  // default: true
 };
 
@@ -90,7 +90,7 @@ public:
     void noteHeightOfRowsWithIndexesChanged(const std::set<std::int64_t>& rows);
 
     std::int64_t numberOfRows() const { return static_cast<std::int64_t>(m_rows.size()); }
-    QRect rectOfRow(std::int64_t row) const;        // empty for no such row
+    QRect rectOfRow(std::int64_t row) const;             // empty for no such row
     std::int64_t rowAtPoint(const QPoint& point) const;  // -1 between or past the rows
     std::int64_t rowForView(const QWidget* view) const;  // the row whose view holds `view`, or -1
     QWidget* viewAtRow(std::int64_t row) const;          // the existing view, never makes one

@@ -36,11 +36,10 @@ std::optional<QImage> thumbnailForFile(const URL& url, QSize maximumSize)
     const QFileInfo file(url.path());
     if (url.isEmpty() || !file.exists())
         return std::nullopt;
-    const QByteArray digest =
-        QCryptographicHash::hash(url.toQUrl().toEncoded(), QCryptographicHash::Md5).toHex();
+    const QByteArray digest = QCryptographicHash::hash(url.toQUrl().toEncoded(), QCryptographicHash::Md5).toHex();
     for (const char* size : {"normal", "large", "x-large", "xx-large"}) {
-        const QFileInfo cached(Locations::cacheHome() + QStringLiteral("/thumbnails/") + QLatin1String(size) +
-                               QLatin1Char('/') + QString::fromLatin1(digest) + QStringLiteral(".png"));
+        const QFileInfo cached(Locations::cacheHome() + QStringLiteral("/thumbnails/") + QLatin1String(size)
+                               + QLatin1Char('/') + QString::fromLatin1(digest) + QStringLiteral(".png"));
         if (!cached.isFile())
             continue;
         const QImage thumbnail(cached.filePath());
@@ -51,7 +50,8 @@ std::optional<QImage> thumbnailForFile(const URL& url, QSize maximumSize)
         QImageReader reader(file.filePath());
         if (reader.canRead()) {
             const QSize original = reader.size();
-            if (original.isValid() && (original.width() > maximumSize.width() || original.height() > maximumSize.height()))
+            if (original.isValid()
+                && (original.width() > maximumSize.width() || original.height() > maximumSize.height()))
                 reader.setScaledSize(original.scaled(maximumSize, Qt::KeepAspectRatio));
             const QImage image = reader.read();
             if (!image.isNull())

@@ -66,9 +66,8 @@ void placeBesideMainWindow(QWidget* window)
         handle->setTransientParent(mainShown ? main->windowHandle() : nullptr);
     const QRect screen = mainShown ? availableGeometryAt(main->frameGeometry().center())
                                    : availableGeometryAt(QCursor::pos());
-    window->move(origin(window->frameGeometry().size(), mainShown ? std::optional<QRect>(main->frameGeometry())
-                                                                  : std::nullopt,
-                        screen));
+    window->move(origin(window->frameGeometry().size(),
+                        mainShown ? std::optional<QRect>(main->frameGeometry()) : std::nullopt, screen));
 }
 
 }  // namespace hb::WindowPlacement

@@ -18,7 +18,10 @@ Opener& opener()
 }
 }  // namespace
 
-void setOpener(Opener newOpener) { opener() = std::move(newOpener); }
+void setOpener(Opener newOpener)
+{
+    opener() = std::move(newOpener);
+}
 
 bool openURL(const QUrl& url)
 {

@@ -39,8 +39,8 @@ xdg_activation_v1* activationGlobal(wl_display* display)
     static const wl_registry_listener listener{
         [](void* data, wl_registry* announcing, std::uint32_t name, const char* interface, std::uint32_t) {
             if (std::strcmp(interface, xdg_activation_v1_interface.name) == 0)
-                *static_cast<xdg_activation_v1**>(data) =
-                    static_cast<xdg_activation_v1*>(wl_registry_bind(announcing, name, &xdg_activation_v1_interface, 1));
+                *static_cast<xdg_activation_v1**>(data) = static_cast<xdg_activation_v1*>(
+                    wl_registry_bind(announcing, name, &xdg_activation_v1_interface, 1));
         },
         [](void*, wl_registry*, std::uint32_t) {},
     };

@@ -71,7 +71,10 @@ public:
     }
 
     uint role(const Accessible& node) const { return call<uint>(node, kAccessible, "GetRole"); }
-    QStringList interfaces(const Accessible& node) const { return call<QStringList>(node, kAccessible, "GetInterfaces"); }
+    QStringList interfaces(const Accessible& node) const
+    {
+        return call<QStringList>(node, kAccessible, "GetInterfaces");
+    }
 
     bool isActive(const Accessible& node) const
     {
@@ -80,10 +83,7 @@ public:
     }
 
     QString name(const Accessible& node) const { return property(node, kAccessible, "Name").toString(); }
-    int selectedCount(const Accessible& node) const
-    {
-        return property(node, kSelection, "NSelectedChildren").toInt();
-    }
+    int selectedCount(const Accessible& node) const { return property(node, kSelection, "NSelectedChildren").toInt(); }
 
     Accessible selected(const Accessible& node, int index) const
     {
@@ -103,9 +103,8 @@ public:
 private:
     QVariant property(const Accessible& node, const QString& interface, const char* name) const
     {
-        QDBusMessage get = QDBusMessage::createMethodCall(node.service, node.path.path(),
-                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                          QStringLiteral("Get"));
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            node.service, node.path.path(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get << interface << QString::fromLatin1(name);
         const QDBusReply<QDBusVariant> reply = m_connection.call(get);
         return reply.isValid() ? reply.value().variant() : QVariant();
@@ -283,14 +282,18 @@ AccessibleSelection::Result AccessibleSelection::read()
 const char* describe(AccessibleSelection::Failure failure)
 {
     switch (failure) {
-    case AccessibleSelection::Failure::noAccessibilityBus: return "there is no accessibility bus to ask";
-    case AccessibleSelection::Failure::noActiveFileManager: return "the active window is not a file manager's";
+    case AccessibleSelection::Failure::noAccessibilityBus:
+        return "there is no accessibility bus to ask";
+    case AccessibleSelection::Failure::noActiveFileManager:
+        return "the active window is not a file manager's";
     case AccessibleSelection::Failure::fileManagerUnsupported:
         return "this file manager does not say which folder its window shows, so its selection cannot be read here";
-    case AccessibleSelection::Failure::noView: return "the file manager's window shows no files";
+    case AccessibleSelection::Failure::noView:
+        return "the file manager's window shows no files";
     case AccessibleSelection::Failure::incomplete:
         return "the file manager shows only some of the selected items to accessibility, so none were taken";
-    case AccessibleSelection::Failure::noFolder: return "no folder the file manager shows holds the selected items";
+    case AccessibleSelection::Failure::noFolder:
+        return "no folder the file manager shows holds the selected items";
     }
     return "";
 }

@@ -15,11 +15,11 @@ class AccessibleSelection {
 public:
     enum class Failure {
         noAccessibilityBus,
-        noActiveFileManager,    // the active window is no file manager's
-        fileManagerUnsupported, // a file manager that names no folder for its windows
+        noActiveFileManager,     // the active window is no file manager's
+        fileManagerUnsupported,  // a file manager that names no folder for its windows
         noView,
-        incomplete,             // more items selected than the view shows to accessibility
-        noFolder,               // no shown folder (or more than one) holds the named items
+        incomplete,  // more items selected than the view shows to accessibility
+        noFolder,    // no shown folder (or more than one) holds the named items
     };
 
     struct Result {

@@ -25,7 +25,7 @@ public:
     Server(XDisplay& x, const ClipboardSnapshot& snapshot) : m_x(x), m_snapshot(snapshot)
     {
         const long maximum = XExtendedMaxRequestSize(x.display()) ? XExtendedMaxRequestSize(x.display())
-                                                                   : XMaxRequestSize(x.display());
+                                                                  : XMaxRequestSize(x.display());
         // Whole requests are limited in 4-byte units; leave room for the request's own fields.
         m_chunk = std::min<std::size_t>(static_cast<std::size_t>(maximum) * 4 - 1024, 256u * 1024);
         m_chunk -= m_chunk % sizeof(long);
@@ -82,7 +82,8 @@ private:
         bool given = false;
         if (request.selection == m_x.atom("CLIPBOARD")) {
             if (request.target == m_x.atom("TARGETS")) {
-                std::vector<long> atoms{static_cast<long>(m_x.atom("TARGETS")), static_cast<long>(m_x.atom("TIMESTAMP"))};
+                std::vector<long> atoms{static_cast<long>(m_x.atom("TARGETS")),
+                                        static_cast<long>(m_x.atom("TIMESTAMP"))};
                 for (const auto& t : m_snapshot.targets)
                     atoms.push_back(static_cast<long>(m_x.atom(t.name.c_str())));
                 put(request.requestor, property, XA_ATOM, 32, reinterpret_cast<const char*>(atoms.data()),

@@ -10,8 +10,8 @@ namespace hb::selection {
 
 namespace {
 // Targets that are requests or answers about the transfer itself, not data to keep.
-constexpr std::array kProtocolTargets{"TARGETS", "TIMESTAMP", "MULTIPLE", "SAVE_TARGETS", "DELETE",
-                                      "INSERT_SELECTION", "INSERT_PROPERTY", "INCR"};
+constexpr std::array kProtocolTargets{"TARGETS", "TIMESTAMP",        "MULTIPLE",        "SAVE_TARGETS",
+                                      "DELETE",  "INSERT_SELECTION", "INSERT_PROPERTY", "INCR"};
 
 bool isProtocolTarget(const char* name)
 {

@@ -22,8 +22,10 @@ long windowProcess(XDisplay& x, Window window)
     unsigned long items = 0, after = 0;
     unsigned char* value = nullptr;
     long pid = 0;
-    if (XGetWindowProperty(x.display(), window, x.atom("_NET_WM_PID"), 0, 1, False, XA_CARDINAL, &type, &format,
-                           &items, &after, &value) == Success && value) {
+    if (XGetWindowProperty(x.display(), window, x.atom("_NET_WM_PID"), 0, 1, False, XA_CARDINAL, &type, &format, &items,
+                           &after, &value)
+            == Success
+        && value) {
         if (type == XA_CARDINAL && format == 32 && items == 1)
             pid = *reinterpret_cast<long*>(value);
         XFree(value);
@@ -40,8 +42,8 @@ std::optional<XFixesSelectionNotifyEvent> nextOwner(XDisplay& x, int fixesEvent,
             if (e.type != fixesEvent + XFixesSelectionNotify)
                 return false;
             const auto& notify = reinterpret_cast<const XFixesSelectionNotifyEvent&>(e);
-            return notify.selection == clipboard && notify.subtype == XFixesSetSelectionOwnerNotify &&
-                   notify.owner != None && notify.owner != x.window() && notify.selection_timestamp >= since;
+            return notify.selection == clipboard && notify.subtype == XFixesSetSelectionOwnerNotify
+                   && notify.owner != None && notify.owner != x.window() && notify.selection_timestamp >= since;
         },
         deadline);
     if (!event)
@@ -84,10 +86,14 @@ CopiedSelection::Result CopiedSelection::read(XDisplay& x, Window window, long p
         return {{}, Failure::clipboardBusy};
 
     switch (KeyboardCopy::send(x, window, Deadline(400ms))) {
-    case KeyboardCopy::Outcome::sent: break;
-    case KeyboardCopy::Outcome::notFocused: return {{}, Failure::notFocused};
-    case KeyboardCopy::Outcome::notResponding: return {{}, Failure::notResponding};
-    case KeyboardCopy::Outcome::noKeyboard: return {{}, Failure::nothingCopied};
+    case KeyboardCopy::Outcome::sent:
+        break;
+    case KeyboardCopy::Outcome::notFocused:
+        return {{}, Failure::notFocused};
+    case KeyboardCopy::Outcome::notResponding:
+        return {{}, Failure::notResponding};
+    case KeyboardCopy::Outcome::noKeyboard:
+        return {{}, Failure::nothingCopied};
     }
 
     const auto copied = nextOwner(x, fixesEvent, before, Deadline(600ms));
@@ -104,12 +110,18 @@ CopiedSelection::Result CopiedSelection::read(XDisplay& x, Window window, long p
 const char* describe(CopiedSelection::Failure failure)
 {
     switch (failure) {
-    case CopiedSelection::Failure::notAFileManager: return "the window is not a file manager's";
-    case CopiedSelection::Failure::notFocused: return "the file manager's window no longer has the keyboard focus";
-    case CopiedSelection::Failure::notResponding: return "the file manager does not answer, so it was not asked";
-    case CopiedSelection::Failure::clipboardBusy: return "the clipboard's owner did not answer, so it was left alone";
-    case CopiedSelection::Failure::nothingCopied: return "the file manager copied nothing";
-    case CopiedSelection::Failure::clipboardNotRestored: return "the clipboard could not be put back";
+    case CopiedSelection::Failure::notAFileManager:
+        return "the window is not a file manager's";
+    case CopiedSelection::Failure::notFocused:
+        return "the file manager's window no longer has the keyboard focus";
+    case CopiedSelection::Failure::notResponding:
+        return "the file manager does not answer, so it was not asked";
+    case CopiedSelection::Failure::clipboardBusy:
+        return "the clipboard's owner did not answer, so it was left alone";
+    case CopiedSelection::Failure::nothingCopied:
+        return "the file manager copied nothing";
+    case CopiedSelection::Failure::clipboardNotRestored:
+        return "the clipboard could not be put back";
     }
     return "";
 }

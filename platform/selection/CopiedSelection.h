@@ -15,11 +15,11 @@ namespace hb::selection {
 class CopiedSelection {
 public:
     enum class Failure {
-        notAFileManager,    // the window is not a file manager's (or is gone): nothing to read
-        notFocused,         // the window no longer has the focus: a key would go elsewhere
-        notResponding,      // the file manager hangs: it would copy whenever it wakes up
-        clipboardBusy,      // the clipboard's owner did not answer, so it could not be put back
-        nothingCopied,      // the window copied nothing (no selection, or a text field had the focus)
+        notAFileManager,  // the window is not a file manager's (or is gone): nothing to read
+        notFocused,       // the window no longer has the focus: a key would go elsewhere
+        notResponding,    // the file manager hangs: it would copy whenever it wakes up
+        clipboardBusy,    // the clipboard's owner did not answer, so it could not be put back
+        nothingCopied,    // the window copied nothing (no selection, or a text field had the focus)
         clipboardNotRestored,
     };
 

@@ -8,8 +8,8 @@
 namespace hb::selection {
 
 namespace {
-constexpr std::array<std::string_view, 8> kPrograms{"nautilus", "dolphin",  "thunar",     "Thunar",
-                                                    "nemo",     "caja",     "pcmanfm",    "pcmanfm-qt"};
+constexpr std::array<std::string_view, 8> kPrograms{"nautilus", "dolphin", "thunar",  "Thunar",
+                                                    "nemo",     "caja",    "pcmanfm", "pcmanfm-qt"};
 }
 
 bool isFileManagerProgram(std::string_view programName)

@@ -85,14 +85,15 @@ bool KeyboardCopy::answersPing(XDisplay& x, Window window, const Deadline& deadl
     event.xclient.data.l[1] = static_cast<long>(stamp);
     event.xclient.data.l[2] = static_cast<long>(window);
     XSendEvent(x.display(), window, False, NoEventMask, &event);
-    return x.waitFor(
-               [&](const XEvent& e) {
-                   return e.type == ClientMessage && e.xclient.message_type == protocols &&
-                          static_cast<Atom>(e.xclient.data.l[0]) == ping &&
-                          static_cast<Time>(e.xclient.data.l[1]) == stamp &&
-                          static_cast<Window>(e.xclient.data.l[2]) == window;
-               },
-               deadline)
+    return x
+        .waitFor(
+            [&](const XEvent& e) {
+                return e.type == ClientMessage && e.xclient.message_type == protocols
+                       && static_cast<Atom>(e.xclient.data.l[0]) == ping
+                       && static_cast<Time>(e.xclient.data.l[1]) == stamp
+                       && static_cast<Window>(e.xclient.data.l[2]) == window;
+            },
+            deadline)
         .has_value();
 }
 

@@ -9,9 +9,12 @@ namespace hb::selection {
 std::size_t bytesPerItem(int format)
 {
     switch (format) {
-    case 16: return sizeof(short);
-    case 32: return sizeof(long);
-    default: return 1;
+    case 16:
+        return sizeof(short);
+    case 32:
+        return sizeof(long);
+    default:
+        return 1;
     }
 }
 
@@ -29,7 +32,8 @@ std::optional<SelectionData> takeProperty(XDisplay& x, Atom property)
         unsigned char* value = nullptr;
         // Read in slices of 1 MiB (the length is in 32-bit units).
         if (XGetWindowProperty(x.display(), x.window(), property, offset, 256 * 1024, False, AnyPropertyType, &type,
-                               &format, &items, &after, &value) != Success) {
+                               &format, &items, &after, &value)
+            != Success) {
             return std::nullopt;
         }
         if (type == None) {
@@ -52,8 +56,8 @@ std::optional<SelectionData> takeProperty(XDisplay& x, Atom property)
 
 bool isNewValue(const XEvent& e, Window window, Atom property)
 {
-    return e.type == PropertyNotify && e.xproperty.window == window && e.xproperty.atom == property &&
-           e.xproperty.state == PropertyNewValue;
+    return e.type == PropertyNotify && e.xproperty.window == window && e.xproperty.atom == property
+           && e.xproperty.state == PropertyNewValue;
 }
 
 }  // namespace
@@ -73,8 +77,8 @@ std::optional<SelectionData> convertSelection(XDisplay& x, Atom selection, Atom 
     XConvertSelection(x.display(), selection, target, property, x.window(), time);
     const auto notify = x.waitFor(
         [&](const XEvent& e) {
-            return e.type == SelectionNotify && e.xselection.requestor == x.window() &&
-                   e.xselection.selection == selection && e.xselection.target == target;
+            return e.type == SelectionNotify && e.xselection.requestor == x.window()
+                   && e.xselection.selection == selection && e.xselection.target == target;
         },
         deadline);
     if (!notify)

@@ -40,7 +40,10 @@ XDisplay::~XDisplay()
     XCloseDisplay(m_display);
 }
 
-int XDisplay::errorCount() const { return errors.load(); }
+int XDisplay::errorCount() const
+{
+    return errors.load();
+}
 
 std::optional<XEvent> XDisplay::waitFor(const std::function<bool(const XEvent&)>& matches, const Deadline& deadline)
 {

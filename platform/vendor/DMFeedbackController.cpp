@@ -17,8 +17,9 @@
 std::unique_ptr<DMFeedbackController> DMFeedbackController::withWindowNibName(const QString& windowNibName)
 {
     const std::optional<hb::Storyboard> storyboard = hb::Storyboard::storyboardWithName(windowNibName);
-    std::unique_ptr<hb::ViewController> form =
-        storyboard ? storyboard->instantiateController<hb::ViewController>(windowNibName) : nullptr;
+    std::unique_ptr<hb::ViewController> form = storyboard ? storyboard->instantiateController<hb::ViewController>(
+                                                   windowNibName)
+                                                          : nullptr;
     if (!form)
         return nullptr;
     form->loadViewIfNeeded();
@@ -62,12 +63,13 @@ QUrl DMFeedbackController::feedbackMail(const QString& name, const QString& emai
 
 void DMFeedbackController::send()
 {
-    if (!hb::Workspace::openURL(feedbackMail(m_nameField->text(), m_emailField->text(), m_messageView->toPlainText()))) {
+    if (!hb::Workspace::openURL(
+            feedbackMail(m_nameField->text(), m_emailField->text(), m_messageView->toPlainText()))) {
         // The message stays in the form: closing it now would lose what the user wrote.
         hb::Alert alert;
         alert.messageText = QStringLiteral("%1 could not open your mail program.").arg(hb::programIdentity().name);
-        alert.informativeText =
-            QStringLiteral("Your message is still in the form. You can also write to %1.").arg(hb::Mailto::supportAddress());
+        alert.informativeText = QStringLiteral("Your message is still in the form. You can also write to %1.")
+                                    .arg(hb::Mailto::supportAddress());
         alert.runModal();
         return;
     }

@@ -11,7 +11,7 @@
 
 DM_SUUpdater* DM_SUUpdater::sharedUpdater()
 {
-    static DM_SUUpdater* shared = [] () -> DM_SUUpdater* {
+    static DM_SUUpdater* shared = []() -> DM_SUUpdater* {
         const QUrl feed(hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("SUFeedURL")).toString());
         return feed.isValid() && !feed.isEmpty() ? new DM_SUUpdater(feed) : nullptr;
     }();
@@ -25,9 +25,15 @@ DM_SUUpdater::DM_SUUpdater(QUrl feedURL, QObject* parent)
 
 DM_SUUpdater::~DM_SUUpdater() = default;
 
-void DM_SUUpdater::checkForUpdatesInBackground() { check(false); }
+void DM_SUUpdater::checkForUpdatesInBackground()
+{
+    check(false);
+}
 
-void DM_SUUpdater::checkForUpdates(QObject*) { check(true); }
+void DM_SUUpdater::checkForUpdates(QObject*)
+{
+    check(true);
+}
 
 void DM_SUUpdater::check(bool userInitiated)
 {
@@ -63,19 +69,21 @@ std::optional<DM_SUUpdater::Item> DM_SUUpdater::newestItem(const QByteArray& app
 
 void DM_SUUpdater::handleReply(QNetworkReply* reply, bool userInitiated)
 {
-    const QString current = hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("CFBundleShortVersionString")).toString();
+    const QString current
+        = hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("CFBundleShortVersionString")).toString();
     const QString& program = hb::programIdentity().name;
     hb::Alert alert;
     if (reply->error() != QNetworkReply::NoError) {
         if (!userInitiated)
             return;
         alert.messageText = QStringLiteral("Update check failed");
-        alert.informativeText = QStringLiteral("%1 could not read its update feed: %2").arg(program, reply->errorString());
+        alert.informativeText
+            = QStringLiteral("%1 could not read its update feed: %2").arg(program, reply->errorString());
         alert.runModal();
         return;
     }
-    const QVersionNumber build =
-        QVersionNumber::fromString(hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("CFBundleVersion")).toString());
+    const QVersionNumber build = QVersionNumber::fromString(
+        hb::Bundle::objectForInfoDictionaryKey(QStringLiteral("CFBundleVersion")).toString());
     const std::optional<Item> newest = newestItem(reply->readAll());
     if (!newest || newest->version <= build) {
         if (!userInitiated)

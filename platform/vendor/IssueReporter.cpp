@@ -55,7 +55,10 @@ void writeText(int fd, const char* text, std::size_t size)
     }
 }
 
-void writeText(int fd, const char* text) { writeText(fd, text, std::strlen(text)); }
+void writeText(int fd, const char* text)
+{
+    writeText(fd, text, std::strlen(text));
+}
 
 void writeReport(const char* failureLine)
 {
@@ -88,11 +91,16 @@ void onFatalSignal(int signalNumber)
 const char* signalName(int signalNumber)
 {
     switch (signalNumber) {
-    case SIGSEGV: return "SIGSEGV, invalid memory access";
-    case SIGBUS: return "SIGBUS, bus error";
-    case SIGFPE: return "SIGFPE, arithmetic error";
-    case SIGILL: return "SIGILL, illegal instruction";
-    default: return "SIGABRT, abort";
+    case SIGSEGV:
+        return "SIGSEGV, invalid memory access";
+    case SIGBUS:
+        return "SIGBUS, bus error";
+    case SIGFPE:
+        return "SIGFPE, arithmetic error";
+    case SIGILL:
+        return "SIGILL, illegal instruction";
+    default:
+        return "SIGABRT, abort";
     }
 }
 
@@ -149,10 +157,13 @@ void prepareReport()
 QString reportPath()
 {
     return Locations::containerDirectory() + QStringLiteral("/Issue Reports/") + programIdentity().name
-        + QStringLiteral(".crash");
+           + QStringLiteral(".crash");
 }
 
-bool hasPendingReport() { return QFileInfo(reportPath()).size() > 0; }
+bool hasPendingReport()
+{
+    return QFileInfo(reportPath()).size() > 0;
+}
 
 void installHandlers()
 {
@@ -168,7 +179,7 @@ void installHandlers()
     stack.ss_sp = alternateStack;
     stack.ss_size = sizeof alternateStack;
     ::sigaltstack(&stack, nullptr);
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onFatalSignal;
     action.sa_flags = SA_RESETHAND | SA_NODEFER | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
@@ -196,8 +207,9 @@ void offerPendingReport()
                                 .arg(program);
     alert.addButtonWithTitle(QStringLiteral("Send"));
     alert.addButtonWithTitle(QStringLiteral("Don't Send"));
-    if (alert.runModal() == NSAlertFirstButtonReturn &&
-        !Workspace::openURL(Mailto::compose(Mailto::supportAddress(), program + QStringLiteral(" issue report"), report))) {
+    if (alert.runModal() == NSAlertFirstButtonReturn
+        && !Workspace::openURL(
+            Mailto::compose(Mailto::supportAddress(), program + QStringLiteral(" issue report"), report))) {
         HBDebug() << "Issue report kept: no mail program opened";
         return;
     }

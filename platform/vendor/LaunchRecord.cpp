@@ -11,7 +11,10 @@
 
 namespace hb {
 
-QString LaunchRecord::path() { return Locations::containerDirectory() + QStringLiteral("/Launches.json"); }
+QString LaunchRecord::path()
+{
+    return Locations::containerDirectory() + QStringLiteral("/Launches.json");
+}
 
 LaunchRecord LaunchRecord::load()
 {

@@ -72,6 +72,9 @@ void stopModal()
     runs().back()->loop.quit();
 }
 
-bool isRunning() { return !runs().empty(); }
+bool isRunning()
+{
+    return !runs().empty();
+}
 
 }  // namespace hb::ModalSession

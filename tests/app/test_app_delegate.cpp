@@ -42,8 +42,8 @@ protected:
     QStringList observe(const QStringList& names)
     {
         for (const QString& name : names)
-            hb::NotificationCenter::defaultCenter().addObserver(this, name, nullptr,
-                                                                [this](const hb::Notification& n) { posted << n.name; });
+            hb::NotificationCenter::defaultCenter().addObserver(
+                this, name, nullptr, [this](const hb::Notification& n) { posted << n.name; });
         return {};
     }
 
@@ -143,8 +143,8 @@ TEST_F(AppDelegateTest, ActivationChangesAreForwardedAndResigningHidesEveryWindo
     delegate->applicationWillResignActive();
     EXPECT_FALSE(delegate->window->isVisible());
     EXPECT_FALSE(other.isVisible());
-    EXPECT_EQ(posted, QStringList({willBecomeActiveNotification, didBecomeActiveNotification,
-                                   willResignActiveNotification}));
+    EXPECT_EQ(posted,
+              QStringList({willBecomeActiveNotification, didBecomeActiveNotification, willResignActiveNotification}));
 }
 
 // A settings file and a destinations file cut short (a full disk, a crash while another program wrote

@@ -97,8 +97,9 @@ TEST_F(CommandLine, AServiceRequestForANameThatIsNotUtf8SaysTheNameCannotBeHandl
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 2);
     const QString said = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_TRUE(said.contains("Harbrill cannot handle the name " + env.root() + "/files/caf\\xe9.txt: it is not "
-                              "valid UTF-8 text."))
+    EXPECT_TRUE(said.contains("Harbrill cannot handle the name " + env.root()
+                              + "/files/caf\\xe9.txt: it is not "
+                                "valid UTF-8 text."))
         << said.toStdString();
 }
 

@@ -101,8 +101,8 @@ TEST_F(ServiceCommandTest, TheRunningInstanceGetsThePathsAndAnAnswerComesBack)
 {
     const QString file = env.writeFile("files/a.txt", "a");
     const QString folder = env.makeFolder("files/sub");
-    const ServiceCommand command =
-        std::get<ServiceCommand>(ServiceCommand::parse({"moveHarbrill", file.toUtf8(), folder.toUtf8()}));
+    const ServiceCommand command = std::get<ServiceCommand>(
+        ServiceCommand::parse({"moveHarbrill", file.toUtf8(), folder.toUtf8()}));
 
     const ServiceCommand::Outcome none = command.send();
     EXPECT_NE(none.exitCode, 0);

@@ -22,10 +22,9 @@ protected:
     }
     void placeHarbrill(const QString& folder) const
     {
-        const QString program = env.writeFile(folder + QStringLiteral("/harbrill"),
-                                               QStringLiteral("#!/bin/sh\necho \"started $#\" >> '%1'\n")
-                                                   .arg(startsFile())
-                                                   .toUtf8());
+        const QString program = env.writeFile(
+            folder + QStringLiteral("/harbrill"),
+            QStringLiteral("#!/bin/sh\necho \"started $#\" >> '%1'\n").arg(startsFile()).toUtf8());
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     QString startsFile() const { return env.root() + QStringLiteral("/starts"); }

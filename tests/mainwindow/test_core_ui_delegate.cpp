@@ -93,7 +93,7 @@ protected:
     static bool copying(const ProgressData& progress, const QString& name)
     {
         return progress.operationState == OperationState::running && progress.currentFileURL
-            && progress.currentFileURL->lastPathComponent() == name;
+               && progress.currentFileURL->lastPathComponent() == name;
     }
 };
 
@@ -116,9 +116,8 @@ TEST_F(CoreUIDelegateShifts, EndToEndAConflictAnsweredInTheProgressWindowThenUnd
     QTest::mouseClick(row->keepBoth(), Qt::LeftButton);
     ASSERT_TRUE(finish());
     EXPECT_EQ(ui.progressWindowController(), nullptr);
-    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"report.txt", "old report"},
-                                                    {"report Copy.txt", "new report"},
-                                                    {"photo.jpg", "photo"}}));
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{
+                             {"report.txt", "old report"}, {"report Copy.txt", "new report"}, {"photo.jpg", "photo"}}));
     EXPECT_TRUE(tree("src").isEmpty());
     QCoreApplication::processEvents();
     EXPECT_EQ(recorder.completed, QList<hb::URL>{url("d/report Copy.txt")});

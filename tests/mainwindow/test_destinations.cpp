@@ -75,7 +75,8 @@ protected:
     {
         QStringList names;
         for (const QVariant& entry : hb::UserDefaults::suite(locationsSuiteName)->arrayForKey(sharedDataKey))
-            names << hb::URL::fileURLWithPath(entry.toMap().value(HBLocationEntryKey::path).toString()).lastPathComponent();
+            names << hb::URL::fileURLWithPath(entry.toMap().value(HBLocationEntryKey::path).toString())
+                         .lastPathComponent();
         return names;
     }
     // A folder added goes first behind the add tile: added in reverse, tiles read in order.
@@ -112,22 +113,22 @@ class DragScript {
 public:
     DragScript(std::vector<DragStep> steps, bool drop) : m_steps(std::move(steps)), m_drop(drop)
     {
-        hb::CollectionView::setDragPerformer([this](hb::CollectionView& grid, const hb::DraggingPasteboard& pasteboard,
-                                                    std::uint64_t allowed) {
-            hb::CollectionView::DragOutcome outcome;
-            std::uint64_t last = hb::NSDragOperationNone;
-            for (const DragStep& step : m_steps) {
-                hb::DraggingInfo info(pasteboard, allowed, point(grid, step), true);
-                last = grid.draggingUpdated(info);
-                validated.push_back(last);
-            }
-            if (m_drop && last != hb::NSDragOperationNone) {
-                hb::DraggingInfo info(pasteboard, allowed, point(grid, m_steps.back()), true);
-                if (grid.performDragOperation(info))
-                    outcome.operation = last;
-            }
-            return outcome;
-        });
+        hb::CollectionView::setDragPerformer(
+            [this](hb::CollectionView& grid, const hb::DraggingPasteboard& pasteboard, std::uint64_t allowed) {
+                hb::CollectionView::DragOutcome outcome;
+                std::uint64_t last = hb::NSDragOperationNone;
+                for (const DragStep& step : m_steps) {
+                    hb::DraggingInfo info(pasteboard, allowed, point(grid, step), true);
+                    last = grid.draggingUpdated(info);
+                    validated.push_back(last);
+                }
+                if (m_drop && last != hb::NSDragOperationNone) {
+                    hb::DraggingInfo info(pasteboard, allowed, point(grid, m_steps.back()), true);
+                    if (grid.performDragOperation(info))
+                        outcome.operation = last;
+                }
+                return outcome;
+            });
     }
     std::vector<std::uint64_t> validated;
 
@@ -137,7 +138,8 @@ private:
         if (step.spot == DragStep::pastTheEnd)
             return QPointF(grid.width() - 2, grid.height() - 2);
         const QRect frame = grid.frameForItemAtIndex(step.tile);
-        return step.spot == DragStep::leftEdge ? QPointF(frame.left() + 2, frame.center().y()) : QPointF(frame.center());
+        return step.spot == DragStep::leftEdge ? QPointF(frame.left() + 2, frame.center().y())
+                                               : QPointF(frame.center());
     }
     std::vector<DragStep> m_steps;
     bool m_drop;
@@ -171,17 +173,30 @@ TEST_F(DestinationsTest, ReorderingMovesTheEntryWhileDraggingAndStoresItAtTheDro
     const Case cases[] = {
         {"over tile 1 and dropped", 3, {{1}}, true, {"", "3", "1", "2", "4"}, hb::NSDragOperationMove},
         {"over 1, then 4, dropped", 3, {{1}, {4}}, true, {"", "1", "2", "4", "3"}, hb::NSDragOperationMove},
-        {"between tiles: dropped on the tile, nothing moves", 3, {{2, DragStep::leftEdge}}, true,
-         {"", "1", "2", "3", "4"}, hb::NSDragOperationMove},
+        {"between tiles: dropped on the tile, nothing moves",
+         3,
+         {{2, DragStep::leftEdge}},
+         true,
+         {"", "1", "2", "3", "4"},
+         hb::NSDragOperationMove},
         {"onto the first tile: refused", 2, {{0}}, true, {"", "1", "2", "3", "4"}, hb::NSDragOperationNone},
-        {"past the last tile: refused", 2, {{0, DragStep::pastTheEnd}}, true, {"", "1", "2", "3", "4"},
+        {"past the last tile: refused",
+         2,
+         {{0, DragStep::pastTheEnd}},
+         true,
+         {"", "1", "2", "3", "4"},
          hb::NSDragOperationNone},
-        {"over 1, then let go on the first tile: the move made stays", 3, {{1}, {0}}, true,
-         {"", "3", "1", "2", "4"}, hb::NSDragOperationNone},
+        {"over 1, then let go on the first tile: the move made stays",
+         3,
+         {{1}, {0}},
+         true,
+         {"", "3", "1", "2", "4"},
+         hb::NSDragOperationNone},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        controller->destinationCollection().setDropLocations({controller->destinationCollection().dropLocations().first()});
+        controller->destinationCollection().setDropLocations(
+            {controller->destinationCollection().dropLocations().first()});
         addFolders(newestFirst(folders));
         ASSERT_EQ(shown(), (QStringList{"", "1", "2", "3", "4"}));
         ASSERT_TRUE(waitUntil([&] { return controller->collectionView()->numberOfItems() == 5; }));
@@ -208,18 +223,18 @@ TEST_F(DestinationsTest, TheDraggedEntryLeavesAGapWhereItStandsUntilTheDrop)
     addFolders(newestFirst(folders));
     ASSERT_TRUE(waitUntil([&] { return controller->collectionView()->numberOfItems() == 5; }));
     std::vector<std::vector<bool>> gaps;
-    hb::CollectionView::setDragPerformer([&](hb::CollectionView& grid, const hb::DraggingPasteboard& pasteboard,
-                                             std::uint64_t allowed) {
-        for (const std::int64_t over : {1, 4, 2}) {
-            hb::DraggingInfo info(pasteboard, allowed, grid.frameForItemAtIndex(over).center(), true);
-            grid.draggingUpdated(info);
-            std::vector<bool> row;
-            for (std::int64_t index = 0; index < 5; ++index)
-                row.push_back(isGap(index));
-            gaps.push_back(row);
-        }
-        return hb::CollectionView::DragOutcome{};
-    });
+    hb::CollectionView::setDragPerformer(
+        [&](hb::CollectionView& grid, const hb::DraggingPasteboard& pasteboard, std::uint64_t allowed) {
+            for (const std::int64_t over : {1, 4, 2}) {
+                hb::DraggingInfo info(pasteboard, allowed, grid.frameForItemAtIndex(over).center(), true);
+                grid.draggingUpdated(info);
+                std::vector<bool> row;
+                for (std::int64_t index = 0; index < 5; ++index)
+                    row.push_back(isGap(index));
+                gaps.push_back(row);
+            }
+            return hb::CollectionView::DragOutcome{};
+        });
     dragTile(tile(3));
     const std::vector<std::vector<bool>> expected = {
         {false, true, false, false, false},
@@ -341,7 +356,8 @@ TEST_F(DestinationsTest, AMountedDriveBecomesATileWhileTheProgramRunsAndGoesWhen
     {
         LoopVolume plugged(second);
         ASSERT_TRUE(plugged.isMounted()) << plugged.reason().toStdString();
-        ASSERT_TRUE(waitUntil([&] { return paths().contains(second); }, 5000)) << "a drive plugged in later did not appear";
+        ASSERT_TRUE(waitUntil([&] { return paths().contains(second); }, 5000))
+            << "a drive plugged in later did not appear";
         EXPECT_TRUE(stored().contains("Second"));
     }
     ASSERT_TRUE(waitUntil([&] { return !paths().contains(second); }, 5000));

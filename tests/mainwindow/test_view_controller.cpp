@@ -28,7 +28,10 @@
 
 #include <ostream>
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -88,10 +91,9 @@ protected:
     }
     static void click(const QString& destination, const QString& action)
     {
-        post(destinationSelectedNotification,
-             {{destinationUserInfoKey, destination},
-              {actionUserInfoKey, action},
-              {sourceUserInfoKey, finderSourceValue}});
+        post(destinationSelectedNotification, {{destinationUserInfoKey, destination},
+                                               {actionUserInfoKey, action},
+                                               {sourceUserInfoKey, finderSourceValue}});
     }
     bool shiftsFinish() const
     {
@@ -112,7 +114,10 @@ protected:
         out.close();
         out.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    static void settle(int ms = 600) { waitUntil([] { return false; }, ms); }
+    static void settle(int ms = 600)
+    {
+        waitUntil([] { return false; }, ms);
+    }
 
     QString work;
     std::unique_ptr<ViewController> controller;
@@ -477,13 +482,26 @@ TEST_F(ViewControllerTest, EachServiceAnswerSaysWhatBecameOfItsItems)
         bool ok;
         QStringList said;
     } cases[] = {
-        {"a folder, a file and a missing path", "addToLocation", {reports, list, work + "/gone"}, false,
-         {"Harbrill added 1 folder.", "Not added, as only folders can be: " + list + ".", "Not found: " + work + "/gone."}},
-        {"the same folder again", "addToLocation", {reports}, true,
+        {"a folder, a file and a missing path",
+         "addToLocation",
+         {reports, list, work + "/gone"},
+         false,
+         {"Harbrill added 1 folder.", "Not added, as only folders can be: " + list + ".",
+          "Not found: " + work + "/gone."}},
+        {"the same folder again",
+         "addToLocation",
+         {reports},
+         true,
          {"Harbrill added no folder.", "Already among Harbrill's folders: " + reports + "."}},
-        {"a folder Harbrill may not use", "addToLocation", {outside}, false,
+        {"a folder Harbrill may not use",
+         "addToLocation",
+         {outside},
+         false,
          {"Harbrill added no folder.", "Not added, as Harbrill cannot write into them: " + outside + "."}},
-        {"a readable file and one outside every grant", "moveHarbrill", {list, outsideFile}, false,
+        {"a readable file and one outside every grant",
+         "moveHarbrill",
+         {list, outsideFile},
+         false,
          {"Harbrill took 1 of the 2 items for moveHarbrill.", "Left out, as Harbrill cannot read them", outsideFile}},
         {"a readable file", "moveHarbrill", {list}, true, {"Harbrill took 1 item for moveHarbrill."}},
     };

@@ -295,10 +295,9 @@ TEST_F(ViewControllerServicesTest, AddingTheHotKeyAgainKeepsOneHandler)
     controller->addHotKey();
     // The handler of an earlier call, were it still there, would run before this observer.
     bool handledBefore = false;
-    hb::NotificationCenter::defaultCenter().addObserver(this, hotKeyFiredNotification, nullptr,
-                                                        [&](const hb::Notification&) {
-                                                            handledBefore = controller->hotKeyPressed();
-                                                        });
+    hb::NotificationCenter::defaultCenter().addObserver(
+        this, hotKeyFiredNotification, nullptr,
+        [&](const hb::Notification&) { handledBefore = controller->hotKeyPressed(); });
     controller->addHotKey();
     hb::NotificationCenter::defaultCenter().post(hotKeyFiredNotification);
     hb::NotificationCenter::defaultCenter().removeObserver(this);
@@ -317,8 +316,9 @@ TEST_F(ViewControllerServicesTest, AHotKeyTakenAtStartIsToldAtOnceAndTheNotifica
     const QJsonObject note = bus.calls(QStringLiteral("Notify")).first();
     const uint id = uint(note.value("id").toInt());
     EXPECT_EQ(note.value("summary").toString(), "Hot key SUPER+1 is taken");
-    EXPECT_EQ(note.value("body").toString(), "Another program already uses SUPER+1, so it cannot open Harbrill. Click the "
-                                             "hot key in Harbrill's window to record another.");
+    EXPECT_EQ(note.value("body").toString(),
+              "Another program already uses SUPER+1, so it cannot open Harbrill. Click the "
+              "hot key in Harbrill's window to record another.");
     EXPECT_EQ(note.value("actions").toVariant().toStringList(), (QStringList{"default", "Open Harbrill"}));
     ASSERT_TRUE(waitUntil([&] { return hotKeyCenter.deliveredNotifications() == QList<quint32>{id}; }));
 

@@ -58,4 +58,7 @@ WithoutFilePermissionOverride::WithoutFilePermissionOverride()
     ::syscall(SYS_capset, &m_header, reduced);
 }
 
-WithoutFilePermissionOverride::~WithoutFilePermissionOverride() { ::syscall(SYS_capset, &m_header, m_saved); }
+WithoutFilePermissionOverride::~WithoutFilePermissionOverride()
+{
+    ::syscall(SYS_capset, &m_header, m_saved);
+}

@@ -13,7 +13,10 @@
 
 extern char** environ;
 
-bool PrivateXServer::isInstalled() { return !QStandardPaths::findExecutable("Xvfb").isEmpty(); }
+bool PrivateXServer::isInstalled()
+{
+    return !QStandardPaths::findExecutable("Xvfb").isEmpty();
+}
 
 bool PrivateXServer::start(QByteArray* why)
 {
@@ -33,8 +36,8 @@ bool PrivateXServer::start(QByteArray* why)
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const std::string fd = std::to_string(fds[1]);
     const QByteArray program = QFile::encodeName(xvfb);
-    const char* argv[] = {program.constData(), "-displayfd", fd.c_str(), "-nolisten", "tcp",
-                          "-screen", "0", "320x240x24", nullptr};
+    const char* argv[] = {program.constData(), "-displayfd", fd.c_str(),   "-nolisten", "tcp",
+                          "-screen",           "0",          "320x240x24", nullptr};
     const int spawned = ::posix_spawn(&m_server, program.constData(), &actions, nullptr, const_cast<char**>(argv),
                                       environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -43,9 +43,15 @@ TestEnvironment::~TestEnvironment()
     hb::AccessRegistry::resetForTesting();
 }
 
-QString TestEnvironment::root() const { return QFileInfo(m_dir->path()).canonicalFilePath(); }
+QString TestEnvironment::root() const
+{
+    return QFileInfo(m_dir->path()).canonicalFilePath();
+}
 
-QString TestEnvironment::home() const { return root() + "/home"; }
+QString TestEnvironment::home() const
+{
+    return root() + "/home";
+}
 
 QString TestEnvironment::makeFolder(const QString& relativePath) const
 {
@@ -69,7 +75,10 @@ hb::URL TestEnvironment::scopedURL(const QString& path) const
     return hb::URL::fileURLWithPath(path).withSecurityScope(true);
 }
 
-void TestEnvironment::grant(const QString& path) const { hb::AccessRegistry::grantStanding(path); }
+void TestEnvironment::grant(const QString& path) const
+{
+    hb::AccessRegistry::grantStanding(path);
+}
 
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)
 {

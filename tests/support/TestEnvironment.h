@@ -16,8 +16,8 @@ public:
     TestEnvironment();
     ~TestEnvironment();
 
-    QString root() const;        // the temporary folder everything hangs off
-    QString home() const;        // root()/home (the redirected user-database home)
+    QString root() const;                                   // the temporary folder everything hangs off
+    QString home() const;                                   // root()/home (the redirected user-database home)
     QString makeFolder(const QString& relativePath) const;  // under root(), with intermediates
     QString writeFile(const QString& relativePath, const QByteArray& contents) const;
     // A URL that opens a scope over `path` (as if it came from resolving a security-scoped bookmark).
@@ -44,10 +44,10 @@ bool skipsAreFailures();
 
 // Leaves a test whose root-only set-up (a mount, a lock flag, another user) was refused: a skip on a
 // developer's machine, a failure under CI.
-#define HB_SKIP_WITHOUT_ROOT_SETUP(reason)                                                              \
-    do {                                                                                                \
-        if (skipsAreFailures())                                                                         \
-            GTEST_FAIL() << "root-only set-up refused under CI: " << (reason);                          \
-        else                                                                                            \
-            GTEST_SKIP() << (reason);                                                                   \
+#define HB_SKIP_WITHOUT_ROOT_SETUP(reason)                                     \
+    do {                                                                       \
+        if (skipsAreFailures())                                                \
+            GTEST_FAIL() << "root-only set-up refused under CI: " << (reason); \
+        else                                                                   \
+            GTEST_SKIP() << (reason);                                          \
     } while (false)

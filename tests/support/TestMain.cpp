@@ -20,7 +20,7 @@ class NoWindowLeftBehind : public ::testing::EmptyTestEventListener {
             if (!window->isVisible())
                 continue;
             const QString name = !window->accessibleName().isEmpty() ? window->accessibleName()
-                               : !window->windowTitle().isEmpty()    ? window->windowTitle()
+                                 : !window->windowTitle().isEmpty()  ? window->windowTitle()
                                                                      : window->objectName();
             // A plain frame (a popover's) is known by what it holds.
             const QWidget* shown = window;

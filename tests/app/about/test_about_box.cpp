@@ -167,7 +167,8 @@ protected:
 
 TEST_F(AboutBoxTest, FeedbackClosesTheAboutBoxFirstAndEachPressMakesANewFeedbackWindow)
 {
-    hb::StoryboardRegistry::registerScene("FeedbackWindow", "FeedbackWindow", [] { return std::make_unique<ProbeForm>(); });
+    hb::StoryboardRegistry::registerScene("FeedbackWindow", "FeedbackWindow",
+                                          [] { return std::make_unique<ProbeForm>(); });
     ProbeForm::made = 0;
     ProbeForm::aboutVisibleOnAppearing.clear();
     ProbeForm::aboutWindow = about->window();
@@ -193,7 +194,8 @@ TEST_F(AboutBoxTest, TheMenuOffersFeedbackAndHidesTheUpdateCheckWithoutAnUpdater
     EXPECT_EQ(menu->updateAction->text(), "Check for Updates…");
     EXPECT_FALSE(menu->updateAction->isVisible());
 
-    hb::StoryboardRegistry::registerScene("FeedbackWindow", "FeedbackWindow", [] { return std::make_unique<ProbeForm>(); });
+    hb::StoryboardRegistry::registerScene("FeedbackWindow", "FeedbackWindow",
+                                          [] { return std::make_unique<ProbeForm>(); });
     ProbeForm::made = 0;
     menu->feedbackAction->trigger();
     hb::StoryboardRegistry::unregisterScene("FeedbackWindow", "FeedbackWindow");

@@ -27,7 +27,8 @@ std::unique_ptr<HBPageViewController> makePages()
     std::optional<hb::Storyboard> main = hb::Storyboard::storyboardWithName("Main");
     if (!main)
         return nullptr;
-    std::unique_ptr<HBPageViewController> pages = main->instantiateController<HBPageViewController>("PageViewController");
+    std::unique_ptr<HBPageViewController> pages = main->instantiateController<HBPageViewController>(
+        "PageViewController");
     if (pages) {
         pages->linkData();
         pages->resize(600, 460);
@@ -51,7 +52,10 @@ QPushButton* buttonNamed(QWidget* page, const QString& name)
     return nullptr;
 }
 
-void post(const QString& name) { hb::NotificationCenter::defaultCenter().post(name); }
+void post(const QString& name)
+{
+    hb::NotificationCenter::defaultCenter().post(name);
+}
 
 class FirstLaunchTest : public HarbrillTest {
 protected:

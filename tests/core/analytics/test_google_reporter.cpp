@@ -15,14 +15,20 @@
 #include <functional>
 #include <ostream>
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
 const QString kTrackerId = QStringLiteral("UA-123456789-1");
 const QString kClientIdKey = QStringLiteral("co.brannok.GoogleReporter.uniqueUserIdentifier");
 
-QString info(const char* key) { return hb::Bundle::objectForInfoDictionaryKey(QString::fromLatin1(key)).toString(); }
+QString info(const char* key)
+{
+    return hb::Bundle::objectForInfoDictionaryKey(QString::fromLatin1(key)).toString();
+}
 
 class GoogleReporterTest : public HarbrillTest {
 protected:
@@ -60,15 +66,14 @@ TEST_F(GoogleReporterTest, SendsNothingUntilATrackerIdIsConfigured)
 TEST_F(GoogleReporterTest, EventHitCarriesEveryStandardPair)
 {
     reporter.configure(kTrackerId);
-    const Hit hit = hitOf([&] {
-        reporter.event(QStringLiteral("DataSource"), QStringLiteral("Finder"), QStringLiteral("HotKey"));
-    });
+    const Hit hit = hitOf(
+        [&] { reporter.event(QStringLiteral("DataSource"), QStringLiteral("Finder"), QStringLiteral("HotKey")); });
 
     EXPECT_EQ(hit.method, "GET");
     EXPECT_EQ(hit.path, "/collect");
     EXPECT_EQ(hit.pairCount, hit.fields.size());
-    EXPECT_EQ(hit.fields.keys(), (QStringList{"aid", "an", "av", "cid", "ea", "ec", "el", "sr", "t", "tid", "ua",
-                                              "ul", "v"}));
+    EXPECT_EQ(hit.fields.keys(),
+              (QStringList{"aid", "an", "av", "cid", "ea", "ec", "el", "sr", "t", "tid", "ua", "ul", "v"}));
     const QString version = info("CFBundleShortVersionString");
     const QMap<QString, QString> expected = {
         {"tid", kTrackerId},
@@ -108,12 +113,25 @@ TEST_F(GoogleReporterTest, BuilderPairsWinAndCallerPairsWinOverStandardOnes)
         const char* expected;
     };
     const Case cases[] = {
-        {"event keeps its category", [&](GoogleReporter& r) { r.event("Category", "Action", "", {{"ec", "Own"}}); },
+        {"event keeps its category",
+         [&](GoogleReporter& r) {
+             r.event("Category", "Action", "", {{"ec", "Own"}});
+         },
          "ec", "Category"},
-        {"session keeps its control", [&](GoogleReporter& r) { r.session(true, {{"sc", "end"}}); }, "sc", "start"},
-        {"caller's client id", [&](GoogleReporter& r) { r.event("Category", "Action", "", {{"cid", "Own"}}); },
+        {"session keeps its control",
+         [&](GoogleReporter& r) {
+             r.session(true, {{"sc", "end"}});
+         },
+         "sc", "start"},
+        {"caller's client id",
+         [&](GoogleReporter& r) {
+             r.event("Category", "Action", "", {{"cid", "Own"}});
+         },
          "cid", "Own"},
-        {"caller's extra pair", [&](GoogleReporter& r) { r.event("Category", "Action", "", {{"cd1", "Own"}}); },
+        {"caller's extra pair",
+         [&](GoogleReporter& r) {
+             r.event("Category", "Action", "", {{"cd1", "Own"}});
+         },
          "cd1", "Own"},
     };
     reporter.configure(kTrackerId);
@@ -128,8 +146,8 @@ TEST_F(GoogleReporterTest, BuilderPairsWinAndCallerPairsWinOverStandardOnes)
 TEST_F(GoogleReporterTest, EachValueStaysOneQueryValue)
 {
     const QMap<QString, QString> values = {
-        {"p1", "Copy & Move"}, {"p2", "a=b"},  {"p3", "1+1"},      {"p4", "#top"},
-        {"p5", "50%"},         {"p6", "/home/me/Ünïcode dir"},     {"p7", "?x;y,z"},
+        {"p1", "Copy & Move"},          {"p2", "a=b"},    {"p3", "1+1"}, {"p4", "#top"}, {"p5", "50%"},
+        {"p6", "/home/me/Ünïcode dir"}, {"p7", "?x;y,z"},
     };
     reporter.configure(kTrackerId);
     const Hit hit = hitOf([&] { reporter.event("Category", "Action", "Hot Key", values); });

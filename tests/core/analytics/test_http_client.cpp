@@ -20,8 +20,8 @@ TEST(HttpClient, RequestFromAWorkerThreadGoesOut)
     LoopbackCollector collector;
     const QUrl url = collector.endpoint().resolved(QUrl("collect?from=worker"));
     g_warnings = 0;
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString&) {
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext&, const QString&) {
             if (type != QtDebugMsg && type != QtInfoMsg)
                 ++g_warnings;
         });

@@ -80,8 +80,9 @@ protected:
         auto block = hb::BlockOperation::blockOperationWithBlock([operation] { operation->main(); });
         operation->blockOperation = block;
         for (const char* keyPath : {"isExecuting", "isFinished"}) {
-            block->addObserver(operation.get(), QString::fromLatin1(keyPath),
-                               [raw = operation.get()](const QString& key, bool value) { raw->observeValue(key, value); });
+            block->addObserver(
+                operation.get(), QString::fromLatin1(keyPath),
+                [raw = operation.get()](const QString& key, bool value) { raw->observeValue(key, value); });
         }
         queue.addOperation(block);
         queue.waitUntilAllOperationsAreFinished();
@@ -98,7 +99,10 @@ protected:
     }
 };
 
-inline bool runningAsRoot() { return ::geteuid() == 0; }
+inline bool runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
 
 // A mount for the test's life (root only), undone on the way out.
 class ScopedMount {
@@ -119,7 +123,8 @@ protected:
     {
         QDir().mkpath(at);
         m_mounted = ::mount(source.constData(), m_path.constData(), type, flags,
-                            options.isEmpty() ? nullptr : options.constData()) == 0;
+                            options.isEmpty() ? nullptr : options.constData())
+                    == 0;
     }
 
 private:

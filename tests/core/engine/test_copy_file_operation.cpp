@@ -13,7 +13,10 @@
 
 namespace {
 
-QByteArray filled(qsizetype size) { return QByteArray(size, 'h'); }
+QByteArray filled(qsizetype size)
+{
+    return QByteArray(size, 'h');
+}
 
 QStringList entries(const QString& folder)
 {

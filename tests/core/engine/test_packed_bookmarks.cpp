@@ -58,7 +58,8 @@ TEST(PackedBookmarks, UnpacksAnyStretchInOrder)
     PackedBookmarks packed;
     for (int n = 0; n < 300; ++n)
         packed.append(n * 2, bookmarkLike(n, "f" + QByteArray::number(n)));
-    for (const auto& [from, to] : {std::pair{0, 300}, std::pair{1, 2}, std::pair{63, 130}, std::pair{128, 128}, std::pair{250, 300}}) {
+    for (const auto& [from, to] :
+         {std::pair{0, 300}, std::pair{1, 2}, std::pair{63, 130}, std::pair{128, 128}, std::pair{250, 300}}) {
         QList<qsizetype> keys;
         packed.unpack(from, to, [&](qsizetype key, const QByteArray& data) {
             keys << key;

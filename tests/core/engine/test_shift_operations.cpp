@@ -20,7 +20,10 @@
 
 #include <sys/resource.h>
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -45,10 +48,10 @@ protected:
         ShiftFixture::SetUp();
         manager.delegate = &recorder;
         manager.setUIDelegate(&ui);
-        hb::NotificationCenter::defaultCenter().addObserver(this, showAlertNotification, nullptr,
-                                                            [this](const hb::Notification& notification) {
-            showAlerts << notification.userInfo.value(errorDataUserInfoKey).value<hb::Error>();
-        });
+        hb::NotificationCenter::defaultCenter().addObserver(
+            this, showAlertNotification, nullptr, [this](const hb::Notification& notification) {
+                showAlerts << notification.userInfo.value(errorDataUserInfoKey).value<hb::Error>();
+            });
         ui.answerAlert = [this](const HBAlertRequest& alert) {
             alerts << alert.messageText;
             return 0;
@@ -105,7 +108,8 @@ protected:
             held.emplace_back(busy.back()->monitor());
         }
         EXPECT_TRUE(waitUntil([&] {
-            return std::all_of(busy.begin(), busy.end(), [](const auto& b) { return b->blockOperation->isExecuting(); });
+            return std::all_of(busy.begin(), busy.end(),
+                               [](const auto& b) { return b->blockOperation->isExecuting(); });
         }));
         return held;
     }
@@ -126,7 +130,6 @@ protected:
         }
         return contents;
     }
-
 };
 
 }  // namespace
@@ -162,7 +165,10 @@ TEST_F(ShiftOperations, AMoveWithoutConflictsCompletesQuietlyAndCanBeUndone)
 
 TEST_F(ShiftOperations, OnlyACopyLargerThanTenMebibytesShowsARow)
 {
-    struct Case { qsizetype size; bool row; };
+    struct Case {
+        qsizetype size;
+        bool row;
+    };
     for (const Case c : {Case{10485760, false}, Case{10485761, true}}) {
         QDir(path("src")).removeRecursively();
         QDir(path("d")).removeRecursively();
@@ -207,17 +213,19 @@ TEST_F(ShiftOperations, SixShiftsRunFiveAtATime)
         start({QStringLiteral("src%1").arg(s)}, QStringLiteral("d%1").arg(s), Action::copy);
         shifts.push_back(newest());
         const bool sixth = s == 5;
-        shifts.back()->blockOperation->addObserver(&counting, "isExecuting", [&, sixth](const QString&, bool executing) {
-            std::lock_guard lock(counting);
-            if (executing && sixth)
-                finishedBeforeTheSixthStarted = finished;
-            if (!executing)
-                ++finished;
-        });
+        shifts.back()->blockOperation->addObserver(&counting, "isExecuting",
+                                                   [&, sixth](const QString&, bool executing) {
+                                                       std::lock_guard lock(counting);
+                                                       if (executing && sixth)
+                                                           finishedBeforeTheSixthStarted = finished;
+                                                       if (!executing)
+                                                           ++finished;
+                                                   });
         held.emplace_back(shifts.back()->monitor());  // each stops at its first locked step
     }
     const auto executing = [&] {
-        return std::count_if(shifts.begin(), shifts.end(), [](const auto& s) { return s->blockOperation->isExecuting(); });
+        return std::count_if(shifts.begin(), shifts.end(),
+                             [](const auto& s) { return s->blockOperation->isExecuting(); });
     };
     ASSERT_TRUE(waitUntil([&] { return executing() >= 5; }));
     EXPECT_EQ(executing(), 5);
@@ -487,14 +495,14 @@ TEST_F(ShiftOperations, AShiftEndingWhileAFailureIsShownIsHandledOnceAfterwards)
     std::unique_lock hold(copy->monitor());  // it cannot end before the failure is shown
     start({"ghost"}, "d");
     int alertsShown = 0;
-    hb::NotificationCenter::defaultCenter().addObserver(&alertsShown, showAlertNotification, nullptr,
-                                                        [&](const hb::Notification&) {
-        ++alertsShown;
-        if (hold.owns_lock())
-            hold.unlock();
-        EXPECT_TRUE(waitUntil([&] { return !copy->blockOperation || copy->blockOperation->isFinished(); }));
-        QCoreApplication::processEvents();
-    });
+    hb::NotificationCenter::defaultCenter().addObserver(
+        &alertsShown, showAlertNotification, nullptr, [&](const hb::Notification&) {
+            ++alertsShown;
+            if (hold.owns_lock())
+                hold.unlock();
+            EXPECT_TRUE(waitUntil([&] { return !copy->blockOperation || copy->blockOperation->isFinished(); }));
+            QCoreApplication::processEvents();
+        });
     ASSERT_TRUE(finish());
     hb::NotificationCenter::defaultCenter().removeObserver(&alertsShown);
     QCoreApplication::processEvents();
@@ -568,9 +576,8 @@ TEST_F(ShiftOperations, QuittingStopsEveryShiftAndNamesWhatWasShiftedInTheLog)
 
     static QStringList logged;
     logged.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-        logged << text;
-    });
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
     manager.stopAllOperations();
     qInstallMessageHandler(previous);
 
@@ -606,10 +613,12 @@ TEST_F(ShiftOperations, AtStartUpWhatKilledCopiesLeftIsRemoved)
     copying.setProcessEnvironment(environment);
     copying.start(QCoreApplication::applicationFilePath(),
                   {"--gtest_also_run_disabled_tests", "--gtest_filter=LeftoverHelper.DISABLED_CopiesUntilKilled"});
-    ASSERT_TRUE(waitUntil([&] {
-        copying.waitForReadyRead(50);
-        return copying.peek(1 << 16).contains("ready");
-    }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            copying.waitForReadyRead(50);
+            return copying.peek(1 << 16).contains("ready");
+        },
+        30000));
     ASSERT_EQ(partials(path("d")).size(), 3);  // a file, a folder and the user's
 
     manager.removeLeftoversOfKilledCopies();  // while the copy runs: nothing of it is a leftover
@@ -666,7 +675,7 @@ bool isInfoFor(const QByteArray& info, const QString& path)
         "^\\[Trash Info\\]\nPath=([^\n]*)\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$");
     const QRegularExpressionMatch match = form.match(QString::fromUtf8(info));
     return match.hasMatch() && QUrl::fromPercentEncoding(match.captured(1).toUtf8()) == path
-        && match.captured(1).toUtf8() == QUrl::toPercentEncoding(path, "/");
+           && match.captured(1).toUtf8() == QUrl::toPercentEncoding(path, "/");
 }
 
 }  // namespace
@@ -685,8 +694,11 @@ TEST_F(ShiftOperations, ReplaceKeepsTheReplacedItemInTheTrashAndUndoPutsItBack)
     };
     const Case cases[] = {
         {"a file replaced by a move", Action::move, "report #1.txt", {{"", "new report"}}, {{"", "old report"}}},
-        {"a folder replaced by a move", Action::move, "Photos",
-         {{"/new.jpg", "new"}}, {{"/old.jpg", "old"}, {"/sub/deep.jpg", "deep"}}},
+        {"a folder replaced by a move",
+         Action::move,
+         "Photos",
+         {{"/new.jpg", "new"}},
+         {{"/old.jpg", "old"}, {"/sub/deep.jpg", "deep"}}},
         {"a file replaced by a copy", Action::copy, "notes.txt", {{"", "new notes"}}, {{"", "old notes"}}},
     };
     for (const Case& c : cases) {

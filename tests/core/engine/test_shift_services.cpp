@@ -79,18 +79,19 @@ TEST_F(ShiftServices, GathersSizesAndCountsThroughTheBookmark)
 
 TEST_F(ShiftServices, SamePlaceComparesWholePathComponents)
 {
-    struct Case { const char* source; const char* folder; bool refused; };
+    struct Case {
+        const char* source;
+        const char* folder;
+        bool refused;
+    };
     const Case cases[] = {
-        {"/A/x", "/A", true},
-        {"/A/B", "/A/B", true},
-        {"/A/B", "/A/B/C/D", true},
-        {"/A/Doc", "/A/Documents", false},
-        {"/A/B", "/A/Bx", false},
-        {"/A/B", "/C", false},
+        {"/A/x", "/A", true},     {"/A/B", "/A/B", true}, {"/A/B", "/A/B/C/D", true}, {"/A/Doc", "/A/Documents", false},
+        {"/A/B", "/A/Bx", false}, {"/A/B", "/C", false},
     };
     for (const Case& c : cases) {
         const hb::URL source = hb::URL::fileURLWithPath(QString::fromLatin1(c.source));
-        const hb::URL destination = hb::URL::fileURLWithPath(QString::fromLatin1(c.folder)).appendingPathComponent(source.lastPathComponent());
+        const hb::URL destination = hb::URL::fileURLWithPath(QString::fromLatin1(c.folder))
+                                        .appendingPathComponent(source.lastPathComponent());
         EXPECT_EQ(HBFileShiftServices::isSamePlace(source, destination), c.refused) << c.source << " -> " << c.folder;
     }
 }
@@ -145,7 +146,11 @@ TEST_F(ShiftServices, KeepBothFindsTheFirstFreeCopyName)
     folder("d/Photos.2019");
     folder("d/Photos Copy");
     hb::AccessRegistry::grantStanding(work);
-    struct Case { const char* name; std::optional<Instruction> instruction; const char* expected; };
+    struct Case {
+        const char* name;
+        std::optional<Instruction> instruction;
+        const char* expected;
+    };
     const Case cases[] = {
         {"Report.pdf", Instruction::keepBoth, "Report Copy 1.pdf"},
         {"Photos.2019", Instruction::keepBoth, "Photos Copy 1"},
@@ -154,7 +159,8 @@ TEST_F(ShiftServices, KeepBothFindsTheFirstFreeCopyName)
         {"Report.pdf", std::nullopt, "Report.pdf"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(HBFileShiftServices::keepBothURL(url(QStringLiteral("d/") + c.name), c.instruction), url(QStringLiteral("d/") + c.expected))
+        EXPECT_EQ(HBFileShiftServices::keepBothURL(url(QStringLiteral("d/") + c.name), c.instruction),
+                  url(QStringLiteral("d/") + c.expected))
             << c.name;
 }
 
@@ -166,13 +172,17 @@ TEST_F(ShiftServices, KeepBothForAllNamesEveryCopy)
     folder("b/Photos.2019");
     file("d/Report.pdf", "old");
     folder("d/Photos.2019");
-    const Shift operation = shift({"a/Report.pdf", "b/Report.pdf", "a/Photos.2019", "b/Photos.2019"}, "d", Action::copy);
+    const Shift operation = shift({"a/Report.pdf", "b/Report.pdf", "a/Photos.2019", "b/Photos.2019"}, "d",
+                                  Action::copy);
     run(operation);
     answer(operation, Instruction::keepBoth, true);
     EXPECT_EQ(state(operation), OperationState::complete);
-    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Report.pdf", "old"}, {"Report Copy.pdf", "a"},
-                                                    {"Report Copy 1.pdf", "b"}, {"Photos.2019", "/"},
-                                                    {"Photos Copy", "/"}, {"Photos Copy 1", "/"}}));
+    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Report.pdf", "old"},
+                                                    {"Report Copy.pdf", "a"},
+                                                    {"Report Copy 1.pdf", "b"},
+                                                    {"Photos.2019", "/"},
+                                                    {"Photos Copy", "/"},
+                                                    {"Photos Copy 1", "/"}}));
 }
 
 TEST_F(ShiftServices, AOneItemAnswerResolvesExactlyOneConflict)
@@ -203,7 +213,10 @@ TEST_F(ShiftServices, AOneItemAnswerResolvesExactlyOneConflict)
 
 TEST_F(ShiftServices, SkipAndMergeLeaveAnExistingFolderUntouched)
 {
-    struct Case { Action action; Instruction instruction; };
+    struct Case {
+        Action action;
+        Instruction instruction;
+    };
     for (const Case c : {Case{Action::copy, Instruction::skip}, Case{Action::copy, Instruction::merge},
                          Case{Action::move, Instruction::skip}, Case{Action::move, Instruction::merge}}) {
         QDir(path("src")).removeRecursively();
@@ -216,7 +229,8 @@ TEST_F(ShiftServices, SkipAndMergeLeaveAnExistingFolderUntouched)
         answer(operation, c.instruction, true);
         const int label = static_cast<int>(c.instruction) * 10 + static_cast<int>(c.action);
         EXPECT_EQ(state(operation), OperationState::complete) << label;
-        EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Photos", "/"}, {"Photos/old.jpg", "old"}, {"other", "o"}})) << label;
+        EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Photos", "/"}, {"Photos/old.jpg", "old"}, {"other", "o"}}))
+            << label;
         EXPECT_TRUE(QFile::exists(path("src/Photos/new.jpg"))) << label;
         EXPECT_EQ(operation->undoInformation().destinations(), QList<hb::URL>{url("d/other")}) << label;
     }
@@ -250,7 +264,8 @@ TEST_F(ShiftServices, ReplaceOnACopySwapsTheCompleteCopyIn)
     run(operation);
     answer(operation, Instruction::replace, true);
     EXPECT_EQ(state(operation), OperationState::complete);
-    EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"Photos", "/"}, {"Photos/new.jpg", "new"}, {"notes.txt", "new notes"}}));
+    EXPECT_EQ(tree("d"),
+              (QMap<QString, QByteArray>{{"Photos", "/"}, {"Photos/new.jpg", "new"}, {"notes.txt", "new notes"}}));
     EXPECT_EQ(tree("src").size(), 3);
 }
 
@@ -307,7 +322,6 @@ TEST_F(ShiftServices, CancellingWhileWaitingCompletesAtOnceAndItDoesNotStartLate
     EXPECT_EQ(state(operation), OperationState::complete);
     EXPECT_EQ(tree("d"), (QMap<QString, QByteArray>{{"a", "old"}}));
 
-
     // Stopped while queued behind others: its work item may run after the manager has already let go
     // of it (observers gone), and must shift nothing then either.
     const Shift queued = shift({"src/b"}, "d");
@@ -325,8 +339,9 @@ TEST_F(ShiftServices, AMoveToAnotherVolumeIsCarriedOutAsACopy)
     grantThroughBookmark(other.path());
     file("src/a", "a");
     file("src/b", "b");
-    const Shift operation = HBFileShiftServices::create({url("src/a"), url("src/b")}, hb::URL::fileURLWithPath(other.path()),
-                                                        Action::move, false, DataSource::finder, nullptr);
+    const Shift operation = HBFileShiftServices::create({url("src/a"), url("src/b")},
+                                                        hb::URL::fileURLWithPath(other.path()), Action::move, false,
+                                                        DataSource::finder, nullptr);
     run(operation);
     EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none);
     EXPECT_EQ(treeAt(other.path()), (QMap<QString, QByteArray>{{"a", "a"}, {"b", "b"}}));
@@ -360,8 +375,9 @@ TEST_F(ShiftServices, AMoveBetweenTwoBindMountsOfOneFileSystemIsCarriedOutAsACop
     EXPECT_EQ(state(operation), OperationState::complete);
     EXPECT_EQ(operation->fileShiftError().errorCode, HBError::none)
         << operation->fileShiftError().frameworkError.localizedDescription().toStdString();
-    EXPECT_EQ(tree("m2"), (QMap<QString, QByteArray>{{"sub", "/"}, {"c", "old c"}, {"c Copy", "new c"}, {"a", "a"},
-                                                    {"tree", "/"}, {"tree/b", "b"}}));
+    EXPECT_EQ(tree("m2"),
+              (QMap<QString, QByteArray>{
+                  {"sub", "/"}, {"c", "old c"}, {"c Copy", "new c"}, {"a", "a"}, {"tree", "/"}, {"tree/b", "b"}}));
     EXPECT_EQ(tree("m1").size(), 3) << "copied, as to another volume";
     QList<Action> actions;
     for (const ShiftedItem& item : operation->undoInformation().items)
@@ -429,13 +445,15 @@ TEST_F(ShiftServices, OnlyWhatWillBeCopiedNeedsRoomOnTheDestinationVolume)
         HB_SKIP_WITHOUT_ROOT_SETUP("tmpfs could not be mounted");
     grantThroughBookmark(path("volume"));
     const QByteArray big(700 * 1024, 'b');
-    struct Case { const char* source; Action action; bool room; };
+    struct Case {
+        const char* source;
+        Action action;
+        bool room;
+    };
     const Case cases[] = {
-        {"volume/src/big", Action::move, true},    // a rename on the same volume
-        {"volume/src/tree", Action::move, true},
-        {"volume/src/big", Action::copy, false},
-        {"volume/src/tree", Action::copy, false},
-        {"elsewhere/big", Action::move, false},    // another volume: copied
+        {"volume/src/big", Action::move, true},  // a rename on the same volume
+        {"volume/src/tree", Action::move, true},  {"volume/src/big", Action::copy, false},
+        {"volume/src/tree", Action::copy, false}, {"elsewhere/big", Action::move, false},  // another volume: copied
     };
     for (const Case& c : cases) {
         QDir(path("volume/src")).removeRecursively();
@@ -467,8 +485,8 @@ TEST_F(ShiftServices, ASourceWhoseNameIsNotTextIsRefusedForItsName)
     ASSERT_GE(fd, 0);
     ::close(fd);
     for (const Action action : {Action::move, Action::copy}) {
-        const Shift operation = HBFileShiftServices::create({hb::URL::fileURLWithPath(QString::fromUtf8(odd))}, url("d"),
-                                                            action, false, DataSource::finder, nullptr);
+        const Shift operation = HBFileShiftServices::create({hb::URL::fileURLWithPath(QString::fromUtf8(odd))},
+                                                            url("d"), action, false, DataSource::finder, nullptr);
         run(operation);
         const hb::Error error = operation->fileShiftError().frameworkError;
         EXPECT_EQ(error.localizedDescription(), "The name of \u201ccaf\ufffd.txt\u201d cannot be handled");
@@ -504,9 +522,10 @@ TEST_F(ShiftServices, AShiftClosesEveryScopeItOpenedAndStoresNoBookmarkPerItem)
     }
     const QStringList folders{"d", "s1", "s2", "s3"};
     for (const QString& folder : folders)
-        ASSERT_FALSE(hb::AccessRegistry::hasAccess(path(folder))) << "only the bookmark reaches " << folder.toStdString();
-    const Shift operation =
-        HBFileShiftServices::create(sources, url("d"), Action::copy, false, DataSource::finder, nullptr);
+        ASSERT_FALSE(hb::AccessRegistry::hasAccess(path(folder)))
+            << "only the bookmark reaches " << folder.toStdString();
+    const Shift operation = HBFileShiftServices::create(sources, url("d"), Action::copy, false, DataSource::finder,
+                                                        nullptr);
     run(operation);
     ASSERT_EQ(state(operation), OperationState::getInstruction);
     EXPECT_EQ(tree("d").value("a"), "s1/a") << "the first item was copied inside its scopes";
@@ -526,7 +545,11 @@ TEST_F(ShiftServices, AShiftClosesEveryScopeItOpenedAndStoresNoBookmarkPerItem)
 TEST_F(ShiftServices, AFolderReachedThroughALinkIsTheSamePlaceAndNothingIsReplaced)
 {
     // What the destination link reaches: the source's own folder, or a folder inside the source.
-    struct Case { const char* source; const char* linkTarget; Action action; };
+    struct Case {
+        const char* source;
+        const char* linkTarget;
+        Action action;
+    };
     const Case cases[] = {
         {"src/a", "src", Action::move},
         {"src/a", "src", Action::copy},
@@ -537,7 +560,7 @@ TEST_F(ShiftServices, AFolderReachedThroughALinkIsTheSamePlaceAndNothingIsReplac
     };
     for (const Case& c : cases) {
         const std::string label = std::string(c.source) + " into a link to " + c.linkTarget
-            + (c.action == Action::copy ? " (copy)" : " (move)");
+                                  + (c.action == Action::copy ? " (copy)" : " (move)");
         QDir(path("src")).removeRecursively();
         QFile::remove(path("D"));
         file("src/a", "only copy");

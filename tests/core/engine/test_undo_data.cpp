@@ -12,7 +12,10 @@ using namespace hb;
 
 namespace {
 
-QByteArray stored(const QString& path) { return UserDefaults::standard().dataForKey(path); }
+QByteArray stored(const QString& path)
+{
+    return UserDefaults::standard().dataForKey(path);
+}
 
 // The record made one destination at a time: look up, open, read readability, close, then make
 // the data through the store's own lookup and scope.

@@ -13,7 +13,10 @@ QVariant storedRecord()
     return hb::UserDefaults::standard().object("HotKey");
 }
 
-QVariantMap record(qlonglong keyCode, qlonglong flags) { return {{"KeyCode", keyCode}, {"ModifierFlags", flags}}; }
+QVariantMap record(qlonglong keyCode, qlonglong flags)
+{
+    return {{"KeyCode", keyCode}, {"ModifierFlags", flags}};
+}
 }  // namespace
 
 class HotKeyManageTest : public HotKeyFixture {
@@ -159,7 +162,9 @@ TEST_F(HotKeyManageTest, ADesktopThatAnswersLaterSettlesTheState)
 {
     using Kind = HBHotKeyState::Kind;
     backend->setSettlesLater(true);
-    const hb::Error portalError{hb::NSPOSIXErrorDomain, EIO, {{hb::NSLocalizedDescriptionKey, QString("The desktop did not bind the hot key.")}}};
+    const hb::Error portalError{hb::NSPOSIXErrorDomain,
+                                EIO,
+                                {{hb::NSLocalizedDescriptionKey, QString("The desktop did not bind the hot key.")}}};
     const struct {
         const char* name;
         hb::HotKeySettlement settlement;

@@ -35,7 +35,10 @@ protected:
     }
 
     // Runs the event loop for a while, so anything that would fire has fired.
-    static void settle(int ms) { waitUntil([] { return false; }, ms); }
+    static void settle(int ms)
+    {
+        waitUntil([] { return false; }, ms);
+    }
 
     PrivateXServer m_server;
 };

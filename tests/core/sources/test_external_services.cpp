@@ -95,8 +95,10 @@ TEST_F(ExternalServicesTest, MessagesReachTheirHandlersByName)
         QString message;
         bool handled;
         QString posted;
-    } cases[] = {{"addToLocation", true, "LocationAdded"}, {"moveHarbrill", true, "ReceivedData"},
-                 {"addToLocation:userData:error:", false, {}}, {"", false, {}}};
+    } cases[] = {{"addToLocation", true, "LocationAdded"},
+                 {"moveHarbrill", true, "ReceivedData"},
+                 {"addToLocation:userData:error:", false, {}},
+                 {"", false, {}}};
     for (const auto& c : cases) {
         hb::Pasteboard pasteboard = pasteboardWith({folder});
         hb::ServiceAnswer answer;

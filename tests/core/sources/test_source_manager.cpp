@@ -36,12 +36,16 @@ protected:
     }
 
     static bool sourceAvailable() { return hb::UserDefaults::standard().boolForKey(sourceAvailableDefaultsKey); }
-    static void setSourceAvailable(bool value) { hb::UserDefaults::standard().setBool(sourceAvailableDefaultsKey, value); }
+    static void setSourceAvailable(bool value)
+    {
+        hb::UserDefaults::standard().setBool(sourceAvailableDefaultsKey, value);
+    }
 
     void installFinderScript(const QByteArray& body)
     {
-        const QString script =
-            hb::UserScriptTask::applicationScriptsDirectory(true)->appendingPathComponent(HBFinderData::scriptFileName).path();
+        const QString script = hb::UserScriptTask::applicationScriptsDirectory(true)
+                                   ->appendingPathComponent(HBFinderData::scriptFileName)
+                                   .path();
         QFile file(script);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("#!/bin/sh\n" + body + "\n");
@@ -49,7 +53,10 @@ protected:
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    void settle(int ms = 600) { waitUntil([] { return false; }, ms); }
+    void settle(int ms = 600)
+    {
+        waitUntil([] { return false; }, ms);
+    }
 
     QElapsedTimer clock;
     QList<QStringList> alerts;
@@ -68,17 +75,18 @@ TEST_F(SourceManagerTest, KeepsReadableItemsInOrderAndWarnsOnceLater)
 
     clock.restart();
     const auto manager = HBSourceManager::create(
-        DataSource::service, {hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(outside), hb::URL::fileURLWithPath(a)},
-        &ui);
+        DataSource::service,
+        {hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(outside), hb::URL::fileURLWithPath(a)}, &ui);
     EXPECT_EQ(manager->getSourceURLs(), (QList<hb::URL>{hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(a)}));
     EXPECT_TRUE(sourceAvailable());
     EXPECT_TRUE(alerts.isEmpty()) << "the warning comes later";
     settle(1000);
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_GE(alertTimes.first(), 390);
-    EXPECT_EQ(alerts.first(),
-              (QStringList{" No read permission to some selected items ",
-                           "The items for which read permission are not granted will not be selected to Move or Copy"}));
+    EXPECT_EQ(
+        alerts.first(),
+        (QStringList{" No read permission to some selected items ",
+                     "The items for which read permission are not granted will not be selected to Move or Copy"}));
 }
 
 TEST_F(SourceManagerTest, UnreadableItemIsLeftOut)
@@ -94,8 +102,8 @@ TEST_F(SourceManagerTest, UnreadableItemIsLeftOut)
     const WithoutFilePermissionOverride asAnyUser;  // root would read it all the same
     clock.restart();
     const auto manager = HBSourceManager::create(
-        DataSource::service, {hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(secret), hb::URL::fileURLWithPath(a)},
-        &ui);
+        DataSource::service,
+        {hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(secret), hb::URL::fileURLWithPath(a)}, &ui);
     EXPECT_EQ(manager->getSourceURLs(), (QList<hb::URL>{hb::URL::fileURLWithPath(b), hb::URL::fileURLWithPath(a)}));
     EXPECT_TRUE(sourceAvailable());
     settle();

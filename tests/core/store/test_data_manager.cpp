@@ -48,7 +48,10 @@ protected:
     static QVariant stored() { return hb::UserDefaults::suite(locationsSuiteName)->object(sharedDataKey); }
 
     // Alerts are shown from the main queue: let it run.
-    void settle() { waitUntil([] { return false; }, 50); }
+    void settle()
+    {
+        waitUntil([] { return false; }, 50);
+    }
 
     QList<QStringList> alerts;
     RecordingUIDelegate ui;
@@ -62,8 +65,9 @@ TEST_F(DataManagerTest, FirstStartHoldsExactlyThePseudoEntryAndStoresIt)
     manager.fillDefaultData();
     const HBLocationList expected{HBLocationEntries::pseudoEntry(true)};
     EXPECT_EQ(manager.dropLocations(), expected);
-    EXPECT_EQ(expected.first(), (HBLocationEntry{{name, "Add Folder"}, {path, ""}, {rule, "None"},
-                                                 {icon, "addfolder"}, {permissionStatus, "true"}}));
+    EXPECT_EQ(expected.first(),
+              (HBLocationEntry{
+                  {name, "Add Folder"}, {path, ""}, {rule, "None"}, {icon, "addfolder"}, {permissionStatus, "true"}}));
     EXPECT_EQ(stored(), HBLocationEntries::toVariantList(expected));
 }
 
@@ -130,12 +134,9 @@ TEST_F(DataManagerTest, IconsFollowTheKindOfFolder)
         QString icon;
     };
     const Case cases[] = {
-        {"home/Desktop", std::nullopt, "Desktop"},
-        {"home/Documents", std::nullopt, "Documents"},
-        {"home/Movies", std::nullopt, "Movies"},
-        {"elsewhere/Desktop", std::nullopt, "folder"},
-        {"home/Projects/Music", std::nullopt, "folder"},
-        {"home/Projects", std::nullopt, "folder"},
+        {"home/Desktop", std::nullopt, "Desktop"},       {"home/Documents", std::nullopt, "Documents"},
+        {"home/Movies", std::nullopt, "Movies"},         {"elsewhere/Desktop", std::nullopt, "folder"},
+        {"home/Projects/Music", std::nullopt, "folder"}, {"home/Projects", std::nullopt, "folder"},
         {"stick", QStringLiteral("drive"), "drive"},
     };
     HBDataManager manager;
@@ -202,8 +203,9 @@ TEST_F(DataManagerTest, VolumeWithoutAccessBecomesAnAddEntryUntilTheNextUpdate)
 TEST_F(DataManagerTest, AnAddEntryShowsTheNoAccessImageOfItsFolderElseTheGenericOne)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"Desktop", "AltDesktop"}, {"Documents", "AltDocuments"}, {"Music", "AltMusic"},   {"Pictures", "AltPictures"},
-        {"Movies", "AltMovies"},   {"Reports", "AltGenericIcon"}, {"HBSTICK", "AltGenericIcon"},
+        {"Desktop", "AltDesktop"},     {"Documents", "AltDocuments"}, {"Music", "AltMusic"},
+        {"Pictures", "AltPictures"},   {"Movies", "AltMovies"},       {"Reports", "AltGenericIcon"},
+        {"HBSTICK", "AltGenericIcon"},
     };
     for (const auto& [folder, image] : cases) {
         HBLocationEntry entry = HBLocationEntries::folderEntry(QStringLiteral("/home/ann/") + folder);
@@ -243,8 +245,8 @@ TEST_F(DataManagerTest, MoveItemKeepsTheOthersInOrderAndThePseudoEntryFirst)
         QString order;
     };
     const Case cases[] = {
-        {3, 1, "pDAB"}, {1, 3, "pBDA"}, {1, 2, "pBAD"}, {2, 1, "pBAD"}, {3, 2, "pADB"},
-        {0, 2, "pABD"}, {2, 0, "pABD"}, {1, 4, "pABD"}, {4, 1, "pABD"}, {-1, 1, "pABD"}, {2, 2, "pABD"},
+        {3, 1, "pDAB"}, {1, 3, "pBDA"}, {1, 2, "pBAD"}, {2, 1, "pBAD"},  {3, 2, "pADB"}, {0, 2, "pABD"},
+        {2, 0, "pABD"}, {1, 4, "pABD"}, {4, 1, "pABD"}, {-1, 1, "pABD"}, {2, 2, "pABD"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
@@ -294,8 +296,8 @@ TEST_F(DataManagerTest, GrantedPermissionMakesTheEntryUsable)
     env.grant(folder);
     post({{urlUserInfoKey, QVariant::fromValue(hb::URL::fileURLWithPath(folder))}});
     EXPECT_EQ(manager.dropLocations().at(1),
-              (HBLocationEntry{{name, "Shared"}, {path, folder}, {rule, "None"}, {icon, "folder"},
-                               {permissionStatus, "true"}}));
+              (HBLocationEntry{
+                  {name, "Shared"}, {path, folder}, {rule, "None"}, {icon, "folder"}, {permissionStatus, "true"}}));
 }
 
 TEST_F(DataManagerTest, RemovalKeepsThePseudoEntryAndCleanAllOnlyForgetsTheStoredList)
@@ -380,8 +382,8 @@ TEST_F(DataManagerTest, DestinationsOnAnUnmountedDriveComeBackWithIt)
     manager.addLocation(hb::URL::fileURLWithPath(mountPoint, true), QStringLiteral("drive"));
     manager.addLocation(hb::URL::fileURLWithPath(mountPoint + "/OnStick", true));
     manager.addLocation(before);
-    ASSERT_EQ(column(manager.dropLocations(), path),
-              (QStringList{"", before.path(), mountPoint + "/OnStick", mountPoint, mountPoint + "/Gone", after.path()}));
+    ASSERT_EQ(column(manager.dropLocations(), path), (QStringList{"", before.path(), mountPoint + "/OnStick",
+                                                                  mountPoint, mountPoint + "/Gone", after.path()}));
     ASSERT_TRUE(QDir(mountPoint + "/Gone").removeRecursively());
     const QVariant storedWhileMounted = stored();
 
@@ -417,7 +419,8 @@ TEST_F(DataManagerTest, UnparsableSuiteFileIsKeptAsideAndTheListStartsFresh)
     for (const QFileInfo& info : QDir(QFileInfo(suiteFile).path()).entryInfoList(QDir::Files)) {
         QFile candidate(info.filePath());
         keptAside = keptAside
-                 || (info.filePath() != suiteFile && candidate.open(QIODevice::ReadOnly) && candidate.readAll() == "{ not json");
+                    || (info.filePath() != suiteFile && candidate.open(QIODevice::ReadOnly)
+                        && candidate.readAll() == "{ not json");
     }
     EXPECT_TRUE(keptAside);
 }

@@ -17,9 +17,15 @@ using namespace hb;
 
 namespace {
 
-URL fileURL(const QString& path, bool isDirectory = false) { return URL::fileURLWithPath(path, isDirectory); }
+URL fileURL(const QString& path, bool isDirectory = false)
+{
+    return URL::fileURLWithPath(path, isDirectory);
+}
 
-QByteArray stored(const QString& path) { return UserDefaults::standard().dataForKey(path); }
+QByteArray stored(const QString& path)
+{
+    return UserDefaults::standard().dataForKey(path);
+}
 
 }  // namespace
 

@@ -21,7 +21,8 @@ TEST(CustomTextField, OnlyExactlyControlOrControlShiftMakeEditingShortcuts)
         bool copies;
     } cases[] = {
         {"Control-C copies", control, QStringLiteral("c"), true},
-        {"Control-C with Caps Lock is left to the field itself", control | hb::NSEventModifierFlagCapsLock, QStringLiteral("c"), false},
+        {"Control-C with Caps Lock is left to the field itself", control | hb::NSEventModifierFlagCapsLock,
+         QStringLiteral("c"), false},
         {"Control-Option-C is not copy", control | option, QStringLiteral("c"), false},
         {"Control-Shift-C is not copy", control | shift, QStringLiteral("C"), false},
         {"Super-C is not copy", command, QStringLiteral("c"), false},

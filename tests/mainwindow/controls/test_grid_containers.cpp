@@ -16,10 +16,9 @@ class ClipViewTest : public HarbrillTest {
 protected:
     void SetUp() override
     {
-        hb::NotificationCenter::defaultCenter().addObserver(this, changeSizeNotification, nullptr,
-                                                            [this](const hb::Notification& notification) {
-                                                                sizes << notification.userInfo.value(sizeUserInfoKey);
-                                                            });
+        hb::NotificationCenter::defaultCenter().addObserver(
+            this, changeSizeNotification, nullptr,
+            [this](const hb::Notification& notification) { sizes << notification.userInfo.value(sizeUserInfoKey); });
     }
     void TearDown() override { hb::NotificationCenter::defaultCenter().removeObserver(this); }
     QVariantList sizes;

@@ -84,8 +84,14 @@ protected:
         QKeyEvent event(type, key.qtKey, modifiers, quint32(key.inputCode + 8), 0, 0, key.text);
         QCoreApplication::sendEvent(other, &event);
     }
-    void press(const Key& key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { send(QEvent::KeyPress, key, modifiers); }
-    void release(const Key& key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { send(QEvent::KeyRelease, key, modifiers); }
+    void press(const Key& key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        send(QEvent::KeyPress, key, modifiers);
+    }
+    void release(const Key& key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        send(QEvent::KeyRelease, key, modifiers);
+    }
 
     std::vector<std::pair<std::uint16_t, std::uint64_t>> grabbed() const
     {
@@ -113,11 +119,26 @@ TEST_F(RecorderTest, ACombinationCompletedByAKeyIsShownAndRegisteredOnlyWithComm
         std::uint64_t flags;
     };
     const Case cases[] = {
-        {"Super then 2", {{super, Qt::NoModifier}, {two, Qt::MetaModifier}}, QStringLiteral("SUPER+2"), true, 19, Flag::Command},
-        {"Control then A", {{control, Qt::NoModifier}, {letterA, Qt::ControlModifier}}, QStringLiteral("CTRL+A"), true, 0, Flag::Control},
+        {"Super then 2",
+         {{super, Qt::NoModifier}, {two, Qt::MetaModifier}},
+         QStringLiteral("SUPER+2"),
+         true,
+         19,
+         Flag::Command},
+        {"Control then A",
+         {{control, Qt::NoModifier}, {letterA, Qt::ControlModifier}},
+         QStringLiteral("CTRL+A"),
+         true,
+         0,
+         Flag::Control},
         {"F5 alone", {{f5, Qt::NoModifier}}, QString(), true, 96, 0},
         {"A alone", {{letterA, Qt::NoModifier}}, QStringLiteral("A"), false, 0, 0},
-        {"Shift then A", {{shift, Qt::NoModifier}, {letterA, Qt::ShiftModifier}}, QStringLiteral("SHIFT+A"), false, 0, 0},
+        {"Shift then A",
+         {{shift, Qt::NoModifier}, {letterA, Qt::ShiftModifier}},
+         QStringLiteral("SHIFT+A"),
+         false,
+         0,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,8 +151,9 @@ TEST_F(RecorderTest, ACombinationCompletedByAKeyIsShownAndRegisteredOnlyWithComm
             EXPECT_EQ(recorder().toPlainText(), c.text);
         }
         EXPECT_EQ(recorder().textColor(), c.accepted ? HBTextView::acceptedColor() : HBTextView::incompleteColor());
-        const std::pair<std::uint16_t, std::uint64_t> expected =
-            c.accepted ? std::pair<std::uint16_t, std::uint64_t>{c.keyCode, c.flags} : std::pair<std::uint16_t, std::uint64_t>{18, Flag::Command};
+        const std::pair<std::uint16_t, std::uint64_t> expected
+            = c.accepted ? std::pair<std::uint16_t, std::uint64_t>{c.keyCode, c.flags}
+                         : std::pair<std::uint16_t, std::uint64_t>{18, Flag::Command};
         EXPECT_EQ(grabbed(), (std::vector{expected})) << "exactly one hot key in force";
         const QVariantMap stored = hb::UserDefaults::standard().object(hotKeyDefaultsKey).toMap();
         EXPECT_EQ(stored.value(QStringLiteral("KeyCode")).toLongLong(), expected.first);
@@ -207,10 +229,13 @@ TEST_F(RecorderTest, ACombinationTheSessionRefusesIsShownAsRefusedAndRecordingGo
     press(two, Qt::MetaModifier);
     EXPECT_EQ(recorder().toPlainText(), QStringLiteral("SUPER+2"));
     EXPECT_EQ(recorder().textColor(), HBTextView::refusedColor());
-    EXPECT_EQ(controller->placeHolderLabel->text(), QStringLiteral("SUPER+2 is taken by another program: type another"));
+    EXPECT_EQ(controller->placeHolderLabel->text(),
+              QStringLiteral("SUPER+2 is taken by another program: type another"));
     EXPECT_TRUE(recorder().monitor->isInstalled()) << "still recording";
-    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, Flag::Command}})) << "the previous one stays";
-    EXPECT_EQ(hb::UserDefaults::standard().object(hotKeyDefaultsKey).toMap().value(QStringLiteral("KeyCode")).toInt(), 18);
+    EXPECT_EQ(grabbed(), (std::vector<std::pair<std::uint16_t, std::uint64_t>>{{18, Flag::Command}}))
+        << "the previous one stays";
+    EXPECT_EQ(hb::UserDefaults::standard().object(hotKeyDefaultsKey).toMap().value(QStringLiteral("KeyCode")).toInt(),
+              18);
 
     press(control);
     press(letterA, Qt::ControlModifier);
@@ -314,7 +339,9 @@ TEST_F(RecorderTest, TheHotKeyLabelShowsNoKeyThatDoesNotWork)
          },
          Kind::binding, HBHotKeyLabel::noKeyText, HBHotKeyLabel::noKeyDescription, false},
         {"bound, in the desktop's words",
-         [&] { backend->settle(backend->registrations().last().ref, {std::nullopt, QStringLiteral("Meta+2")}); },
+         [&] {
+             backend->settle(backend->registrations().last().ref, {std::nullopt, QStringLiteral("Meta+2")});
+         },
          Kind::inForce, QStringLiteral("Meta+2"), QStringLiteral("Meta+2"), false},
         {"no hot keys in the session",
          [&] {

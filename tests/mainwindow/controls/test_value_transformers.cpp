@@ -41,8 +41,8 @@ TEST(ValueTransformers, FolderNamesImagesAndNegations)
         EXPECT_EQ(folderName.transformedValue(in), out) << in.toString().toStdString();
 
     const FolderImageNameToImageTransformer image;
-    for (const char* name : {"folder", "drive", "Desktop", "Documents", "Music", "Pictures", "Movies", "addfolder",
-                             "choosefolder"}) {
+    for (const char* name :
+         {"folder", "drive", "Desktop", "Documents", "Music", "Pictures", "Movies", "addfolder", "choosefolder"}) {
         const QIcon icon = image.transformedValue(QString(name)).value<QIcon>();
         EXPECT_FALSE(icon.pixmap(64, 64).isNull()) << name;
     }
@@ -51,7 +51,8 @@ TEST(ValueTransformers, FolderNamesImagesAndNegations)
     // Every image a tile may name draws a picture, and a tile without access ("Alt" and the folder's
     // name, else the generic one) looks unlike the tile with access.
     const auto drawn = [&](const QString& name) {
-        return image.transformedValue(name).value<QIcon>().pixmap(64, 64).toImage().convertToFormat(QImage::Format_ARGB32);
+        return image.transformedValue(name).value<QIcon>().pixmap(64, 64).toImage().convertToFormat(
+            QImage::Format_ARGB32);
     };
     const auto visiblePixels = [](const QImage& picture) {
         int count = 0;
@@ -61,9 +62,9 @@ TEST(ValueTransformers, FolderNamesImagesAndNegations)
         return count;
     };
     const std::pair<const char*, const char*> tiles[] = {
-        {"folder", "AltGenericIcon"}, {"Desktop", "AltDesktop"}, {"Documents", "AltDocuments"}, {"Music", "AltMusic"},
-        {"Pictures", "AltPictures"}, {"Movies", "AltMovies"}, {"drive", nullptr}, {"addfolder", nullptr},
-        {"choosefolder", nullptr},
+        {"folder", "AltGenericIcon"}, {"Desktop", "AltDesktop"},   {"Documents", "AltDocuments"},
+        {"Music", "AltMusic"},        {"Pictures", "AltPictures"}, {"Movies", "AltMovies"},
+        {"drive", nullptr},           {"addfolder", nullptr},      {"choosefolder", nullptr},
     };
     // An outline (the add tile) covers about a tenth of its square, a folder more than half.
     for (const auto& [granted, withoutAccess] : tiles) {

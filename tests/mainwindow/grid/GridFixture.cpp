@@ -10,8 +10,8 @@ void GridTest::SetUp()
     store = std::make_unique<HBDataManager>();
     HBLocationEntry usable = HBLocationEntries::folderEntry(music);
     usable[HBLocationEntryKey::icon] = "Music";
-    const HBLocationEntry locked{{"Name", "Add Reports"}, {"Path", reports}, {"Icon", "folder"}, {"Rule", ""},
-                                 {"permissionStatus", "TRUE"}};
+    const HBLocationEntry locked{
+        {"Name", "Add Reports"}, {"Path", reports}, {"Icon", "folder"}, {"Rule", ""}, {"permissionStatus", "TRUE"}};
     HBLocationEntry drive = HBLocationEntries::folderEntry(env.makeFolder("media/USB"));
     drive[HBLocationEntryKey::icon] = "drive";
     store->setDropLocations({HBLocationEntries::pseudoEntry(true), usable, locked, drive});

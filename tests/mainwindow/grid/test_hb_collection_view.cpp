@@ -8,7 +8,10 @@
 
 namespace {
 
-hb::Event flags(std::uint64_t modifierFlags) { return hb::Event{hb::EventType::flagsChanged, modifierFlags, 0, {}}; }
+hb::Event flags(std::uint64_t modifierFlags)
+{
+    return hb::Event{hb::EventType::flagsChanged, modifierFlags, 0, {}};
+}
 
 TEST_F(GridTest, ACopyModifierSwitchesToCopyAndBackOnlyWhenOneWasSeenDown)
 {
@@ -149,8 +152,9 @@ TEST_F(GridTest, ATileOnAnotherVolumeThanTheHeldFilesShowsTheCopyLook)
     QTemporaryDir elsewhere(QStringLiteral("/dev/shm/harbrill-grid-XXXXXX"));
     const QString held = env.writeFile("home/Reports/notes.txt", "notes");
     env.grant(env.root());
-    if (!elsewhere.isValid() || HBHeldVolumes::volumeOf(hb::URL::fileURLWithPath(elsewhere.path(), true))
-                                    == HBHeldVolumes::volumeOf(hb::URL::fileURLWithPath(held)))
+    if (!elsewhere.isValid()
+        || HBHeldVolumes::volumeOf(hb::URL::fileURLWithPath(elsewhere.path(), true))
+               == HBHeldVolumes::volumeOf(hb::URL::fileURLWithPath(held)))
         HB_SKIP_WITHOUT_ROOT_SETUP("no second volume at /dev/shm");
     env.grant(elsewhere.path());
     HBLocationList list = store->dropLocations();

@@ -33,9 +33,17 @@ TEST_F(GridTest, PressesBecomeClicksDragsMenusOrOpeningAsTheGestureSays)
         {"click", musicTile, false, Gesture::click, selected, 0, false, false},
         {"four dragged events stay a click", musicTile, true, Gesture::dragged4ThenRelease, selected, 0, false, false},
         {"the fifth dragged event drags", musicTile, true, Gesture::dragged5, {}, 1, false, false},
-        {"Control-click on a usable folder is a click", musicTile, true, Gesture::controlClick, selected, 0, false, false},
+        {"Control-click on a usable folder is a click", musicTile, true, Gesture::controlClick, selected, 0, false,
+         false},
         {"right click on a usable folder", musicTile, false, Gesture::rightClick, {}, 0, true, false},
-        {"Control-click on the pseudo tile asks for a folder", pseudoTile, true, Gesture::controlClick, {}, 0, false, false},
+        {"Control-click on the pseudo tile asks for a folder",
+         pseudoTile,
+         true,
+         Gesture::controlClick,
+         {},
+         0,
+         false,
+         false},
         {"right click on a folder without access", lockedTile, false, Gesture::rightClick, {}, 0, false, false},
         {"double click without a source", musicTile, false, Gesture::doubleClick, selected + selected, 0, false, true},
         {"double click with a source", musicTile, true, Gesture::doubleClick, selected + selected, 0, false, false},
@@ -119,8 +127,13 @@ TEST_F(GridTest, AClickPostsTheModeOfTheGridOrAsksForAccessOrAddsFolders)
         {"no mode yet counts as move", musicTile, true, 0, {destinationSelectedNotification}, moveActionValue, {}},
         {"\"TRUE\" is no access: the permission panel, cancelled", lockedTile, true, 16, {}, {}, {"Add Reports"}},
         {"Add Folder", pseudoTile, false, 16, {addToGridNotification}, {}, {"Add To Grid"}},
-        {"Choose Folder", pseudoTile, true, 1,
-         {destinationSelectedNotification, addToGridNotification}, copyActionValue, {"Copy To..."}},
+        {"Choose Folder",
+         pseudoTile,
+         true,
+         1,
+         {destinationSelectedNotification, addToGridNotification},
+         copyActionValue,
+         {"Copy To..."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -140,8 +153,7 @@ TEST_F(GridTest, AClickPostsTheModeOfTheGridOrAsksForAccessOrAddsFolders)
                 EXPECT_EQ(notification.object, &target);
                 EXPECT_EQ(notification.userInfo.value(actionUserInfoKey), c.action);
                 EXPECT_EQ(notification.userInfo.value(sourceUserInfoKey), finderSourceValue);
-                EXPECT_EQ(notification.userInfo.value(destinationUserInfoKey),
-                          c.tile == pseudoTile ? chosen : music);
+                EXPECT_EQ(notification.userInfo.value(destinationUserInfoKey), c.tile == pseudoTile ? chosen : music);
             } else {
                 const QVariantList added = notification.userInfo.value(locationAddedUserInfoKey).toList();
                 ASSERT_EQ(added.size(), 1);

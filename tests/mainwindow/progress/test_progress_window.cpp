@@ -70,11 +70,13 @@ ProgressData copying(const QString& name, const QString& folder, std::uint64_t t
     progress.totalSizeOfFiles = total;
     progress.completedSizeOfFiles = completed;
     progress.currentFileURL = hb::URL::fileURLWithPath(QStringLiteral("/home/ann/") + name);
-    progress.currentDestinationURL = hb::URL::fileURLWithPath(QStringLiteral("/home/ann/") + folder + QLatin1Char('/') + name);
+    progress.currentDestinationURL = hb::URL::fileURLWithPath(QStringLiteral("/home/ann/") + folder + QLatin1Char('/')
+                                                              + name);
     return progress;
 }
 
-ProgressData conflict(Action action, std::int64_t sources, std::uint64_t files, const QString& name = QStringLiteral("a.txt"))
+ProgressData conflict(Action action, std::int64_t sources, std::uint64_t files,
+                      const QString& name = QStringLiteral("a.txt"))
 {
     ProgressData progress = copying(name, QStringLiteral("Documents"), 100, 0);
     progress.operationState = OperationState::waitingForInstruction;
@@ -88,7 +90,8 @@ class ProgressWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const std::optional<hb::Storyboard> storyboard = hb::Storyboard::storyboardWithName(QStringLiteral("HBProgress"));
+        const std::optional<hb::Storyboard> storyboard = hb::Storyboard::storyboardWithName(
+            QStringLiteral("HBProgress"));
         ASSERT_TRUE(storyboard);
         window = storyboard->instantiateController<HBProgressWindowController>(QStringLiteral("EntryPoint"));
         ASSERT_NE(window, nullptr);

@@ -25,7 +25,10 @@
 
 #include <map>
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -38,17 +41,25 @@ void fillHome(const TestEnvironment& env)
 {
     env.writeFile("home/Documents/report.pdf", "%PDF-1.4\n1 0 obj\n<<>>\nendobj\ntrailer\n");
     env.writeFile("home/Documents/scan", "%PDF-1.5\n%\xe2\xe3\xcf\xd3\n");  // a PDF known by its content only
-    env.writeFile("home/Documents/layout.wwf", "%PDF-1.4\n");              // conforms to PDF, is not one
-    env.writeFile("home/Pictures/photo.png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\1\0\0\0\1\x08\x02\0\0\0", 29));
+    env.writeFile("home/Documents/layout.wwf", "%PDF-1.4\n");               // conforms to PDF, is not one
+    env.writeFile("home/Pictures/photo.png",
+                  QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\1\0\0\0\1\x08\x02\0\0\0", 29));
     env.writeFile("home/Music/song.mp3", QByteArray("ID3\x03\0\0\0\0\0\x0a", 10) + QByteArray(64, '\0'));
-    env.writeFile("home/Videos/clip.mp4", QByteArray("\0\0\0\x18" "ftypmp42\0\0\0\0mp42isom", 24));
+    env.writeFile("home/Videos/clip.mp4", QByteArray("\0\0\0\x18"
+                                                     "ftypmp42\0\0\0\0mp42isom",
+                                                     24));
     env.writeFile("home/notes.txt", "shopping list\n");
     env.writeFile("home/Downloads/bundle.zip", QByteArray("PK\x03\x04\x14\0\0\0", 8));
     env.writeFile("home/Downloads/blob.bin", QByteArray("\x01\x02\x03\x04\xfe\xff", 6));
-    env.writeFile("home/Downloads/tool", QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x3e\0", 20) + QByteArray(44, '\0'));
+    env.writeFile("home/Downloads/tool", QByteArray("\x7f"
+                                                    "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x3e\0",
+                                                    20)
+                                             + QByteArray(44, '\0'));
     ::chmod(QFile::encodeName(env.home() + "/Downloads/tool").constData(), 0755);
     env.writeFile("home/Desktop/editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nExec=editor\n");
-    env.writeFile("home/Desktop/Launcher.AppImage", QByteArray("\x7f" "ELF\x02\x01\x01\0AI\x02", 11));
+    env.writeFile("home/Desktop/Launcher.AppImage", QByteArray("\x7f"
+                                                               "ELF\x02\x01\x01\0AI\x02",
+                                                               11));
     env.writeFile("home/build.log", "started\nfinished\n");
     env.writeFile("home/.secret.pdf", "%PDF-1.4\n");
     env.writeFile("home/.cache/thumb.png", QByteArray("\x89PNG\r\n\x1a\n", 8));
@@ -58,7 +69,8 @@ void fillHome(const TestEnvironment& env)
     ASSERT_EQ(::symlink("loopA", QFile::encodeName(env.home() + "/loopB").constData()), 0);
     ASSERT_EQ(::symlink("..", QFile::encodeName(env.home() + "/Projects/up").constData()), 0);
     ::mkfifo(QFile::encodeName(env.home() + "/pipe").constData(), 0600);
-    const int fd = ::open((QFile::encodeName(env.home()) + "/Documents/caf\xe9.pdf").constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    const int fd = ::open((QFile::encodeName(env.home()) + "/Documents/caf\xe9.pdf").constData(),
+                          O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0)
         ::close(fd);
 }
@@ -83,7 +95,10 @@ QStringList names(const std::vector<hb::MetadataItem>& items)
     return result;
 }
 
-MetadataDate now() { return std::chrono::system_clock::now(); }
+MetadataDate now()
+{
+    return std::chrono::system_clock::now();
+}
 
 class RecentQueryTest : public HarbrillTest {
 protected:
@@ -113,14 +128,18 @@ protected:
 
 TEST_F(RecentQueryTest, EachGroupFindsItsKindAndNeverHiddenItemsApplicationsOrLogs)
 {
-    const QStringList never = {"tool", "editor.desktop", "Launcher.AppImage", "build.log", ".secret.pdf", "thumb.png",
-                               "draft.txt", "pipe", "caf\xef\xbf\xbd.pdf"};
+    const QStringList never = {"tool",      "editor.desktop", "Launcher.AppImage",
+                               "build.log", ".secret.pdf",    "thumb.png",
+                               "draft.txt", "pipe",           "caf\xef\xbf\xbd.pdf"};
     const struct {
         const char* group;
         QStringList includes;
         QStringList excludes;
     } cases[] = {
-        {"All Type", {"report.pdf", "scan", "photo.png", "song.mp3", "clip.mp4", "notes.txt", "bundle.zip", "blob.bin", "Projects", "Documents"}, {}},
+        {"All Type",
+         {"report.pdf", "scan", "photo.png", "song.mp3", "clip.mp4", "notes.txt", "bundle.zip", "blob.bin", "Projects",
+          "Documents"},
+         {}},
         {"PDF", {"report.pdf", "scan", "layout.wwf"}, {"photo.png", "notes.txt", "Documents"}},
         {"Photos", {"photo.png"}, {"report.pdf", "clip.mp4"}},
         {"Music", {"song.mp3"}, {"clip.mp4", "notes.txt"}},
@@ -129,7 +148,9 @@ TEST_F(RecentQueryTest, EachGroupFindsItsKindAndNeverHiddenItemsApplicationsOrLo
         {"Archive", {"bundle.zip"}, {"blob.bin", "notes.txt"}},
         {"Folder", {"Projects", "Documents", "Downloads"}, {"report.pdf", "up", "loopA"}},
         // Everything outside the named groups; PDFs are left out by their own type only.
-        {"Other", {"blob.bin", "layout.wwf"}, {"report.pdf", "scan", "photo.png", "song.mp3", "clip.mp4", "notes.txt", "bundle.zip", "Projects"}},
+        {"Other",
+         {"blob.bin", "layout.wwf"},
+         {"report.pdf", "scan", "photo.png", "song.mp3", "clip.mp4", "notes.txt", "bundle.zip", "Projects"}},
     };
     for (const auto& test : cases) {
         const QStringList result = found(QString::fromUtf8(test.group));
@@ -150,7 +171,8 @@ TEST_F(RecentQueryTest, BothBoundsAreStrictAndAnEmptyWindowDeliversOnce)
 {
     const auto wide = search("PDF", now() - 1h, now() + 1h);
     ASSERT_EQ(wide.size(), 1u);
-    const auto report = std::find_if(wide[0].begin(), wide[0].end(), [](const auto& item) { return item.path()->endsWith("/report.pdf"); });
+    const auto report = std::find_if(wide[0].begin(), wide[0].end(),
+                                     [](const auto& item) { return item.path()->endsWith("/report.pdf"); });
     ASSERT_NE(report, wide[0].end());
     const MetadataDate added = report->dateAdded();
     const auto contains = [&](MetadataDate from, MetadataDate to) {
@@ -183,8 +205,11 @@ TEST_F(RecentQueryTest, NewestFirst)
 TEST(RecentTimeWindow, StartsAtDayWeekAndMonthBoundaries)
 {
     const QDateTime wednesday(QDate(2026, 12, 9), QTime(15, 30));
-    const QDate weekStart = wednesday.date().addDays(-((wednesday.date().dayOfWeek() - QLocale::system().firstDayOfWeek() + 7) % 7));
-    const auto at = [](const QDateTime& moment) { return MetadataDate(std::chrono::milliseconds(moment.toMSecsSinceEpoch())); };
+    const QDate weekStart = wednesday.date().addDays(
+        -((wednesday.date().dayOfWeek() - QLocale::system().firstDayOfWeek() + 7) % 7));
+    const auto at = [](const QDateTime& moment) {
+        return MetadataDate(std::chrono::milliseconds(moment.toMSecsSinceEpoch()));
+    };
     const struct {
         int index;
         QDateTime start;
@@ -290,7 +315,8 @@ TEST_F(RecentBrowserTest, OpensOnThisWeekAndAllTypeAndCountsTheRows)
     EXPECT_EQ(browser->timeFramePopUpButton->currentText(), QStringLiteral("This Week"));
     EXPECT_EQ(browser->fileTypePopUpButton->count(), 9);
     EXPECT_GT(browser->resultArray.size(), 5u);
-    EXPECT_EQ(browser->recentItemsTextFiield->text(), QStringLiteral("%1 recent items").arg(browser->resultArray.size()));
+    EXPECT_EQ(browser->recentItemsTextFiield->text(),
+              QStringLiteral("%1 recent items").arg(browser->resultArray.size()));
     EXPECT_EQ(browser->tableView->numberOfRows(), static_cast<std::int64_t>(browser->resultArray.size()));
 
     browser->timeFramePopUpButton->setCurrentIndex(1);  // yesterday: nothing here was added then

@@ -60,7 +60,8 @@ protected:
         QVariantList urls;
         for (const QString& name : names)
             urls << QVariant::fromValue(hb::URL::fileURLWithPath(env.writeFile(QStringLiteral("work/") + name, "x")));
-        hb::NotificationCenter::defaultCenter().post(receivedDataNotification, nullptr, {{receivedDataUserInfoKey, urls}});
+        hb::NotificationCenter::defaultCenter().post(receivedDataNotification, nullptr,
+                                                     {{receivedDataUserInfoKey, urls}});
     }
 
     QString work;
@@ -153,8 +154,9 @@ TEST_F(StatusAreaTest, FilesDroppedOnTheBarBecomeTheHeldFiles)
 TEST_F(StatusAreaTest, ATileClickedWithNothingHeldShakesTheStatusLine)
 {
     QWidget* line = pane<HBInstallScriptFromTabController>(2).statusLine;
-    hb::NotificationCenter::defaultCenter().post(destinationSelectedNotification, nullptr,
-                                                 {{destinationUserInfoKey, QString()}, {actionUserInfoKey, QStringLiteral("NoneAction")}});
+    hb::NotificationCenter::defaultCenter().post(
+        destinationSelectedNotification, nullptr,
+        {{destinationUserInfoKey, QString()}, {actionUserInfoKey, QStringLiteral("NoneAction")}});
     EXPECT_NE(hb::LayerAnimation::animationForKey(line, QStringLiteral("position.x")), nullptr);
 }
 

@@ -126,7 +126,8 @@ TEST_F(PreviewTest, AnEarlierRequestFinishingLastIsDropped)
 
 // Both panes that show the hot key follow the recorder the same way.
 template <class Pane>
-class HotKeyHintTest : public HarbrillTest {};
+class HotKeyHintTest : public HarbrillTest {
+};
 using Panes = ::testing::Types<HBStatusForSelectFilesController, HBInstallScriptFromTabController>;
 TYPED_TEST_SUITE(HotKeyHintTest, Panes);
 
@@ -175,8 +176,9 @@ TEST(InstallScriptTab, InstallsTheBundledScriptAsAnExecutableReplacingAnOlderOne
     for (int round = 0; round < 2; ++round) {
         const std::optional<hb::Error> failure = tab.installScript();
         ASSERT_FALSE(failure) << "round " << round << ": " << failure->localizedDescription().toStdString();
-        const QString path =
-            hb::UserScriptTask::applicationScriptsDirectory(false)->appendingPathComponent(HBFinderData::scriptFileName).path();
+        const QString path = hb::UserScriptTask::applicationScriptsDirectory(false)
+                                 ->appendingPathComponent(HBFinderData::scriptFileName)
+                                 .path();
         QFile script(path);
         ASSERT_TRUE(script.open(QIODevice::ReadOnly));
         EXPECT_EQ(script.readAll(), *hb::Bundle::resourceData(HBFinderData::scriptFileName));
@@ -208,8 +210,9 @@ TEST(DropBar, OffersToMoveWhenTheSourceAllowsItAndHandsTheDropOn)
     hb::NotificationCenter::defaultCenter().removeObserver(&posted);
     ASSERT_EQ(posted.size(), 1);
     EXPECT_EQ(posted.first().object, &bar);
-    EXPECT_EQ(posted.first().userInfo.value(sourceUserInfoKey).value<hb::DraggingInfo>().draggingPasteboard().fileURLs(),
-              pasteboard.fileURLs());
+    EXPECT_EQ(
+        posted.first().userInfo.value(sourceUserInfoKey).value<hb::DraggingInfo>().draggingPasteboard().fileURLs(),
+        pasteboard.fileURLs());
 }
 
 }  // namespace

@@ -33,7 +33,10 @@ QList<hb::URL> files(const QStringList& names)
 }
 
 QStringList logged;
-void collect(QtMsgType, const QMessageLogContext&, const QString& message) { logged << message; }
+void collect(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    logged << message;
+}
 
 class StatusTabsTest : public HarbrillTest {
 protected:
@@ -62,13 +65,17 @@ TEST_F(StatusTabsTest, PanesAreChosenByTheirExactNamesAndAnUnknownNameIsLoggedAn
     const struct {
         QString name;
         qsizetype selected;
-    } cases[] = {{QStringLiteral("NoScript"), 2}, {QStringLiteral("ChooseFolder"), 1},
-                 {QStringLiteral("SelectFiles"), 0}, {QStringLiteral("choosefolder"), 0}, {QString(), 0}};
+    } cases[] = {{QStringLiteral("NoScript"), 2},
+                 {QStringLiteral("ChooseFolder"), 1},
+                 {QStringLiteral("SelectFiles"), 0},
+                 {QStringLiteral("choosefolder"), 0},
+                 {QString(), 0}};
     for (const auto& c : cases) {
         logged.clear();
         tabs->updateTab(c.name);
         EXPECT_EQ(tabs->selectedTabViewItemIndex(), c.selected) << c.name.toStdString();
-        EXPECT_EQ(logged.contains(QStringLiteral("Unrecognized tab")), c.selected == 0 && c.name != QLatin1String("SelectFiles"))
+        EXPECT_EQ(logged.contains(QStringLiteral("Unrecognized tab")),
+                  c.selected == 0 && c.name != QLatin1String("SelectFiles"))
             << c.name.toStdString();
     }
     qInstallMessageHandler(previous);
@@ -111,7 +118,9 @@ TEST_F(StatusTabsTest, OnlyTheSelectFilesAndNoScriptPanesShake)
     const struct {
         QString tab;
         bool shakes;
-    } cases[] = {{QStringLiteral("SelectFiles"), true}, {QStringLiteral("ChooseFolder"), false}, {QStringLiteral("NoScript"), true}};
+    } cases[] = {{QStringLiteral("SelectFiles"), true},
+                 {QStringLiteral("ChooseFolder"), false},
+                 {QStringLiteral("NoScript"), true}};
     for (const auto& c : cases) {
         tabs->updateTab(c.tab);
         QWidget* line = nullptr;
@@ -158,13 +167,15 @@ TEST(ChooseFolderPane, HeldFilesShowTheInstructionAndAnEndlessPulseWhileNoneChan
     pane.updateStatus(files({"a", "b", "c"}), DataSource::finder);
     EXPECT_EQ(pane.statusLine->text(), QStringLiteral("Choose a folder above"));
     EXPECT_EQ(pane.subText->text(), QStringLiteral("to move/copy selected items"));
-    const QVariantAnimation* pulse = hb::LayerAnimation::animationForKey(pane.fileCountLabel, QStringLiteral("opacity"));
+    const QVariantAnimation* pulse = hb::LayerAnimation::animationForKey(pane.fileCountLabel,
+                                                                         QStringLiteral("opacity"));
     ASSERT_NE(pulse, nullptr);
     EXPECT_EQ(pulse->loopCount(), -1);
     EXPECT_EQ(pulse->keyValueAt(0.5).toDouble(), 0.3);
     EXPECT_EQ(hb::LayerAnimation::opacity(pane.fileCountLabel), 1.0);
 
-    for (const std::optional<QList<hb::URL>>& none : {std::optional<QList<hb::URL>>(), std::optional(QList<hb::URL>())}) {
+    for (const std::optional<QList<hb::URL>>& none :
+         {std::optional<QList<hb::URL>>(), std::optional(QList<hb::URL>())}) {
         pane.updateStatus(none, DataSource::finder);
         EXPECT_EQ(pane.fileCountLabel->text(), QStringLiteral("3 selected"));
         EXPECT_EQ(pane.sourceURLS, none);
@@ -179,7 +190,9 @@ TEST(ChooseFolderPane, StatusLinesAreReadByTheirTextAndTheSecondLineTakesTheClic
     HBStatusChooseFolderController pane;
     pane.showClickHint(QStringLiteral("click moves them to \"Music\""));
     pane.updateStatus(files({"a", "b", "c"}), DataSource::finder);
-    const auto name = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name); };
+    const auto name = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
     EXPECT_EQ(name(pane.fileCountLabel), QStringLiteral("3 selected"));
     EXPECT_EQ(name(pane.statusLine), QStringLiteral("Choose a folder above"));
     EXPECT_EQ(name(pane.subText), QStringLiteral("to move/copy selected items")) << "no hint before files are held";

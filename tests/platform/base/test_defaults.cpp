@@ -39,8 +39,7 @@ std::unique_ptr<QProcess> startHelper(const QString& mode)
 bool runHelper(const QString& mode)
 {
     const auto process = startHelper(mode);
-    return process->waitForFinished(30000) && process->exitStatus() == QProcess::NormalExit &&
-           process->exitCode() == 0;
+    return process->waitForFinished(30000) && process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
 }
 
 QStringList corruptCopies(const QString& configFile)
@@ -221,8 +220,9 @@ TEST_F(Defaults, WhatThisVersionCannotReadIsWrittenBackByteForByte)
     const QByteArray untagged = R"({"value": true})";
     const QByteArray entry = R"({"type": "url", "value": "file:///x"})";
     env.writeFile("config/harbrill/com.mirelda.Harbrill.json",
-                  "{\"kept\": {\"type\": \"int\", \"value\": 1},\n \"colour\": " + colour + ",\n \"untagged\": "
-                      + untagged + ",\n \"list\": {\"type\": \"array\", \"value\": [{\"type\": \"string\", \"value\": \"a\"}, "
+                  "{\"kept\": {\"type\": \"int\", \"value\": 1},\n \"colour\": " + colour
+                      + ",\n \"untagged\": " + untagged
+                      + ",\n \"list\": {\"type\": \"array\", \"value\": [{\"type\": \"string\", \"value\": \"a\"}, "
                       + entry + "]}}");
     UserDefaults::resetSharedInstances();
     UserDefaults& defaults = UserDefaults::standard();
@@ -248,7 +248,10 @@ TEST_F(Defaults, WhatThisVersionCannotReadIsWrittenBackByteForByte)
 
 TEST_F(Defaults, AValueThatWouldNotReadBackIsRefusedAndCostsNothingElse)
 {
-    struct Case { const char* name; QVariant value; };
+    struct Case {
+        const char* name;
+        QVariant value;
+    };
     const Case cases[] = {
         {"date before year 0", QDateTime(QDate(-1, 6, 1), QTime(12, 0), Qt::UTC)},
         {"date after year 9999", QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC)},
@@ -427,8 +430,8 @@ class DefaultsHelper : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (qEnvironmentVariable("HB_DEFAULTS_HELPER") !=
-            QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()).mid(9))
+        if (qEnvironmentVariable("HB_DEFAULTS_HELPER")
+            != QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()).mid(9))
             GTEST_SKIP() << "runs only as a helper process";
     }
 };
@@ -445,7 +448,10 @@ TEST_F(DefaultsHelper, DISABLED_ExpectSoon)
     EXPECT_EQ(UserDefaults::standard().stringForKey("soon"), "written");
 }
 
-TEST_F(DefaultsHelper, DISABLED_SetAndExit) { UserDefaults::standard().setObject("atExit", "kept"); }
+TEST_F(DefaultsHelper, DISABLED_SetAndExit)
+{
+    UserDefaults::standard().setObject("atExit", "kept");
+}
 
 TEST_F(DefaultsHelper, DISABLED_WriteForever)
 {

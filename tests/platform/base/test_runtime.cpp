@@ -20,7 +20,10 @@ using hb::NotificationCenter;
 
 namespace {
 
-bool onGuiThread() { return QThread::currentThread() == qApp->thread(); }
+bool onGuiThread()
+{
+    return QThread::currentThread() == qApp->thread();
+}
 
 }  // namespace
 
@@ -30,7 +33,8 @@ TEST(NotificationCenter, DeliversByNameAndObjectFilter)
     int a = 0, b = 0;
     QStringList seen;
     const void* owner = &seen;
-    center.addObserver(owner, "tile", &a, [&](const hb::Notification& n) { seen << "fromA:" + n.userInfo["k"].toString(); });
+    center.addObserver(owner, "tile", &a,
+                       [&](const hb::Notification& n) { seen << "fromA:" + n.userInfo["k"].toString(); });
     center.addObserver(owner, "tile", nullptr, [&](const hb::Notification&) { seen << "any"; });
     center.addObserver(owner, "", nullptr, [&](const hb::Notification& n) { seen << "all:" + n.name; });
 

@@ -63,8 +63,9 @@ public:
 
     static QString serverScript()
     {
-        return QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath(
-            QStringLiteral("../../e2e/tools/notification_server.py"));
+        return QFileInfo(QStringLiteral(__FILE__))
+            .dir()
+            .absoluteFilePath(QStringLiteral("../../e2e/tools/notification_server.py"));
     }
 
     bool ready() const { return m_connection.isConnected() && m_serverReady; }

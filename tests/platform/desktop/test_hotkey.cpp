@@ -15,8 +15,8 @@ TEST(KeyCodesTest, PositionsMatchTheKeyboard)
     const struct {
         std::uint16_t keyCode;
         int evdev;
-    } cases[] = {{0, 30}, {18, 2}, {29, 11}, {36, 28}, {49, 57}, {53, 1}, {55, 125}, {58, 56}, {59, 29},
-                 {96, 63}, {111, 88}, {122, 59}, {123, 105}, {126, 103}, {82, 82}, {76, 96}};
+    } cases[] = {{0, 30},  {18, 2},  {29, 11},  {36, 28},  {49, 57},   {53, 1},    {55, 125}, {58, 56},
+                 {59, 29}, {96, 63}, {111, 88}, {122, 59}, {123, 105}, {126, 103}, {82, 82},  {76, 96}};
     for (const auto& c : cases) {
         EXPECT_EQ(KeyCodes::evdevCodeForVirtualKeyCode(c.keyCode), c.evdev) << c.keyCode;
         EXPECT_EQ(KeyCodes::virtualKeyCodeForEvdevCode(c.evdev), c.keyCode) << c.evdev;
@@ -37,12 +37,10 @@ TEST(KeyCodesTest, ModifiersMapBothWays)
     const struct {
         std::uint64_t flags;
         unsigned int x11;
-    } cases[] = {{Flag::Command, Mod4Mask},
-                 {Flag::Option, Mod1Mask},
-                 {Flag::Control, ControlMask},
-                 {Flag::Shift, ShiftMask},
-                 {Flag::CapsLock, LockMask},
-                 {Flag::Command | Flag::Shift | Flag::Option, Mod4Mask | ShiftMask | Mod1Mask}};
+    } cases[] = {
+        {Flag::Command, Mod4Mask},    {Flag::Option, Mod1Mask},
+        {Flag::Control, ControlMask}, {Flag::Shift, ShiftMask},
+        {Flag::CapsLock, LockMask},   {Flag::Command | Flag::Shift | Flag::Option, Mod4Mask | ShiftMask | Mod1Mask}};
     for (const auto& c : cases) {
         EXPECT_EQ(KeyCodes::x11ModifiersFromFlags(c.flags), c.x11);
         EXPECT_EQ(KeyCodes::flagsFromX11Modifiers(c.x11), c.flags);

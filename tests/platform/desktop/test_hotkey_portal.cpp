@@ -31,15 +31,17 @@ protected:
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
         m_portal.setProcessEnvironment(environment);
         m_portal.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        const QString script = QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath(
-            QStringLiteral("../../e2e/tools/portal.py"));
+        const QString script
+            = QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath(QStringLiteral("../../e2e/tools/portal.py"));
         m_portal.start(QStringLiteral("/usr/bin/python3"), QStringList{script} + arguments);
         return waitUntil([&] { return readLines(), m_ready; }, 10000);
     }
     void startBackend()
     {
         backend = hb::makePortalHotKeyBackend(bus.connection());
-        backend->setReleasedHandler([this](std::uint32_t id, const hb::KeyEvent& event) { releases.append({id, event}); });
+        backend->setReleasedHandler([this](std::uint32_t id, const hb::KeyEvent& event) {
+            releases.append({id, event});
+        });
         backend->setSettledHandler([this](hb::HotKeyBackend::Ref ref, const hb::HotKeySettlement& settlement) {
             settlements.append({ref, settlement});
         });
@@ -56,9 +58,9 @@ protected:
     // A press of the bound shortcut on the desktop, with an activation token.
     bool press(const QString& token)
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
-                                                           QStringLiteral("/org/freedesktop/portal/desktop"),
-                                                           QStringLiteral("org.harbrill.Test"), QStringLiteral("Press"));
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("org.harbrill.Test"), QStringLiteral("Press"));
         call << token;
         const QDBusMessage reply = bus.connection().call(call);
         return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
@@ -102,7 +104,8 @@ TEST_F(PortalHotKeyTest, TheShortcutIsBoundThroughThePortalAndItsActivationFires
     ASSERT_EQ(calls(QStringLiteral("BindShortcuts")).size(), 1);
     const QJsonObject bound = calls(QStringLiteral("BindShortcuts")).first();
     const QJsonObject shortcut = bound.value(QStringLiteral("shortcuts")).toArray().first().toObject();
-    EXPECT_EQ(shortcut.value(QStringLiteral("id")).toString(), hb::PortalShortcuts::shortcutId(4, Flag::Command | Flag::Option));
+    EXPECT_EQ(shortcut.value(QStringLiteral("id")).toString(),
+              hb::PortalShortcuts::shortcutId(4, Flag::Command | Flag::Option));
     EXPECT_EQ(shortcut.value(QStringLiteral("preferred_trigger")).toString(), QStringLiteral("LOGO+ALT+h"));
     EXPECT_EQ(shortcut.value(QStringLiteral("description")).toString(), QStringLiteral("Open Harbrill"));
 
@@ -126,7 +129,8 @@ TEST_F(PortalHotKeyTest, TheShortcutIsBoundThroughThePortalAndItsActivationFires
     // Letting go of it closes its session, after which a press reaches nothing.
     backend->unregisterHotKey(*ref);
     ASSERT_TRUE(waitUntil([&] { return calls(QStringLiteral("Close")).size() == 1; }));
-    EXPECT_EQ(calls(QStringLiteral("Close")).first().value(QStringLiteral("session")), bound.value(QStringLiteral("session")));
+    EXPECT_EQ(calls(QStringLiteral("Close")).first().value(QStringLiteral("session")),
+              bound.value(QStringLiteral("session")));
     EXPECT_FALSE(press(QString()));
 }
 

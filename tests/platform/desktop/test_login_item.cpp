@@ -36,7 +36,7 @@ protected:
                                                  "sys.exit(0 if Gio.DesktopAppInfo.new_from_filename(sys.argv[1])"
                                                  ".launch([], None) else 1)"),
                                   entry()})
-            == 0;
+               == 0;
     }
 
     QByteArray m_path;

@@ -78,12 +78,15 @@ TEST(MetadataPredicate, EvaluatesTheQueryFormat)
         // && binds tighter than ||; parentheses regroup.
         {"kMDItemKind == 'Folder' && kMDItemFSInvisible == NO || kMDItemContentType == 'com.adobe.pdf'", {}, true},
         {"kMDItemKind == 'Folder' && (kMDItemFSInvisible == NO || kMDItemContentType == 'com.adobe.pdf')", {}, false},
-        {"kMDItemFSInvisible == NO && (kMDItemContentTypeTree == %@ || kMDItemKind == %@ || kMDItemContentTypeTree == 'public.archive') && kMDItemSupportFileType != %@",
-         {QStringLiteral("public.image"), QStringLiteral("Folder"), QStringLiteral("MDSystemFile")}, false},
+        {"kMDItemFSInvisible == NO && (kMDItemContentTypeTree == %@ || kMDItemKind == %@ || kMDItemContentTypeTree == "
+         "'public.archive') && kMDItemSupportFileType != %@",
+         {QStringLiteral("public.image"), QStringLiteral("Folder"), QStringLiteral("MDSystemFile")},
+         false},
     };
     for (const PredicateCase& test : cases) {
         hb::Error error;
-        const auto predicate = hb::MetadataPredicate::predicateWithFormat(QString::fromUtf8(test.format), test.arguments, &error);
+        const auto predicate = hb::MetadataPredicate::predicateWithFormat(QString::fromUtf8(test.format),
+                                                                          test.arguments, &error);
         ASSERT_TRUE(predicate) << test.format << ": " << error.localizedDescription().toStdString();
         EXPECT_EQ(predicate->evaluateWithObject(item), test.expected) << test.format;
     }
@@ -100,8 +103,8 @@ TEST(MetadataPredicate, RefusesMalformedFormats)
         {"kMDItemKind = 'Folder'", 0},
         {"(kMDItemKind == 'Folder'", 0},
         {"kMDItemKind == 'Folder", 0},
-        {"kMDItemKind == %@", 0},                          // a placeholder without an argument
-        {"kMDItemKind == 'Folder'", 1},                    // an argument without a placeholder
+        {"kMDItemKind == %@", 0},        // a placeholder without an argument
+        {"kMDItemKind == 'Folder'", 1},  // an argument without a placeholder
         {"kMDItemKind == 'Folder' &&", 0},
         {"kMDItemKind == 'Folder' kMDItemKind == 'x'", 0},
         {"kMDItemFSInvisible == NOPE", 0},
@@ -109,7 +112,8 @@ TEST(MetadataPredicate, RefusesMalformedFormats)
     for (const auto& test : cases) {
         hb::Error error;
         const std::vector<MetadataValue> arguments(test.arguments, QStringLiteral("x"));
-        EXPECT_FALSE(hb::MetadataPredicate::predicateWithFormat(QString::fromUtf8(test.format), arguments, &error)) << test.format;
+        EXPECT_FALSE(hb::MetadataPredicate::predicateWithFormat(QString::fromUtf8(test.format), arguments, &error))
+            << test.format;
         EXPECT_FALSE(error.localizedDescription().isEmpty()) << test.format;
     }
 }
@@ -144,11 +148,17 @@ TEST(MetadataContentTypes, MapsMimeTypesToTheQueryNames)
         {"application/zip", "application/zip", {"public.archive"}, {}},
         {"application/x-compressed-tar", "application/x-compressed-tar", {"public.archive"}, {}},
         // A document that is a zip file inside is not an archive.
-        {"application/vnd.openxmlformats-officedocument.wordprocessingml.document", nullptr, {"public.item"}, {"public.archive"}},
+        {"application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+         nullptr,
+         {"public.item"},
+         {"public.archive"}},
         {"application/x-desktop", nullptr, {"com.apple.application"}, {}},
         {"application/x-executable", nullptr, {"com.apple.application"}, {}},
         {"application/vnd.appimage", nullptr, {"com.apple.application"}, {}},
-        {"application/octet-stream", "application/octet-stream", {"public.data", "public.item"}, {"com.apple.application"}},
+        {"application/octet-stream",
+         "application/octet-stream",
+         {"public.data", "public.item"},
+         {"com.apple.application"}},
     };
     for (const auto& test : cases) {
         const hb::MetadataContentType& type = hb::MetadataContentTypes::forMimeType(QString::fromLatin1(test.mime));
@@ -170,7 +180,8 @@ class MetadataWalkTest : public HarbrillTest {
 protected:
     QStringList gather(const QString& root) const
     {
-        const auto everything = hb::MetadataPredicate::predicateWithFormat("kMDItemContentTypeTree == 'public.item'", {});
+        const auto everything = hb::MetadataPredicate::predicateWithFormat("kMDItemContentTypeTree == 'public.item'",
+                                                                           {});
         std::atomic<bool> cancelled{false};
         QStringList paths;
         for (const hb::MetadataItem& item : hb::MetadataWalk::gather(root, *everything, cancelled, 4))
@@ -192,7 +203,9 @@ TEST_F(MetadataWalkTest, SkipsHiddenItemsNeverFollowsLinksAndSurvivesTraps)
     ASSERT_EQ(::symlink("loopB", QFile::encodeName(home + "/loopA").constData()), 0);
     ASSERT_EQ(::symlink("loopA", QFile::encodeName(home + "/loopB").constData()), 0);
     ASSERT_EQ(::symlink("..", QFile::encodeName(home + "/Sub/up").constData()), 0);
-    ASSERT_EQ(::symlink(QFile::encodeName(env.root() + "/outside").constData(), QFile::encodeName(home + "/out").constData()), 0);
+    ASSERT_EQ(
+        ::symlink(QFile::encodeName(env.root() + "/outside").constData(), QFile::encodeName(home + "/out").constData()),
+        0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(home + "/pipe").constData(), 0600), 0);
     ASSERT_EQ(::mkdir((QFile::encodeName(home) + "/bad\xff").constData(), 0700), 0);
     env.writeFile("home/ok/inside.txt", "");
@@ -203,7 +216,8 @@ TEST_F(MetadataWalkTest, SkipsHiddenItemsNeverFollowsLinksAndSurvivesTraps)
         ::close(fd);
     }
 
-    EXPECT_EQ(gather(home), (QStringList{"Sub", "Sub/b.txt", "Sub/up", "a.txt", "loopA", "loopB", "ok", "ok.txt", "ok/inside.txt", "out"}));
+    EXPECT_EQ(gather(home), (QStringList{"Sub", "Sub/b.txt", "Sub/up", "a.txt", "loopA", "loopB", "ok", "ok.txt",
+                                         "ok/inside.txt", "out"}));
     // The temporary folder's own clean-up cannot name these.
     ::unlink((QFile::encodeName(home) + "/bad\xff/lost.txt").constData());
     ::rmdir((QFile::encodeName(home) + "/bad\xff").constData());
@@ -249,8 +263,8 @@ TEST_F(MetadataWalkTest, QueryDeliversOnceSortedAndNothingAfterStop)
     query->setPredicate(hb::MetadataPredicate::predicateWithFormat("kMDItemContentTypeTree == 'public.text'", {}));
     query->setSortDescriptors({{hb::kMDItemDateAdded, false}});
     int finished = 0;
-    hb::NotificationCenter::defaultCenter().addObserver(this, hb::NSMetadataQueryDidFinishGatheringNotification, query.get(),
-                                                        [&](const hb::Notification&) { ++finished; });
+    hb::NotificationCenter::defaultCenter().addObserver(this, hb::NSMetadataQueryDidFinishGatheringNotification,
+                                                        query.get(), [&](const hb::Notification&) { ++finished; });
     ASSERT_TRUE(query->startQuery());
     EXPECT_FALSE(query->startQuery());
     ASSERT_TRUE(waitUntil([&] { return finished > 0; }));
@@ -262,8 +276,8 @@ TEST_F(MetadataWalkTest, QueryDeliversOnceSortedAndNothingAfterStop)
     auto stopped = std::make_unique<hb::MetadataQuery>();
     stopped->setSearchScopes({hb::NSMetadataQueryUserHomeScope});
     stopped->setPredicate(hb::MetadataPredicate::predicateWithFormat("kMDItemContentTypeTree == 'public.text'", {}));
-    hb::NotificationCenter::defaultCenter().addObserver(this, hb::NSMetadataQueryDidFinishGatheringNotification, stopped.get(),
-                                                        [&](const hb::Notification&) { ++finished; });
+    hb::NotificationCenter::defaultCenter().addObserver(this, hb::NSMetadataQueryDidFinishGatheringNotification,
+                                                        stopped.get(), [&](const hb::Notification&) { ++finished; });
     ASSERT_TRUE(stopped->startQuery());
     stopped->stopQuery();
     waitUntil([] { return false; }, 300);

@@ -44,8 +44,8 @@ TEST_F(PasteboardTest, OnlyFileURLsOfThisMachineAreFileURLs)
 {
     const QString folder = env.makeFolder("f");
     Pasteboard pasteboard;
-    pasteboard.writeObjects({QUrl("file://localhost" + folder), QUrl("file://server" + folder), QUrl("file:f"),
-                             QUrl("file:")});
+    pasteboard.writeObjects(
+        {QUrl("file://localhost" + folder), QUrl("file://server" + folder), QUrl("file:f"), QUrl("file:")});
     const QList<QUrl> local = fileURLs({folder});
     EXPECT_EQ(pasteboard.readURLs({true, {hb::UTTypeFolder}}), local);
     EXPECT_EQ(pasteboard.readURLs({true, {}}), local);
@@ -77,12 +77,8 @@ TEST(PasteboardSerialization, RoundTripsAndRefusesDamagedBytes)
     badURL.u32(1);
     badURL.blob("http://[invalid");
     const QByteArray cases[] = {
-        QByteArray(),
-        bytes.left(bytes.size() - 1),
-        bytes + "x",
-        countLie,
-        QByteArray("\xff\xff\xff\xff", 4),
-        badURL.bytes(),
+        QByteArray(), bytes.left(bytes.size() - 1),      bytes + "x",
+        countLie,     QByteArray("\xff\xff\xff\xff", 4), badURL.bytes(),
     };
     for (const QByteArray& damaged : cases)
         EXPECT_FALSE(Pasteboard::fromSerialized(damaged).has_value()) << damaged.toHex().toStdString();

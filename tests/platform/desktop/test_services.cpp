@@ -87,13 +87,15 @@ public:
     QByteArray result()
     {
         QByteArray bytes;
-        const bool ended = waitUntil([&] {
-            char buffer[4096];
-            ssize_t n;
-            while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0)
-                bytes.append(buffer, n);
-            return n == 0;
-        }, 20000);
+        const bool ended = waitUntil(
+            [&] {
+                char buffer[4096];
+                ssize_t n;
+                while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0)
+                    bytes.append(buffer, n);
+                return n == 0;
+            },
+            20000);
         EXPECT_TRUE(ended) << "the child did not finish";
         return bytes;
     }
@@ -245,8 +247,10 @@ TEST_F(ServicesTest, IdleConnectionsAndBurstsOfRequestsAreAllServed)
         waitUntil([] { return false; }, 300);
         std::vector<std::unique_ptr<Child>> clients;
         for (int i = 0; i < requests; ++i)
-            clients.push_back(std::make_unique<Child>(
-                [] { return encode(hb::Services::send("moveHarbrill", Pasteboard::withFileURLs({hb::URL::fileURLWithPath("/tmp")}))); }));
+            clients.push_back(std::make_unique<Child>([] {
+                return encode(
+                    hb::Services::send("moveHarbrill", Pasteboard::withFileURLs({hb::URL::fileURLWithPath("/tmp")})));
+            }));
         int answered = 0;
         for (const std::unique_ptr<Child>& client : clients) {
             const QByteArray result = client->result();
@@ -277,7 +281,8 @@ TEST_F(ServicesTest, BadMessagesAreRefusedAndTheListenerGoesOn)
         {"oversized", oversized.bytes() + QByteArray(64, 'x'), "The service message is too large or too short."},
         {"garbage", QByteArray("hello, harbrill\n"), "The service message is too large or too short."},
         {"other magic", badMagic, "The message is not a Harbrill service message."},
-        {"newer version", requestFrame("moveHarbrill", 2), "The message has version 2; this Harbrill speaks version 1."},
+        {"newer version", requestFrame("moveHarbrill", 2),
+         "The message has version 2; this Harbrill speaks version 1."},
         {"trailing bytes", good + "!", "The service message is malformed."},
         {"lying pasteboard", lyingPasteboard, "The service message is malformed."},
         {"answer sent as request", Frame::encodeAnswer({true, {}}), "The message is of the wrong kind."},
@@ -313,7 +318,9 @@ TEST_F(ServicesTest, BadMessagesAreRefusedAndTheListenerGoesOn)
 TEST_F(ServicesTest, IdleConnectionsAndDescriptorExhaustionDoNotEndTheListener)
 {
     ASSERT_EQ(hb::Services::setServicesProvider(&provider), std::nullopt);
-    const auto openDescriptors = [] { return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(); };
+    const auto openDescriptors = [] {
+        return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size();
+    };
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     const qsizetype before = openDescriptors();
@@ -335,10 +342,12 @@ TEST_F(ServicesTest, IdleConnectionsAndDescriptorExhaustionDoNotEndTheListener)
                 low.rlim_cur = rlim_t(before + 4);
                 ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
             }
-            waitUntil([&] {
-                most = std::max(most, openDescriptors());
-                return false;
-            }, 1500);
+            waitUntil(
+                [&] {
+                    most = std::max(most, openDescriptors());
+                    return false;
+                },
+                1500);
             ::setrlimit(RLIMIT_NOFILE, &saved);
             idle.result();
         }
@@ -420,7 +429,8 @@ TEST_F(ServicesTest, OtherUsersAreRefused)
                 if (::syscall(SYS_capset, &header, data) != 0)
                     return QByteArray("could not keep file access");
             }
-            return encode(hb::Services::send("moveHarbrill", Pasteboard::withFileURLs({hb::URL::fileURLWithPath("/tmp")})));
+            return encode(
+                hb::Services::send("moveHarbrill", Pasteboard::withFileURLs({hb::URL::fileURLWithPath("/tmp")})));
         };
     };
     const QByteArray blocked = Child(asNobody(false)).result();

@@ -107,7 +107,8 @@ TEST_F(DesktopEntriesTest, EveryEntryRunsTheServiceCommandOnTheSelection)
     for (const auto& menu : kde) {
         const QString text = read(menu.file);
         EXPECT_EQ(values(text, "MimeType"), QStringList{menu.mimeType});
-        EXPECT_EQ(execArguments(values(text, "Exec").value(0)), QStringList({program, "--service", menu.message, "%F"}));
+        EXPECT_EQ(execArguments(values(text, "Exec").value(0)),
+                  QStringList({program, "--service", menu.message, "%F"}));
         EXPECT_TRUE(QFileInfo(menu.file).isExecutable()) << "Dolphin ignores service menus that are not executable";
     }
 

@@ -77,7 +77,10 @@ TEST_F(UserNotificationCenterTest, ReportsItsOwnActionsAndForgetsWhatTheServerCl
 }
 
 QStringList logged;
-void recordMessage(QtMsgType, const QMessageLogContext&, const QString& message) { logged << message; }
+void recordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    logged << message;
+}
 
 TEST(UserNotificationCenterWithoutServer, LogsThatNothingWasShownAndKeepsNoId)
 {

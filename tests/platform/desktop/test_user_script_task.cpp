@@ -60,12 +60,17 @@ protected:
             answer->done = true;
         });
         task.reset();  // the run does not depend on the task object
-        EXPECT_TRUE(waitUntil([&] { std::lock_guard lock(answer->mutex); return answer->done; }, 10000));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                std::lock_guard lock(answer->mutex);
+                return answer->done;
+            },
+            10000));
         return answer;
     }
 
     static constexpr QFile::Permissions executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                   | QFile::ReadGroup | QFile::ExeGroup;
+                                                     | QFile::ReadGroup | QFile::ExeGroup;
 };
 
 TEST_F(UserScriptTaskTest, AnswersTheLinesItPrintsOnAWorkerThread)
@@ -76,14 +81,16 @@ TEST_F(UserScriptTaskTest, AnswersTheLinesItPrintsOnAWorkerThread)
         QStringList lines;
     };
     const Case cases[] = {
-        {"arguments and event", "printf '%s\\n' \"$#\" \"$1\" \"$HARBRILL_EVENT_CLASS\" \"$HARBRILL_EVENT_ID\" "
-                                "\"$HARBRILL_EVENT_TARGET\"",
+        {"arguments and event",
+         "printf '%s\\n' \"$#\" \"$1\" \"$HARBRILL_EVENT_CLASS\" \"$HARBRILL_EVENT_ID\" "
+         "\"$HARBRILL_EVENT_TARGET\"",
          {"1", "finderSelection", "ascr", "psbr", "com.mirelda.Harbrill"}},
         {"empty lines are no items", "printf '\\n/a b\\n\\n/c\\n'", {"/a b", "/c"}},
         {"no output", "exit 0", {}},
         {"text without final newline, not UTF-8 ascii", "printf '/caf\\303\\251'", {QString::fromUtf8("/café")}},
         {"standard input is empty", "if read line; then echo read; else echo eof; fi", {"eof"}},
-        {"NUL-terminated entries keep new lines, quotes and dashes", "printf '/a\\nb\\000/-x \\047q\\047\\000\\000'",
+        {"NUL-terminated entries keep new lines, quotes and dashes",
+         "printf '/a\\nb\\000/-x \\047q\\047\\000\\000'",
          {"/a\nb", "/-x 'q'"}},
         {"a NUL-terminated entry that is not UTF-8 is left out", "printf '/caf\\351\\000/ok\\000'", {"/ok"}},
     };
@@ -127,7 +134,8 @@ TEST_F(UserScriptTaskTest, FailuresAreErrorsNotAnswers)
 TEST_F(UserScriptTaskTest, TheScriptIsToldTheFrontWindowOnceAndHoldsItWhileItRuns)
 {
     const hb::URL script = writeScript(
-        "script", "printf '%s\\n' \"window=$HARBRILL_FRONT_WINDOW\" \"pid=$HARBRILL_FRONT_PID\" \"${PATH%%:*}\"; sleep 0.3");
+        "script",
+        "printf '%s\\n' \"window=$HARBRILL_FRONT_WINDOW\" \"pid=$HARBRILL_FRONT_PID\" \"${PATH%%:*}\"; sleep 0.3");
     hb::FrontWindows::shared().note(hb::FrontWindow{31, 4, false});
     auto task = hb::UserScriptTask::create(script);
     ASSERT_TRUE(task);
@@ -152,7 +160,12 @@ TEST_F(UserScriptTaskTest, TheScriptIsToldTheFrontWindowOnceAndHoldsItWhileItRun
 // Whatever the script started in the background ends with it: timed out, answered or failed.
 TEST_F(UserScriptTaskTest, EveryRunEndsWhatTheScriptStarted)
 {
-    struct Case { const char* name; const char* tail; std::chrono::milliseconds timeout; std::optional<int> error; };
+    struct Case {
+        const char* name;
+        const char* tail;
+        std::chrono::milliseconds timeout;
+        std::optional<int> error;
+    };
     const Case cases[] = {
         {"timed out", "wait", 300ms, hb::UserScriptTaskTimedOut},
         {"answered", "echo /answer", 5s, std::nullopt},
@@ -161,8 +174,8 @@ TEST_F(UserScriptTaskTest, EveryRunEndsWhatTheScriptStarted)
     for (const Case& c : cases) {
         const QString pidFile = env.root() + "/child.pid";
         QFile::remove(pidFile);
-        const hb::URL script =
-            writeScript("script", QStringLiteral("sleep 60 & echo $! > '%1'; %2").arg(pidFile, c.tail).toUtf8());
+        const hb::URL script = writeScript(
+            "script", QStringLiteral("sleep 60 & echo $! > '%1'; %2").arg(pidFile, c.tail).toUtf8());
         QElapsedTimer clock;
         clock.start();
         const auto answer = run(script, c.timeout);

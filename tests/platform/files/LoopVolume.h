@@ -46,7 +46,7 @@ private:
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(program, arguments);
         const bool ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
+                        && process.exitCode() == 0;
         m_output = QString::fromLocal8Bit(process.readAll()).trimmed() + process.errorString();
         return ok;
     }

@@ -23,7 +23,10 @@ using namespace hb;
 
 namespace {
 
-URL fileURL(const QString& path) { return URL::fileURLWithPath(path); }
+URL fileURL(const QString& path)
+{
+    return URL::fileURLWithPath(path);
+}
 
 ino_t inode(int folder, const char* name)
 {
@@ -65,8 +68,7 @@ struct Stage {
     ino_t outsideSecret = 0;
     bool linked = false;
 
-    Stage(const QString& granted, const QString& outside)
-        : parent(granted), sub(granted + "/sub")
+    Stage(const QString& granted, const QString& outside) : parent(granted), sub(granted + "/sub")
     {
         QDir().mkpath(sub);
         QDir().mkpath(outside);
@@ -115,10 +117,14 @@ struct Operation {
     std::function<Effect(FileManager&, Stage&)> run;  // undoes what it did inside, so every run starts alike
 };
 
-Effect judge(bool inside) { return inside ? Effect::actedInside : Effect::actedElsewhere; }
+Effect judge(bool inside)
+{
+    return inside ? Effect::actedInside : Effect::actedElsewhere;
+}
 
 const Operation kOperations[] = {
-    {"remove", [](FileManager& manager, Stage& s) {
+    {"remove",
+     [](FileManager& manager, Stage& s) {
          if (!manager.removeItem(fileURL(s.sub + "/v")))
              return Effect::refused;
          const bool gone = inode(s.subFd, "v") == 0;
@@ -126,14 +132,16 @@ const Operation kOperations[] = {
          s.insideV = inode(s.subFd, "v");
          return judge(gone);
      }},
-    {"move out of it", [](FileManager& manager, Stage& s) {
+    {"move out of it",
+     [](FileManager& manager, Stage& s) {
          if (!manager.moveItem(fileURL(s.sub + "/v"), fileURL(s.parent + "/moved")))
              return Effect::refused;
          const bool inside = inode(s.parentFd, "moved") == s.insideV;
          ::renameat(s.parentFd, "moved", s.subFd, "v");
          return judge(inside);
      }},
-    {"move into it", [](FileManager& manager, Stage& s) {
+    {"move into it",
+     [](FileManager& manager, Stage& s) {
          ::renameat(s.subFd, "v", s.parentFd, "moved");
          const bool moved = manager.moveItem(fileURL(s.parent + "/moved"), fileURL(s.sub + "/v"));
          const bool inside = inode(s.subFd, "v") == s.insideV;
@@ -141,41 +149,49 @@ const Operation kOperations[] = {
              ::renameat(s.parentFd, "moved", s.subFd, "v");
          return moved ? judge(inside) : Effect::refused;
      }},
-    {"copy out of it", [](FileManager&, Stage& s) {
+    {"copy out of it",
+     [](FileManager&, Stage& s) {
          if (copyfile((s.sub + "/v").toUtf8().constData(), (s.parent + "/copied").toUtf8().constData(), nullptr,
-                      COPYFILE_ALL) != 0)
+                      COPYFILE_ALL)
+             != 0)
              return Effect::refused;
          const bool inside = contentsAt(s.parentFd, "copied") == "inside";
          ::unlinkat(s.parentFd, "copied", 0);
          return judge(inside);
      }},
-    {"copy into it", [](FileManager&, Stage& s) {
+    {"copy into it",
+     [](FileManager&, Stage& s) {
          if (copyfile((s.parent + "/file").toUtf8().constData(), (s.sub + "/c").toUtf8().constData(), nullptr,
-                      COPYFILE_ALL) != 0)
+                      COPYFILE_ALL)
+             != 0)
              return Effect::refused;
          const bool inside = inode(s.subFd, "c") != 0;
          ::unlinkat(s.subFd, "c", 0);
          return judge(inside);
      }},
-    {"enumerate", [](FileManager& manager, Stage& s) {
+    {"enumerate",
+     [](FileManager& manager, Stage& s) {
          const auto items = manager.enumerate(URL::fileURLWithPath(s.sub, true), {}, 0);
          if (!items)
              return Effect::refused;
          return judge(items->size() == 1 && items->first().url.lastPathComponent() == "v");
      }},
-    {"size", [](FileManager& manager, Stage& s) {
+    {"size",
+     [](FileManager& manager, Stage& s) {
          const auto totals = manager.totals(URL::fileURLWithPath(s.sub, true));
          if (!totals)
              return Effect::refused;
          return judge(totals->items == 1 && totals->bytes == 6);
      }},
-    {"read a value", [](FileManager&, Stage& s) {
+    {"read a value",
+     [](FileManager&, Stage& s) {
          const auto identity = resourceValue(fileURL(s.sub + "/v"), NSURLFileResourceIdentifierKey);
          if (!identity)
              return Effect::refused;
          return judge(identity->toString().endsWith(QStringLiteral(":%1").arg(s.insideV)));
      }},
-    {"create a folder", [](FileManager& manager, Stage& s) {
+    {"create a folder",
+     [](FileManager& manager, Stage& s) {
          if (!manager.createDirectory(fileURL(s.sub + "/made"), false))
              return Effect::refused;
          return judge(::unlinkat(s.subFd, "made", AT_REMOVEDIR) == 0);
@@ -194,7 +210,8 @@ protected:
         qputenv("XDG_DATA_HOME", (memory.path() + "/data").toUtf8());
         for (std::size_t i = 0; i < kOperationCount; ++i) {
             const QString name = QString::number(i);
-            stages.push_back(std::make_unique<Stage>(memory.path() + "/granted/" + name, memory.path() + "/outside/" + name));
+            stages.push_back(
+                std::make_unique<Stage>(memory.path() + "/granted/" + name, memory.path() + "/outside/" + name));
             ASSERT_TRUE(stages.back()->isSet());
         }
         env.grant(memory.path() + "/granted");

@@ -108,7 +108,10 @@ TEST_F(BookmarkTest, AnItemReplacedByALinkDoesNotResolve)
 {
     const QString outside = env.makeFolder("outside");
     env.writeFile("outside/secret", "s");
-    struct Case { const char* name; bool folder; };
+    struct Case {
+        const char* name;
+        bool folder;
+    };
     for (const Case c : {Case{"file", false}, Case{"folder", true}}) {
         const QString item = work + "/" + c.name;
         if (c.folder)
@@ -147,7 +150,8 @@ TEST_F(BookmarkTest, AScopeOpensOnlyOnTheItemItsBookmarkResolvedTo)
 
     const auto exchange = [&] {
         return ::renameat2(AT_FDCWD, QFile::encodeName(work + "/sub").constData(), AT_FDCWD,
-                           QFile::encodeName(work + "/swap").constData(), RENAME_EXCHANGE) == 0;
+                           QFile::encodeName(work + "/swap").constData(), RENAME_EXCHANGE)
+               == 0;
     };
     ASSERT_TRUE(exchange());
     EXPECT_FALSE(startAccessingSecurityScopedResource(*resolved.url));

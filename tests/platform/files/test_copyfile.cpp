@@ -41,8 +41,8 @@ struct Report {
     int stage;
     std::string source;
     std::string destination;
-    int error;      // of ERR reports
-    off_t copied;   // COPYFILE_STATE_COPIED at the report
+    int error;     // of ERR reports
+    off_t copied;  // COPYFILE_STATE_COPIED at the report
     int answer = COPYFILE_CONTINUE;
 };
 
@@ -131,7 +131,8 @@ const struct ErrorAnswer {
 std::set<std::string> entries(const QString& folder)
 {
     std::set<std::string> names;
-    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+    for (const QString& name :
+         QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         names.insert(name.toStdString());
     return names;
 }
@@ -161,10 +162,10 @@ void describe(const std::string& root, const std::string& relative, std::map<std
         out[relative] = "missing";
         return;
     }
-    std::string text = "type=" + std::to_string(status.st_mode & S_IFMT) + " mode=" + std::to_string(status.st_mode & 07777)
-        + " owner=" + std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid)
-        + " mtime=" + std::to_string(status.st_mtim.tv_sec) + "." + std::to_string(status.st_mtim.tv_nsec)
-        + " xattr=" + attributesOf(path);
+    std::string text = "type=" + std::to_string(status.st_mode & S_IFMT)
+                       + " mode=" + std::to_string(status.st_mode & 07777) + " owner=" + std::to_string(status.st_uid)
+                       + ":" + std::to_string(status.st_gid) + " mtime=" + std::to_string(status.st_mtim.tv_sec) + "."
+                       + std::to_string(status.st_mtim.tv_nsec) + " xattr=" + attributesOf(path);
     if (S_ISLNK(status.st_mode)) {
         char target[4096] = {};
         if (readlink(path.c_str(), target, sizeof target - 1) < 0)
@@ -224,7 +225,7 @@ std::vector<std::string> orderFaults(const std::vector<Report>& reports)
     for (const Report& report : reports) {
         const std::string at = std::to_string(report.what) + "/" + std::to_string(report.stage) + " " + report.source;
         const bool itemStage = report.stage == COPYFILE_START || report.stage == COPYFILE_FINISH
-            || report.stage == COPYFILE_ERR;
+                               || report.stage == COPYFILE_ERR;
         if (report.what == COPYFILE_RECURSE_FILE && itemStage) {
             if (report.stage == COPYFILE_START ? !current.empty() : (!current.empty() && current != report.source))
                 faults.push_back("interleaved: " + at);
@@ -255,8 +256,14 @@ std::vector<std::string> orderFaults(const std::vector<Report>& reports)
 }
 
 // Of the calling thread alone.
-int threadNice() { return getpriority(PRIO_PROCESS, gettid()); }
-int threadIoPriority() { return int(syscall(SYS_ioprio_get, IOPRIO_WHO_PROCESS, 0)); }
+int threadNice()
+{
+    return getpriority(PRIO_PROCESS, gettid());
+}
+int threadIoPriority()
+{
+    return int(syscall(SYS_ioprio_get, IOPRIO_WHO_PROCESS, 0));
+}
 
 // The byte count a progress reader keeps: the growth of each data report, restarting at each finish.
 struct ProgressSum {
@@ -320,7 +327,8 @@ protected:
     {
         ManyFiles made;
         for (int f = 0; f < folders; ++f) {
-            const QString folder = env.makeFolder(QStringLiteral("source/%1/folder%2").arg(QFileInfo(tree).fileName()).arg(f));
+            const QString folder = env.makeFolder(
+                QStringLiteral("source/%1/folder%2").arg(QFileInfo(tree).fileName()).arg(f));
             for (int i = 0; i < files; ++i) {
                 const int n = f * files + i;
                 const std::string path = QStringLiteral("%1/file%2").arg(folder).arg(i).toStdString();
@@ -373,13 +381,14 @@ protected:
     void TearDown() override
     {
         for (const QString& root : {source, destination}) {
-            nftw(root.toUtf8().constData(),
-                 [](const char* path, const struct stat* status, int type, FTW*) {
-                     if (type == FTW_D || type == FTW_DNR)
-                         chmod(path, (status->st_mode & 07777) | S_IRWXU);
-                     return 0;
-                 },
-                 16, FTW_PHYS);
+            nftw(
+                root.toUtf8().constData(),
+                [](const char* path, const struct stat* status, int type, FTW*) {
+                    if (type == FTW_D || type == FTW_DNR)
+                        chmod(path, (status->st_mode & 07777) | S_IRWXU);
+                    return 0;
+                },
+                16, FTW_PHYS);
         }
     }
 };
@@ -388,7 +397,9 @@ TEST_F(CopyFileTest, TreeKeepsDataModesTimesAttributesAndLinks)
 {
     const QString tree = makeTree();
     const QByteArray largeValue = pattern(3000);  // more than a first small buffer holds
-    ASSERT_EQ(setxattr((tree + "/a.txt").toUtf8().constData(), "user.large", largeValue.constData(), largeValue.size(), 0), 0);
+    ASSERT_EQ(
+        setxattr((tree + "/a.txt").toUtf8().constData(), "user.large", largeValue.constData(), largeValue.size(), 0),
+        0);
     Recorder recorder;
     ASSERT_EQ(recorder.copy(tree, destination + "/Tree"), 0) << strerror(errno);
 
@@ -487,12 +498,13 @@ TEST_F(CopyFileTest, QuitLeavesNothingAndKeepsWhatWasThere)
     };
     const Case cases[] = {
         {"mid-file", [](const Report& r) { return r.what == COPYFILE_COPY_DATA && r.copied > (8 << 20); }},
-        {"entering a folder", [](const Report& r) { return r.what == COPYFILE_RECURSE_DIR && r.stage == COPYFILE_START
-                                                               && r.source.ends_with("/sub"); }},
-        {"after a file", [](const Report& r) { return r.what == COPYFILE_RECURSE_FILE && r.stage == COPYFILE_FINISH; }},
-        {"finishing the top folder", [](const Report& r) {
-             return r.what == COPYFILE_RECURSE_DIR_CLEANUP && r.source.ends_with("/Tree");
+        {"entering a folder",
+         [](const Report& r) {
+             return r.what == COPYFILE_RECURSE_DIR && r.stage == COPYFILE_START && r.source.ends_with("/sub");
          }},
+        {"after a file", [](const Report& r) { return r.what == COPYFILE_RECURSE_FILE && r.stage == COPYFILE_FINISH; }},
+        {"finishing the top folder",
+         [](const Report& r) { return r.what == COPYFILE_RECURSE_DIR_CLEANUP && r.source.ends_with("/Tree"); }},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
@@ -622,7 +634,8 @@ TEST_F(CopyFileTest, PathsThatAreNotTextAreRefused)
     };
     for (const auto& c : cases) {
         errno = 0;
-        EXPECT_EQ(copyfile(c.from.constData(), c.to.constData(), nullptr, COPYFILE_ALL | COPYFILE_RECURSIVE), -1) << c.name;
+        EXPECT_EQ(copyfile(c.from.constData(), c.to.constData(), nullptr, COPYFILE_ALL | COPYFILE_RECURSIVE), -1)
+            << c.name;
         EXPECT_EQ(errno, EILSEQ) << c.name;
     }
     EXPECT_EQ(entries(destination), std::set<std::string>{});
@@ -695,7 +708,9 @@ TEST_F(CopyFileTest, NextCopyRemovesLeftoversOfAKilledCopyOnly)
     ASSERT_TRUE(waitUntil([&] { return partials().size() == 1; }, 20000));
     // A copy in progress keeps its partial item.
     const QString other = env.writeFile("source/other.txt", "o");
-    ASSERT_EQ(copyfile(other.toUtf8().constData(), (destination + "/other.txt").toUtf8().constData(), nullptr, COPYFILE_ALL), 0);
+    ASSERT_EQ(
+        copyfile(other.toUtf8().constData(), (destination + "/other.txt").toUtf8().constData(), nullptr, COPYFILE_ALL),
+        0);
     const std::set<std::string> leftover = partials();
     ASSERT_EQ(leftover.size(), 1u);
     const pid_t dead = pid_t(killed.processId());
@@ -710,8 +725,8 @@ TEST_F(CopyFileTest, NextCopyRemovesLeftoversOfAKilledCopyOnly)
     ASSERT_EQ(copyfile(file.toUtf8().constData(), (destination + "/new.txt").toUtf8().constData(), nullptr,
                        COPYFILE_ALL | COPYFILE_RECURSIVE),
               0);
-    EXPECT_EQ(entries(destination), (std::set<std::string>{"new.txt", "other.txt", lookalike.toStdString(),
-                                                           ".harbrill-partial-notes"}));
+    EXPECT_EQ(entries(destination),
+              (std::set<std::string>{"new.txt", "other.txt", lookalike.toStdString(), ".harbrill-partial-notes"}));
 }
 
 // A file is written as a file of no name until it is complete: a killed copy leaves nothing at all.
@@ -773,21 +788,24 @@ TEST_F(CopyFileTest, AnswersApplyToEntriesCopiedAhead)
         {"skip at a file's start",
          [&](const Report& r) {
              return isFile(r, "/folder1/file4", COPYFILE_RECURSE_FILE, COPYFILE_START) ? COPYFILE_SKIP
-                                                                                         : COPYFILE_CONTINUE;
+                                                                                       : COPYFILE_CONTINUE;
          },
-         {"/folder1/file4"}, true},
+         {"/folder1/file4"},
+         true},
         {"skip at a file's data",
          [&](const Report& r) {
              return isFile(r, "/folder2/file10", COPYFILE_COPY_DATA, COPYFILE_PROGRESS) ? COPYFILE_SKIP
-                                                                                          : COPYFILE_CONTINUE;
+                                                                                        : COPYFILE_CONTINUE;
          },
-         {"/folder2/file10"}, true},
+         {"/folder2/file10"},
+         true},
         {"skip at an attribute",
          [&](const Report& r) {
              return isFile(r, "/folder0/file7", COPYFILE_COPY_XATTR, COPYFILE_START) ? COPYFILE_SKIP
-                                                                                       : COPYFILE_CONTINUE;
+                                                                                     : COPYFILE_CONTINUE;
          },
-         {}, false},
+         {},
+         false},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
@@ -889,7 +907,8 @@ TEST_F(CopyFileTest, SparseFilesKeepTheirHoles)
         qsizetype length;
     };
     // A region across the edge of two data chunks, one that ends within a block, and a hole at the end.
-    const std::vector<Region> scattered = {{0, 64 << 10}, {(12 << 20) + 4096, (8 << 10) + 100}, {(20 << 20) - 4096, 9 << 20}};
+    const std::vector<Region> scattered = {
+        {0, 64 << 10}, {(12 << 20) + 4096, (8 << 10) + 100}, {(20 << 20) - 4096, 9 << 20}};
     const off_t size = (32 << 20) + 123;
     const auto writeSparse = [&](const QString& path, const std::vector<Region>& regions) {
         const int fd = open(path.toUtf8().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
@@ -918,7 +937,8 @@ TEST_F(CopyFileTest, SparseFilesKeepTheirHoles)
     const Case cases[] = {
         {"within a file system", source + "/disk.img", destination + "/disk.img", source + "/disk.img",
          destination + "/disk.img"},
-        {"to another file system", source + "/disk.img", other + "/disk.img", source + "/disk.img", other + "/disk.img"},
+        {"to another file system", source + "/disk.img", other + "/disk.img", source + "/disk.img",
+         other + "/disk.img"},
         {"inside a folder", source + "/Disks", destination + "/Disks", source + "/Disks/disk.img",
          destination + "/Disks/disk.img"},
         {"nothing but a hole", source + "/empty.img", destination + "/empty.img", source + "/empty.img",
@@ -962,7 +982,8 @@ TEST_F(CopyFileTest, CopyingYieldsToTheRestOfTheProgram)
         copyfile_state_t state = copyfile_state_alloc();
         copyfile_state_set(state, COPYFILE_STATE_STATUS_CB, reinterpret_cast<const void*>(look));
         copyfile_state_set(state, COPYFILE_STATE_STATUS_CTX, &watch);
-        EXPECT_EQ(copyfile(from.toUtf8().constData(), to.toUtf8().constData(), state, COPYFILE_ALL | COPYFILE_RECURSIVE), 0);
+        EXPECT_EQ(
+            copyfile(from.toUtf8().constData(), to.toUtf8().constData(), state, COPYFILE_ALL | COPYFILE_RECURSIVE), 0);
         copyfile_state_free(state);
         return watch.seen;
     };

@@ -16,7 +16,10 @@ using namespace hb;
 
 namespace {
 
-URL fileURL(const QString& path) { return URL::fileURLWithPath(path); }
+URL fileURL(const QString& path)
+{
+    return URL::fileURLWithPath(path);
+}
 
 QByteArray contents(const QString& path)
 {
@@ -75,11 +78,13 @@ TEST_F(FileManagerTest, OperationsOutsideEveryGrantFailWithPlatformError)
         std::function<bool(Error*)> run;
         int code;
     } cases[] = {
-        {"move out", [&](Error* e) { return manager.moveItem(fileURL(work + "/inside"), fileURL(outside + "/x"), e); }, 513},
+        {"move out", [&](Error* e) { return manager.moveItem(fileURL(work + "/inside"), fileURL(outside + "/x"), e); },
+         513},
         {"move in", [&](Error* e) { return manager.moveItem(fileURL(file), fileURL(work + "/x"), e); }, 513},
         {"remove", [&](Error* e) { return manager.removeItem(fileURL(file), e); }, 513},
         {"create", [&](Error* e) { return manager.createDirectory(fileURL(outside + "/new/deep"), true, e); }, 513},
-        {"replace", [&](Error* e) { return manager.replaceItem(fileURL(file), fileURL(work + "/inside"), {}, e); }, 513},
+        {"replace", [&](Error* e) { return manager.replaceItem(fileURL(file), fileURL(work + "/inside"), {}, e); },
+         513},
         {"enumerate", [&](Error* e) { return manager.enumerate(fileURL(outside), {}, 0, e).has_value(); }, 257},
         {"value", [&](Error* e) { return resourceValue(fileURL(file), NSURLIsDirectoryKey, e).has_value(); }, 257},
         {"file system", [&](Error* e) { return manager.attributesOfFileSystem(outside, e).has_value(); }, 257},
@@ -151,10 +156,14 @@ TEST_F(FileManagerTest, AnItemNeverReplacesItself)
         const char* name;
         std::function<bool(Error*)> run;
     } cases[] = {
-        {"replace a file through a link", [&](Error* e) { return manager.replaceItem(fileURL(work + "/D/a"), fileURL(work + "/src/a"), {}, e); }},
-        {"replace a folder through a link", [&](Error* e) { return manager.replaceItem(fileURL(work + "/D/tree"), fileURL(work + "/src/tree"), {}, e); }},
-        {"move onto itself through a link", [&](Error* e) { return manager.moveItem(fileURL(work + "/src/a"), fileURL(work + "/D/a"), e); }},
-        {"replace a hard link", [&](Error* e) { return manager.replaceItem(fileURL(work + "/src/a"), fileURL(work + "/hard"), {}, e); }},
+        {"replace a file through a link",
+         [&](Error* e) { return manager.replaceItem(fileURL(work + "/D/a"), fileURL(work + "/src/a"), {}, e); }},
+        {"replace a folder through a link",
+         [&](Error* e) { return manager.replaceItem(fileURL(work + "/D/tree"), fileURL(work + "/src/tree"), {}, e); }},
+        {"move onto itself through a link",
+         [&](Error* e) { return manager.moveItem(fileURL(work + "/src/a"), fileURL(work + "/D/a"), e); }},
+        {"replace a hard link",
+         [&](Error* e) { return manager.replaceItem(fileURL(work + "/src/a"), fileURL(work + "/hard"), {}, e); }},
     };
     for (const auto& c : cases) {
         Error error;
@@ -311,8 +320,7 @@ TEST_F(FileManagerTest, EnumerateOrderHiddenAndDescendants)
 
     const auto all = manager.enumerate(fileURL(work), {NSURLTotalFileSizeKey, NSURLIsDirectoryKey}, 0);
     ASSERT_TRUE(all);
-    EXPECT_EQ(relativePaths(*all, work),
-              (QStringList{".dot", "a", "b", "b/.hid", "b/.hid/deep", "b/inner", "c-link"}));
+    EXPECT_EQ(relativePaths(*all, work), (QStringList{".dot", "a", "b", "b/.hid", "b/.hid/deep", "b/inner", "c-link"}));
     EXPECT_EQ(all->at(5).values.value(NSURLTotalFileSizeKey).toULongLong(), 5u);
     EXPECT_FALSE(all->at(2).values.contains(NSURLTotalFileSizeKey));
     EXPECT_TRUE(all->at(2).url.hasDirectoryPath());

@@ -99,7 +99,8 @@ TEST_F(TrashTest, AVolumeKeepsItsItemsInTheTrashAtItsTop)
         const std::optional<TrashedItem> trashed = replace(top + "/in", "x", "new");
         ASSERT_TRUE(trashed);
         EXPECT_EQ(trashed->item, top + "/" + c.trash + "/files/x");
-        EXPECT_TRUE(contents(trashed->info).startsWith("[Trash Info]\nPath=in/x\n")) << contents(trashed->info).toStdString();
+        EXPECT_TRUE(contents(trashed->info).startsWith("[Trash Info]\nPath=in/x\n"))
+            << contents(trashed->info).toStdString();
         EXPECT_EQ(contents(trashed->item), "old");
         ::umount2(QFile::encodeName(top).constData(), MNT_DETACH);
     }

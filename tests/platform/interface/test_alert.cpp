@@ -19,7 +19,8 @@ public:
 
 TEST(Alert, AlertForAnErrorShowsItsDescriptionAndRecoverySuggestion)
 {
-    hb::Error error{hb::NSCocoaErrorDomain, hb::NSFileWriteNoPermissionError,
+    hb::Error error{hb::NSCocoaErrorDomain,
+                    hb::NSFileWriteNoPermissionError,
                     {{hb::NSLocalizedDescriptionKey, QStringLiteral("Cannot move items")},
                      {hb::NSLocalizedRecoverySuggestionErrorKey, QStringLiteral("Choose another folder.")}}};
     std::vector<hb::Alert> shown;
@@ -51,7 +52,9 @@ TEST(Alert, RealDialogAnswersThePressedButton)
     const std::vector<Case> cases{
         {{}, QStringLiteral("OK"), hb::NSAlertFirstButtonReturn},
         {{QStringLiteral("Move"), QStringLiteral("Cancel")}, QStringLiteral("Cancel"), hb::NSAlertSecondButtonReturn},
-        {{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, QStringLiteral("C"), hb::NSAlertThirdButtonReturn},
+        {{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
+         QStringLiteral("C"),
+         hb::NSAlertThirdButtonReturn},
     };
     for (const Case& c : cases) {
         hb::Alert alert;

@@ -52,10 +52,16 @@ public:
 
 // The offscreen platform never loses focus to another program, so the tests report the window
 // system's state changes themselves.
-void report(Qt::ApplicationState state) { emit qApp->applicationStateChanged(state); }
+void report(Qt::ApplicationState state)
+{
+    emit qApp->applicationStateChanged(state);
+}
 
 // Long enough for a loss of focus to count as resigning.
-void settle() { QTest::qWait(hb::Application::resignConfirmationMs * 3); }
+void settle()
+{
+    QTest::qWait(hb::Application::resignConfirmationMs * 3);
+}
 
 class ApplicationTest : public ::testing::Test {
 protected:
@@ -360,10 +366,12 @@ TEST_F(ApplicationTest, ASecondQuitSignalEndsTheProgramAtOnce)
     helper.start(QCoreApplication::applicationFilePath(),
                  {"--gtest_also_run_disabled_tests", "--gtest_filter=ApplicationHelper.DISABLED_QuitsSlowly"});
     const auto saw = [&](const QByteArray& line) {
-        return waitUntil([&] {
-            helper.waitForReadyRead(50);
-            return helper.peek(1 << 16).contains(line);
-        }, 30000);
+        return waitUntil(
+            [&] {
+                helper.waitForReadyRead(50);
+                return helper.peek(1 << 16).contains(line);
+            },
+            30000);
     };
     ASSERT_TRUE(saw("running"));
     ::kill(pid_t(helper.processId()), SIGTERM);

@@ -270,7 +270,8 @@ TEST(DraggingPasteboard, FileURLsTravelAsAUriListAndOtherTypesUnderTheirOwnName)
     ASSERT_EQ(urls.size(), 2);  // only local files
     EXPECT_EQ(urls[1].path(), "/tmp/z");
 
-    EXPECT_EQ(hb::dragOperationsFromQt(Qt::CopyAction | Qt::MoveAction), hb::NSDragOperationCopy | hb::NSDragOperationMove);
+    EXPECT_EQ(hb::dragOperationsFromQt(Qt::CopyAction | Qt::MoveAction),
+              hb::NSDragOperationCopy | hb::NSDragOperationMove);
     EXPECT_EQ(hb::dropActionFromDragOperation(hb::NSDragOperationCopy | hb::NSDragOperationMove), Qt::MoveAction);
     EXPECT_EQ(hb::dropActionFromDragOperation(hb::NSDragOperationNone), Qt::IgnoreAction);
 }

@@ -35,7 +35,8 @@ TEST(PlatformPluginTest, AWaylandSessionRunsOnWaylandUnlessThePluginIsMissing)
         for (const QString& variable : c.variables)
             environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
         const hb::PlatformPlugin::Choice choice = hb::PlatformPlugin::choose(
-            environment, {QStringLiteral("/nonexistent"), c.pluginInstalled ? withPlugin.path() : withoutPlugin.path()});
+            environment,
+            {QStringLiteral("/nonexistent"), c.pluginInstalled ? withPlugin.path() : withoutPlugin.path()});
         EXPECT_EQ(choice.platform, c.platform);
         EXPECT_EQ(!choice.note.isEmpty(), c.note);
         if (c.note) {

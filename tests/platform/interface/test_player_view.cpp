@@ -8,7 +8,6 @@
 #include <QMediaPlayer>
 #include <QTest>
 
-
 #include <gtest/gtest.h>
 
 namespace {

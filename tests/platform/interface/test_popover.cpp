@@ -26,14 +26,15 @@ TEST(Popover, SitsOnThePreferredEdgeElseTheOppositeOneInsideTheScreen)
     } cases[] = {
         {{400, 300, 40, 20}, RectEdge::maxX, {440, 260, 200, 100}},
         {{400, 300, 40, 20}, RectEdge::minX, {200, 260, 200, 100}},
-        {{400, 300, 40, 20}, RectEdge::maxY, {320, 200, 200, 100}},   // above
-        {{400, 300, 40, 20}, RectEdge::minY, {320, 320, 200, 100}},   // below
-        {{900, 300, 40, 20}, RectEdge::maxX, {700, 260, 200, 100}},   // no room on the right: left
-        {{400, 20, 40, 20}, RectEdge::maxY, {320, 40, 200, 100}},     // no room above: below
-        {{980, 780, 20, 20}, RectEdge::minY, {800, 680, 200, 100}},   // corner: above, moved inside
+        {{400, 300, 40, 20}, RectEdge::maxY, {320, 200, 200, 100}},  // above
+        {{400, 300, 40, 20}, RectEdge::minY, {320, 320, 200, 100}},  // below
+        {{900, 300, 40, 20}, RectEdge::maxX, {700, 260, 200, 100}},  // no room on the right: left
+        {{400, 20, 40, 20}, RectEdge::maxY, {320, 40, 200, 100}},    // no room above: below
+        {{980, 780, 20, 20}, RectEdge::minY, {800, 680, 200, 100}},  // corner: above, moved inside
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Popover::placement(size, c.anchor, c.edge, screen), c.expected) << c.anchor.x() << "," << c.anchor.y();
+        EXPECT_EQ(Popover::placement(size, c.anchor, c.edge, screen), c.expected)
+            << c.anchor.x() << "," << c.anchor.y();
 }
 
 TEST(Popover, EscapeClosesItOnceAndItGoesAway)

@@ -22,7 +22,8 @@ void pump(int milliseconds)
 TEST(RepeatingTimer, TicksRepeatedlyUntilInvalidated)
 {
     int ticks = 0;
-    hb::RepeatingTimer timer(10ms, [&] { ++ticks; }, true);
+    hb::RepeatingTimer timer(
+        10ms, [&] { ++ticks; }, true);
     timer.start();
     EXPECT_TRUE(timer.isValid());
     ASSERT_TRUE(waitUntil([&] { return ticks >= 3; }));
@@ -37,8 +38,10 @@ TEST(RepeatingTimer, SkipsTicksWhileAModalAlertRunsOnlyWhenAsked)
 {
     int skipping = 0;
     int ticking = 0;
-    hb::RepeatingTimer skipsWhileModal(10ms, [&] { ++skipping; }, true);
-    hb::RepeatingTimer keepsTicking(10ms, [&] { ++ticking; }, false);
+    hb::RepeatingTimer skipsWhileModal(
+        10ms, [&] { ++skipping; }, true);
+    hb::RepeatingTimer keepsTicking(
+        10ms, [&] { ++ticking; }, false);
     skipsWhileModal.start();
     keepsTicking.start();
     {
@@ -60,7 +63,8 @@ TEST(RepeatingTimer, ATickDuringARealModalAlertIsSkipped)
 {
     int ticks = 0;
     int ticksWhileShown = -1;
-    hb::RepeatingTimer timer(10ms, [&] { ++ticks; }, true);
+    hb::RepeatingTimer timer(
+        10ms, [&] { ++ticks; }, true);
     timer.start();
     hb::Alert::setPresenter([&](const hb::Alert&) {
         const int before = ticks;

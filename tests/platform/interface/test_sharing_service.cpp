@@ -20,8 +20,8 @@ protected:
 
     static hb::SharingService composeEmail(const QStringList& recipients, const QString& subject)
     {
-        std::optional<hb::SharingService> service =
-            hb::SharingService::sharingServiceNamed(hb::NSSharingServiceNameComposeEmail);
+        std::optional<hb::SharingService> service = hb::SharingService::sharingServiceNamed(
+            hb::NSSharingServiceNameComposeEmail);
         EXPECT_TRUE(service);
         service->recipients = recipients;
         service->subject = subject;

@@ -31,10 +31,11 @@ public:
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder);
         m_server.setProcessEnvironment(environment);
         m_server.setStandardErrorFile(folder + QStringLiteral("/pulseaudio.log"));
-        m_server.start(program, {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                                 QStringLiteral("--use-pid-file=no"),
-                                 QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(m_socket),
-                                 QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=harbrill_test")});
+        m_server.start(program,
+                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                        QStringLiteral("--use-pid-file=no"), QStringLiteral("-L"),
+                        QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(m_socket),
+                        QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=harbrill_test")});
         qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_socket));
         m_started = m_server.waitForStarted(5000) && waitUntil([&] { return answers(); }, 10000);
     }
@@ -50,10 +51,10 @@ public:
     // Records what the sink plays from now on, as 16-bit mono samples.
     void record()
     {
-        m_recorder.start(QStringLiteral("parec"), {QStringLiteral("--server=unix:") + m_socket,
-                                                   QStringLiteral("--device=harbrill_test.monitor"), QStringLiteral("--raw"),
-                                                   QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
-                                                   QStringLiteral("--rate=22050")});
+        m_recorder.start(QStringLiteral("parec"),
+                         {QStringLiteral("--server=unix:") + m_socket, QStringLiteral("--device=harbrill_test.monitor"),
+                          QStringLiteral("--raw"), QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
+                          QStringLiteral("--rate=22050")});
         m_recorder.waitForStarted(5000);
     }
     // The loudest sample recorded so far.

@@ -41,8 +41,10 @@ TEST(StoryboardRegistry, MakesANewControllerEachTimeAndChecksItsKind)
     const std::optional<hb::Storyboard> board = hb::Storyboard::storyboardWithName(QStringLiteral("TestBoard"));
     ASSERT_TRUE(board);
 
-    std::unique_ptr<hb::WindowController> first = board->instantiateController<hb::WindowController>(QStringLiteral("Window"));
-    std::unique_ptr<hb::WindowController> second = board->instantiateController<hb::WindowController>(QStringLiteral("Window"));
+    std::unique_ptr<hb::WindowController> first = board->instantiateController<hb::WindowController>(
+        QStringLiteral("Window"));
+    std::unique_ptr<hb::WindowController> second = board->instantiateController<hb::WindowController>(
+        QStringLiteral("Window"));
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first.get(), second.get());

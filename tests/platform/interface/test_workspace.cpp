@@ -56,8 +56,9 @@ TEST_F(WorkspaceTest, ThumbnailsComeFromACurrentCacheEntryElseFromThePictureItse
 
     const QString cacheFolder = hb::Locations::cacheHome() + "/thumbnails/normal";
     ASSERT_TRUE(QDir().mkpath(cacheFolder));
-    const QString cached = cacheFolder + "/" +
-        QCryptographicHash::hash(documentURL.toQUrl().toEncoded(), QCryptographicHash::Md5).toHex() + ".png";
+    const QString cached = cacheFolder + "/"
+                           + QCryptographicHash::hash(documentURL.toQUrl().toEncoded(), QCryptographicHash::Md5).toHex()
+                           + ".png";
     QImage thumbnail(128, 96, QImage::Format_ARGB32);
     thumbnail.fill(Qt::red);
     auto writeThumbnail = [&](qint64 mtime) {
@@ -78,7 +79,8 @@ TEST_F(WorkspaceTest, ThumbnailsComeFromACurrentCacheEntryElseFromThePictureItse
     picture.fill(Qt::blue);
     const QString picturePath = env.root() + "/photo.png";
     ASSERT_TRUE(picture.save(picturePath));
-    const std::optional<QImage> scaled = hb::Thumbnails::thumbnailForFile(hb::URL::fileURLWithPath(picturePath), QSize(50, 50));
+    const std::optional<QImage> scaled = hb::Thumbnails::thumbnailForFile(hb::URL::fileURLWithPath(picturePath),
+                                                                          QSize(50, 50));
     ASSERT_TRUE(scaled);
     EXPECT_EQ(scaled->size(), QSize(50, 25));
 }

@@ -18,7 +18,8 @@ TEST(OperationQueue, RunsAtMostTheLimitAtOnceAndEveryOperationOnce)
             queue.addOperation(hb::BlockOperation::blockOperationWithBlock([&] {
                 const int now = ++running;
                 int seen = peak.load();
-                while (now > seen && !peak.compare_exchange_weak(seen, now)) {}
+                while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+                }
                 std::this_thread::sleep_for(30ms);
                 --running;
                 ++done;
@@ -51,7 +52,8 @@ TEST(OperationQueue, ObserversSeeTheChangesOnTheWorkerThreadInOrder)
     operation->waitUntilFinished();
     queue.waitUntilAllOperationsAreFinished();
 
-    const std::vector<std::pair<QString, bool>> expected{{"isExecuting", true}, {"isExecuting", false}, {"isFinished", true}};
+    const std::vector<std::pair<QString, bool>> expected{
+        {"isExecuting", true}, {"isExecuting", false}, {"isFinished", true}};
     EXPECT_EQ(changes, expected);
     for (const auto& id : threads)
         EXPECT_EQ(id, blockThread);

@@ -33,7 +33,11 @@ TEST(UndoManager, RegistrationsOfOnePassFormOneStepUndoneNewestFirst)
 
 TEST(UndoManager, LevelsKeepOnlyTheNewestSteps)
 {
-    struct Case { int levels; int steps; std::vector<int> undone; };
+    struct Case {
+        int levels;
+        int steps;
+        std::vector<int> undone;
+    };
     for (const Case& c : {Case{1, 3, {3}}, Case{2, 3, {3, 2}}, Case{0, 3, {3, 2, 1}}}) {
         hb::UndoManager manager;
         manager.setLevelsOfUndo(c.levels);

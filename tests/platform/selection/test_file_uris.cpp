@@ -18,7 +18,8 @@ TEST(FileURIsTest, ListsGiveEachLocalItemsPathByteForByte)
         std::vector<std::string> paths;
     };
     const Case cases[] = {
-        {"uri-list with comments and CR LF", "# copied\r\nfile:///tmp/a%20b\r\nfile://localhost/srv/x\r\n",
+        {"uri-list with comments and CR LF",
+         "# copied\r\nfile:///tmp/a%20b\r\nfile://localhost/srv/x\r\n",
          {"/tmp/a b", "/srv/x"}},
         {"the GNOME form's copy line", "copy\nfile:///home/u/one\nfile:///home/u/two", {"/home/u/one", "/home/u/two"}},
         {"cut, and a list ended as a C string", std::string("cut\nfile:///x\0", 13), {"/x"}},
@@ -30,7 +31,9 @@ TEST(FileURIsTest, ListsGiveEachLocalItemsPathByteForByte)
          "trash:///a\nsmb://server/share/b\nsftp://host/c\narchive:///d.zip/e\nx-nautilus-search:///\n"
          "recent:///f\nfile://elsewhere.example/g\n",
          {}},
-        {"nothing that decodes to a safe absolute path", "file:///a%00b\nfile:///bad%2\nfile:///q?x=1\nfile:relative\n", {}},
+        {"nothing that decodes to a safe absolute path",
+         "file:///a%00b\nfile:///bad%2\nfile:///q?x=1\nfile:relative\n",
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -29,7 +29,10 @@ struct Failure {
     const char* failingFunction;
 };
 
-void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.how; }
+void PrintTo(const Failure& failure, std::ostream* out)
+{
+    *out << failure.how;
+}
 
 class IssueReporterCrashTest : public HarbrillTest, public ::testing::WithParamInterface<Failure> {};
 
@@ -44,7 +47,8 @@ TEST_P(IssueReporterCrashTest, AFailingChildDiesOfItsSignalAndLeavesAReportWithV
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(child.exitCode(), failure.signal);
     const QString report = reportText();
-    EXPECT_TRUE(report.startsWith(QStringLiteral("Harbrill issue report\nVersion: 1.0.0 (1)\n"))) << report.toStdString();
+    EXPECT_TRUE(report.startsWith(QStringLiteral("Harbrill issue report\nVersion: 1.0.0 (1)\n")))
+        << report.toStdString();
     EXPECT_TRUE(report.contains(QString::fromLatin1(failure.failureLine))) << report.toStdString();
     const qsizetype backtrace = report.indexOf(QStringLiteral("\nBacktrace:\n"));
     const qsizetype log = report.indexOf(QStringLiteral("\nLast log lines:\n"));
@@ -71,7 +75,10 @@ struct Answer {
     bool reportKept;
 };
 
-void PrintTo(const Answer& answer, std::ostream* out) { *out << answer.name; }
+void PrintTo(const Answer& answer, std::ostream* out)
+{
+    *out << answer.name;
+}
 
 class IssueReportOfferTest : public HarbrillTest, public ::testing::WithParamInterface<Answer> {
 protected:
@@ -120,7 +127,8 @@ TEST_P(IssueReportOfferTest, APendingReportIsOfferedAtTheNextStartAndRemovedOnce
 INSTANTIATE_TEST_SUITE_P(Answers, IssueReportOfferTest,
                          ::testing::Values(Answer{"Send", hb::NSAlertFirstButtonReturn, true, true, false},
                                            Answer{"DontSend", hb::NSAlertSecondButtonReturn, true, false, false},
-                                           Answer{"SendWithoutMailProgram", hb::NSAlertFirstButtonReturn, false, true, true}),
+                                           Answer{"SendWithoutMailProgram", hb::NSAlertFirstButtonReturn, false, true,
+                                                  true}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace

@@ -67,7 +67,10 @@ TEST_F(HarbrillTest, LaunchesAreCountedLocallyAndAnUnreadableRecordStartsAnew)
     EXPECT_LE(record.firstLaunch, record.lastLaunch);
 }
 
-TEST(Updater, APackagedBuildWithoutAFeedHasNoUpdater) { EXPECT_EQ(DM_SUUpdater::sharedUpdater(), nullptr); }
+TEST(Updater, APackagedBuildWithoutAFeedHasNoUpdater)
+{
+    EXPECT_EQ(DM_SUUpdater::sharedUpdater(), nullptr);
+}
 
 class UpdaterTest : public HarbrillTest {
 protected:
@@ -78,11 +81,14 @@ protected:
     }
     QUrl feedOf(const QString& version)
     {
-        const QString appcast = QStringLiteral(
-            "<?xml version=\"1.0\"?><rss version=\"2.0\" xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">"
-            "<channel><item><enclosure url=\"https://mirelda.com/harbrill/old.tar.gz\" sparkle:version=\"0.9\"/></item>"
-            "<item><enclosure url=\"https://mirelda.com/harbrill/new.tar.gz\" sparkle:version=\"%1\" "
-            "sparkle:shortVersionString=\"2.1\"/></item></channel></rss>").arg(version);
+        const QString appcast
+            = QStringLiteral("<?xml version=\"1.0\"?><rss version=\"2.0\" "
+                             "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">"
+                             "<channel><item><enclosure url=\"https://mirelda.com/harbrill/old.tar.gz\" "
+                             "sparkle:version=\"0.9\"/></item>"
+                             "<item><enclosure url=\"https://mirelda.com/harbrill/new.tar.gz\" sparkle:version=\"%1\" "
+                             "sparkle:shortVersionString=\"2.1\"/></item></channel></rss>")
+                  .arg(version);
         return QUrl::fromLocalFile(env.writeFile("appcast.xml", appcast.toUtf8()));
     }
 };
@@ -102,7 +108,8 @@ TEST_F(UpdaterTest, ChecksAnswerFromTheFeedAndOnlyAskedChecksTellOfNothingNew)
         {nullptr, false, ""},
     };
     for (const auto& check : cases) {
-        SCOPED_TRACE(std::string(check.feedVersion ? check.feedVersion : "unreadable") + (check.asked ? " asked" : " background"));
+        SCOPED_TRACE(std::string(check.feedVersion ? check.feedVersion : "unreadable")
+                     + (check.asked ? " asked" : " background"));
         QStringList shown;
         hb::Alert::setPresenter([&](const hb::Alert& alert) {
             shown << alert.messageText;
@@ -111,7 +118,8 @@ TEST_F(UpdaterTest, ChecksAnswerFromTheFeedAndOnlyAskedChecksTellOfNothingNew)
         QList<QUrl> opened;
         hb::Workspace::setOpener([&](const QUrl& url) { return opened << url, true; });
 
-        DM_SUUpdater updater(check.feedVersion ? feedOf(check.feedVersion) : QUrl::fromLocalFile(env.root() + "/none.xml"));
+        DM_SUUpdater updater(check.feedVersion ? feedOf(check.feedVersion)
+                                               : QUrl::fromLocalFile(env.root() + "/none.xml"));
         QSignalSpy finished(&updater, &DM_SUUpdater::checkFinished);
         if (check.asked)
             updater.checkForUpdates(nullptr);
@@ -151,7 +159,8 @@ class FeedbackControllerTest : public HarbrillTest {
 protected:
     void SetUp() override
     {
-        hb::StoryboardRegistry::registerScene("TestFeedback", "TestFeedback", [] { return std::make_unique<FeedbackForm>(); });
+        hb::StoryboardRegistry::registerScene("TestFeedback", "TestFeedback",
+                                              [] { return std::make_unique<FeedbackForm>(); });
         hb::StoryboardRegistry::registerScene("NoSend", "NoSend", [] { return std::make_unique<FeedbackForm>(false); });
     }
     void TearDown() override
@@ -190,7 +199,8 @@ TEST_F(FeedbackControllerTest, SendMailsTheFormToSupportAndEndsTheRunButKeepsThe
     QList<QUrl> opened;
     hb::Workspace::setOpener([&](const QUrl& url) { return opened << url, mailOpens; });
     QStringList alerts;
-    hb::Alert::setPresenter([&](const hb::Alert& alert) { return alerts << alert.messageText, int(hb::NSAlertFirstButtonReturn); });
+    hb::Alert::setPresenter(
+        [&](const hb::Alert& alert) { return alerts << alert.messageText, int(hb::NSAlertFirstButtonReturn); });
 
     const std::optional<bool> sent = run(*controller, [&] {
         child<QLineEdit>(*controller, "nameField")->setText("Ada Lovelace");
@@ -209,8 +219,8 @@ TEST_F(FeedbackControllerTest, SendMailsTheFormToSupportAndEndsTheRunButKeepsThe
     ASSERT_EQ(opened.size(), 2);
     EXPECT_EQ(opened.last().path(), "support@mirelda.com");
     EXPECT_EQ(decoded(opened.last(), "subject"), "Harbrill feedback");
-    EXPECT_EQ(decoded(opened.last(), "body"),
-              "Tiles & colours = lovely\r\nThanks\r\n\r\nName: Ada Lovelace\r\nE-mail: ada@example.org\r\nHarbrill 1.0.0 (1)\r\n");
+    EXPECT_EQ(decoded(opened.last(), "body"), "Tiles & colours = lovely\r\nThanks\r\n\r\nName: Ada Lovelace\r\nE-mail: "
+                                              "ada@example.org\r\nHarbrill 1.0.0 (1)\r\n");
 }
 
 TEST_F(FeedbackControllerTest, ClosingTheWindowEndsTheRunUnsent)

@@ -14,7 +14,10 @@ extern "C" __attribute__((noinline)) void harbrillCrashProbe()
     *nowhere = 1;
 }
 
-extern "C" __attribute__((noinline)) void harbrillThrowProbe() { throw std::runtime_error("the probe threw"); }
+extern "C" __attribute__((noinline)) void harbrillThrowProbe()
+{
+    throw std::runtime_error("the probe threw");
+}
 
 int main(int argc, char** argv)
 {
